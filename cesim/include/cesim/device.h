@@ -1,0 +1,199 @@
+// The test side of the simulated Pocket PC.
+//
+// A Device is the whole simulated world: the screen, the shell's windows,
+// other programs, the registry, the tray, the clock. Tests set it up with
+// fixtures, start programs on it, act as the user, and read the effects.
+// Misuse of this API (an unknown handle, a bad path, a broken fixture) throws
+// cesim::Error with a message that says what was wrong.
+#pragma once
+
+#include <cesim/win32.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace cesim {
+
+struct Error : std::logic_error {
+    using std::logic_error::logic_error;
+};
+
+// A message that a fixture window received.
+struct ReceivedMessage {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    bool sent;   // sent (synchronously) rather than posted
+    DWORD tick;  // GetTickCount when it arrived
+};
+
+// A shell tray icon as the shell holds it.
+struct TrayIcon {
+    HWND owner;
+    UINT id;
+    UINT flags;
+    UINT callback_message;
+    HICON icon;
+    DWORD record_size;  // cbSize of the record that added or last changed it
+};
+
+// One drawing operation that reached a window.
+struct DrawOp {
+    enum Kind { FILL, BLIT } kind;
+    RECT dest;           // in the window's client coordinates
+    HBITMAP bitmap;      // BLIT: the bitmap selected into the source
+    int bitmap_id;       // BLIT: its resource id, 0 when not from a resource
+    POINT source;        // BLIT: top-left corner in the bitmap
+    DWORD rop;           // BLIT: raster operation
+    HBRUSH brush;        // FILL
+};
+
+// An icon or bitmap that a program loaded from its resources.
+struct ImageInfo {
+    int resource_id;
+    int width;
+    int height;
+    int bits_per_pixel;
+};
+
+struct RegistryValue {
+    DWORD type;
+    std::vector<uint8_t> data;
+};
+
+// A window of another program, created by the test.
+struct WindowSpec {
+    std::u16string class_name;
+    std::u16string title;
+    DWORD style = WS_VISIBLE;
+    DWORD exstyle = 0;
+    RECT rect{0, 0, 240, 294};  // screen rectangle; parent-relative for a child
+    HWND parent = nullptr;
+    bool closes_on_close = true;  // false: WM_CLOSE is recorded and ignored
+};
+
+enum class ShellNames {
+    STANDARD,  // desktop "DesktopExplorerWindow" titled "Desktop"
+    TOP_MENU,  // desktop of class and title "TOP MENU"
+};
+
+enum class TaskbarEdge { BOTTOM, TOP };
+
+struct Shell {
+    DWORD process;
+    HWND taskbar;
+    HWND desktop;
+};
+
+class Device {
+public:
+    Device();
+    ~Device();
+    Device(const Device&) = delete;
+    Device& operator=(const Device&) = delete;
+
+    // ---- fixtures
+    // A program of the test's own: its windows record what they receive.
+    DWORD AddProcess(const std::u16string& exe_name);
+    HWND AddWindow(DWORD process, const WindowSpec& spec);
+    // The Pocket PC shell: taskbar "HHTaskBar" (empty title) and the desktop
+    // window, with the work area between them.
+    Shell InstallShell(ShellNames names = ShellNames::STANDARD, TaskbarEdge edge = TaskbarEdge::BOTTOM);
+    // Makes a window the one GetDesktopWindow returns (null: the bare screen).
+    void SetShellDesktop(HWND window);
+    void SetWorkArea(RECT area);
+    void SetDoubleClickTime(UINT ms);
+
+    // ---- programs
+    // Loads a fresh image of the program (a shared object built for the
+    // device) as a new process and starts its first thread at wWinMain.
+    DWORD Start(const std::string& image_path, const std::u16string& command_line,
+                const std::u16string& exe_name = u"velto.exe");
+    bool Running(DWORD process) const;
+    DWORD ExitCode(DWORD process) const;  // STILL_ACTIVE while it runs
+    int ThreadCount(DWORD process) const;  // threads that have not ended
+    // Open handles of a process by kind ("event", "thread", "registry"),
+    // as they stood when it ended, or now while it runs.
+    int OpenHandles(DWORD process, const std::string& kind) const;
+    // A process of the test's own whose first thread runs main: for testing
+    // the device itself with program code written in the test.
+    DWORD StartFunction(const std::u16string& exe_name, std::function<int()> main);
+    // Runs fn on a new thread of a running process, as code of that process,
+    // and waits until the device settles. Returns what fn returned.
+    DWORD RunInProcess(DWORD process, std::function<DWORD()> fn);
+    // The address of a symbol in a program's image (null when absent).
+    void* Symbol(DWORD process, const std::string& name) const;
+
+    // ---- time
+    void Settle();              // until every simulated thread waits
+    void Advance(DWORD ms);     // moves the clock, waking what falls due
+    DWORD Tick() const;
+    void SetTick(DWORD tick);   // the clock as GetTickCount reads it now
+
+    // ---- windows
+    bool IsAlive(HWND window) const;
+    RECT Rect(HWND window) const;  // screen rectangle
+    bool Visible(HWND window) const;
+    DWORD Style(HWND window) const;
+    DWORD ExStyle(HWND window) const;
+    std::u16string ClassName(HWND window) const;
+    std::u16string Title(HWND window) const;
+    HWND Parent(HWND window) const;
+    DWORD ProcessOf(HWND window) const;
+    std::vector<HWND> TopLevel() const;  // front of the z-order first
+    std::vector<HWND> WindowsOf(DWORD process) const;  // alive, top-level and child
+    HWND Find(const std::u16string& class_name, const std::u16string& title) const;
+    HWND Foreground() const;
+    HWND DesktopWindow() const;
+    RECT WorkArea() const;
+    int WorkAreaSets() const;  // how often a program set the work area
+    int PositionsSet(HWND window) const;  // SetWindowPos calls that reached it
+    std::vector<ReceivedMessage> Received(HWND window) const;
+    std::vector<DrawOp> Drawn(HWND window) const;
+    void ClearDrawn(HWND window);
+    void DestroyWindow(HWND window);  // a fixture window goes away
+
+    // ---- the user and other programs
+    void Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void TrayMouse(HWND owner, UINT id, UINT mouse_message);
+    void TapTrayIcon(HWND owner, UINT id);  // button down, then up
+
+    // ---- shell tray
+    std::vector<TrayIcon> Tray() const;
+    std::optional<TrayIcon> FindTrayIcon(HWND owner, UINT id) const;
+
+    // ---- resources
+    ImageInfo Image(HICON icon) const;
+    ImageInfo Image(HBITMAP bitmap) const;
+
+    // ---- registry; paths start with HKEY_CURRENT_USER or HKEY_LOCAL_MACHINE
+    // (or HKCU, HKLM); an empty value name is the key's default value.
+    void RegSet(const std::string& key, const std::u16string& name, DWORD type, const std::vector<uint8_t>& data);
+    void RegSetDword(const std::string& key, const std::u16string& name, DWORD value);
+    void RegSetString(const std::string& key, const std::u16string& name, const std::u16string& text);
+    std::optional<RegistryValue> RegGet(const std::string& key, const std::u16string& name) const;
+    std::optional<DWORD> RegGetDword(const std::string& key, const std::u16string& name) const;
+    std::optional<std::u16string> RegGetString(const std::string& key, const std::u16string& name) const;
+    void RegDeleteValue(const std::string& key, const std::u16string& name);
+    void RegDeleteKey(const std::string& key);  // with everything below it
+    bool RegKeyExists(const std::string& key) const;
+    std::vector<std::u16string> RegValueNames(const std::string& key) const;
+    int RegFlushes(const std::string& key) const;
+    // faults
+    void FailKeyOpen(const std::string& key);  // opening or creating it fails
+    void FailValueWrite(const std::string& key, const std::u16string& name);
+    void ClearRegistryFaults();
+
+    // ---- counters
+    uint64_t Calls(const std::string& api) const;
+};
+
+// The UTF-16 text of an ASCII or UTF-8 string, for readable tests.
+std::u16string U16(const std::string& s);
+std::string Utf8(const std::u16string& s);
+
+}  // namespace cesim

@@ -1,0 +1,509 @@
+// The test side of the device: fixtures, the user's input, observation.
+#include "gdi.h"
+#include "resources.h"
+#include "world.h"
+
+namespace cesim {
+
+namespace {
+
+Window* TestWindow(World& w, HWND h, const char* what)
+{
+    Window* win = w.AnyWindowObject(h);
+    if (win == nullptr)
+        throw Error(std::string("cesim: ") + what + ": no window has the handle " + std::to_string((uintptr_t)h));
+    return win;
+}
+
+Window* LiveWindow(World& w, HWND h, const char* what)
+{
+    Window* win = TestWindow(w, h, what);
+    if (!win->alive)
+        throw Error(std::string("cesim: ") + what + ": the window " + std::to_string((uintptr_t)h) +
+                    " has been destroyed");
+    return win;
+}
+
+Process* TestProcess(World& w, DWORD id, const char* what)
+{
+    Process* p = w.FindProcess(id);
+    if (p == nullptr)
+        throw Error(std::string("cesim: ") + what + ": no process has the id " + std::to_string(id));
+    return p;
+}
+
+}  // namespace
+
+Device::Device() { new World(); }
+
+Device::~Device() { delete World::Current(); }
+
+// ---------------------------------------------------------------- fixtures
+
+DWORD Device::AddProcess(const std::u16string& exe_name)
+{
+    if (exe_name.empty())
+        throw Error("cesim: AddProcess needs the program's file name");
+    World& w = World::Get();
+    Lock lk(w.mu);
+    return w.NewProcess(lk, exe_name, true)->id;
+}
+
+HWND Device::AddWindow(DWORD process, const WindowSpec& spec)
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    Process* p = TestProcess(w, process, "AddWindow");
+    if (!p->fixture)
+        throw Error("cesim: AddWindow: process " + std::to_string(process) +
+                    " is a running program, not one of the test's own");
+    if (p->exited)
+        throw Error("cesim: AddWindow: process " + std::to_string(process) + " has ended");
+    if (spec.class_name.empty())
+        throw Error("cesim: AddWindow: a window needs a class name");
+    if (spec.rect.right < spec.rect.left || spec.rect.bottom < spec.rect.top)
+        throw Error("cesim: AddWindow: the rectangle of '" + Utf8(spec.title) + "' has its edges swapped");
+    Window* parent = nullptr;
+    if (spec.parent != nullptr)
+        parent = LiveWindow(w, spec.parent, "AddWindow (parent)");
+    WindowClass* cls = nullptr;
+    for (auto& c : p->classes) {
+        if (c->name == spec.class_name)
+            cls = c.get();
+    }
+    if (cls == nullptr) {
+        for (auto& c : p->classes) {
+            if (SameNoCase(c->name, spec.class_name))
+                throw Error("cesim: AddWindow: process " + std::to_string(process) + " already has the class '" +
+                            Utf8(c->name) + "'; class names of one program differ in more than case");
+        }
+        p->classes.push_back(std::make_unique<WindowClass>());
+        cls = p->classes.back().get();
+        cls->owner = p;
+        cls->name = spec.class_name;
+    }
+    Window* win = w.NewWindow(lk, cls, p->main_thread);
+    win->fixture = true;
+    win->closes_on_close = spec.closes_on_close;
+    win->title = spec.title;
+    win->style = spec.style | (parent ? WS_CHILD : 0);
+    win->exstyle = spec.exstyle;
+    win->rect = spec.rect;
+    win->parent = parent;
+    w.PlaceInZOrder(win, HWND_TOP);
+    return win->handle;
+}
+
+Shell Device::InstallShell(ShellNames names, TaskbarEdge edge)
+{
+    DWORD shell = AddProcess(u"shell32.exe");
+    const bool top = edge == TaskbarEdge::TOP;
+    WindowSpec desktop;
+    desktop.class_name = names == ShellNames::STANDARD ? u"DesktopExplorerWindow" : u"TOP MENU";
+    desktop.title = names == ShellNames::STANDARD ? u"Desktop" : u"TOP MENU";
+    desktop.style = WS_VISIBLE | WS_POPUP;
+    desktop.rect = top ? RECT{0, 26, 240, 320} : RECT{0, 0, 240, 294};
+    HWND desktop_window = AddWindow(shell, desktop);
+    WindowSpec taskbar;
+    taskbar.class_name = u"HHTaskBar";
+    taskbar.title = u"";
+    taskbar.style = WS_VISIBLE | WS_POPUP;
+    taskbar.exstyle = WS_EX_TOPMOST;
+    taskbar.rect = top ? RECT{0, 0, 240, 26} : RECT{0, 294, 240, 320};
+    HWND taskbar_window = AddWindow(shell, taskbar);
+    World& w = World::Get();
+    Lock lk(w.mu);
+    Window* d = w.FindWindowObject(desktop_window);
+    w.PlaceInZOrder(d, HWND_BOTTOM);
+    w.shell_desktop = d;
+    w.work_area = top ? RECT{0, 26, 240, 320} : RECT{0, 0, 240, 294};
+    return Shell{shell, taskbar_window, desktop_window};
+}
+
+void Device::SetShellDesktop(HWND window)
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    w.shell_desktop = window ? LiveWindow(w, window, "SetShellDesktop") : nullptr;
+}
+
+void Device::SetWorkArea(RECT area)
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    w.work_area = area;
+}
+
+void Device::SetDoubleClickTime(UINT ms)
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    w.double_click_time = ms;
+}
+
+// ---------------------------------------------------------------- programs
+
+bool Device::Running(DWORD process) const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    return !TestProcess(w, process, "Running")->exited;
+}
+
+DWORD Device::ExitCode(DWORD process) const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    return TestProcess(w, process, "ExitCode")->exit_code;
+}
+
+int Device::ThreadCount(DWORD process) const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    int n = 0;
+    for (Thread* t : TestProcess(w, process, "ThreadCount")->threads)
+        n += t->real && !t->finished;
+    return n;
+}
+
+int Device::OpenHandles(DWORD process, const std::string& kind) const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    Process* p = TestProcess(w, process, "OpenHandles");
+    if (kind != "event" && kind != "thread" && kind != "registry")
+        throw Error("cesim: OpenHandles: the kinds of handle are \"event\", \"thread\" and \"registry\", not \"" +
+                    kind + "\"");
+    if (p->exited) {
+        auto it = p->handles_at_exit.find(kind);
+        return it == p->handles_at_exit.end() ? 0 : it->second;
+    }
+    int n = 0;
+    for (auto& h : w.handles) {
+        if (h.second.owner != p)
+            continue;
+        if (kind == "registry")
+            n += h.second.kind == HandleEntry::REGISTRY;
+        else if (h.second.kind == HandleEntry::KERNEL)
+            n += (h.second.object->kind == KernelObject::EVENT) == (kind == "event");
+    }
+    return n;
+}
+
+DWORD Device::StartFunction(const std::u16string& exe_name, std::function<int()> main)
+{
+    if (!main)
+        throw Error("cesim: StartFunction needs a function to run");
+    World& w = World::Get();
+    Lock lk(w.mu);
+    Process* p = w.NewProcess(lk, exe_name, false);
+    w.StartThread(lk, p->main_thread, [main]() -> DWORD { return (DWORD)main(); });
+    return p->id;
+}
+
+DWORD Device::RunInProcess(DWORD process, std::function<DWORD()> fn)
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    Process* p = TestProcess(w, process, "RunInProcess");
+    if (p->exited || p->fixture)
+        throw Error("cesim: RunInProcess: process " + std::to_string(process) + " is not a running program");
+    Thread* t = w.NewThread(lk, p, "test call", true);
+    w.StartThread(lk, t, std::move(fn));
+    w.Settle(lk);
+    if (!t->finished)
+        throw Error("cesim: RunInProcess: the call is still waiting after the device settled (in " + t->activity + ")");
+    return t->exit_code;
+}
+
+void* Device::Symbol(DWORD process, const std::string& name) const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    Process* p = TestProcess(w, process, "Symbol");
+    if (p->image == nullptr)
+        throw Error("cesim: Symbol: process " + std::to_string(process) + " runs no program image");
+    return FindImageSymbol(p->image, name.c_str());
+}
+
+// ---------------------------------------------------------------- time
+
+void Device::Settle()
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    w.Settle(lk);
+}
+
+void Device::Advance(DWORD ms)
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    w.Advance(lk, ms);
+}
+
+DWORD Device::Tick() const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    return w.Tick();
+}
+
+void Device::SetTick(DWORD tick)
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    w.tick_base = (uint32_t)(tick - (uint32_t)w.now);
+}
+
+// ---------------------------------------------------------------- windows
+
+bool Device::IsAlive(HWND window) const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    return TestWindow(w, window, "IsAlive")->alive;
+}
+
+RECT Device::Rect(HWND window) const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    return w.ScreenRect(TestWindow(w, window, "Rect"));
+}
+
+bool Device::Visible(HWND window) const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    Window* win = TestWindow(w, window, "Visible");
+    return win->alive && w.VisibleOnScreen(win);
+}
+
+DWORD Device::Style(HWND window) const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    return TestWindow(w, window, "Style")->style;
+}
+
+DWORD Device::ExStyle(HWND window) const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    return TestWindow(w, window, "ExStyle")->exstyle;
+}
+
+std::u16string Device::ClassName(HWND window) const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    return TestWindow(w, window, "ClassName")->class_name;
+}
+
+std::u16string Device::Title(HWND window) const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    return TestWindow(w, window, "Title")->title;
+}
+
+HWND Device::Parent(HWND window) const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    Window* parent = TestWindow(w, window, "Parent")->parent;
+    return parent ? parent->handle : nullptr;
+}
+
+DWORD Device::ProcessOf(HWND window) const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    return TestWindow(w, window, "ProcessOf")->thread->process->id;
+}
+
+std::vector<HWND> Device::TopLevel() const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    std::vector<HWND> out;
+    for (Window* win : w.top_level)
+        out.push_back(win->handle);
+    return out;
+}
+
+std::vector<HWND> Device::WindowsOf(DWORD process) const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    Process* p = TestProcess(w, process, "WindowsOf");
+    std::vector<HWND> out;
+    for (auto& entry : w.windows) {
+        if (entry.second->alive && entry.second->thread->process == p)
+            out.push_back(entry.second->handle);
+    }
+    return out;
+}
+
+HWND Device::Find(const std::u16string& class_name, const std::u16string& title) const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    for (Window* win : w.top_level) {
+        if (win->alive && win->class_name == class_name && win->title == title)
+            return win->handle;
+    }
+    return nullptr;
+}
+
+HWND Device::Foreground() const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    return w.foreground ? w.foreground->handle : nullptr;
+}
+
+HWND Device::DesktopWindow() const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    return w.shell_desktop ? w.shell_desktop->handle : w.desktop_root->handle;
+}
+
+RECT Device::WorkArea() const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    return w.work_area;
+}
+
+int Device::WorkAreaSets() const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    return w.work_area_sets;
+}
+
+int Device::PositionsSet(HWND window) const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    return TestWindow(w, window, "PositionsSet")->positions_set;
+}
+
+std::vector<ReceivedMessage> Device::Received(HWND window) const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    Window* win = TestWindow(w, window, "Received");
+    if (!win->fixture)
+        throw Error("cesim: Received: only the test's own windows record what they receive");
+    return win->received;
+}
+
+std::vector<DrawOp> Device::Drawn(HWND window) const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    return TestWindow(w, window, "Drawn")->drawn;
+}
+
+void Device::ClearDrawn(HWND window)
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    TestWindow(w, window, "ClearDrawn")->drawn.clear();
+}
+
+void Device::DestroyWindow(HWND window)
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    Window* win = LiveWindow(w, window, "DestroyWindow");
+    if (!win->fixture)
+        throw Error("cesim: DestroyWindow: only the test's own windows can be destroyed from outside");
+    w.DestroyWindowTree(lk, win, false);
+}
+
+// ---------------------------------------------------------------- input
+
+void Device::Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    w.Post(lk, LiveWindow(w, window, "Post"), message, wParam, lParam);
+}
+
+void Device::TrayMouse(HWND owner, UINT id, UINT mouse_message)
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    for (auto& icon : w.tray) {
+        if (icon.owner != owner || icon.id != id)
+            continue;
+        Window* win = w.FindWindowObject(owner);
+        if (win != nullptr && (icon.flags & NIF_MESSAGE))
+            w.Post(lk, win, icon.callback_message, id, mouse_message);
+        return;
+    }
+    throw Error("cesim: TrayMouse: the tray has no icon " + std::to_string(id) + " of window " +
+                std::to_string((uintptr_t)owner));
+}
+
+void Device::TapTrayIcon(HWND owner, UINT id)
+{
+    TrayMouse(owner, id, WM_LBUTTONDOWN);
+    TrayMouse(owner, id, WM_LBUTTONUP);
+}
+
+// ---------------------------------------------------------------- tray and images
+
+std::vector<TrayIcon> Device::Tray() const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    return w.tray;
+}
+
+std::optional<TrayIcon> Device::FindTrayIcon(HWND owner, UINT id) const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    for (auto& icon : w.tray) {
+        if (icon.owner == owner && icon.id == id)
+            return icon;
+    }
+    return std::nullopt;
+}
+
+ImageInfo Device::Image(HICON icon) const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    auto it = w.gdi->icons.find((uintptr_t)icon);
+    if (it == w.gdi->icons.end())
+        throw Error("cesim: Image: " + std::to_string((uintptr_t)icon) + " is not an icon");
+    return ImageInfo{it->second.resource_id, it->second.width, it->second.height, it->second.bits_per_pixel};
+}
+
+ImageInfo Device::Image(HBITMAP bitmap) const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    auto it = w.gdi->bitmaps.find((uintptr_t)bitmap);
+    if (it == w.gdi->bitmaps.end())
+        throw Error("cesim: Image: " + std::to_string((uintptr_t)bitmap) + " is not a bitmap");
+    return ImageInfo{it->second.resource_id, it->second.width, it->second.height, it->second.bits_per_pixel};
+}
+
+uint64_t Device::Calls(const std::string& api) const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    auto it = w.calls.find(api);
+    return it == w.calls.end() ? 0 : it->second;
+}
+
+}  // namespace cesim

@@ -1,0 +1,49 @@
+// Drawing objects of the simulated device: device contexts, bitmaps, icons,
+// brushes. Drawing is recorded per window rather than rendered.
+#pragma once
+
+#include "world.h"
+
+namespace cesim {
+
+struct IconObject {
+    int resource_id;
+    int width;
+    int height;
+    int bits_per_pixel;
+    Process* owner;
+};
+
+struct BitmapObject {
+    int resource_id;
+    int width;
+    int height;
+    int bits_per_pixel;
+    Process* owner;
+};
+
+struct DcObject {
+    Window* window = nullptr;  // null: a memory device context
+    bool paint = false;        // from BeginPaint
+    HGDIOBJ bitmap = nullptr;  // selected into a memory device context
+    Process* owner = nullptr;
+};
+
+struct World::GdiData {
+    std::map<uintptr_t, IconObject> icons;
+    std::map<uintptr_t, BitmapObject> bitmaps;
+    std::map<uintptr_t, DcObject> dcs;
+    std::map<uintptr_t, int> brushes;  // stock brush index
+    std::map<std::pair<Process*, int>, HICON> shared_icons;
+    HGDIOBJ stock_bitmap = nullptr;  // what a new memory device context holds
+    uintptr_t next = 0x20000;
+    void* NewObject()
+    {
+        next += 4;
+        return (void*)next;
+    }
+};
+
+void InitGdi(World& w);
+
+}  // namespace cesim

@@ -1,0 +1,216 @@
+// Kernel: handles, events, threads, waits and the clock.
+//
+// Time is virtual: GetTickCount reads the device's clock, and Sleep and the
+// time-outs of waits park the thread until the test advances the clock past
+// their deadline. Named events are shared by every process, as on Windows CE.
+#include "world.h"
+
+namespace cesim {
+
+HANDLE World::NewHandle(HandleEntry entry)
+{
+    next_handle += 4;
+    if (entry.object)
+        ++entry.object->references;
+    handles[next_handle] = std::move(entry);
+    return (HANDLE)next_handle;
+}
+
+HandleEntry* World::FindHandle(HANDLE h, HandleEntry::Kind kind)
+{
+    auto it = handles.find((uintptr_t)h);
+    if (it == handles.end() || it->second.kind != kind)
+        return nullptr;
+    return &it->second;
+}
+
+void World::CloseHandleEntry(Lock&, HANDLE h)
+{
+    auto it = handles.find((uintptr_t)h);
+    if (it == handles.end())
+        return;
+    KernelObject* object = it->second.object;
+    handles.erase(it);
+    if (object != nullptr && --object->references == 0 && !object->name.empty())
+        named_objects.erase(object->name);
+}
+
+static KernelObject* Object(Call& c, HANDLE h)
+{
+    HandleEntry* e = c.w.FindHandle(h, HandleEntry::KERNEL);
+    if (e == nullptr) {
+        SetError(c.self, ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    return e->object;
+}
+
+static bool Signaled(KernelObject* o)
+{
+    return o->kind == KernelObject::EVENT ? o->signaled : o->thread->finished;
+}
+
+extern "C" {
+
+DWORD WINAPI GetLastError(void)
+{
+    Call c("GetLastError");
+    return c.self->last_error;
+}
+
+void WINAPI SetLastError(DWORD error)
+{
+    Call c("SetLastError");
+    c.self->last_error = error;
+}
+
+DWORD WINAPI GetTickCount(void)
+{
+    Call c("GetTickCount");
+    return c.w.Tick();
+}
+
+void WINAPI Sleep(DWORD milliseconds)
+{
+    Call c("Sleep");
+    if (milliseconds == 0)
+        return;
+    std::optional<uint64_t> deadline;
+    if (milliseconds != INFINITE)
+        deadline = c.w.now + milliseconds;
+    while (!deadline || c.w.now < *deadline)
+        c.w.Park(c.lk, c.self, "Sleep", deadline, false);
+}
+
+HANDLE WINAPI CreateEventW(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, LPCWSTR name)
+{
+    Call c("CreateEventW");
+    Text text = ToText(name);
+    KernelObject* object = nullptr;
+    if (!text.empty()) {
+        auto it = c.w.named_objects.find(text);
+        if (it != c.w.named_objects.end()) {
+            if (it->second->kind != KernelObject::EVENT) {
+                SetError(c.self, ERROR_INVALID_HANDLE);
+                return nullptr;
+            }
+            object = it->second;
+        }
+    }
+    if (object != nullptr) {
+        SetError(c.self, ERROR_ALREADY_EXISTS);
+    } else {
+        c.w.objects.push_back(std::make_unique<KernelObject>());
+        object = c.w.objects.back().get();
+        object->kind = KernelObject::EVENT;
+        object->manual_reset = manualReset != FALSE;
+        object->signaled = initialState != FALSE;
+        object->name = text;
+        if (!text.empty())
+            c.w.named_objects[text] = object;
+        SetError(c.self, ERROR_SUCCESS);
+    }
+    return c.w.NewHandle(HandleEntry{HandleEntry::KERNEL, c.self->process, object, {}});
+}
+
+BOOL WINAPI SetEvent(HANDLE event)
+{
+    Call c("SetEvent");
+    KernelObject* o = Object(c, event);
+    if (o == nullptr || o->kind != KernelObject::EVENT)
+        return FALSE;
+    o->signaled = true;
+    c.w.WakeWaitersOn(o);
+    return TRUE;
+}
+
+BOOL WINAPI ResetEvent(HANDLE event)
+{
+    Call c("ResetEvent");
+    KernelObject* o = Object(c, event);
+    if (o == nullptr || o->kind != KernelObject::EVENT)
+        return FALSE;
+    o->signaled = false;
+    return TRUE;
+}
+
+DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds)
+{
+    Call c("WaitForSingleObject");
+    KernelObject* o = Object(c, handle);
+    if (o == nullptr)
+        return WAIT_FAILED;
+    std::optional<uint64_t> deadline;
+    if (milliseconds != INFINITE)
+        deadline = c.w.now + milliseconds;
+    // A thread is waited for through its own object, so that its end wakes the waiter.
+    const void* waited = o->kind == KernelObject::THREAD ? (const void*)o->thread : (const void*)o;
+    for (;;) {
+        if (Signaled(o)) {
+            if (o->kind == KernelObject::EVENT && !o->manual_reset)
+                o->signaled = false;
+            return WAIT_OBJECT_0;
+        }
+        if (deadline && c.w.now >= *deadline)
+            return WAIT_TIMEOUT;
+        c.w.Park(c.lk, c.self, "WaitForSingleObject", deadline, false, waited);
+    }
+}
+
+BOOL WINAPI CloseHandle(HANDLE handle)
+{
+    Call c("CloseHandle");
+    if (c.w.FindHandle(handle, HandleEntry::KERNEL) == nullptr) {
+        SetError(c.self, ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    c.w.CloseHandleEntry(c.lk, handle);
+    return TRUE;
+}
+
+HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, DWORD, LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD,
+                           LPDWORD threadId)
+{
+    Call c("CreateThread");
+    if (start == nullptr) {
+        SetError(c.self, ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    Process* p = c.self->process;
+    Thread* t = c.w.NewThread(c.lk, p, Utf8(p->exe_name) + " thread " + std::to_string(p->threads.size()), true);
+    c.w.objects.push_back(std::make_unique<KernelObject>());
+    KernelObject* object = c.w.objects.back().get();
+    object->kind = KernelObject::THREAD;
+    object->thread = t;
+    if (threadId)
+        *threadId = t->id;
+    HANDLE h = c.w.NewHandle(HandleEntry{HandleEntry::KERNEL, p, object, {}});
+    c.w.StartThread(c.lk, t, [start, parameter]() -> DWORD { return start(parameter); });
+    return h;
+}
+
+BOOL WINAPI GetExitCodeThread(HANDLE thread, LPDWORD exitCode)
+{
+    Call c("GetExitCodeThread");
+    KernelObject* o = Object(c, thread);
+    if (o == nullptr || o->kind != KernelObject::THREAD || exitCode == nullptr)
+        return FALSE;
+    *exitCode = o->thread->exit_code;
+    return TRUE;
+}
+
+DWORD WINAPI GetCurrentThreadId(void)
+{
+    Call c("GetCurrentThreadId");
+    return c.self->id;
+}
+
+DWORD WINAPI GetCurrentProcessId(void)
+{
+    Call c("GetCurrentProcessId");
+    return c.self->process->id;
+}
+
+}  // extern "C"
+
+}  // namespace cesim

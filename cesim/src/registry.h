@@ -1,0 +1,29 @@
+// The registry of the simulated device: keys and typed values in memory.
+#pragma once
+
+#include "world.h"
+
+#include <set>
+
+namespace cesim {
+
+struct RegValueEntry {
+    Text name;
+    RegistryValue value;
+};
+
+struct RegKey {
+    Text name;
+    std::vector<RegValueEntry> values;  // in the order they were first written
+    std::vector<std::unique_ptr<RegKey>> subkeys;
+    int flushes = 0;
+};
+
+struct World::RegistryData {
+    RegKey current_user{u"HKEY_CURRENT_USER", {}, {}, 0};
+    RegKey local_machine{u"HKEY_LOCAL_MACHINE", {}, {}, 0};
+    std::set<std::string> failing_keys;    // folded paths
+    std::set<std::string> failing_writes;  // folded path, '|', folded value name
+};
+
+}  // namespace cesim

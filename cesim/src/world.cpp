@@ -1,0 +1,435 @@
+// The world: simulated threads, the virtual clock, processes.
+#include "world.h"
+
+#include "gdi.h"
+#include "registry.h"
+#include "resources.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+
+namespace cesim {
+
+World* World::instance_ = nullptr;
+static thread_local Thread* tls_thread = nullptr;
+
+// How long a settle may wait in real time for a thread that keeps running.
+static constexpr auto SETTLE_LIMIT = std::chrono::seconds(5);
+
+World::World()
+{
+    if (instance_ != nullptr)
+        throw Error("cesim: a Device already exists; only one simulated device can run at a time");
+    registry = std::make_unique<RegistryData>();
+    InitGdi(*this);
+    // The bare screen: what GetDesktopWindow returns while no shell desktop exists.
+    Process* system = NewProcessUnlocked(u"nk.exe", true);
+    Lock lk(mu);
+    auto cls = std::make_unique<WindowClass>();
+    cls->name = u"#32769";
+    WindowClass* screen_class = cls.get();
+    system_classes.push_back(std::move(cls));
+    desktop_root = NewWindow(lk, screen_class, system->main_thread);
+    desktop_root->style = WS_VISIBLE | WS_POPUP;
+    desktop_root->rect = RECT{0, 0, 240, 320};
+    desktop_root->fixture = true;
+    // The screen is not one of the top-level windows that programs enumerate.
+    top_level.clear();
+    instance_ = this;
+}
+
+World::~World()
+{
+    {
+        Lock lk(mu);
+        for (auto& t : threads) {
+            if (t->real && !t->finished) {
+                t->killed = true;
+                Wake(t.get());
+            }
+        }
+    }
+    for (auto& t : threads) {
+        if (t->os.joinable())
+            t->os.join();
+    }
+    for (auto& p : processes) {
+        if (p->image != nullptr)
+            CloseImage(p->image);
+    }
+    instance_ = nullptr;
+}
+
+World& World::Get()
+{
+    if (instance_ == nullptr)
+        throw Error("cesim: no simulated device exists; create a cesim::Device first");
+    return *instance_;
+}
+
+World* World::Current() { return instance_; }
+
+Call::Call(const char* name) : w(World::Get()), lk(w.mu), self(w.Self(lk, name)) { ++w.calls[name]; }
+
+Thread* World::SelfOrNull() { return tls_thread; }
+
+Thread* World::Self(Lock&, const char* call)
+{
+    Thread* t = tls_thread;
+    if (t == nullptr)
+        throw Error(std::string("cesim: ") + call +
+                    " was called from a thread that is not a simulated thread; tests act through cesim::Device");
+    if (t->killed)
+        throw ThreadKilled{};
+    t->activity = call;
+    return t;
+}
+
+Thread* World::NewThread(Lock&, Process* process, std::string name, bool real)
+{
+    auto t = std::make_unique<Thread>();
+    t->id = next_id++;
+    t->process = process;
+    t->name = std::move(name);
+    t->real = real;
+    Thread* raw = t.get();
+    threads.push_back(std::move(t));
+    process->threads.push_back(raw);
+    return raw;
+}
+
+void World::StartThread(Lock&, Thread* t, std::function<DWORD()> body)
+{
+    ++runnable;  // counted from now, so a settle cannot slip in before it runs
+    t->activity = "starting";
+    t->os = std::thread([this, t, body = std::move(body)] {
+        tls_thread = t;
+        DWORD code = 0;
+        try {
+            code = body();
+        } catch (ThreadKilled&) {
+            code = 0;
+        } catch (std::exception& e) {
+            Lock lk(mu);
+            failures.push_back("simulated thread '" + t->name + "' failed: " + e.what());
+        }
+        Lock lk(mu);
+        if (!t->finished)
+            FinishThread(lk, t, code);
+    });
+}
+
+void World::Park(Lock& lk, Thread* t, const char* activity, std::optional<uint64_t> deadline, bool takes_messages,
+                 const void* waiting_on)
+{
+    if (t->killed)
+        throw ThreadKilled{};
+    t->parked = true;
+    t->takes_messages = takes_messages;
+    t->deadline = deadline;
+    t->waiting_on = waiting_on;
+    t->activity = activity;
+    if (--runnable == 0)
+        settled.notify_all();
+    t->cv.wait(lk, [t] { return !t->parked; });
+    if (t->killed)
+        throw ThreadKilled{};
+}
+
+void World::Wake(Thread* t)
+{
+    if (!t->parked)
+        return;
+    t->parked = false;
+    t->takes_messages = false;
+    t->deadline.reset();
+    t->waiting_on = nullptr;
+    ++runnable;
+    t->cv.notify_one();
+}
+
+void World::WakeWaitersOn(const void* object)
+{
+    for (auto& t : threads) {
+        if (t->parked && t->waiting_on == object)
+            Wake(t.get());
+    }
+}
+
+void World::WakeForMessages(Thread* t)
+{
+    if (t->parked && t->takes_messages)
+        Wake(t);
+}
+
+void World::Fail(std::string message) { failures.push_back(std::move(message)); }
+
+void World::ThrowIfFailed()
+{
+    if (failures.empty())
+        return;
+    std::string all;
+    for (auto& f : failures)
+        all += f + "\n";
+    failures.clear();
+    throw Error(all);
+}
+
+void World::Settle(Lock& lk)
+{
+    for (;;) {
+        if (!settled.wait_for(lk, SETTLE_LIMIT, [this] { return runnable == 0; })) {
+            std::ostringstream out;
+            out << "cesim: the device did not settle within 5 s of real time; still running:";
+            for (auto& t : threads) {
+                if (t->real && !t->finished && !t->parked)
+                    out << "\n  thread " << t->id << " '" << t->name << "' of " << Narrow(t->process->exe_name)
+                        << ", last in " << t->activity;
+            }
+            throw Error(out.str());
+        }
+        if (!RunFixtures(lk))
+            break;
+    }
+    ThrowIfFailed();
+}
+
+void World::Advance(Lock& lk, uint64_t ms)
+{
+    const uint64_t target = now + ms;
+    Settle(lk);
+    for (;;) {
+        std::optional<uint64_t> next;
+        for (auto& t : threads) {
+            if (t->parked && t->deadline && *t->deadline <= target && (!next || *t->deadline < *next))
+                next = t->deadline;
+        }
+        if (!next)
+            break;
+        if (*next > now)
+            now = *next;
+        for (auto& t : threads) {
+            if (t->parked && t->deadline && *t->deadline <= now)
+                Wake(t.get());
+        }
+        Settle(lk);
+    }
+    now = target;
+}
+
+// ---------------------------------------------------------------- processes
+
+Process* World::NewProcessUnlocked(Text exe_name, bool fixture)
+{
+    Lock lk(mu);
+    return NewProcess(lk, std::move(exe_name), fixture);
+}
+
+Process* World::NewProcess(Lock& lk, Text exe_name, bool fixture)
+{
+    auto p = std::make_unique<Process>();
+    p->id = next_id++;
+    p->exe_name = exe_name;
+    p->path = u"\\Windows\\" + exe_name;
+    p->module = (HINSTANCE)(uintptr_t)(0x10000000u + (p->id << 16));
+    p->fixture = fixture;
+    Process* raw = p.get();
+    processes.push_back(std::move(p));
+    raw->main_thread = NewThread(lk, raw, Narrow(exe_name) + " main", !fixture);
+    return raw;
+}
+
+Process* World::FindProcess(DWORD id)
+{
+    for (auto& p : processes) {
+        if (p->id == id)
+            return p.get();
+    }
+    return nullptr;
+}
+
+Process* World::ProcessOfModule(HINSTANCE module)
+{
+    for (auto& p : processes) {
+        if (p->module == module && !p->exited)
+            return p.get();
+    }
+    return nullptr;
+}
+
+void World::FinishThread(Lock& lk, Thread* t, DWORD code)
+{
+    t->finished = true;
+    t->exit_code = code;
+    if (t->real && !t->parked)
+        --runnable;
+    t->parked = false;
+    // Messages sent to it are answered; its windows go with it.
+    for (SentMessage* m : t->incoming) {
+        m->done = true;
+        m->result = 0;
+        if (m->sender != nullptr)
+            Wake(m->sender);
+    }
+    t->incoming.clear();
+    for (auto& entry : windows) {
+        Window* w = entry.second.get();
+        if (w->alive && w->thread == t)
+            DestroyWindowTree(lk, w, false);
+    }
+    WakeWaitersOn(t);
+    if (t == t->process->main_thread && !t->process->exited)
+        ExitProcess(lk, t->process, code);
+    if (runnable == 0)
+        settled.notify_all();
+}
+
+void World::ExitProcess(Lock& lk, Process* p, DWORD code)
+{
+    p->exited = true;
+    p->exit_code = code;
+    for (Thread* t : p->threads) {
+        if (t->real && !t->finished) {
+            t->killed = true;
+            Wake(t);
+        }
+    }
+    for (auto& entry : windows) {
+        Window* w = entry.second.get();
+        if (w->alive && w->thread->process == p)
+            DestroyWindowTree(lk, w, false);
+    }
+    for (auto& c : p->classes)
+        c->registered = false;
+    // What the process left open, for leak accounting; then the system closes it.
+    std::vector<uintptr_t> owned;
+    for (auto& h : handles) {
+        if (h.second.owner == p) {
+            owned.push_back(h.first);
+            std::string kind = h.second.kind == HandleEntry::REGISTRY
+                                   ? "registry"
+                                   : (h.second.object->kind == KernelObject::EVENT ? "event" : "thread");
+            ++p->handles_at_exit[kind];
+        }
+    }
+    for (uintptr_t h : owned)
+        CloseHandleEntry(lk, (HANDLE)h);
+}
+
+DWORD Device::Start(const std::string& image_path, const std::u16string& command_line, const std::u16string& exe_name)
+{
+    World& w = World::Get();
+    void* image = OpenImage(image_path);
+    auto entry = (int (*)(HINSTANCE, HINSTANCE, LPWSTR, int))FindImageSymbol(image, "wWinMain");
+    if (entry == nullptr) {
+        CloseImage(image);
+        throw Error("cesim: " + image_path + " has no wWinMain; it is not a program image");
+    }
+    auto resources = LoadImageResources(image, image_path);
+    Lock lk(w.mu);
+    Process* p = w.NewProcess(lk, exe_name, false);
+    p->image = image;
+    p->resources = resources;
+    auto line = std::make_shared<std::u16string>(command_line);
+    HINSTANCE module = p->module;
+    w.StartThread(lk, p->main_thread, [entry, module, line]() -> DWORD {
+        return (DWORD)entry(module, nullptr, line->data(), SW_SHOW);
+    });
+    return p->id;
+}
+
+// ---------------------------------------------------------------- helpers
+
+bool SameNoCase(const Text& a, const Text& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (FoldCase(a[i]) != FoldCase(b[i]))
+            return false;
+    }
+    return true;
+}
+
+char16_t FoldCase(char16_t c)
+{
+    if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7))
+        return (char16_t)(c - 0x20);
+    return c;
+}
+
+Text ToText(LPCWSTR s) { return s == nullptr ? Text() : Text(s); }
+
+std::string Narrow(const Text& s) { return Utf8(s); }
+
+void SetError(Thread* t, DWORD error)
+{
+    if (t != nullptr)
+        t->last_error = error;
+}
+
+std::u16string U16(const std::string& s)
+{
+    std::u16string out;
+    for (size_t i = 0; i < s.size();) {
+        unsigned char c = (unsigned char)s[i];
+        uint32_t cp;
+        int n;
+        if (c < 0x80) {
+            cp = c;
+            n = 1;
+        } else if ((c & 0xE0) == 0xC0) {
+            cp = c & 0x1F;
+            n = 2;
+        } else if ((c & 0xF0) == 0xE0) {
+            cp = c & 0x0F;
+            n = 3;
+        } else {
+            cp = c & 0x07;
+            n = 4;
+        }
+        if (i + n > s.size())
+            throw Error("cesim: U16 was given text that is not UTF-8");
+        for (int k = 1; k < n; ++k)
+            cp = (cp << 6) | ((unsigned char)s[i + k] & 0x3F);
+        i += n;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out += (char16_t)(0xD800 + (cp >> 10));
+            out += (char16_t)(0xDC00 + (cp & 0x3FF));
+        } else {
+            out += (char16_t)cp;
+        }
+    }
+    return out;
+}
+
+std::string Utf8(const std::u16string& s)
+{
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        uint32_t cp = s[i];
+        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000)
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (s[++i] - 0xDC00);
+        if (cp < 0x80) {
+            out += (char)cp;
+        } else if (cp < 0x800) {
+            out += (char)(0xC0 | (cp >> 6));
+            out += (char)(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            out += (char)(0xE0 | (cp >> 12));
+            out += (char)(0x80 | ((cp >> 6) & 0x3F));
+            out += (char)(0x80 | (cp & 0x3F));
+        } else {
+            out += (char)(0xF0 | (cp >> 18));
+            out += (char)(0x80 | ((cp >> 12) & 0x3F));
+            out += (char)(0x80 | ((cp >> 6) & 0x3F));
+            out += (char)(0x80 | (cp & 0x3F));
+        }
+    }
+    return out;
+}
+
+}  // namespace cesim

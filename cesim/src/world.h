@@ -1,0 +1,288 @@
+// The simulated Pocket PC's state: one world behind one mutex.
+//
+// Program threads are real threads; time is virtual. Every platform call that
+// would block parks its thread on its own condition variable, and the test
+// side settles (waits until every simulated thread is parked) and advances the
+// clock. Objects live as long as the world, so handles held by tests or by the
+// program never dangle; a destroyed window or an exited process is marked, not
+// freed.
+#pragma once
+
+#include <cesim/device.h>
+#include <cesim/win32.h>
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace cesim {
+
+using Lock = std::unique_lock<std::mutex>;
+using Text = std::u16string;
+
+struct Process;
+struct Thread;
+struct Window;
+struct WindowClass;
+struct ResourceSet;
+
+// Thrown inside a simulated thread whose process has ended, to unwind it.
+struct ThreadKilled {};
+
+struct QueuedMessage {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+// A message sent to a window of another thread, waiting to be handled.
+struct SentMessage {
+    Window* target;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    Thread* sender;  // null for a notification that nobody waits for
+    bool done = false;
+    LRESULT result = 0;
+};
+
+struct Thread {
+    DWORD id = 0;
+    Process* process = nullptr;
+    std::string name;
+    bool real = false;  // a real OS thread; fixture programs have a virtual one
+    std::thread os;
+
+    // scheduling
+    bool parked = false;
+    bool takes_messages = false;  // parked in a wait that sent messages end
+    std::optional<uint64_t> deadline;
+    const void* waiting_on = nullptr;
+    std::string activity;  // what the thread is doing, for diagnostics
+    std::condition_variable cv;
+
+    // messages
+    std::deque<QueuedMessage> posted;
+    std::deque<SentMessage*> incoming;
+    bool quit = false;
+    int quit_code = 0;
+    MSG last_message{};
+    std::vector<Window*> modal_stack;
+
+    bool finished = false;
+    bool killed = false;
+    DWORD exit_code = STILL_ACTIVE;
+    DWORD last_error = 0;
+};
+
+struct WindowClass {
+    Process* owner = nullptr;  // null: a system class
+    Text name;
+    UINT style = 0;
+    WNDPROC proc = nullptr;
+    HINSTANCE instance = nullptr;
+    HICON icon = nullptr;
+    HBRUSH background = nullptr;
+    bool registered = true;
+};
+
+struct Window {
+    HWND handle = nullptr;
+    bool alive = true;
+    WindowClass* cls = nullptr;
+    Text class_name;
+    Text title;
+    DWORD style = 0;
+    DWORD exstyle = 0;
+    RECT rect{};  // relative to the parent's client area; screen for top-level windows
+    Window* parent = nullptr;
+    std::vector<Window*> children;  // front first
+    Thread* thread = nullptr;
+    WNDPROC proc = nullptr;
+    LONG user_data = 0;
+    LONG id = 0;
+
+    bool needs_paint = false;
+    bool needs_erase = false;
+
+    // fixture windows: how they answer, what they got
+    bool fixture = false;
+    bool closes_on_close = true;
+    std::vector<ReceivedMessage> received;
+
+    std::vector<DrawOp> drawn;
+    int positions_set = 0;
+};
+
+struct Process {
+    DWORD id = 0;
+    Text exe_name;
+    Text path;
+    HINSTANCE module = nullptr;
+    bool fixture = false;
+    void* image = nullptr;  // dlopen handle of a program image
+    std::shared_ptr<const ResourceSet> resources;
+    std::vector<std::unique_ptr<WindowClass>> classes;
+    std::vector<Thread*> threads;
+    Thread* main_thread = nullptr;
+    bool exited = false;
+    DWORD exit_code = STILL_ACTIVE;
+    std::map<std::string, int> handles_at_exit;
+};
+
+// Kernel objects reached through HANDLEs.
+struct KernelObject {
+    enum Kind { EVENT, THREAD } kind;
+    int references = 0;
+    // events
+    bool manual_reset = false;
+    bool signaled = false;
+    Text name;
+    // threads
+    Thread* thread = nullptr;
+};
+
+struct HandleEntry {
+    enum Kind { KERNEL, REGISTRY } kind;
+    Process* owner = nullptr;
+    KernelObject* object = nullptr;
+    std::string key_path;  // registry: canonical path of the open key
+};
+
+class World {
+public:
+    World();
+    ~World();
+
+    static World& Get();      // the live world; a clear error when there is none
+    static World* Current();  // may be null
+
+    std::mutex mu;
+
+    // ---- threads and time (world.cpp)
+    Thread* Self(Lock& lk, const char* call);  // the calling simulated thread
+    Thread* SelfOrNull();
+    Thread* NewThread(Lock& lk, Process* process, std::string name, bool real);
+    void StartThread(Lock& lk, Thread* t, std::function<DWORD()> body);
+    void Park(Lock& lk, Thread* t, const char* activity, std::optional<uint64_t> deadline, bool takes_messages,
+              const void* waiting_on = nullptr);
+    void Wake(Thread* t);
+    void WakeWaitersOn(const void* object);
+    void WakeForMessages(Thread* t);
+    void Settle(Lock& lk);
+    void Advance(Lock& lk, uint64_t ms);
+    uint64_t now = 0;         // virtual milliseconds since the world began
+    uint32_t tick_base = 0;   // GetTickCount at now == 0
+    DWORD Tick() const { return (DWORD)(tick_base + now); }
+    void Fail(std::string message);  // records a misuse seen on a simulated thread
+    void ThrowIfFailed();
+
+    // ---- processes (world.cpp)
+    Process* NewProcess(Lock& lk, Text exe_name, bool fixture);
+    Process* NewProcessUnlocked(Text exe_name, bool fixture);
+    Process* FindProcess(DWORD id);
+    Process* ProcessOfModule(HINSTANCE module);
+    void ExitProcess(Lock& lk, Process* p, DWORD code);
+    void FinishThread(Lock& lk, Thread* t, DWORD code);
+
+    // ---- windows (windows.cpp)
+    Window* FindWindowObject(HWND h);  // alive windows only
+    Window* AnyWindowObject(HWND h);   // destroyed ones too
+    Window* NewWindow(Lock& lk, WindowClass* cls, Thread* thread);
+    void DestroyWindowTree(Lock& lk, Window* w, bool notify);
+    std::vector<Window*>& Siblings(Window* w);
+    RECT ScreenRect(Window* w);
+    POINT ClientOrigin(Window* w);
+    bool VisibleOnScreen(Window* w);
+    void PlaceInZOrder(Window* w, HWND after);
+    void SetForeground(Window* w);
+    WindowClass* FindClass(Process* p, const Text& name);
+    WindowClass* SystemClass(const Text& name);
+    Window* desktop_root = nullptr;  // the screen, when no shell desktop is present
+    Window* shell_desktop = nullptr;
+    Window* foreground = nullptr;
+    RECT work_area{0, 0, 240, 320};
+    int work_area_sets = 0;
+    std::vector<Window*> top_level;  // front first
+    std::map<uintptr_t, std::unique_ptr<Window>> windows;
+    std::vector<std::unique_ptr<WindowClass>> system_classes;
+    uintptr_t next_window = 0x10000;
+    UINT double_click_time = 500;
+
+    // ---- messages (messages.cpp)
+    LRESULT CallProc(Lock& lk, Window* w, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Send(Lock& lk, Window* w, UINT message, WPARAM wParam, LPARAM lParam, bool wait);
+    void Post(Lock& lk, Window* w, UINT message, WPARAM wParam, LPARAM lParam);
+    bool HandleIncoming(Lock& lk, Thread* self);  // handles one sent message; false when none
+    void AnswerPending(Lock& lk, Window* w, Thread* t);
+    bool RunFixtures(Lock& lk);
+    LRESULT FixtureReceive(Lock& lk, Window* w, UINT message, WPARAM wParam, LPARAM lParam, bool sent);
+
+    // ---- kernel handles (kernel.cpp)
+    HANDLE NewHandle(HandleEntry entry);
+    HandleEntry* FindHandle(HANDLE h, HandleEntry::Kind kind);
+    void CloseHandleEntry(Lock& lk, HANDLE h);
+    std::map<uintptr_t, HandleEntry> handles;
+    std::vector<std::unique_ptr<KernelObject>> objects;
+    std::map<Text, KernelObject*> named_objects;
+    uintptr_t next_handle = 0x40;
+
+    // ---- bookkeeping
+    std::map<std::string, uint64_t> calls;
+    std::vector<std::unique_ptr<Process>> processes;
+    std::vector<std::unique_ptr<Thread>> threads;
+    DWORD next_id = 0x100;
+    int runnable = 0;
+    std::condition_variable settled;
+    std::vector<std::string> failures;
+
+    // ---- registry (registry.cpp)
+    struct RegistryData;
+    std::unique_ptr<RegistryData> registry;
+
+    // ---- shell tray (tray.cpp)
+    std::vector<TrayIcon> tray;
+
+    // ---- drawing (gdi.cpp)
+    struct GdiData;
+    std::unique_ptr<GdiData> gdi;
+
+private:
+    static World* instance_;
+};
+
+// Begins a platform call: locks the world, counts the call and names the
+// calling thread. Win32 calls made from a thread the device does not know
+// are misuse and fail loudly.
+struct Call {
+    World& w;
+    Lock lk;
+    Thread* self;
+    Call(const char* name);
+};
+
+// Releases the world's lock while the program runs (a window procedure, an
+// enumeration callback) and takes it back afterwards, also on unwinding.
+struct Unlocked {
+    Lock& lk;
+    explicit Unlocked(Lock& l) : lk(l) { lk.unlock(); }
+    ~Unlocked() { lk.lock(); }
+};
+
+// Case-insensitive comparison as the window manager and the registry do it.
+bool SameNoCase(const Text& a, const Text& b);
+char16_t FoldCase(char16_t c);
+Text ToText(LPCWSTR s);  // null gives the empty text
+std::string Narrow(const Text& s);
+void SetError(Thread* t, DWORD error);
+
+}  // namespace cesim

@@ -1,0 +1,147 @@
+// velto-sim: runs Velto on a simulated Pocket PC and shows what it changed.
+//
+//   velto-sim [--taskbar-top] [--stored-top N] [--] [velto arguments...]
+//
+// The device has the standard shell with its taskbar at the bottom (or at the
+// top with --taskbar-top), a visible program window, a hidden one and a tool
+// window. --stored-top N stores TaskBarOnTop = N in the registry first. Velto
+// runs with the remaining arguments as its command line; the screen, the work
+// area and Velto's registry values are printed before and after.
+#include <cesim/device.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+const char* const SETTINGS_KEY = "HKEY_CURRENT_USER\\Software\\Zav\\Velto";
+
+std::string Rect(RECT r)
+{
+    char text[96];
+    std::snprintf(text, sizeof text, "(%ld, %ld)-(%ld, %ld)", (long)r.left, (long)r.top, (long)r.right,
+                  (long)r.bottom);
+    return text;
+}
+
+void Show(const char* heading, cesim::Device& device, const cesim::Shell& shell, HWND notes, HWND hidden,
+          HWND tool)
+{
+    std::printf("%s\n", heading);
+    std::printf("  taskbar      %s%s\n", Rect(device.Rect(shell.taskbar)).c_str(),
+                device.Visible(shell.taskbar) ? "" : " hidden");
+    std::printf("  desktop      %s\n", Rect(device.Rect(shell.desktop)).c_str());
+    std::printf("  work area    %s\n", Rect(device.WorkArea()).c_str());
+    std::printf("  \"Notes\"      %s\n", Rect(device.Rect(notes)).c_str());
+    std::printf("  hidden       %s\n", Rect(device.Rect(hidden)).c_str());
+    std::printf("  tool window  %s\n", Rect(device.Rect(tool)).c_str());
+    if (!device.RegKeyExists(SETTINGS_KEY)) {
+        std::printf("  registry     (no settings stored)\n");
+        return;
+    }
+    for (const auto& name : device.RegValueNames(SETTINGS_KEY)) {
+        auto value = device.RegGet(SETTINGS_KEY, name);
+        std::string shown;
+        if (value->type == REG_DWORD && value->data.size() == 4) {
+            shown = std::to_string(*device.RegGetDword(SETTINGS_KEY, name));
+        } else if (value->type == REG_SZ) {
+            std::u16string text;
+            for (size_t i = 0; i + 1 < value->data.size(); i += 2) {
+                char16_t c = (char16_t)(value->data[i] | value->data[i + 1] << 8);
+                if (c == 0)
+                    break;
+                text += c;
+            }
+            shown = "\"" + cesim::Utf8(text) + "\"";
+        } else {
+            shown = "(type " + std::to_string(value->type) + ", " + std::to_string(value->data.size()) + " bytes)";
+        }
+        std::printf("  %-12s %s\n", cesim::Utf8(name).c_str(), shown.c_str());
+    }
+}
+
+[[noreturn]] void Usage(const char* problem)
+{
+    std::fprintf(stderr, "velto-sim: %s\nusage: velto-sim [--taskbar-top] [--stored-top N] [--] [velto arguments...]\n",
+                 problem);
+    std::exit(2);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    bool taskbar_top = false;
+    long stored_top = -1;
+    std::string command_line;
+    int i = 1;
+    for (; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--") == 0) {
+            ++i;
+            break;
+        }
+        if (std::strcmp(argv[i], "--taskbar-top") == 0) {
+            taskbar_top = true;
+        } else if (std::strcmp(argv[i], "--stored-top") == 0) {
+            if (i + 1 >= argc)
+                Usage("--stored-top needs a number");
+            char* end = nullptr;
+            stored_top = std::strtol(argv[++i], &end, 0);
+            if (*end != 0 || stored_top < 0 || stored_top > 0xFFFFFFFFL)
+                Usage("--stored-top takes a number from 0 to 4294967295");
+        } else if (std::strncmp(argv[i], "--", 2) == 0) {
+            Usage((std::string("unknown option ") + argv[i]).c_str());
+        } else {
+            break;
+        }
+    }
+    for (; i < argc; ++i) {
+        if (!command_line.empty())
+            command_line += ' ';
+        command_line += argv[i];
+    }
+
+    try {
+        cesim::Device device;
+        cesim::Shell shell = device.InstallShell(cesim::ShellNames::STANDARD,
+                                                 taskbar_top ? cesim::TaskbarEdge::TOP : cesim::TaskbarEdge::BOTTOM);
+        DWORD other = device.AddProcess(u"notes.exe");
+        cesim::WindowSpec spec;
+        spec.class_name = u"NotesMain";
+        spec.title = u"Notes";
+        spec.rect = RECT{0, 0, 240, 294};
+        HWND notes = device.AddWindow(other, spec);
+        spec.class_name = u"NotesHidden";
+        spec.title = u"";
+        spec.style = 0;
+        spec.rect = RECT{10, 10, 110, 110};
+        HWND hidden = device.AddWindow(other, spec);
+        spec.class_name = u"NotesTool";
+        spec.style = WS_VISIBLE;
+        spec.exstyle = WS_EX_TOOLWINDOW;
+        spec.rect = RECT{20, 40, 120, 140};
+        HWND tool = device.AddWindow(other, spec);
+        if (stored_top >= 0)
+            device.RegSetDword(SETTINGS_KEY, u"TaskBarOnTop", (DWORD)stored_top);
+
+        Show("before", device, shell, notes, hidden, tool);
+        std::printf("\nvelto %s\n", command_line.c_str());
+        DWORD velto = device.Start(VELTO_IMAGE, cesim::U16(command_line));
+        device.Settle();
+        if (device.Running(velto)) {
+            std::printf("  Velto is resident; closing it\n");
+            HWND main_window = device.Find(u"Velto", u"Velto");
+            if (main_window != nullptr)
+                device.Post(main_window, WM_CLOSE, 0, 0);
+            device.Advance(10000);
+        }
+        std::printf("  exit code %lu\n\n", (unsigned long)device.ExitCode(velto));
+        Show("after", device, shell, notes, hidden, tool);
+    } catch (const cesim::Error& e) {
+        std::fprintf(stderr, "velto-sim: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
