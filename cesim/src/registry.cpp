@@ -155,8 +155,12 @@ LONG OpenOrCreate(HKEY key, LPCWSTR subKey, PHKEY result, LPDWORD disposition, b
     for (auto& p : SplitPath(ToText(subKey)))
         parts.push_back(p);
     auto& r = *c.w.registry;
-    if (r.failing_keys.count(Folded(Join(parts))))
+    auto fault = r.failing_keys.find(Folded(Join(parts)));
+    if (fault != r.failing_keys.end() && fault->second != 0) {
+        if (fault->second > 0)
+            --fault->second;
         return ERROR_ACCESS_DENIED;
+    }
     bool created = false;
     RegKey* k = Resolve(r, parts, create, &created);
     if (k == nullptr)
@@ -411,11 +415,13 @@ int Device::RegFlushes(const std::string& key) const
     return TestKey(w, key, false)->flushes;
 }
 
-void Device::FailKeyOpen(const std::string& key)
+void Device::FailKeyOpen(const std::string& key, int times)
 {
+    if (times < -1)
+        throw Error("cesim: FailKeyOpen takes a number of attempts, or -1 for all of them");
     World& w = World::Get();
     Lock lk(w.mu);
-    w.registry->failing_keys.insert(Folded(Join(TestPath(key))));
+    w.registry->failing_keys[Folded(Join(TestPath(key)))] = times;
 }
 
 void Device::FailValueWrite(const std::string& key, const std::u16string& name)

@@ -22,7 +22,7 @@ struct RegKey {
 struct World::RegistryData {
     RegKey current_user{u"HKEY_CURRENT_USER", {}, {}, 0};
     RegKey local_machine{u"HKEY_LOCAL_MACHINE", {}, {}, 0};
-    std::set<std::string> failing_keys;    // folded paths
+    std::map<std::string, int> failing_keys;  // folded path: attempts left to fail, -1 for all
     std::set<std::string> failing_writes;  // folded path, '|', folded value name
 };
 

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <mutex>
 
 namespace cesim {
 
@@ -150,6 +152,9 @@ std::optional<std::u16string> ResourceFile::String(UINT id) const
 
 // ---------------------------------------------------------------- program images
 
+static std::mutex image_files_mutex;
+static std::map<void*, int> image_files;  // loaded image: its private copy
+
 void* OpenImage(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -170,17 +175,31 @@ void* OpenImage(const std::string& path)
         }
         written += (size_t)n;
     }
+    // The loader knows a library by its path, so the copy stays open (and its
+    // path unique) for as long as the image is loaded.
     std::string fd_path = "/proc/self/fd/" + std::to_string(fd);
     void* image = dlopen(fd_path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    close(fd);
-    if (image == nullptr)
+    if (image == nullptr) {
+        close(fd);
         throw Error("cesim: cannot load the program image " + path + ": " + dlerror());
+    }
+    std::lock_guard<std::mutex> lock(image_files_mutex);
+    image_files[image] = fd;
     return image;
 }
 
 void* FindImageSymbol(void* image, const char* name) { return dlsym(image, name); }
 
-void CloseImage(void* image) { dlclose(image); }
+void CloseImage(void* image)
+{
+    dlclose(image);
+    std::lock_guard<std::mutex> lock(image_files_mutex);
+    auto it = image_files.find(image);
+    if (it != image_files.end()) {
+        close(it->second);
+        image_files.erase(it);
+    }
+}
 
 std::shared_ptr<const ResourceSet> LoadImageResources(void* image, const std::string& path)
 {

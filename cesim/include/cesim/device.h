@@ -184,7 +184,8 @@ public:
     std::vector<std::u16string> RegValueNames(const std::string& key) const;
     int RegFlushes(const std::string& key) const;
     // faults
-    void FailKeyOpen(const std::string& key);  // opening or creating it fails
+    // Opening or creating the key fails: the next `times` attempts, or always (-1).
+    void FailKeyOpen(const std::string& key, int times = -1);
     void FailValueWrite(const std::string& key, const std::u16string& name);
     void ClearRegistryFaults();
 

@@ -1,0 +1,112 @@
+// The -taskbar switches: one run that places the taskbar, stores the
+// placement and ends.
+#include "velto/velto_test.h"
+
+#include <map>
+
+using namespace velto_test;
+
+namespace {
+
+struct SwitchCase {
+    const char16_t* command_line;
+    DWORD stored_before;  // TaskBarOnTop in the registry before the run
+    DWORD stored_after;
+};
+
+class SwitchTest : public VeltoTest, public ::testing::WithParamInterface<SwitchCase> {};
+
+TEST_P(SwitchTest, PlacesTheTaskbarStoresThePlacementAndEnds)
+{
+    const SwitchCase& c = GetParam();
+    cesim::Shell shell = device.InstallShell();
+    StoreOnTop(c.stored_before);
+    HWND notes = AddWindow(u"Notes", u"Notes", RECT{0, 0, 240, 294});
+
+    DWORD velto = RunOnce(c.command_line);
+
+    EXPECT_EQ(c.stored_after, StoredOnTop());
+    if (c.stored_after) {
+        ExpectTopLayout(shell);
+        EXPECT_EQ((RECT{0, 26, 240, 320}), device.Rect(notes));
+    } else {
+        ExpectBottomLayout(shell);
+        EXPECT_EQ((RECT{0, 0, 240, 294}), device.Rect(notes));
+    }
+    // A command-line run leaves nothing behind.
+    EXPECT_TRUE(device.WindowsOf(velto).empty());
+    EXPECT_TRUE(device.Tray().empty());
+    EXPECT_EQ(0, device.OpenHandles(velto, "registry"));
+    EXPECT_EQ(1, device.RegFlushes(SETTINGS_KEY));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Switches, SwitchTest,
+    ::testing::Values(SwitchCase{u"-taskbar_up", 0, 1}, SwitchCase{u"-taskbar_up", 1, 1},
+                      SwitchCase{u"-taskbar_down", 1, 0}, SwitchCase{u"-taskbar_down", 0, 0},
+                      SwitchCase{u"-taskbar_move", 0, 1}, SwitchCase{u"-taskbar_move", 1, 0},
+                      SwitchCase{u"-taskbar_hide", 0, 1}, SwitchCase{u"-taskbar_hide", 1, 0},
+                      SwitchCase{u"-taskbar_switch", 0, 1}, SwitchCase{u"-taskbar_switch", 1, 0},
+                      // -taskbar_up is tested first, then -taskbar_down, then the toggles.
+                      SwitchCase{u"-taskbar_down -taskbar_up", 0, 1},
+                      SwitchCase{u"-taskbar_switch -taskbar_down", 1, 0},
+                      SwitchCase{u"-taskbar_move -taskbar_up", 1, 1},
+                      // A switch is found anywhere in the command line.
+                      SwitchCase{u"/q x-taskbar_upward", 0, 1}));
+
+TEST_F(VeltoTest, HideTogglesThePlacementAndDoesNotHideTheTaskbar)
+{
+    cesim::Shell shell = device.InstallShell();
+    RunOnce(u"-taskbar_hide");
+    ExpectTopLayout(shell);
+    RunOnce(u"-taskbar_hide");
+    ExpectBottomLayout(shell);
+}
+
+// With TaskBarOnTop stored as 1, loading the settings moves the taskbar to the
+// top; the switch then moves it back down.
+TEST_F(VeltoTest, SwitchAfterAStoredTopPlacementMovesTwice)
+{
+    cesim::Shell shell = device.InstallShell();
+    StoreOnTop(1);
+    RunOnce(u"-taskbar_switch");
+    EXPECT_EQ(2, device.WorkAreaSets());
+    ExpectBottomLayout(shell);
+    EXPECT_EQ(0u, StoredOnTop());
+}
+
+TEST_F(VeltoTest, UnknownSwitchChangesNothing)
+{
+    cesim::Shell shell = device.InstallShell();
+    RunOnce(u"-taskbar");  // a first run stores every value; start from there
+    auto before = device.RegValueNames(SETTINGS_KEY);
+    std::map<std::u16string, cesim::RegistryValue> stored;
+    for (auto& name : before)
+        stored[name] = *device.RegGet(SETTINGS_KEY, name);
+    int flushes = device.RegFlushes(SETTINGS_KEY);
+
+    for (const char16_t* line : {u"-taskbar", u"-taskbar_left", u"-taskbarup", u"x -taskbar_Up"}) {
+        RunOnce(line);
+        EXPECT_EQ(0, device.WorkAreaSets()) << cesim::Utf8(line);
+        EXPECT_EQ(0, device.PositionsSet(shell.taskbar)) << cesim::Utf8(line);
+    }
+    EXPECT_EQ(before, device.RegValueNames(SETTINGS_KEY));
+    for (auto& name : before) {
+        EXPECT_EQ(stored[name].type, device.RegGet(SETTINGS_KEY, name)->type);
+        EXPECT_EQ(stored[name].data, device.RegGet(SETTINGS_KEY, name)->data);
+    }
+    EXPECT_EQ(flushes, device.RegFlushes(SETTINGS_KEY));
+    ExpectBottomLayout(shell);
+}
+
+// The switches are case-sensitive: in capitals they are no switch at all.
+TEST_F(VeltoTest, SwitchInCapitalsIsNotASwitch)
+{
+    cesim::Shell shell = device.InstallShell();
+    Start(u"-TASKBAR_UP");
+    EXPECT_EQ(0, device.WorkAreaSets());
+    ExpectBottomLayout(shell);
+    EXPECT_EQ(0u, StoredOnTop());
+}
+
+}  // namespace

@@ -1,0 +1,172 @@
+// Taskbar placement: the two layouts, which windows follow the desktop, and
+// how the shell's windows are found.
+#include "velto/velto_test.h"
+
+#include <algorithm>
+
+using namespace velto_test;
+
+namespace {
+
+TEST_F(VeltoTest, TopAndBottomLayoutsHaveTheirExactGeometry)
+{
+    cesim::Shell shell = device.InstallShell();
+    RunOnce(u"-taskbar_up");
+    ExpectTopLayout(shell);
+    RunOnce(u"-taskbar_down");
+    ExpectBottomLayout(shell);
+}
+
+TEST_F(VeltoTest, OrdinaryWindowsMoveToTheDesktopCornerKeepingTheirSize)
+{
+    cesim::Shell shell = device.InstallShell();
+    HWND notes = AddWindow(u"Notes", u"Notes", RECT{0, 0, 240, 294});
+    HWND tall = AddWindow(u"Tall", u"Tall", RECT{5, 0, 245, 320});
+    HWND untitled = AddWindow(u"Untitled", u"", RECT{30, 40, 130, 90});
+    HWND hidden = AddWindow(u"Hidden", u"Hidden", RECT{10, 10, 110, 110}, 0);
+    HWND tool = AddWindow(u"Tool", u"Tool", RECT{20, 40, 120, 140}, WS_VISIBLE, WS_EX_TOOLWINDOW);
+    HWND other_desktop = AddWindow(u"DesktopExplorerWindow", u"Other", RECT{1, 2, 41, 42});
+    HWND other_taskbar = AddWindow(u"HHTaskBar", u"Second bar", RECT{3, 4, 43, 44});
+    // Another program's class that differs only in letter case is an ordinary window.
+    DWORD lookalikes = device.AddProcess(u"lookalike.exe");
+    HWND lookalike = AddWindow(u"hhtaskbar", u"Look-alike", RECT{50, 60, 90, 100}, WS_VISIBLE, 0, lookalikes);
+
+    RunOnce(u"-taskbar_up");
+
+    EXPECT_EQ((RECT{0, 26, 240, 320}), device.Rect(notes));
+    EXPECT_EQ((RECT{0, 26, 240, 346}), device.Rect(tall));  // never resized
+    EXPECT_EQ((RECT{0, 26, 100, 76}), device.Rect(untitled));
+    EXPECT_EQ((RECT{0, 26, 40, 66}), device.Rect(lookalike));
+    EXPECT_EQ((RECT{10, 10, 110, 110}), device.Rect(hidden));
+    EXPECT_EQ((RECT{20, 40, 120, 140}), device.Rect(tool));
+    EXPECT_EQ((RECT{1, 2, 41, 42}), device.Rect(other_desktop));
+    EXPECT_EQ((RECT{3, 4, 43, 44}), device.Rect(other_taskbar));
+    ExpectTopLayout(shell);
+
+    RunOnce(u"-taskbar_down");
+    EXPECT_EQ((RECT{0, 0, 240, 294}), device.Rect(notes));
+    EXPECT_EQ((RECT{0, 0, 240, 320}), device.Rect(tall));
+    EXPECT_EQ((RECT{10, 10, 110, 110}), device.Rect(hidden));
+}
+
+TEST_F(VeltoTest, TaskbarIsRaisedToTheFrontAndTheDesktopKeepsItsPlace)
+{
+    cesim::Shell shell = device.InstallShell();
+    HWND notes = AddWindow(u"Notes", u"Notes", RECT{0, 0, 240, 294});
+    HWND front = AddWindow(u"Front", u"Front", RECT{0, 0, 50, 50}, WS_VISIBLE, WS_EX_TOPMOST);
+    ASSERT_EQ(front, device.TopLevel().front());
+    ASSERT_EQ(shell.desktop, device.TopLevel().back());
+
+    RunOnce(u"-taskbar_up");
+
+    std::vector<HWND> order = device.TopLevel();
+    EXPECT_EQ(shell.taskbar, order.front());
+    EXPECT_EQ(shell.desktop, order.back());
+    // The aligned windows keep their order among themselves.
+    EXPECT_LT(std::find(order.begin(), order.end(), front), std::find(order.begin(), order.end(), notes));
+}
+
+TEST_F(VeltoTest, HiddenTaskbarIsShownByEitherLayout)
+{
+    DWORD shell = device.AddProcess(u"shell32.exe");
+    HWND desktop = AddWindow(u"DesktopExplorerWindow", u"Desktop", BOTTOM_DESKTOP, WS_VISIBLE, 0, shell);
+    device.SetShellDesktop(desktop);
+    HWND taskbar = AddWindow(u"HHTaskBar", u"", BOTTOM_TASKBAR, 0, 0, shell);
+    ASSERT_FALSE(device.Visible(taskbar));
+    RunOnce(u"-taskbar_down");
+    EXPECT_TRUE(device.Visible(taskbar));
+    EXPECT_EQ(BOTTOM_TASKBAR, device.Rect(taskbar));
+}
+
+TEST_F(VeltoTest, AnyNonzeroStoredPlacementIsTheTopLayout)
+{
+    cesim::Shell shell = device.InstallShell();
+    StoreOnTop(2);
+    RunOnce(u"-taskbar");
+    ExpectTopLayout(shell);
+    EXPECT_EQ(2u, StoredOnTop());  // the value is taken as it is
+}
+
+TEST_F(VeltoTest, StoredBottomPlacementIsNotAppliedAtStart)
+{
+    // The taskbar sits at the top, but the stored 0 equals the start value.
+    cesim::Shell shell = device.InstallShell(cesim::ShellNames::STANDARD, cesim::TaskbarEdge::TOP);
+    StoreOnTop(0);
+    RunOnce(u"-taskbar");
+    EXPECT_EQ(0, device.WorkAreaSets());
+    ExpectTopLayout(shell);
+}
+
+TEST_F(VeltoTest, FirstRunDoesNotMoveTheTaskbar)
+{
+    cesim::Shell shell = device.InstallShell();
+    RunOnce(u"-taskbar");
+    EXPECT_EQ(0, device.WorkAreaSets());
+    EXPECT_EQ(0, device.PositionsSet(shell.taskbar));
+    EXPECT_EQ(0, device.PositionsSet(shell.desktop));
+}
+
+TEST_F(VeltoTest, WithoutAShellTheScreenWindowStandsInForTheDesktop)
+{
+    HWND notes = AddWindow(u"Notes", u"Notes", RECT{0, 0, 240, 320});
+    RunOnce(u"-taskbar_up");
+    EXPECT_EQ(TOP_DESKTOP, device.WorkArea());
+    EXPECT_EQ((RECT{0, 26, 240, 320}), device.Rect(device.DesktopWindow()));
+    EXPECT_EQ((RECT{0, 26, 240, 346}), device.Rect(notes));
+    EXPECT_EQ(1u, StoredOnTop());
+}
+
+TEST_F(VeltoTest, TopMenuShellIsFoundByTheSecondFallbackWhichIsNeverStored)
+{
+    cesim::Shell shell = device.InstallShell(cesim::ShellNames::TOP_MENU);
+    HWND notes = AddWindow(u"Notes", u"Notes", RECT{0, 0, 240, 294});
+    RunOnce(u"-taskbar_up");
+    ExpectTopLayout(shell);
+    EXPECT_EQ((RECT{0, 26, 240, 320}), device.Rect(notes));
+    // The registry keeps the names that were in memory before the check.
+    EXPECT_EQ(u"Desktop", device.RegGetString(SETTINGS_KEY, u"DesktopName"));
+    EXPECT_EQ(u"DesktopExplorerWindow", device.RegGetString(SETTINGS_KEY, u"DesktopClass"));
+}
+
+TEST_F(VeltoTest, StoredDesktopNamesThatFindAWindowAreUsed)
+{
+    cesim::Shell shell = device.InstallShell();
+    HWND custom = AddWindow(u"MyDeskClass", u"My Desk", RECT{0, 0, 240, 294});
+    device.RegSetString(SETTINGS_KEY, u"DesktopName", u"My Desk");
+    device.RegSetString(SETTINGS_KEY, u"DesktopClass", u"MyDeskClass");
+    HWND notes = AddWindow(u"Notes", u"Notes", RECT{10, 10, 240, 294});
+    RunOnce(u"-taskbar_up");
+    EXPECT_EQ(TOP_DESKTOP, device.Rect(custom));
+    EXPECT_EQ(TOP_TASKBAR, device.Rect(shell.taskbar));
+    // The system's desktop window is now an ordinary window to be aligned, and
+    // it is also the corner the windows are aligned to: it stays where it is.
+    EXPECT_EQ(BOTTOM_DESKTOP, device.Rect(shell.desktop));
+    EXPECT_EQ(1, device.PositionsSet(shell.desktop));
+    EXPECT_EQ((RECT{0, 0, 230, 284}), device.Rect(notes));
+}
+
+TEST_F(VeltoTest, StoredDesktopNamesThatFindNoWindowFallBackWithoutBeingRewritten)
+{
+    cesim::Shell shell = device.InstallShell();
+    device.RegSetString(SETTINGS_KEY, u"DesktopName", u"Gone");
+    device.RegSetString(SETTINGS_KEY, u"DesktopClass", u"GoneClass");
+    RunOnce(u"-taskbar_up");
+    ExpectTopLayout(shell);
+    EXPECT_EQ(u"Gone", device.RegGetString(SETTINGS_KEY, u"DesktopName"));
+    EXPECT_EQ(u"GoneClass", device.RegGetString(SETTINGS_KEY, u"DesktopClass"));
+}
+
+TEST_F(VeltoTest, StoredTaskbarNamesAreUsedAsTheyStand)
+{
+    cesim::Shell shell = device.InstallShell();
+    DWORD other_shell = device.AddProcess(u"bar.exe");
+    HWND bar = AddWindow(u"MyBar", u"Bar", RECT{0, 100, 240, 126}, WS_VISIBLE, 0, other_shell);
+    device.RegSetString(SETTINGS_KEY, u"TaskbarName", u"Bar");
+    device.RegSetString(SETTINGS_KEY, u"TaskbarClass", u"MyBar");
+    RunOnce(u"-taskbar_up");
+    EXPECT_EQ(TOP_TASKBAR, device.Rect(bar));
+    // "HHTaskBar" is no longer the taskbar's class, so the old bar is aligned like any window.
+    EXPECT_EQ((RECT{0, 26, 240, 52}), device.Rect(shell.taskbar));
+}
+
+}  // namespace

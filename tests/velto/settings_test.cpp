@@ -1,0 +1,195 @@
+// The settings store: what a first run writes, how damaged values are
+// repaired, and what happens when the registry cannot be used.
+#include "velto/velto_test.h"
+
+using namespace velto_test;
+
+namespace {
+
+std::vector<uint8_t> Dword(DWORD v) { return {(uint8_t)v, (uint8_t)(v >> 8), (uint8_t)(v >> 16), (uint8_t)(v >> 24)}; }
+
+TEST_F(VeltoTest, FirstRunStoresEveryValueFromMemory)
+{
+    device.InstallShell();
+    DWORD velto = RunOnce(u"-taskbar");
+
+    std::vector<std::u16string> names = {u"CloseButton",  u"OkButton",    u"Monitoring",   u"DesktopName",
+                                         u"DesktopClass", u"TaskbarName", u"TaskbarClass", u"TaskBarOnTop"};
+    EXPECT_EQ(names, device.RegValueNames(SETTINGS_KEY));
+    for (const char16_t* flag : {u"CloseButton", u"OkButton", u"Monitoring", u"TaskBarOnTop"}) {
+        auto value = device.RegGet(SETTINGS_KEY, flag);
+        ASSERT_TRUE(value) << cesim::Utf8(flag);
+        EXPECT_EQ((DWORD)REG_DWORD, value->type);
+        EXPECT_EQ(Dword(0), value->data);
+    }
+    EXPECT_EQ(TextBytes(u"Desktop"), device.RegGet(SETTINGS_KEY, u"DesktopName")->data);
+    EXPECT_EQ(TextBytes(u"DesktopExplorerWindow"), device.RegGet(SETTINGS_KEY, u"DesktopClass")->data);
+    EXPECT_EQ(TextBytes(u"HHTaskBar"), device.RegGet(SETTINGS_KEY, u"TaskbarClass")->data);
+    // The empty taskbar title is stored as its terminating null alone.
+    auto taskbar_name = device.RegGet(SETTINGS_KEY, u"TaskbarName");
+    EXPECT_EQ((DWORD)REG_SZ, taskbar_name->type);
+    EXPECT_EQ((std::vector<uint8_t>{0, 0}), taskbar_name->data);
+    // The shell's auto-hide key is created with its default value.
+    EXPECT_EQ(0u, device.RegGetDword(AUTOHIDE_KEY, u""));
+    // Loading writes back but does not flush; every key is closed again.
+    EXPECT_EQ(0, device.RegFlushes(SETTINGS_KEY));
+    EXPECT_EQ(0, device.OpenHandles(velto, "registry"));
+}
+
+TEST_F(VeltoTest, ExistingAutoHideValueIsKept)
+{
+    device.RegSetDword(AUTOHIDE_KEY, u"", 1);
+    RunOnce(u"-taskbar");
+    EXPECT_EQ(1u, device.RegGetDword(AUTOHIDE_KEY, u""));
+}
+
+TEST_F(VeltoTest, StoredValuesAreNotRewritten)
+{
+    device.InstallShell();
+    device.RegSetDword(SETTINGS_KEY, u"Monitoring", 1);
+    device.RegSetString(SETTINGS_KEY, u"TaskbarClass", u"HHTaskBar");
+    RunOnce(u"-taskbar");
+    EXPECT_EQ(1u, device.RegGetDword(SETTINGS_KEY, u"Monitoring"));
+    // Values written by the first run come after the ones that were there.
+    EXPECT_EQ(u"Monitoring", device.RegValueNames(SETTINGS_KEY).front());
+    EXPECT_EQ(u"TaskbarClass", device.RegValueNames(SETTINGS_KEY)[1]);
+}
+
+TEST_F(VeltoTest, SavingWritesOnlyTheFourSwitchesAndFlushes)
+{
+    cesim::Shell shell = device.InstallShell();
+    device.FailKeyOpen(SETTINGS_KEY, 1);  // the load cannot open the key; the save can
+    RunOnce(u"-taskbar_up");
+    std::vector<std::u16string> saved = {u"Monitoring", u"CloseButton", u"OkButton", u"TaskBarOnTop"};
+    EXPECT_EQ(saved, device.RegValueNames(SETTINGS_KEY));
+    EXPECT_EQ(1u, StoredOnTop());
+    EXPECT_EQ(1, device.RegFlushes(SETTINGS_KEY));
+    EXPECT_EQ(1, device.WorkAreaSets());
+    ExpectTopLayout(shell);
+}
+
+TEST_F(VeltoTest, FlagsOfAnotherTypeAreReadAsBytesOrRepairedWhenTooLarge)
+{
+    cesim::Shell shell = device.InstallShell();
+    // A string that fits in four bytes is taken as its bytes: "1" is 0x31, nonzero.
+    device.RegSet(SETTINGS_KEY, u"TaskBarOnTop", REG_SZ, TextBytes(u"1"));
+    // A larger one cannot be read and is replaced by the value in memory.
+    device.RegSet(SETTINGS_KEY, u"Monitoring", REG_SZ, TextBytes(u"on please"));
+    device.RegSet(SETTINGS_KEY, u"OkButton", REG_BINARY, {1, 0, 0, 0, 0});
+
+    RunOnce(u"-taskbar");
+
+    ExpectTopLayout(shell);
+    EXPECT_EQ((DWORD)REG_SZ, device.RegGet(SETTINGS_KEY, u"TaskBarOnTop")->type);
+    EXPECT_EQ(0u, device.RegGetDword(SETTINGS_KEY, u"Monitoring"));
+    EXPECT_EQ(0u, device.RegGetDword(SETTINGS_KEY, u"OkButton"));
+}
+
+TEST_F(VeltoTest, MissingPlacementIsRestoredFromMemory)
+{
+    cesim::Shell shell = device.InstallShell();
+    RunOnce(u"-taskbar_up");
+    device.RegDeleteValue(SETTINGS_KEY, u"TaskBarOnTop");
+    RunOnce(u"-taskbar");  // memory starts at 0 in a new process
+    EXPECT_EQ(0u, StoredOnTop());
+    ExpectTopLayout(shell);  // and nothing moved
+}
+
+// An identity string of 99 characters is read whole; one of 100 or more does
+// not fit and is replaced by the text in memory.
+TEST_F(VeltoTest, IdentityStringsUpToNinetyNineCharactersAreReadWhole)
+{
+    cesim::Shell shell = device.InstallShell();
+    std::u16string title99(99, u'd');
+    HWND custom = AddWindow(u"Custom", title99, RECT{0, 0, 240, 294});
+    device.RegSetString(SETTINGS_KEY, u"DesktopName", title99);
+    device.RegSetString(SETTINGS_KEY, u"DesktopClass", u"Custom");
+    device.RegSetString(SETTINGS_KEY, u"TaskbarName", std::u16string(100, u't'));
+
+    RunOnce(u"-taskbar_up");
+
+    EXPECT_EQ(TOP_DESKTOP, device.Rect(custom));
+    EXPECT_EQ(title99, device.RegGetString(SETTINGS_KEY, u"DesktopName"));
+    EXPECT_EQ(u"", device.RegGetString(SETTINGS_KEY, u"TaskbarName"));
+    EXPECT_EQ(TOP_TASKBAR, device.Rect(shell.taskbar));
+}
+
+// A stored text need not end in a null. It is ended where its characters end,
+// and one that fills the whole buffer loses its last character.
+TEST_F(VeltoTest, UnterminatedIdentityStringsEndWhereTheirCharactersEnd)
+{
+    cesim::Shell shell = device.InstallShell();
+    DWORD other = device.AddProcess(u"bars.exe");
+    HWND short_bar = AddWindow(u"HHTask", u"", RECT{0, 100, 240, 126}, WS_VISIBLE, 0, other);
+    std::u16string title100(100, u'x');
+    HWND desk99 = AddWindow(u"Desk", title100.substr(0, 99), RECT{0, 0, 240, 294});
+    // Shorter than the default "HHTaskBar", which it overwrites in memory.
+    device.RegSet(SETTINGS_KEY, u"TaskbarClass", REG_SZ, TextBytes(u"HHTask", false));
+    device.RegSet(SETTINGS_KEY, u"DesktopName", REG_SZ, TextBytes(title100, false));
+    device.RegSetString(SETTINGS_KEY, u"DesktopClass", u"Desk");
+
+    RunOnce(u"-taskbar_up");
+
+    EXPECT_EQ(TOP_TASKBAR, device.Rect(short_bar));
+    EXPECT_EQ(TOP_DESKTOP, device.Rect(desk99));
+    // Now just a window, aligned to the system's desktop window at (0, 0).
+    EXPECT_EQ((RECT{0, 0, 240, 26}), device.Rect(shell.taskbar));
+    // Such values are used, not repaired.
+    EXPECT_EQ(TextBytes(title100, false), device.RegGet(SETTINGS_KEY, u"DesktopName")->data);
+}
+
+TEST_F(VeltoTest, UnavailableMakerKeyLeavesEverythingAlone)
+{
+    cesim::Shell shell = device.InstallShell();
+    device.FailKeyOpen(MAKER_KEY);
+    DWORD velto = RunOnce(u"-taskbar_up");
+    // The switch still places the taskbar; nothing is read or written.
+    ExpectTopLayout(shell);
+    EXPECT_FALSE(device.RegKeyExists(MAKER_KEY));
+    EXPECT_FALSE(device.RegKeyExists(AUTOHIDE_KEY));
+    EXPECT_EQ(0, device.OpenHandles(velto, "registry"));
+}
+
+TEST_F(VeltoTest, UnavailableSettingsKeyStillRepairsAutoHide)
+{
+    cesim::Shell shell = device.InstallShell();
+    device.FailKeyOpen(SETTINGS_KEY);
+    DWORD velto = RunOnce(u"-taskbar_up");
+    ExpectTopLayout(shell);
+    EXPECT_TRUE(device.RegKeyExists(MAKER_KEY));
+    EXPECT_FALSE(device.RegKeyExists(SETTINGS_KEY));
+    EXPECT_EQ(0u, device.RegGetDword(AUTOHIDE_KEY, u""));
+    EXPECT_EQ(0, device.OpenHandles(velto, "registry"));
+}
+
+TEST_F(VeltoTest, UnavailableAutoHideKeyDoesNotStopTheLoad)
+{
+    cesim::Shell shell = device.InstallShell();
+    device.FailKeyOpen(AUTOHIDE_KEY);
+    StoreOnTop(1);
+    RunOnce(u"-taskbar");
+    ExpectTopLayout(shell);
+    EXPECT_EQ(8u, device.RegValueNames(SETTINGS_KEY).size());
+    EXPECT_FALSE(device.RegKeyExists(AUTOHIDE_KEY));
+}
+
+TEST_F(VeltoTest, FailedWritesDoNotStopTheOthers)
+{
+    cesim::Shell shell = device.InstallShell();
+    device.FailValueWrite(SETTINGS_KEY, u"TaskBarOnTop");
+    device.FailValueWrite(SETTINGS_KEY, u"DesktopName");
+    RunOnce(u"-taskbar_up");
+    ExpectTopLayout(shell);
+    EXPECT_FALSE(StoredOnTop());
+    EXPECT_FALSE(device.RegGet(SETTINGS_KEY, u"DesktopName"));
+    EXPECT_EQ(6u, device.RegValueNames(SETTINGS_KEY).size());
+    EXPECT_EQ(1, device.RegFlushes(SETTINGS_KEY));
+
+    // Once writes work again, the next run stores what it could not.
+    device.ClearRegistryFaults();
+    RunOnce(u"-taskbar");
+    EXPECT_EQ(0u, StoredOnTop());  // a new process starts from 0 and stores that
+    EXPECT_EQ(u"Desktop", device.RegGetString(SETTINGS_KEY, u"DesktopName"));
+}
+
+}  // namespace
