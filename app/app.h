@@ -1,12 +1,49 @@
-/* The application shell: entry, resident mode and the main window. */
+/* The application shell: entry, resident mode and the main window, and what
+   the other parts reach through it. */
 #ifndef VELTO_APP_H
 #define VELTO_APP_H
 
 #include "app/velto.h"
 
+/* Private messages of the main window. */
+#define WM_TRAYNOTIFY 2259    /* wParam: tray icon id; lParam: the mouse message */
+#define CMD_FOREGROUND 1024   /* WM_COMMAND: caption flags in the high word, window in lParam */
+#define CMD_ABOUT 40003       /* WM_COMMAND: open the About box */
+
+/* Tray icons of the main window. */
+#define TRAY_ID_MAIN 0
+#define TRAY_ID_OK 3
+#define TRAY_ID_CLOSE 4
+
+/* The OK command posted to another program's window: IDOK with 0x1000 in the
+   high word. The close command is a plain WM_CLOSE. */
+#define OK_COMMAND_WPARAM 0x10000001
+
+extern HICON IconTray;        /* the tray icon */
+extern HICON IconTrayActive;  /* the tray icon while the task menu is open */
+extern HICON IconCloseGlyph;  /* drawn at the right end of task items */
+extern HICON IconOk;          /* tray icon of the OK proxy */
+extern HICON IconClose;       /* tray icon of the close proxy */
+extern HBITMAP BitmapClose;   /* faces of the button in the taskbar */
+extern HBITMAP BitmapOk;
+extern HBITMAP BitmapIdle;
+extern HWND MainWindow;
+extern HWND ButtonWindow;
+extern HWND TargetWindow;     /* the window the OK and close proxies act on */
+extern HANDLE MonitorEvent;
+extern volatile LONG StopFlag;
+
 /* Runs the program until its main window is closed; the exit code. */
 int RunResident(LPCWSTR className, LPCWSTR windowTitle);
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+/* Adds, changes or deletes one of the owner's tray icons. */
+BOOL NotifyTrayIcon(DWORD message, HWND owner, UINT id, UINT flags, HICON icon);
+
+/* The tap debounce shared by the tray icons and the taskbar button: a tap
+   counts only when more than the double-click time has passed since the
+   last one that counted. */
+BOOL AcceptTap(void);
 
 #endif

@@ -1,12 +1,205 @@
-/* Resident mode and the main window. */
+/* Resident mode: the images, the main window and the button in the taskbar,
+   the tray icon, the message loop, and the orderly shutdown. The main window
+   is hidden; every notification of the program arrives there. */
 #include "app/app.h"
+#include "about/about.h"
+#include "proxy/proxy.h"
+#include "res/resource.h"
+#include "settings/settings.h"
+#include "taskmenu/taskmenu.h"
 
-int RunResident(LPCWSTR, LPCWSTR)
+HICON IconTray;
+HICON IconTrayActive;
+HICON IconCloseGlyph;
+HICON IconOk;
+HICON IconClose;
+HBITMAP BitmapClose;
+HBITMAP BitmapOk;
+HBITMAP BitmapIdle;
+HWND MainWindow;
+HWND ButtonWindow;
+HWND TargetWindow;
+HANDLE MonitorEvent;
+volatile LONG StopFlag;
+
+/* How long shutdown waits for the monitor thread to end. */
+#define MONITOR_STOP_WAIT 10000
+
+static HANDLE MonitorThread;
+
+BOOL NotifyTrayIcon(DWORD message, HWND owner, UINT id, UINT flags, HICON icon)
 {
-    return 0;
+    NOTIFYICONDATAW record;
+    ZeroMemory(&record, sizeof(record));
+    record.cbSize = PLATFORM_TRAY_RECORD_SIZE;
+    record.hWnd = owner;
+    record.uID = id;
+    record.uFlags = flags;
+    record.uCallbackMessage = WM_TRAYNOTIFY;
+    record.hIcon = icon;
+    return Shell_NotifyIconW(message, &record);
+}
+
+BOOL AcceptTap(void)
+{
+    if (GetTickCount() - LastTapTick <= GetDoubleClickTime())
+        return FALSE;
+    LastTapTick = GetTickCount();
+    return TRUE;
+}
+
+static void LoadImages(void)
+{
+    IconTray = LoadIconW(AppInstance, MAKEINTRESOURCEW(IDI_TRAY));
+    IconTrayActive = LoadIconW(AppInstance, MAKEINTRESOURCEW(IDI_TRAY_ACTIVE));
+    IconCloseGlyph = LoadIconW(AppInstance, MAKEINTRESOURCEW(IDI_CLOSE_GLYPH));
+    IconOk = LoadIconW(AppInstance, MAKEINTRESOURCEW(IDI_OK));
+    IconClose = LoadIconW(AppInstance, MAKEINTRESOURCEW(IDI_CLOSE));
+    BitmapClose = LoadBitmapW(AppInstance, MAKEINTRESOURCEW(IDB_BUTTON_CLOSE));
+    BitmapOk = LoadBitmapW(AppInstance, MAKEINTRESOURCEW(IDB_BUTTON_OK));
+    BitmapIdle = LoadBitmapW(AppInstance, MAKEINTRESOURCEW(IDB_BUTTON_IDLE));
+}
+
+static void RegisterWindowClass(LPCWSTR className, WNDPROC windowProc)
+{
+    WNDCLASSW windowClass;
+    ZeroMemory(&windowClass, sizeof(windowClass));
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = windowProc;
+    windowClass.hInstance = AppInstance;
+    windowClass.hIcon = LoadIconW(AppInstance, MAKEINTRESOURCEW(IDI_APP));
+    windowClass.hbrBackground = (HBRUSH)GetStockObject(LTGRAY_BRUSH);
+    windowClass.lpszClassName = className;
+    RegisterClassW(&windowClass);
+}
+
+/* The button sits at the right end of the taskbar, 2 pixels from its top. */
+static void CreateButtonWindow(HWND taskbar)
+{
+    RECT taskbarRect = { 0, 0, 0, 0 };
+    GetWindowRect(taskbar, &taskbarRect);
+    ButtonWindow = CreateWindowExW(0, TEXT("VeltoButton"), TEXT(""), WS_CHILD | WS_VISIBLE,
+                                   taskbarRect.right - BUTTON_SIZE, 2, BUTTON_SIZE, BUTTON_SIZE, taskbar, NULL,
+                                   AppInstance, NULL);
+}
+
+static void Shutdown(void)
+{
+    if (ButtonWindow != NULL) {
+        DestroyWindow(ButtonWindow);
+        ButtonWindow = NULL;
+    }
+    TargetWindow = NULL;
+    NotifyTrayIcon(NIM_DELETE, MainWindow, TRAY_ID_MAIN, NIF_MESSAGE | NIF_ICON, IconTray);
+    NotifyTrayIcon(NIM_DELETE, MainWindow, TRAY_ID_OK, NIF_MESSAGE | NIF_ICON, IconOk);
+    NotifyTrayIcon(NIM_DELETE, MainWindow, TRAY_ID_CLOSE, NIF_MESSAGE | NIF_ICON, IconClose);
+
+    /* Raise the flag before waking the monitor, so that it ends when it wakes. */
+    InterlockedExchange(&StopFlag, 1);
+    SetEvent(MonitorEvent);
+    if (MonitorThread != NULL) {
+        WaitForSingleObject(MonitorThread, MONITOR_STOP_WAIT);
+        CloseHandle(MonitorThread);
+        MonitorThread = NULL;
+    }
+    CloseHandle(MonitorEvent);
+    MonitorEvent = NULL;
+}
+
+int RunResident(LPCWSTR className, LPCWSTR windowTitle)
+{
+    LoadImages();
+
+    /* A copy that is already running makes way for this one. */
+    HWND running = FindWindowW(className, windowTitle);
+    if (running != NULL)
+        PostMessageW(running, WM_CLOSE, 0, 0);
+
+    RegisterWindowClass(className, MainWndProc);
+    RegisterWindowClass(TEXT("VeltoButton"), ButtonWndProc);
+
+    HWND taskbar = FindWindowW(Settings.TaskbarClass, Settings.TaskbarName);
+    ButtonMode = BUTTON_CLOSE;
+    MainWindow = CreateWindowExW(WS_EX_TOOLWINDOW, className, windowTitle, WS_VISIBLE, 0, 0, 0, 0, NULL, NULL,
+                                 AppInstance, NULL);
+    if (taskbar != NULL)
+        CreateButtonWindow(taskbar);
+    if (MainWindow == NULL)
+        return 0;
+
+    NotifyTrayIcon(NIM_ADD, MainWindow, TRAY_ID_MAIN, NIF_MESSAGE | NIF_ICON, IconTray);
+    MonitorEvent = CreateEventW(NULL, TRUE, TRUE, TEXT("AygshellEvent_"));
+
+    MSG msg;
+    msg.wParam = 0;
+    while (GetMessageW(&msg, NULL, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+
+    Shutdown();
+    return (int)msg.wParam;
+}
+
+static BOOL TargetIsLive(void)
+{
+    return TargetWindow != NULL && IsWindow(TargetWindow) && IsWindowVisible(TargetWindow);
+}
+
+/* A tap on one of the tray icons. The button-up that follows a tap falls
+   within the double-click time and is not counted again. */
+static void OnTrayNotify(HWND window, UINT id, UINT mouseMessage)
+{
+    if (!AcceptTap())
+        return;
+    switch (id) {
+    case TRAY_ID_MAIN:
+        if (mouseMessage == WM_LBUTTONDOWN)
+            ShowTaskMenu(window);
+        break;
+    case TRAY_ID_OK:
+        if (TargetIsLive()) {
+            SetForegroundWindow(TargetWindow);
+            PostMessageW(TargetWindow, WM_COMMAND, OK_COMMAND_WPARAM, 0);
+        }
+        break;
+    case TRAY_ID_CLOSE:
+        if (TargetIsLive()) {
+            SetForegroundWindow(TargetWindow);
+            PostMessageW(TargetWindow, WM_CLOSE, 0, 0);
+        }
+        break;
+    }
 }
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    switch (message) {
+    case WM_CREATE:
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_DRAWITEM:
+        DrawTaskItem((const DRAWITEMSTRUCT*)lParam);
+        return 0;
+    case WM_MEASUREITEM:
+        MeasureTaskItem(window, (MEASUREITEMSTRUCT*)lParam);
+        return 0;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case CMD_FOREGROUND:
+            TargetWindow = (HWND)lParam;
+            UpdateTrayButtons(MainWindow, HIWORD(wParam));
+            return 0;
+        case CMD_ABOUT:
+            RunAboutBox(window);
+            return 0;
+        }
+        break;
+    case WM_TRAYNOTIFY:
+        OnTrayNotify(window, (UINT)wParam, (UINT)lParam);
+        return 0;
+    }
     return DefWindowProcW(window, message, wParam, lParam);
 }

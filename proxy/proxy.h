@@ -1,0 +1,30 @@
+/* The proxy for the foreground window's caption buttons: the button in the
+   taskbar and the OK and close tray icons. */
+#ifndef VELTO_PROXY_H
+#define VELTO_PROXY_H
+
+#include "app/velto.h"
+
+/* Caption buttons of the foreground window, as the monitor reports them. */
+#define CAPTION_OK 0x08
+#define CAPTION_CLOSE 0x10
+
+/* What the button in the taskbar stands for. */
+#define BUTTON_OK 3
+#define BUTTON_CLOSE 4
+#define BUTTON_NONE (-1)
+
+#define BUTTON_SIZE 24  /* the button window */
+#define FACE_SIZE 20    /* one frame of a button bitmap */
+#define FACE_MARGIN 2
+
+extern LONG ButtonMode;
+extern LONG ButtonPressed;
+
+/* Sets the button's face and the OK and close tray icons from the caption
+   flags of the foreground window. */
+int UpdateTrayButtons(HWND owner, WORD flags);
+
+LRESULT CALLBACK ButtonWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+#endif
