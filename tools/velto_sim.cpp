@@ -6,7 +6,9 @@
 // top with --taskbar-top), a visible program window, a hidden one and a tool
 // window. --stored-top N stores TaskBarOnTop = N in the registry first. Velto
 // runs with the remaining arguments as its command line; the screen, the work
-// area and Velto's registry values are printed before and after.
+// area and Velto's registry values are printed before and after. Without a
+// -taskbar switch Velto stays resident: its windows and tray icons are shown,
+// then its main window is closed.
 #include <cesim/device.h>
 
 #include <cstdio>
@@ -131,7 +133,16 @@ int main(int argc, char** argv)
         DWORD velto = device.Start(VELTO_IMAGE, cesim::U16(command_line));
         device.Settle();
         if (device.Running(velto)) {
-            std::printf("  Velto is resident; closing it\n");
+            std::printf("  Velto is resident\n");
+            for (HWND w : device.WindowsOf(velto)) {
+                std::printf("  window %-12s %s%s\n", ("\"" + cesim::Utf8(device.ClassName(w)) + "\"").c_str(),
+                            Rect(device.Rect(w)).c_str(),
+                            device.Parent(w) == shell.taskbar ? " inside the taskbar" : "");
+            }
+            for (const cesim::TrayIcon& icon : device.Tray()) {
+                std::printf("  tray icon %u: icon %d\n", icon.id, device.Image(icon.icon).resource_id);
+            }
+            std::printf("  closing its main window\n");
             HWND main_window = device.Find(u"Velto", u"Velto");
             if (main_window != nullptr)
                 device.Post(main_window, WM_CLOSE, 0, 0);

@@ -172,9 +172,15 @@ int Device::OpenHandles(DWORD process, const std::string& kind) const
     World& w = World::Get();
     Lock lk(w.mu);
     Process* p = TestProcess(w, process, "OpenHandles");
+    if (kind == "dc") {
+        int n = 0;
+        for (auto& d : w.gdi->dcs)
+            n += d.second.owner == p;
+        return n;
+    }
     if (kind != "event" && kind != "thread" && kind != "registry")
-        throw Error("cesim: OpenHandles: the kinds of handle are \"event\", \"thread\" and \"registry\", not \"" +
-                    kind + "\"");
+        throw Error("cesim: OpenHandles: the kinds of handle are \"event\", \"thread\", \"registry\" and \"dc\", "
+                    "not \"" + kind + "\"");
     if (p->exited) {
         auto it = p->handles_at_exit.find(kind);
         return it == p->handles_at_exit.end() ? 0 : it->second;

@@ -131,6 +131,7 @@ TEST_F(ResidentTest, ButtonShowsTheCloseFaceAtRestOnItsGreyBackground)
     EXPECT_EQ(40, bitmap.width);
     EXPECT_EQ(20, bitmap.height);
     EXPECT_EQ(8, bitmap.bits_per_pixel);
+    EXPECT_EQ(0, device.OpenHandles(velto, "dc"));  // the paint released what it took
 }
 
 TEST_F(ResidentTest, ButtonFollowsTheTaskbarAtTheTop)

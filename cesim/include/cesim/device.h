@@ -117,7 +117,8 @@ public:
     DWORD ExitCode(DWORD process) const;  // STILL_ACTIVE while it runs
     int ThreadCount(DWORD process) const;  // threads that have not ended
     // Open handles of a process by kind ("event", "thread", "registry"),
-    // as they stood when it ended, or now while it runs.
+    // as they stood when it ended, or now while it runs; "dc": the device
+    // contexts it holds now.
     int OpenHandles(DWORD process, const std::string& kind) const;
     // A process of the test's own whose first thread runs main: for testing
     // the device itself with program code written in the test.
