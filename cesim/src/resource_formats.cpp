@@ -30,6 +30,7 @@ public:
     }
 
     size_t Size() const { return size_; }
+    const std::string& Origin() const { return origin_; }
     const uint8_t* Data() const { return data_; }
 
     [[noreturn]] void Fail(const std::string& problem, size_t at) const
@@ -42,7 +43,7 @@ public:
     void Need(size_t at, uint64_t n, const std::string& what) const
     {
         if (!Has(at, n))
-            Fail(what + " runs past the end of the data, which is " + std::to_string(size_) + " bytes long", at);
+            Fail(what + " would run past the end of the data, which is " + std::to_string(size_) + " bytes long", at);
     }
 
     BYTE Byte(size_t at, const std::string& what) const
@@ -105,8 +106,8 @@ IconGroup DecodeIconGroup(const std::vector<uint8_t>& data, const std::string& o
         b.Fail("the directory's type is " + std::to_string(group.type) + ", not 1 (icon)", 2);
     WORD count = b.Word(4, "the directory header");
     if (!b.Has(6, 14 * (uint64_t)count))
-        b.Fail("the directory lists " + std::to_string(count) + " images, which need " + std::to_string(6 + 14 * count) +
-                   " bytes, but it has only " + std::to_string(b.Size()),
+        b.Fail("the directory lists " + std::to_string(count) + (count == 1 ? " image" : " images") + ", which need " +
+                   std::to_string(6 + 14 * count) + " bytes, but it has only " + std::to_string(b.Size()),
                6);
     for (WORD i = 0; i < count; ++i) {
         size_t at = 6 + 14 * (size_t)i;
@@ -161,6 +162,7 @@ struct DibDecoder {
     {
         if (b.Has(0, 8) && b.Data()[0] == 0x89 && b.Data()[1] == 'P' && b.Data()[2] == 'N' && b.Data()[3] == 'G')
             b.Fail("the image is PNG data, not a DIB; PNG images are not supported", 0);
+        out.origin_ = b.Origin();
         DWORD header = b.Dword(0, "the DIB header size");
         int64_t width = 0, height = 0;
         WORD planes = 0, bit_count = 0;
@@ -333,7 +335,6 @@ IconImage DecodeIconImage(const std::vector<uint8_t>& data, const std::string& o
 {
     Bytes b(data.data(), data.size(), origin);
     IconImage icon;
-    icon.origin_ = origin;
     size_t end = DibDecoder::Decode(b, icon, true, nullptr, nullptr, nullptr);
     DibDecoder::DecodeMask(b, end, icon);
     return icon;
@@ -343,7 +344,6 @@ Bitmap DecodeBitmap(const std::vector<uint8_t>& data, const std::string& origin)
 {
     Bytes b(data.data(), data.size(), origin);
     Bitmap bitmap;
-    bitmap.origin_ = origin;
     DibDecoder::Decode(b, bitmap, false, &bitmap.compression, &bitmap.colours_used, &bitmap.top_down);
     return bitmap;
 }
