@@ -387,3 +387,32 @@ TEST_F(ResidentTest, OtherTrayIdsAndCommandsDoNothing)
 }
 
 }  // namespace
+
+namespace {
+
+// The main window hands owner-draw requests and the About command on.
+TEST_F(ResidentTest, MainWindowRoutesAboutAndOwnerDrawRequests)
+{
+    device.InstallShell();
+    DWORD velto = Start();
+    HWND main = MainWindowOf(velto);
+
+    device.Post(main, WM_COMMAND, MAKEWPARAM(40003, 0), 0);
+    device.Settle();
+    EXPECT_EQ(1u, device.Calls("FindResourceW"));
+    EXPECT_EQ(1u, device.Calls("LoadResource"));
+
+    MEASUREITEMSTRUCT measure{ODT_MENU, 0, (UINT)(uintptr_t)main, 17, 19, 0};
+    DRAWITEMSTRUCT draw{};
+    LRESULT measured = -1, drawn = -1;
+    device.RunInProcess(velto, [&]() -> DWORD {
+        measured = SendMessageW(main, WM_MEASUREITEM, 0, (LPARAM)&measure);
+        drawn = SendMessageW(main, WM_DRAWITEM, 0, (LPARAM)&draw);
+        return 0;
+    });
+    EXPECT_EQ(0, measured);
+    EXPECT_EQ(0, drawn);
+    EXPECT_TRUE(device.Running(velto));
+}
+
+}  // namespace
