@@ -119,8 +119,17 @@ BOOL WINAPI SetEvent(HANDLE event)
     KernelObject* o = Object(c, event);
     if (o == nullptr || o->kind != KernelObject::EVENT)
         return FALSE;
+    // The threads waiting now are released now, whatever happens to the event
+    // next: all of them for a manual-reset event, the first for an auto-reset one.
+    for (auto& t : c.w.threads) {
+        if (!t->parked || t->waiting_on != o)
+            continue;
+        t->wait_satisfied = true;
+        c.w.Wake(t.get());
+        if (!o->manual_reset)
+            return TRUE;
+    }
     o->signaled = true;
-    c.w.WakeWaitersOn(o);
     return TRUE;
 }
 
@@ -154,6 +163,10 @@ DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds)
         if (deadline && c.w.now >= *deadline)
             return WAIT_TIMEOUT;
         c.w.Park(c.lk, c.self, "WaitForSingleObject", deadline, false, waited);
+        if (c.self->wait_satisfied) {
+            c.self->wait_satisfied = false;
+            return WAIT_OBJECT_0;
+        }
     }
 }
 

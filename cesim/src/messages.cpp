@@ -8,6 +8,8 @@
 // what is sent to them is answered at once; they record all of it.
 #include "world.h"
 
+#include <algorithm>
+
 namespace cesim {
 
 LRESULT World::CallProc(Lock& lk, Window* w, UINT message, WPARAM wParam, LPARAM lParam)
@@ -45,8 +47,21 @@ LRESULT World::Send(Lock& lk, Window* w, UINT message, WPARAM wParam, LPARAM lPa
     if (self == nullptr)
         throw Error("cesim: a message can only be sent and waited for from a simulated thread");
     SentMessage m{w, message, wParam, lParam, self};
-    w->thread->incoming.push_back(&m);
-    WakeForMessages(w->thread);
+    Thread* receiver = w->thread;
+    receiver->incoming.push_back(&m);
+    WakeForMessages(receiver);
+    // A sender that is ended while it waits must not leave its message behind.
+    struct Withdraw {
+        Thread* receiver;
+        SentMessage* m;
+        ~Withdraw()
+        {
+            if (!m->done) {
+                auto& q = receiver->incoming;
+                q.erase(std::remove(q.begin(), q.end(), m), q.end());
+            }
+        }
+    } withdraw{receiver, &m};
     while (!m.done) {
         if (!HandleIncoming(lk, self))
             Park(lk, self, "SendMessageW (waiting for the answer)", std::nullopt, true);
@@ -97,7 +112,7 @@ void World::AnswerPending(Lock&, Window* w, Thread*)
 
 void World::Post(Lock&, Window* w, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    w->thread->posted.push_back(QueuedMessage{w->handle, message, wParam, lParam});
+    w->thread->posted.push_back(QueuedMessage{w->handle, message, wParam, lParam, Tick()});
     if (w->thread->real)
         WakeForMessages(w->thread);
 }
@@ -140,7 +155,7 @@ BOOL WINAPI GetMessageW(LPMSG msg, HWND window, UINT filterMin, UINT filterMax)
             continue;
         for (auto it = self->posted.begin(); it != self->posted.end(); ++it) {
             if ((window == nullptr || it->hwnd == window) && InRange(it->message, filterMin, filterMax)) {
-                *msg = MSG{it->hwnd, it->message, it->wParam, it->lParam, w.Tick(), self->last_message.pt};
+                *msg = MSG{it->hwnd, it->message, it->wParam, it->lParam, it->time, self->last_message.pt};
                 self->posted.erase(it);
                 self->last_message = *msg;
                 return msg->message != WM_QUIT;
@@ -187,7 +202,7 @@ BOOL WINAPI PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 {
     Call c("PostMessageW");
     if (window == nullptr) {
-        c.self->posted.push_back(QueuedMessage{nullptr, message, wParam, lParam});
+        c.self->posted.push_back(QueuedMessage{nullptr, message, wParam, lParam, c.w.Tick()});
         return TRUE;
     }
     Window* w = c.w.FindWindowObject(window);
@@ -217,7 +232,7 @@ void WINAPI PostQuitMessage(int exitCode)
     c.self->quit_code = exitCode;
 }
 
-LRESULT WINAPI DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM)
+LRESULT WINAPI DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     {
         Call c("DefWindowProcW");
@@ -228,6 +243,12 @@ LRESULT WINAPI DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM)
     case WM_CLOSE:
         DestroyWindow(window);
         return 0;
+    case WM_SETTEXT: {
+        Call c("DefWindowProcW (text)");
+        if (Window* w = c.w.FindWindowObject(window))
+            w->title = ToText((LPCWSTR)lParam);
+        return TRUE;
+    }
     case WM_PAINT: {
         PAINTSTRUCT ps;
         BeginPaint(window, &ps);

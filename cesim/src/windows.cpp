@@ -97,6 +97,27 @@ void World::PlaceInZOrder(Window* w, HWND after)
     list.insert(list.begin() + (long)at, w);
 }
 
+void World::Show(Window* w)
+{
+    if (!(w->style & WS_VISIBLE)) {
+        w->needs_paint = true;
+        w->needs_erase = true;
+        WakeForMessages(w->thread);
+    }
+    w->style |= WS_VISIBLE;
+}
+
+void World::NotifyMoved(Lock& lk, Window* w, RECT old)
+{
+    const RECT now = w->rect;
+    if (!w->alive)
+        return;
+    if (now.left != old.left || now.top != old.top)
+        Send(lk, w, WM_MOVE, 0, MAKELPARAM(now.left, now.top), true);
+    if (w->alive && (now.right - now.left != old.right - old.left || now.bottom - now.top != old.bottom - old.top))
+        Send(lk, w, WM_SIZE, 0, MAKELPARAM(now.right - now.left, now.bottom - now.top), true);
+}
+
 void World::SetForeground(Window* w)
 {
     foreground = w;
@@ -154,6 +175,9 @@ void World::DestroyWindowTree(Lock& lk, Window* w, bool notify)
     if (foreground == w)
         foreground = NextActive(*this);
     AnswerPending(lk, w, nullptr);
+    auto& posted = w->thread->posted;
+    posted.erase(std::remove_if(posted.begin(), posted.end(), [w](const QueuedMessage& m) { return m.hwnd == w->handle; }),
+                 posted.end());
 }
 
 // ---------------------------------------------------------------- Win32
@@ -191,6 +215,12 @@ BOOL WINAPI UnregisterClassW(LPCWSTR className, HINSTANCE)
     Call c("UnregisterClassW");
     for (auto& cls : c.self->process->classes) {
         if (cls->registered && SameNoCase(cls->name, ToText(className))) {
+            for (auto& entry : c.w.windows) {
+                if (entry.second->alive && entry.second->cls == cls.get()) {
+                    SetError(c.self, ERROR_CLASS_HAS_WINDOWS);
+                    return FALSE;
+                }
+            }
             cls->registered = false;
             return TRUE;
         }
@@ -206,7 +236,7 @@ HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName
     World& w = c.w;
     WindowClass* cls = className && !IS_INTRESOURCE(className) ? w.FindClass(c.self->process, className) : nullptr;
     if (cls == nullptr) {
-        SetError(c.self, ERROR_CLASS_DOES_NOT_EXIST);
+        SetError(c.self, ERROR_CANNOT_FIND_WND_CLASS);
         return nullptr;
     }
     Window* parent_window = nullptr;
@@ -403,6 +433,9 @@ BOOL WINAPI SetWindowTextW(HWND window, LPCWSTR text)
         SetError(c.self, ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
+    // A window of the caller's own process is asked through WM_SETTEXT.
+    if (w->thread->process == c.self->process && !w->fixture)
+        return (BOOL)c.w.Send(c.lk, w, WM_SETTEXT, 0, (LPARAM)text, true);
     w->title = ToText(text);
     return TRUE;
 }
@@ -440,6 +473,7 @@ BOOL WINAPI SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width,
         return FALSE;
     }
     ++w->positions_set;
+    const RECT old = w->rect;
     RECT& r = w->rect;
     if (!(flags & SWP_NOSIZE)) {
         r.right = r.left + std::max(width, 0);
@@ -451,22 +485,14 @@ BOOL WINAPI SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width,
     }
     if (!(flags & SWP_NOZORDER))
         c.w.PlaceInZOrder(w, insertAfter);
-    if (flags & SWP_SHOWWINDOW) {
-        if (!(w->style & WS_VISIBLE)) {
-            w->needs_paint = true;
-            w->needs_erase = true;
-        }
-        w->style |= WS_VISIBLE;
-    }
+    if (flags & SWP_SHOWWINDOW)
+        c.w.Show(w);
     if (flags & SWP_HIDEWINDOW)
         w->style &= ~WS_VISIBLE;
-    if (!(flags & SWP_NOACTIVATE) && w->parent == nullptr && (w->style & WS_VISIBLE) && !(w->style & WS_DISABLED)) {
-        // Activation raises the window, but SWP_NOZORDER keeps its place.
-        if (flags & SWP_NOZORDER)
-            c.w.foreground = w;
-        else
-            c.w.SetForeground(w);
-    }
+    // Activation brings the window to the top of its group, SWP_NOZORDER or not.
+    if (!(flags & SWP_NOACTIVATE) && w->parent == nullptr && (w->style & WS_VISIBLE) && !(w->style & WS_DISABLED))
+        c.w.SetForeground(w);
+    c.w.NotifyMoved(c.lk, w, old);
     return TRUE;
 }
 
@@ -484,11 +510,7 @@ BOOL WINAPI ShowWindow(HWND window, int command)
         if (c.w.foreground == w)
             c.w.foreground = NextActive(c.w);
     } else {
-        if (!was_visible) {
-            w->needs_paint = true;
-            w->needs_erase = true;
-        }
-        w->style |= WS_VISIBLE;
+        c.w.Show(w);
         if (command != SW_SHOWNA && command != SW_SHOWNOACTIVATE && w->parent == nullptr)
             c.w.SetForeground(w);
     }

@@ -6,6 +6,10 @@
 #include "resources.h"
 
 #include <chrono>
+#include <clocale>
+#include <cwctype>
+#include <locale.h>
+#include <wctype.h>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
@@ -353,11 +357,17 @@ bool SameNoCase(const Text& a, const Text& b)
     return true;
 }
 
+// Upper case as the system's own tables have it, for every UTF-16 unit that
+// has a single upper-case form within the Basic Multilingual Plane.
 char16_t FoldCase(char16_t c)
 {
-    if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7))
-        return (char16_t)(c - 0x20);
-    return c;
+    if (c < 0x80)
+        return (c >= u'a' && c <= u'z') ? (char16_t)(c - 0x20) : c;
+    static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", (locale_t)0);
+    if (unicode == (locale_t)0 || (c >= 0xD800 && c < 0xE000))
+        return c;
+    wint_t upper = towupper_l((wint_t)c, unicode);
+    return upper < 0x10000 ? (char16_t)upper : c;
 }
 
 Text ToText(LPCWSTR s) { return s == nullptr ? Text() : Text(s); }

@@ -42,6 +42,7 @@ struct QueuedMessage {
     UINT message;
     WPARAM wParam;
     LPARAM lParam;
+    DWORD time;  // GetTickCount when it was posted
 };
 
 // A message sent to a window of another thread, waiting to be handled.
@@ -67,6 +68,7 @@ struct Thread {
     bool takes_messages = false;  // parked in a wait that sent messages end
     std::optional<uint64_t> deadline;
     const void* waiting_on = nullptr;
+    bool wait_satisfied = false;  // an object it waited on was handed to it
     std::string activity;  // what the thread is doing, for diagnostics
     std::condition_variable cv;
 
@@ -205,6 +207,8 @@ public:
     bool VisibleOnScreen(Window* w);
     void PlaceInZOrder(Window* w, HWND after);
     void SetForeground(Window* w);
+    void Show(Window* w);  // makes it visible and due for painting
+    void NotifyMoved(Lock& lk, Window* w, RECT old);  // WM_MOVE and WM_SIZE after a change
     WindowClass* FindClass(Process* p, const Text& name);
     WindowClass* SystemClass(const Text& name);
     Window* desktop_root = nullptr;  // the screen, when no shell desktop is present

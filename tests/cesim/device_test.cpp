@@ -1,0 +1,182 @@
+// The test side of the device itself: misuse of the Device API throws
+// cesim::Error with a message that says what was wrong, and trouble on a
+// simulated thread comes back to the test instead of passing unseen.
+#include "sim_support.h"
+
+#include <stdexcept>
+
+using simtest::DeviceTest;
+using simtest::MakeWindow;
+using simtest::Pump;
+
+namespace {
+
+class cesimDevice : public DeviceTest {};
+
+std::string Message(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const cesim::Error& e) {
+        return e.what();
+    }
+    return "(nothing thrown)";
+}
+
+bool Says(const std::string& message, const std::string& part) { return message.find(part) != std::string::npos; }
+
+TEST_F(cesimDevice, UnknownWindowHandlesAreRefused)
+{
+    const HWND bogus = (HWND)0x7777;
+    std::string m = Message([&] { device().Rect(bogus); });
+    EXPECT_TRUE(Says(m, "Rect")) << m;
+    EXPECT_TRUE(Says(m, std::to_string((uintptr_t)bogus))) << m;
+    EXPECT_THROW(device().IsAlive(bogus), cesim::Error);
+    EXPECT_THROW(device().Visible(bogus), cesim::Error);
+    EXPECT_THROW(device().Title(bogus), cesim::Error);
+    EXPECT_THROW(device().ClassName(bogus), cesim::Error);
+    EXPECT_THROW(device().Parent(bogus), cesim::Error);
+    EXPECT_THROW(device().ProcessOf(bogus), cesim::Error);
+    EXPECT_THROW(device().Received(bogus), cesim::Error);
+    EXPECT_THROW(device().PositionsSet(bogus), cesim::Error);
+    EXPECT_THROW(device().Post(bogus, WM_USER, 0, 0), cesim::Error);
+    EXPECT_THROW(device().DestroyWindow(bogus), cesim::Error);
+    EXPECT_THROW(device().SetShellDesktop(bogus), cesim::Error);
+}
+
+TEST_F(cesimDevice, DestroyedWindowsCanBeReadButNotUsed)
+{
+    DWORD other = device().AddProcess(u"other.exe");
+    HWND w = AddFixtureWindow(other, u"W", u"w");
+    device().DestroyWindow(w);
+    EXPECT_FALSE(device().IsAlive(w));
+    EXPECT_EQ(u"w", device().Title(w));
+    std::string m = Message([&] { device().Post(w, WM_USER, 0, 0); });
+    EXPECT_TRUE(Says(m, "destroyed")) << m;
+    EXPECT_THROW(device().DestroyWindow(w), cesim::Error);
+    EXPECT_THROW(device().AddWindow(other, simtest::FixtureWindowFields{u"C", u"c", WS_VISIBLE, 0, RECT{0, 0, 1, 1}, w}),
+                 cesim::Error);
+}
+
+TEST_F(cesimDevice, AddWindowOnlyToTheTestsOwnLiveProcesses)
+{
+    simtest::FixtureWindowFields fields;
+    fields.class_name = u"W";
+    DWORD program = Run([&] { return Pump(); });
+    std::string notFixture = Message([&] { device().AddWindow(program, fields); });
+    EXPECT_TRUE(Says(notFixture, "not one of the test's own")) << notFixture;
+    std::string unknown = Message([&] { device().AddWindow(0xDEAD, fields); });
+    EXPECT_TRUE(Says(unknown, std::to_string(0xDEAD))) << unknown;
+
+    DWORD mine = device().AddProcess(u"mine.exe");
+    simtest::FixtureWindowFields nameless;
+    EXPECT_THROW(device().AddWindow(mine, nameless), cesim::Error);
+    simtest::FixtureWindowFields swapped = fields;
+    swapped.rect = RECT{10, 10, 0, 0};
+    EXPECT_THROW(device().AddWindow(mine, swapped), cesim::Error);
+    EXPECT_THROW(device().AddProcess(u""), cesim::Error);
+}
+
+TEST_F(cesimDevice, AFixtureProcessKeepsItsClassNamesApartInMoreThanCase)
+{
+    DWORD mine = device().AddProcess(u"mine.exe");
+    AddFixtureWindow(mine, u"Panel", u"one");
+    AddFixtureWindow(mine, u"Panel", u"two");  // the same class again is fine
+    std::string m = Message([&] { AddFixtureWindow(mine, u"PANEL", u"three"); });
+    EXPECT_TRUE(Says(m, "Panel")) << m;
+    DWORD theirs = device().AddProcess(u"theirs.exe");
+    EXPECT_NO_THROW(AddFixtureWindow(theirs, u"PANEL", u"four"));  // another process may
+}
+
+TEST_F(cesimDevice, TrayMouseOnAMissingIconIsRefused)
+{
+    HWND w = nullptr;
+    Run([&] {
+        w = MakeWindow(u"Tray", u"t", 0, RECT{0, 0, 10, 10});
+        return Pump();
+    });
+    std::string m = Message([&] { device().TrayMouse(w, 9, WM_LBUTTONDOWN); });
+    EXPECT_TRUE(Says(m, "TrayMouse")) << m;
+    EXPECT_TRUE(Says(m, "9")) << m;
+    EXPECT_THROW(device().TapTrayIcon(w, 9), cesim::Error);
+    EXPECT_FALSE(device().FindTrayIcon(w, 9).has_value());
+}
+
+TEST_F(cesimDevice, OnlyOneDeviceAtATime)
+{
+    std::string m = Message([] { cesim::Device second; });
+    EXPECT_TRUE(Says(m, "already exists")) << m;
+    // the first one is unharmed
+    DWORD pid = Run([] { return 3; });
+    EXPECT_EQ(3u, device().ExitCode(pid));
+}
+
+TEST_F(cesimDevice, ProcessQueriesNeedAKnownProcess)
+{
+    EXPECT_THROW(device().Running(0xDEAD), cesim::Error);
+    EXPECT_THROW(device().ExitCode(0xDEAD), cesim::Error);
+    EXPECT_THROW(device().ThreadCount(0xDEAD), cesim::Error);
+    EXPECT_THROW(device().OpenHandles(0xDEAD, "event"), cesim::Error);
+    EXPECT_THROW(device().WindowsOf(0xDEAD), cesim::Error);
+    DWORD pid = Run([] { return Pump(); });
+    std::string kind = Message([&] { device().OpenHandles(pid, "mutex"); });
+    EXPECT_TRUE(Says(kind, "mutex")) << kind;
+}
+
+TEST_F(cesimDevice, RunInProcessNeedsARunningProgram)
+{
+    DWORD fixture = device().AddProcess(u"fixture.exe");
+    EXPECT_THROW(device().RunInProcess(fixture, [] { return 0u; }), cesim::Error);
+    DWORD ended = Run([] { return 0; });
+    EXPECT_THROW(device().RunInProcess(ended, [] { return 0u; }), cesim::Error);
+    EXPECT_THROW(device().RunInProcess(0xDEAD, [] { return 0u; }), cesim::Error);
+    DWORD running = Run([] { return Pump(); });
+    std::string stuck = Message([&] { device().RunInProcess(running, [] { Sleep(INFINITE); return 0u; }); });
+    EXPECT_TRUE(Says(stuck, "still waiting")) << stuck;
+    EXPECT_THROW(device().StartFunction(u"empty.exe", nullptr), cesim::Error);
+    EXPECT_THROW(device().Symbol(running, "wWinMain"), cesim::Error);  // no program image behind it
+}
+
+TEST_F(cesimDevice, ReceivedIsForFixtureWindowsOnly)
+{
+    HWND w = nullptr;
+    Run([&] {
+        w = MakeWindow(u"Mine", u"m", 0, RECT{0, 0, 10, 10});
+        return Pump();
+    });
+    EXPECT_THROW(device().Received(w), cesim::Error);
+    EXPECT_THROW(device().DestroyWindow(w), cesim::Error);  // only the program may destroy its windows
+    EXPECT_TRUE(device().IsAlive(w));
+}
+
+TEST_F(cesimDevice, PlatformCallsFromTheTestThreadAreRefused)
+{
+    std::string m = Message([] { GetTickCount(); });
+    EXPECT_TRUE(Says(m, "GetTickCount")) << m;
+    EXPECT_TRUE(Says(m, "not a simulated thread")) << m;
+    EXPECT_THROW(FindWindowW(nullptr, nullptr), cesim::Error);
+}
+
+TEST_F(cesimDevice, AFailureOnASimulatedThreadComesBackAtTheNextSettle)
+{
+    device().StartFunction(u"broken.exe", []() -> int { throw std::runtime_error("the program tripped"); });
+    std::string m = Message([&] { device().Settle(); });
+    EXPECT_TRUE(Says(m, "the program tripped")) << m;
+    EXPECT_TRUE(Says(m, "broken.exe")) << m;
+    EXPECT_NO_THROW(device().Settle());  // reported once
+}
+
+TEST_F(cesimDevice, CallCountsAreKept)
+{
+    Run([] {
+        GetTickCount();
+        GetTickCount();
+        FindWindowW(nullptr, nullptr);
+        return 0;
+    });
+    EXPECT_EQ(2u, device().Calls("GetTickCount"));
+    EXPECT_EQ(1u, device().Calls("FindWindowW"));
+    EXPECT_EQ(0u, device().Calls("SendMessageW"));
+}
+
+}  // namespace

@@ -1,0 +1,213 @@
+// Helpers shared by the simulator's own tests: a window procedure that logs
+// what it gets, a message loop, and a fixture that owns the device.
+//
+// Program code in these tests runs on simulated threads (StartFunction,
+// CreateThread, RunInProcess); the test thread only sets up, moves the clock
+// and reads effects. Results are handed back through variables that the test
+// reads after the device has settled.
+#pragma once
+
+#include <cesim/device.h>
+#include <cesim/win32.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace simtest {
+
+// One call of the logging window procedure.
+struct Seen {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD thread;  // the simulated thread the procedure ran on
+};
+
+class MessageLog {
+public:
+    void Add(const Seen& s)
+    {
+        std::lock_guard<std::mutex> g(mu_);
+        seen_.push_back(s);
+    }
+    std::vector<Seen> All() const
+    {
+        std::lock_guard<std::mutex> g(mu_);
+        return seen_;
+    }
+    std::vector<Seen> Of(HWND hwnd, UINT message) const
+    {
+        std::lock_guard<std::mutex> g(mu_);
+        std::vector<Seen> out;
+        for (const Seen& s : seen_) {
+            if (s.hwnd == hwnd && s.message == message)
+                out.push_back(s);
+        }
+        return out;
+    }
+    int Count(HWND hwnd, UINT message) const { return (int)Of(hwnd, message).size(); }
+    // The messages one window got, in order, leaving out the listed ones.
+    std::vector<UINT> MessagesOf(HWND hwnd, std::vector<UINT> except = {}) const
+    {
+        std::lock_guard<std::mutex> g(mu_);
+        std::vector<UINT> out;
+        for (const Seen& s : seen_) {
+            if (s.hwnd == hwnd && std::find(except.begin(), except.end(), s.message) == except.end())
+                out.push_back(s.message);
+        }
+        return out;
+    }
+    void Clear()
+    {
+        std::lock_guard<std::mutex> g(mu_);
+        seen_.clear();
+    }
+
+private:
+    mutable std::mutex mu_;
+    std::vector<Seen> seen_;
+};
+
+// A test's own answer to a message: return true and set *result to keep
+// the message from DefWindowProcW.
+using Handler = std::function<bool(HWND, UINT, WPARAM, LPARAM, LRESULT*)>;
+
+inline MessageLog& Log()
+{
+    static MessageLog log;
+    return log;
+}
+
+inline Handler& CurrentHandler()
+{
+    static Handler handler;
+    return handler;
+}
+
+inline LRESULT CALLBACK LoggingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    Log().Add(Seen{hwnd, message, wParam, lParam, GetCurrentThreadId()});
+    LRESULT result = 0;
+    Handler& h = CurrentHandler();
+    if (h && h(hwnd, message, wParam, lParam, &result))
+        return result;
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+// Registers a class of the calling process that uses LoggingProc; a class
+// the process already has is left as it is. Call from a simulated thread.
+inline void EnsureClass(const char16_t* name, HBRUSH background = nullptr)
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = LoggingProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hbrBackground = background;
+    wc.lpszClassName = name;
+    RegisterClassW(&wc);
+}
+
+// Creates a window with LoggingProc. Call from a simulated thread.
+inline HWND MakeWindow(const char16_t* cls, const char16_t* title, DWORD style, RECT r, HWND parent = nullptr,
+                       DWORD exStyle = 0)
+{
+    EnsureClass(cls);
+    return CreateWindowExW(exStyle, cls, title, style, r.left, r.top, r.right - r.left, r.bottom - r.top, parent,
+                           nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+// Runs the calling thread's message loop until WM_QUIT; returns its code.
+inline int Pump()
+{
+    MSG msg;
+    BOOL got;
+    while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
+        if (got == -1)
+            return -1;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return (int)msg.wParam;
+}
+
+inline std::u16string WindowText(HWND hwnd)
+{
+    WCHAR buffer[256];
+    int n = GetWindowTextW(hwnd, buffer, 256);
+    return std::u16string(buffer, buffer + n);
+}
+
+inline bool SameRect(const RECT& a, const RECT& b)
+{
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+inline std::string Show(const RECT& r)
+{
+    return "{" + std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
+           std::to_string(r.bottom) + "}";
+}
+
+#define EXPECT_RECT(expected, actual)                                                                   \
+    EXPECT_TRUE(::simtest::SameRect((expected), (actual)))                                              \
+        << "expected " << ::simtest::Show(expected) << ", got " << ::simtest::Show(actual)
+
+// What Device::AddWindow takes to make a fixture window.
+using FixtureWindowFields = cesim::WindowSpec;
+
+// Owns the device for one test. Suites deriving from it are named cesim...
+// (cesimWindows, cesimKernel, ...) so that `ctest -R cesim` picks them out.
+// Program code may capture the test's locals by reference: once the device
+// has settled its threads only wait, and tearing the device down ends them
+// without running any more of their code.
+class DeviceTest : public ::testing::Test {
+protected:
+    DeviceTest()
+    {
+        Log().Clear();
+        CurrentHandler() = nullptr;
+    }
+    ~DeviceTest() override
+    {
+        device_.reset();  // joins every simulated thread first
+        CurrentHandler() = nullptr;
+        Log().Clear();
+    }
+
+    cesim::Device& device() { return *device_; }
+
+    // Starts a program whose first thread runs fn, lets it run until the
+    // device settles and returns its process id.
+    DWORD Run(std::function<int()> fn, const std::u16string& exe = u"probe.exe")
+    {
+        DWORD pid = device().StartFunction(exe, std::move(fn));
+        device().Settle();
+        return pid;
+    }
+
+    // A fixture program with one window.
+    HWND AddFixtureWindow(DWORD process, const std::u16string& cls, const std::u16string& title,
+                          DWORD style = WS_VISIBLE, RECT rect = RECT{0, 0, 240, 294}, HWND parent = nullptr,
+                          DWORD exStyle = 0, bool closes = true)
+    {
+        FixtureWindowFields fields;
+        fields.class_name = cls;
+        fields.title = title;
+        fields.style = style;
+        fields.exstyle = exStyle;
+        fields.rect = rect;
+        fields.parent = parent;
+        fields.closes_on_close = closes;
+        return device().AddWindow(process, fields);
+    }
+
+    std::unique_ptr<cesim::Device> device_ = std::make_unique<cesim::Device>();
+};
+
+}  // namespace simtest
