@@ -244,7 +244,7 @@ LRESULT WINAPI DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM l
         DestroyWindow(window);
         return 0;
     case WM_SETTEXT: {
-        Call c("DefWindowProcW (text)");
+        Call c("DefWindowProcW", false);
         if (Window* w = c.w.FindWindowObject(window))
             w->title = ToText((LPCWSTR)lParam);
         return TRUE;
@@ -258,7 +258,7 @@ LRESULT WINAPI DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_ERASEBKGND: {
         HBRUSH brush;
         {
-            Call c("DefWindowProcW (erase)");
+            Call c("DefWindowProcW", false);
             Window* w = c.w.FindWindowObject(window);
             brush = w ? w->cls->background : nullptr;
         }

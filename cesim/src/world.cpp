@@ -75,7 +75,11 @@ World& World::Get()
 
 World* World::Current() { return instance_; }
 
-Call::Call(const char* name) : w(World::Get()), lk(w.mu), self(w.Self(lk, name)) { ++w.calls[name]; }
+Call::Call(const char* name, bool counted) : w(World::Get()), lk(w.mu), self(w.Self(lk, name))
+{
+    if (counted)
+        ++w.calls[name];
+}
 
 Thread* World::SelfOrNull() { return tls_thread; }
 
@@ -272,10 +276,13 @@ void World::FinishThread(Lock& lk, Thread* t, DWORD code)
     t->parked = false;
     // Messages sent to it are answered; its windows go with it.
     for (SentMessage* m : t->incoming) {
+        if (m->sender == nullptr) {
+            delete m;
+            continue;
+        }
         m->done = true;
         m->result = 0;
-        if (m->sender != nullptr)
-            Wake(m->sender);
+        Wake(m->sender);
     }
     t->incoming.clear();
     for (auto& entry : windows) {

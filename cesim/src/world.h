@@ -266,12 +266,12 @@ private:
 
 // Begins a platform call: locks the world, counts the call and names the
 // calling thread. Win32 calls made from a thread the device does not know
-// are misuse and fail loudly.
+// are misuse and fail loudly. A call's own further steps are not counted.
 struct Call {
     World& w;
     Lock lk;
     Thread* self;
-    Call(const char* name);
+    explicit Call(const char* name, bool counted = true);
 };
 
 // Releases the world's lock while the program runs (a window procedure, an
