@@ -8,7 +8,7 @@
 struct SettingsRecord {
     DWORD CloseButton;   /* close proxy tray icon on */
     DWORD OkButton;      /* OK proxy tray icon on */
-    DWORD Monitoring;    /* keep new foreground windows below the taskbar */
+    DWORD Monitoring;    /* pull foreground windows below the taskbar */
     DWORD TaskBarOnTop;  /* taskbar at the top of the screen */
     DWORD AutoHide;      /* copy of the shell's auto-hide value */
     WCHAR DesktopName[STRING_CHARS];

@@ -110,21 +110,21 @@ int main(int argc, char** argv)
         cesim::Shell shell = device.InstallShell(cesim::ShellNames::STANDARD,
                                                  taskbar_top ? cesim::TaskbarEdge::TOP : cesim::TaskbarEdge::BOTTOM);
         DWORD other = device.AddProcess(u"notes.exe");
-        cesim::WindowSpec spec;
-        spec.class_name = u"NotesMain";
-        spec.title = u"Notes";
-        spec.rect = RECT{0, 0, 240, 294};
-        HWND notes = device.AddWindow(other, spec);
-        spec.class_name = u"NotesHidden";
-        spec.title = u"";
-        spec.style = 0;
-        spec.rect = RECT{10, 10, 110, 110};
-        HWND hidden = device.AddWindow(other, spec);
-        spec.class_name = u"NotesTool";
-        spec.style = WS_VISIBLE;
-        spec.exstyle = WS_EX_TOOLWINDOW;
-        spec.rect = RECT{20, 40, 120, 140};
-        HWND tool = device.AddWindow(other, spec);
+        cesim::WindowOptions options;
+        options.class_name = u"NotesMain";
+        options.title = u"Notes";
+        options.rect = RECT{0, 0, 240, 294};
+        HWND notes = device.AddWindow(other, options);
+        options.class_name = u"NotesHidden";
+        options.title = u"";
+        options.style = 0;
+        options.rect = RECT{10, 10, 110, 110};
+        HWND hidden = device.AddWindow(other, options);
+        options.class_name = u"NotesTool";
+        options.style = WS_VISIBLE;
+        options.exstyle = WS_EX_TOOLWINDOW;
+        options.rect = RECT{20, 40, 120, 140};
+        HWND tool = device.AddWindow(other, options);
         if (stored_top >= 0)
             device.RegSetDword(SETTINGS_KEY, u"TaskBarOnTop", (DWORD)stored_top);
 

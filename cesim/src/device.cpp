@@ -49,7 +49,7 @@ DWORD Device::AddProcess(const std::u16string& exe_name)
     return w.NewProcess(lk, exe_name, true)->id;
 }
 
-HWND Device::AddWindow(DWORD process, const WindowSpec& spec)
+HWND Device::AddWindow(DWORD process, const WindowOptions& options)
 {
     World& w = World::Get();
     Lock lk(w.mu);
@@ -59,36 +59,36 @@ HWND Device::AddWindow(DWORD process, const WindowSpec& spec)
                     " is a running program, not one of the test's own");
     if (p->exited)
         throw Error("cesim: AddWindow: process " + std::to_string(process) + " has ended");
-    if (spec.class_name.empty())
+    if (options.class_name.empty())
         throw Error("cesim: AddWindow: a window needs a class name");
-    if (spec.rect.right < spec.rect.left || spec.rect.bottom < spec.rect.top)
-        throw Error("cesim: AddWindow: the rectangle of '" + Utf8(spec.title) + "' has its edges swapped");
+    if (options.rect.right < options.rect.left || options.rect.bottom < options.rect.top)
+        throw Error("cesim: AddWindow: the rectangle of '" + Utf8(options.title) + "' has its edges swapped");
     Window* parent = nullptr;
-    if (spec.parent != nullptr)
-        parent = LiveWindow(w, spec.parent, "AddWindow (parent)");
+    if (options.parent != nullptr)
+        parent = LiveWindow(w, options.parent, "AddWindow (parent)");
     WindowClass* cls = nullptr;
     for (auto& c : p->classes) {
-        if (c->name == spec.class_name)
+        if (c->name == options.class_name)
             cls = c.get();
     }
     if (cls == nullptr) {
         for (auto& c : p->classes) {
-            if (SameNoCase(c->name, spec.class_name))
+            if (SameNoCase(c->name, options.class_name))
                 throw Error("cesim: AddWindow: process " + std::to_string(process) + " already has the class '" +
                             Utf8(c->name) + "'; class names of one program differ in more than case");
         }
         p->classes.push_back(std::make_unique<WindowClass>());
         cls = p->classes.back().get();
         cls->owner = p;
-        cls->name = spec.class_name;
+        cls->name = options.class_name;
     }
     Window* win = w.NewWindow(lk, cls, p->main_thread);
     win->fixture = true;
-    win->closes_on_close = spec.closes_on_close;
-    win->title = spec.title;
-    win->style = spec.style | (parent ? WS_CHILD : 0);
-    win->exstyle = spec.exstyle;
-    win->rect = spec.rect;
+    win->closes_on_close = options.closes_on_close;
+    win->title = options.title;
+    win->style = options.style | (parent ? WS_CHILD : 0);
+    win->exstyle = options.exstyle;
+    win->rect = options.rect;
     win->parent = parent;
     w.PlaceInZOrder(win, HWND_TOP);
     return win->handle;
@@ -98,13 +98,13 @@ Shell Device::InstallShell(ShellNames names, TaskbarEdge edge)
 {
     DWORD shell = AddProcess(u"shell32.exe");
     const bool top = edge == TaskbarEdge::TOP;
-    WindowSpec desktop;
+    WindowOptions desktop;
     desktop.class_name = names == ShellNames::STANDARD ? u"DesktopExplorerWindow" : u"TOP MENU";
     desktop.title = names == ShellNames::STANDARD ? u"Desktop" : u"TOP MENU";
     desktop.style = WS_VISIBLE | WS_POPUP;
     desktop.rect = top ? RECT{0, 26, 240, 320} : RECT{0, 0, 240, 294};
     HWND desktop_window = AddWindow(shell, desktop);
-    WindowSpec taskbar;
+    WindowOptions taskbar;
     taskbar.class_name = u"HHTaskBar";
     taskbar.title = u"";
     taskbar.style = WS_VISIBLE | WS_POPUP;

@@ -159,7 +159,7 @@ inline std::string Show(const RECT& r)
         << "expected " << ::simtest::Show(expected) << ", got " << ::simtest::Show(actual)
 
 // What Device::AddWindow takes to make a fixture window.
-using FixtureWindowFields = cesim::WindowSpec;
+using FixtureWindowFields = cesim::WindowOptions;
 
 // Owns the device for one test. Suites deriving from it are named cesim...
 // (cesimWindows, cesimKernel, ...) so that `ctest -R cesim` picks them out.

@@ -57,13 +57,13 @@ protected:
     HWND AddWindow(const std::u16string& class_name, const std::u16string& title, RECT rect,
                    DWORD style = WS_VISIBLE, DWORD exstyle = 0, DWORD process = 0)
     {
-        cesim::WindowSpec spec;
-        spec.class_name = class_name;
-        spec.title = title;
-        spec.rect = rect;
-        spec.style = style;
-        spec.exstyle = exstyle;
-        return device.AddWindow(process ? process : apps, spec);
+        cesim::WindowOptions options;
+        options.class_name = class_name;
+        options.title = title;
+        options.rect = rect;
+        options.style = style;
+        options.exstyle = exstyle;
+        return device.AddWindow(process ? process : apps, options);
     }
 
     void StoreOnTop(DWORD value) { device.RegSetDword(SETTINGS_KEY, u"TaskBarOnTop", value); }

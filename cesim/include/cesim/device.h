@@ -66,7 +66,7 @@ struct RegistryValue {
 };
 
 // A window of another program, created by the test.
-struct WindowSpec {
+struct WindowOptions {
     std::u16string class_name;
     std::u16string title;
     DWORD style = WS_VISIBLE;
@@ -99,7 +99,7 @@ public:
     // ---- fixtures
     // A program of the test's own: its windows record what they receive.
     DWORD AddProcess(const std::u16string& exe_name);
-    HWND AddWindow(DWORD process, const WindowSpec& spec);
+    HWND AddWindow(DWORD process, const WindowOptions& options);
     // The Pocket PC shell: taskbar "HHTaskBar" (empty title) and the desktop
     // window, with the work area between them.
     Shell InstallShell(ShellNames names = ShellNames::STANDARD, TaskbarEdge edge = TaskbarEdge::BOTTOM);
