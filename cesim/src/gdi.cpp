@@ -30,11 +30,9 @@ extern "C" {
 BOOL WINAPI InvalidateRect(HWND window, LPCRECT, BOOL erase)
 {
     Call c("InvalidateRect");
-    Window* w = c.w.FindWindowObject(window);
-    if (w == nullptr) {
-        SetError(c.self, ERROR_INVALID_WINDOW_HANDLE);
+    Window* w = c.Live(window);
+    if (w == nullptr)
         return FALSE;
-    }
     w->needs_paint = true;
     w->needs_erase = w->needs_erase || erase;
     c.w.WakeForMessages(w->thread);

@@ -205,11 +205,9 @@ BOOL WINAPI PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam
         c.self->posted.push_back(QueuedMessage{nullptr, message, wParam, lParam, c.w.Tick()});
         return TRUE;
     }
-    Window* w = c.w.FindWindowObject(window);
-    if (w == nullptr) {
-        SetError(c.self, ERROR_INVALID_WINDOW_HANDLE);
+    Window* w = c.Live(window);
+    if (w == nullptr)
         return FALSE;
-    }
     c.w.Post(c.lk, w, message, wParam, lParam);
     return TRUE;
 }
@@ -217,11 +215,9 @@ BOOL WINAPI PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 LRESULT WINAPI SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     Call c("SendMessageW");
-    Window* w = c.w.FindWindowObject(window);
-    if (w == nullptr) {
-        SetError(c.self, ERROR_INVALID_WINDOW_HANDLE);
+    Window* w = c.Live(window);
+    if (w == nullptr)
         return 0;
-    }
     return c.w.Send(c.lk, w, message, wParam, lParam, true);
 }
 

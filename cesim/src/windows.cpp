@@ -273,11 +273,9 @@ HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName
 BOOL WINAPI DestroyWindow(HWND window)
 {
     Call c("DestroyWindow");
-    Window* w = c.w.FindWindowObject(window);
-    if (w == nullptr) {
-        SetError(c.self, ERROR_INVALID_WINDOW_HANDLE);
+    Window* w = c.Live(window);
+    if (w == nullptr)
         return FALSE;
-    }
     if (w->thread != c.self) {
         SetError(c.self, ERROR_ACCESS_DENIED);
         return FALSE;
@@ -339,11 +337,9 @@ BOOL WINAPI EnumWindows(WNDENUMPROC proc, LPARAM param)
 LONG WINAPI GetWindowLongW(HWND window, int index)
 {
     Call c("GetWindowLongW");
-    Window* w = c.w.FindWindowObject(window);
-    if (w == nullptr) {
-        SetError(c.self, ERROR_INVALID_WINDOW_HANDLE);
+    Window* w = c.Live(window);
+    if (w == nullptr)
         return 0;
-    }
     switch (index) {
     case GWL_STYLE:
         return (LONG)w->style;
@@ -361,11 +357,9 @@ LONG WINAPI GetWindowLongW(HWND window, int index)
 LONG WINAPI SetWindowLongW(HWND window, int index, LONG value)
 {
     Call c("SetWindowLongW");
-    Window* w = c.w.FindWindowObject(window);
-    if (w == nullptr) {
-        SetError(c.self, ERROR_INVALID_WINDOW_HANDLE);
+    Window* w = c.Live(window);
+    if (w == nullptr)
         return 0;
-    }
     LONG old;
     switch (index) {
     case GWL_STYLE:
@@ -404,11 +398,9 @@ static int CopyOut(const Text& text, LPWSTR buffer, int capacity)
 int WINAPI GetClassNameW(HWND window, LPWSTR buffer, int capacity)
 {
     Call c("GetClassNameW");
-    Window* w = c.w.FindWindowObject(window);
-    if (w == nullptr) {
-        SetError(c.self, ERROR_INVALID_WINDOW_HANDLE);
+    Window* w = c.Live(window);
+    if (w == nullptr)
         return 0;
-    }
     return CopyOut(w->class_name, buffer, capacity);
 }
 
@@ -428,11 +420,9 @@ int WINAPI GetWindowTextW(HWND window, LPWSTR buffer, int capacity)
 BOOL WINAPI SetWindowTextW(HWND window, LPCWSTR text)
 {
     Call c("SetWindowTextW");
-    Window* w = c.w.FindWindowObject(window);
-    if (w == nullptr) {
-        SetError(c.self, ERROR_INVALID_WINDOW_HANDLE);
+    Window* w = c.Live(window);
+    if (w == nullptr)
         return FALSE;
-    }
     // A window of the caller's own process is asked through WM_SETTEXT.
     if (w->thread->process == c.self->process && !w->fixture)
         return (BOOL)c.w.Send(c.lk, w, WM_SETTEXT, 0, (LPARAM)text, true);
@@ -467,11 +457,9 @@ BOOL WINAPI GetClientRect(HWND window, LPRECT rect)
 BOOL WINAPI SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int height, UINT flags)
 {
     Call c("SetWindowPos");
-    Window* w = c.w.FindWindowObject(window);
-    if (w == nullptr) {
-        SetError(c.self, ERROR_INVALID_WINDOW_HANDLE);
+    Window* w = c.Live(window);
+    if (w == nullptr)
         return FALSE;
-    }
     ++w->positions_set;
     const RECT old = w->rect;
     RECT& r = w->rect;
@@ -499,11 +487,9 @@ BOOL WINAPI SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width,
 BOOL WINAPI ShowWindow(HWND window, int command)
 {
     Call c("ShowWindow");
-    Window* w = c.w.FindWindowObject(window);
-    if (w == nullptr) {
-        SetError(c.self, ERROR_INVALID_WINDOW_HANDLE);
+    Window* w = c.Live(window);
+    if (w == nullptr)
         return FALSE;
-    }
     BOOL was_visible = (w->style & WS_VISIBLE) != 0;
     if (command == SW_HIDE) {
         w->style &= ~WS_VISIBLE;
@@ -520,11 +506,9 @@ BOOL WINAPI ShowWindow(HWND window, int command)
 HWND WINAPI GetParent(HWND window)
 {
     Call c("GetParent");
-    Window* w = c.w.FindWindowObject(window);
-    if (w == nullptr) {
-        SetError(c.self, ERROR_INVALID_WINDOW_HANDLE);
+    Window* w = c.Live(window);
+    if (w == nullptr)
         return nullptr;
-    }
     return w->parent ? w->parent->handle : nullptr;
 }
 
@@ -543,11 +527,9 @@ HWND WINAPI GetForegroundWindow(void)
 BOOL WINAPI SetForegroundWindow(HWND window)
 {
     Call c("SetForegroundWindow");
-    Window* w = c.w.FindWindowObject(window);
-    if (w == nullptr) {
-        SetError(c.self, ERROR_INVALID_WINDOW_HANDLE);
+    Window* w = c.Live(window);
+    if (w == nullptr)
         return FALSE;
-    }
     while (w->parent != nullptr)
         w = w->parent;
     c.w.SetForeground(w);
@@ -623,11 +605,9 @@ UINT WINAPI GetDoubleClickTime(void)
 DWORD WINAPI GetWindowThreadProcessId(HWND window, LPDWORD processId)
 {
     Call c("GetWindowThreadProcessId");
-    Window* w = c.w.FindWindowObject(window);
-    if (w == nullptr) {
-        SetError(c.self, ERROR_INVALID_WINDOW_HANDLE);
+    Window* w = c.Live(window);
+    if (w == nullptr)
         return 0;
-    }
     if (processId)
         *processId = w->thread->process->id;
     return w->thread->id;

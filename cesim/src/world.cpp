@@ -81,6 +81,14 @@ Call::Call(const char* name, bool counted) : w(World::Get()), lk(w.mu), self(w.S
         ++w.calls[name];
 }
 
+Window* Call::Live(HWND h)
+{
+    Window* window = w.FindWindowObject(h);
+    if (window == nullptr)
+        SetError(self, ERROR_INVALID_WINDOW_HANDLE);
+    return window;
+}
+
 Thread* World::SelfOrNull() { return tls_thread; }
 
 Thread* World::Self(Lock&, const char* call)

@@ -272,6 +272,8 @@ struct Call {
     Lock lk;
     Thread* self;
     explicit Call(const char* name, bool counted = true);
+    // The live window a call names; null, with the error set, when there is none.
+    Window* Live(HWND h);
 };
 
 // Releases the world's lock while the program runs (a window procedure, an
