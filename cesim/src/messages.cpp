@@ -88,7 +88,7 @@ bool World::HandleIncoming(Lock& lk, Thread* self)
     return true;
 }
 
-void World::AnswerPending(Lock&, Window* w, Thread*)
+void World::AnswerPending(Window* w)
 {
     for (auto& t : threads) {
         auto& q = t->incoming;

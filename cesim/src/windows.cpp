@@ -174,7 +174,7 @@ void World::DestroyWindowTree(Lock& lk, Window* w, bool notify)
         shell_desktop = nullptr;
     if (foreground == w)
         foreground = NextActive(*this);
-    AnswerPending(lk, w, nullptr);
+    AnswerPending(w);
     auto& posted = w->thread->posted;
     posted.erase(std::remove_if(posted.begin(), posted.end(), [w](const QueuedMessage& m) { return m.hwnd == w->handle; }),
                  posted.end());

@@ -78,7 +78,6 @@ struct Thread {
     bool quit = false;
     int quit_code = 0;
     MSG last_message{};
-    std::vector<Window*> modal_stack;
 
     bool finished = false;
     bool killed = false;
@@ -227,7 +226,7 @@ public:
     LRESULT Send(Lock& lk, Window* w, UINT message, WPARAM wParam, LPARAM lParam, bool wait);
     void Post(Lock& lk, Window* w, UINT message, WPARAM wParam, LPARAM lParam);
     bool HandleIncoming(Lock& lk, Thread* self);  // handles one sent message; false when none
-    void AnswerPending(Lock& lk, Window* w, Thread* t);
+    void AnswerPending(Window* w);  // messages sent to a window that has gone get 0
     bool RunFixtures(Lock& lk);
     LRESULT FixtureReceive(Lock& lk, Window* w, UINT message, WPARAM wParam, LPARAM lParam, bool sent);
 
