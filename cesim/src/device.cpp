@@ -233,6 +233,15 @@ void* Device::Symbol(DWORD process, const std::string& name) const
     return FindImageSymbol(p->image, name.c_str());
 }
 
+void Device::OnEventSet(const std::u16string& name, std::function<void()> fn)
+{
+    if (name.empty() || !fn)
+        throw Error("cesim: OnEventSet needs an event name and a function");
+    World& w = World::Get();
+    Lock lk(w.mu);
+    w.event_watchers.emplace(name, std::move(fn));
+}
+
 // ---------------------------------------------------------------- time
 
 void Device::Settle()

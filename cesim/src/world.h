@@ -237,6 +237,7 @@ public:
     std::map<uintptr_t, HandleEntry> handles;
     std::vector<std::unique_ptr<KernelObject>> objects;
     std::map<Text, KernelObject*> named_objects;
+    std::multimap<Text, std::function<void()>> event_watchers;  // by event name
     uintptr_t next_handle = 0x40;
 
     // ---- bookkeeping

@@ -416,3 +416,25 @@ TEST_F(ResidentTest, MainWindowRoutesAboutAndOwnerDrawRequests)
 }
 
 }  // namespace
+
+namespace {
+
+// Shutdown raises StopFlag and then sets the monitor's event, so that a
+// monitor parked on the reset event wakes up and sees that it must end.
+TEST_F(ResidentTest, ShutdownRaisesTheStopFlagBeforeSettingTheMonitorEvent)
+{
+    device.InstallShell();
+    DWORD velto = Start();
+    auto stop_flag = (volatile LONG*)device.Symbol(velto, "StopFlag");
+    ASSERT_NE(nullptr, stop_flag);
+    std::vector<LONG> seen;
+    device.OnEventSet(u"AygshellEvent_", [&] { seen.push_back((LONG)*stop_flag); });
+
+    device.Post(MainWindowOf(velto), WM_CLOSE, 0, 0);
+    device.Settle();
+
+    EXPECT_FALSE(device.Running(velto));
+    EXPECT_EQ((std::vector<LONG>{1}), seen);
+}
+
+}  // namespace

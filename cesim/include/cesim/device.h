@@ -129,6 +129,10 @@ public:
     // The address of a symbol in a program's image (null when absent).
     void* Symbol(DWORD process, const std::string& name) const;
 
+    // Runs fn on the thread that sets the named event, inside its SetEvent
+    // call: to see the program's state at that very moment.
+    void OnEventSet(const std::u16string& name, std::function<void()> fn);
+
     // ---- time
     void Settle();              // until every simulated thread waits
     void Advance(DWORD ms);     // moves the clock, waking what falls due
