@@ -193,3 +193,77 @@ TEST_F(VeltoTest, FailedWritesDoNotStopTheOthers)
 }
 
 }  // namespace
+
+namespace {
+
+// A running copy reloads its settings whenever its task menu opens. Here the
+// test calls the load directly in the running process.
+class ReloadTest : public VeltoTest {
+protected:
+    int LoadSettingsIn(DWORD velto)
+    {
+        auto load = (int (*)())device.Symbol(velto, "_Z12LoadSettingsv");  // int LoadSettings()
+        if (load == nullptr)
+            throw cesim::Error("the program image has no LoadSettings");
+        return (int)device.RunInProcess(velto, [load] { return (DWORD)load(); });
+    }
+};
+
+TEST_F(ReloadTest, APlacementIsAppliedOnlyWhenTheStoredValueChanges)
+{
+    cesim::Shell shell = device.InstallShell();
+    StoreOnTop(1);
+    DWORD velto = Start();
+    ASSERT_TRUE(device.Running(velto));
+    EXPECT_EQ(1, device.WorkAreaSets());
+    ExpectTopLayout(shell);
+
+    EXPECT_EQ(1, LoadSettingsIn(velto));  // the same value again: nothing moves
+    EXPECT_EQ(1, device.WorkAreaSets());
+
+    StoreOnTop(2);  // another nonzero word is still a change
+    LoadSettingsIn(velto);
+    EXPECT_EQ(2, device.WorkAreaSets());
+    ExpectTopLayout(shell);
+
+    device.RegDeleteValue(SETTINGS_KEY, u"TaskBarOnTop");  // restored from memory, nothing moves
+    LoadSettingsIn(velto);
+    EXPECT_EQ(2u, StoredOnTop());
+    EXPECT_EQ(2, device.WorkAreaSets());
+
+    StoreOnTop(0);
+    LoadSettingsIn(velto);
+    EXPECT_EQ(3, device.WorkAreaSets());
+    ExpectBottomLayout(shell);
+}
+
+TEST_F(ReloadTest, ADeletedDesktopNameIsRewrittenWithTheNameInUse)
+{
+    device.InstallShell(cesim::ShellNames::TOP_MENU);
+    DWORD velto = Start();
+    EXPECT_EQ(u"Desktop", device.RegGetString(SETTINGS_KEY, u"DesktopName"));
+    device.RegDeleteValue(SETTINGS_KEY, u"DesktopName");
+    device.RegDeleteValue(SETTINGS_KEY, u"OkButton");
+    LoadSettingsIn(velto);
+    EXPECT_EQ(u"TOP MENU", device.RegGetString(SETTINGS_KEY, u"DesktopName"));
+    EXPECT_EQ(u"DesktopExplorerWindow", device.RegGetString(SETTINGS_KEY, u"DesktopClass"));
+    EXPECT_EQ(0u, device.RegGetDword(SETTINGS_KEY, u"OkButton"));
+}
+
+TEST_F(ReloadTest, AFailedLoadLeavesTheSettingsInMemory)
+{
+    cesim::Shell shell = device.InstallShell();
+    StoreOnTop(1);
+    DWORD velto = Start();
+    device.FailKeyOpen(MAKER_KEY);
+    StoreOnTop(0);
+    EXPECT_EQ(0, LoadSettingsIn(velto));
+    device.ClearRegistryFaults();
+    device.FailKeyOpen(SETTINGS_KEY);
+    EXPECT_EQ(0, LoadSettingsIn(velto));
+    EXPECT_EQ(1, device.WorkAreaSets());
+    ExpectTopLayout(shell);
+    EXPECT_EQ(0, device.OpenHandles(velto, "registry"));
+}
+
+}  // namespace
