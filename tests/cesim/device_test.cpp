@@ -8,27 +8,18 @@
 using simtest::DeviceTest;
 using simtest::MakeWindow;
 using simtest::Pump;
+using simtest::ErrorOf;
 
 namespace {
 
 class cesimDevice : public DeviceTest {};
-
-std::string Message(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const cesim::Error& e) {
-        return e.what();
-    }
-    return "(nothing thrown)";
-}
 
 bool Says(const std::string& message, const std::string& part) { return message.find(part) != std::string::npos; }
 
 TEST_F(cesimDevice, UnknownWindowHandlesAreRefused)
 {
     const HWND bogus = (HWND)0x7777;
-    std::string m = Message([&] { device().Rect(bogus); });
+    std::string m = ErrorOf([&] { device().Rect(bogus); });
     EXPECT_TRUE(Says(m, "Rect")) << m;
     EXPECT_TRUE(Says(m, std::to_string((uintptr_t)bogus))) << m;
     EXPECT_THROW(device().IsAlive(bogus), cesim::Error);
@@ -51,7 +42,7 @@ TEST_F(cesimDevice, DestroyedWindowsCanBeReadButNotUsed)
     device().DestroyWindow(w);
     EXPECT_FALSE(device().IsAlive(w));
     EXPECT_EQ(u"w", device().Title(w));
-    std::string m = Message([&] { device().Post(w, WM_USER, 0, 0); });
+    std::string m = ErrorOf([&] { device().Post(w, WM_USER, 0, 0); });
     EXPECT_TRUE(Says(m, "destroyed")) << m;
     EXPECT_THROW(device().DestroyWindow(w), cesim::Error);
     EXPECT_THROW(device().AddWindow(other, simtest::FixtureWindowFields{u"C", u"c", WS_VISIBLE, 0, RECT{0, 0, 1, 1}, w}),
@@ -63,9 +54,9 @@ TEST_F(cesimDevice, AddWindowOnlyToTheTestsOwnLiveProcesses)
     simtest::FixtureWindowFields fields;
     fields.class_name = u"W";
     DWORD program = Run([&] { return Pump(); });
-    std::string notFixture = Message([&] { device().AddWindow(program, fields); });
+    std::string notFixture = ErrorOf([&] { device().AddWindow(program, fields); });
     EXPECT_TRUE(Says(notFixture, "not one of the test's own")) << notFixture;
-    std::string unknown = Message([&] { device().AddWindow(0xDEAD, fields); });
+    std::string unknown = ErrorOf([&] { device().AddWindow(0xDEAD, fields); });
     EXPECT_TRUE(Says(unknown, std::to_string(0xDEAD))) << unknown;
 
     DWORD mine = device().AddProcess(u"mine.exe");
@@ -82,7 +73,7 @@ TEST_F(cesimDevice, AFixtureProcessKeepsItsClassNamesApartInMoreThanCase)
     DWORD mine = device().AddProcess(u"mine.exe");
     AddFixtureWindow(mine, u"Panel", u"one");
     AddFixtureWindow(mine, u"Panel", u"two");  // the same class again is fine
-    std::string m = Message([&] { AddFixtureWindow(mine, u"PANEL", u"three"); });
+    std::string m = ErrorOf([&] { AddFixtureWindow(mine, u"PANEL", u"three"); });
     EXPECT_TRUE(Says(m, "Panel")) << m;
     DWORD theirs = device().AddProcess(u"theirs.exe");
     EXPECT_NO_THROW(AddFixtureWindow(theirs, u"PANEL", u"four"));  // another process may
@@ -95,7 +86,7 @@ TEST_F(cesimDevice, TrayMouseOnAMissingIconIsRefused)
         w = MakeWindow(u"Tray", u"t", 0, RECT{0, 0, 10, 10});
         return Pump();
     });
-    std::string m = Message([&] { device().TrayMouse(w, 9, WM_LBUTTONDOWN); });
+    std::string m = ErrorOf([&] { device().TrayMouse(w, 9, WM_LBUTTONDOWN); });
     EXPECT_TRUE(Says(m, "TrayMouse")) << m;
     EXPECT_TRUE(Says(m, "9")) << m;
     EXPECT_THROW(device().TapTrayIcon(w, 9), cesim::Error);
@@ -104,7 +95,7 @@ TEST_F(cesimDevice, TrayMouseOnAMissingIconIsRefused)
 
 TEST_F(cesimDevice, OnlyOneDeviceAtATime)
 {
-    std::string m = Message([] { cesim::Device second; });
+    std::string m = ErrorOf([] { cesim::Device second; });
     EXPECT_TRUE(Says(m, "already exists")) << m;
     // the first one is unharmed
     DWORD pid = Run([] { return 3; });
@@ -119,7 +110,7 @@ TEST_F(cesimDevice, ProcessQueriesNeedAKnownProcess)
     EXPECT_THROW(device().OpenHandles(0xDEAD, "event"), cesim::Error);
     EXPECT_THROW(device().WindowsOf(0xDEAD), cesim::Error);
     DWORD pid = Run([] { return Pump(); });
-    std::string kind = Message([&] { device().OpenHandles(pid, "mutex"); });
+    std::string kind = ErrorOf([&] { device().OpenHandles(pid, "mutex"); });
     EXPECT_TRUE(Says(kind, "mutex")) << kind;
 }
 
@@ -131,7 +122,7 @@ TEST_F(cesimDevice, RunInProcessNeedsARunningProgram)
     EXPECT_THROW(device().RunInProcess(ended, [] { return 0u; }), cesim::Error);
     EXPECT_THROW(device().RunInProcess(0xDEAD, [] { return 0u; }), cesim::Error);
     DWORD running = Run([] { return Pump(); });
-    std::string stuck = Message([&] { device().RunInProcess(running, [] { Sleep(INFINITE); return 0u; }); });
+    std::string stuck = ErrorOf([&] { device().RunInProcess(running, [] { Sleep(INFINITE); return 0u; }); });
     EXPECT_TRUE(Says(stuck, "still waiting")) << stuck;
     EXPECT_THROW(device().StartFunction(u"empty.exe", nullptr), cesim::Error);
     EXPECT_THROW(device().Symbol(running, "wWinMain"), cesim::Error);  // no program image behind it
@@ -151,7 +142,7 @@ TEST_F(cesimDevice, ReceivedIsForFixtureWindowsOnly)
 
 TEST_F(cesimDevice, PlatformCallsFromTheTestThreadAreRefused)
 {
-    std::string m = Message([] { GetTickCount(); });
+    std::string m = ErrorOf([] { GetTickCount(); });
     EXPECT_TRUE(Says(m, "GetTickCount")) << m;
     EXPECT_TRUE(Says(m, "not a simulated thread")) << m;
     EXPECT_THROW(FindWindowW(nullptr, nullptr), cesim::Error);
@@ -160,7 +151,7 @@ TEST_F(cesimDevice, PlatformCallsFromTheTestThreadAreRefused)
 TEST_F(cesimDevice, AFailureOnASimulatedThreadComesBackAtTheNextSettle)
 {
     device().StartFunction(u"broken.exe", []() -> int { throw std::runtime_error("the program tripped"); });
-    std::string m = Message([&] { device().Settle(); });
+    std::string m = ErrorOf([&] { device().Settle(); });
     EXPECT_TRUE(Says(m, "the program tripped")) << m;
     EXPECT_TRUE(Says(m, "broken.exe")) << m;
     EXPECT_NO_THROW(device().Settle());  // reported once

@@ -6,6 +6,7 @@
 
 using simtest::DeviceTest;
 using simtest::Pump;
+using simtest::ErrorOf;
 
 namespace {
 
@@ -40,16 +41,6 @@ HKEY Create(HKEY root, const char16_t* path, DWORD* disposition = nullptr, LONG*
     if (status)
         *status = r;
     return key;
-}
-
-std::string Message(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const cesim::Error& e) {
-        return e.what();
-    }
-    return "(nothing thrown)";
 }
 
 // ---------------------------------------------------------------- keys
@@ -437,7 +428,7 @@ TEST_F(cesimRegistry, TheTestSeesWhatTheProgramWrote)
 
 TEST_F(cesimRegistry, MisusingTheTestsViewThrowsAClearError)
 {
-    std::string badRoot = Message([&] { device().RegGet("HKXX\\a", u"v"); });
+    std::string badRoot = ErrorOf([&] { device().RegGet("HKXX\\a", u"v"); });
     EXPECT_NE(std::string::npos, badRoot.find("HKXX\\a")) << badRoot;
     EXPECT_NE(std::string::npos, badRoot.find("HKEY_CURRENT_USER")) << badRoot;
     EXPECT_THROW(device().RegSet("HKXX\\a", u"v", REG_DWORD, Bytes({0, 0, 0, 0})), cesim::Error);
@@ -446,7 +437,7 @@ TEST_F(cesimRegistry, MisusingTheTestsViewThrowsAClearError)
     EXPECT_THROW(device().FailKeyOpen("HKXX\\a"), cesim::Error);
     EXPECT_THROW(device().FailValueWrite("Software\\Velto", u"v"), cesim::Error);
 
-    std::string missingKey = Message([&] { device().RegValueNames("HKCU\\Software\\Missing"); });
+    std::string missingKey = ErrorOf([&] { device().RegValueNames("HKCU\\Software\\Missing"); });
     EXPECT_NE(std::string::npos, missingKey.find("HKCU\\Software\\Missing")) << missingKey;
     EXPECT_NE(std::string::npos, missingKey.find("does not exist")) << missingKey;
     EXPECT_THROW(device().RegDeleteValue("HKCU\\Software\\Missing", u"v"), cesim::Error);
@@ -457,7 +448,7 @@ TEST_F(cesimRegistry, MisusingTheTestsViewThrowsAClearError)
     device().RegSetString("HKCU\\Software\\Velto", u"Text", u"abc");
     device().RegSetDword("HKCU\\Software\\Velto", u"Number", 1);
     device().RegSet("HKCU\\Software\\Velto", u"Short", REG_DWORD, Bytes({1, 2}));
-    std::string missingValue = Message([&] { device().RegDeleteValue("HKCU\\Software\\Velto", u"Absent"); });
+    std::string missingValue = ErrorOf([&] { device().RegDeleteValue("HKCU\\Software\\Velto", u"Absent"); });
     EXPECT_NE(std::string::npos, missingValue.find("Absent")) << missingValue;
     EXPECT_THROW(device().RegGetDword("HKCU\\Software\\Velto", u"Text"), cesim::Error);
     EXPECT_THROW(device().RegGetDword("HKCU\\Software\\Velto", u"Short"), cesim::Error);

@@ -136,6 +136,17 @@ inline int Pump()
     return (int)msg.wParam;
 }
 
+// The message of the cesim::Error that f throws.
+inline std::string ErrorOf(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const cesim::Error& e) {
+        return e.what();
+    }
+    return "(nothing thrown)";
+}
+
 inline std::u16string WindowText(HWND hwnd)
 {
     WCHAR buffer[256];
