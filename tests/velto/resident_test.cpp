@@ -39,6 +39,15 @@ protected:
         device.Settle();
     }
 
+    // A running copy with the OK and close tray icons switched on.
+    DWORD StartWithProxyIcons()
+    {
+        device.InstallShell();
+        device.RegSetDword(SETTINGS_KEY, u"OkButton", 1);
+        device.RegSetDword(SETTINGS_KEY, u"CloseButton", 1);
+        return Start();
+    }
+
     // Lets the double-click time pass, so that the next tap counts.
     void PauseBetweenTaps() { device.Advance(600); }
 
@@ -165,10 +174,7 @@ TEST_F(ResidentTest, CapitalSwitchStartsResidentMode)
 
 TEST_F(ResidentTest, ClosingTheMainWindowShutsDownInOrder)
 {
-    device.InstallShell();
-    device.RegSetDword(SETTINGS_KEY, u"OkButton", 1);
-    device.RegSetDword(SETTINGS_KEY, u"CloseButton", 1);
-    DWORD velto = Start();
+    DWORD velto = StartWithProxyIcons();
     HWND main = MainWindowOf(velto);
     HWND button = ButtonWindowOf(velto);
     HWND dialog = AddWindow(u"Dialog", u"Dialog", RECT{0, 0, 100, 100});
@@ -218,7 +224,6 @@ TEST_F(ResidentTest, SecondCopyReplacesTheFirst)
 TEST_F(ResidentTest, TapsWithinTheDoubleClickTimeAreIgnored)
 {
     device.InstallShell();
-    HWND notes = AddWindow(u"Notes", u"Notes", RECT{0, 0, 240, 294});
     DWORD velto = Start();
     HWND main = MainWindowOf(velto);
     int base = MenuOpenings();
@@ -245,7 +250,6 @@ TEST_F(ResidentTest, TapsWithinTheDoubleClickTimeAreIgnored)
     Tap(velto, 0, WM_LBUTTONUP);
     Tap(velto, 0);
     EXPECT_EQ(base + 1, MenuOpenings());
-    (void)notes;
 }
 
 TEST_F(ResidentTest, TheDebounceHoldsAcrossTheTickCountWrap)
@@ -275,13 +279,9 @@ TEST_F(ResidentTest, DoubleClickTimeComesFromThePlatform)
 
 TEST_F(ResidentTest, ProxyTrayIconsSendOkAndCloseToALiveTarget)
 {
-    device.InstallShell();
-    device.RegSetDword(SETTINGS_KEY, u"OkButton", 1);
-    device.RegSetDword(SETTINGS_KEY, u"CloseButton", 1);
-    DWORD velto = Start();
+    DWORD velto = StartWithProxyIcons();
     HWND main = MainWindowOf(velto);
     HWND dialog = AddWindow(u"Dialog", u"Dialog", RECT{0, 0, 100, 100});
-    HWND notes = AddWindow(u"Notes", u"Notes", RECT{0, 0, 240, 294});
 
     ReportForeground(velto, 0x18, dialog);
     // The close icon is added before the OK icon.
@@ -313,15 +313,11 @@ TEST_F(ResidentTest, ProxyTrayIconsSendOkAndCloseToALiveTarget)
     PauseBetweenTaps();
     Tap(velto, 3);
     EXPECT_EQ(2u, device.Received(dialog).size());
-    (void)notes;
 }
 
 TEST_F(ResidentTest, ProxyTrayIconsSendNothingToAHiddenOrMissingTarget)
 {
-    device.InstallShell();
-    device.RegSetDword(SETTINGS_KEY, u"OkButton", 1);
-    device.RegSetDword(SETTINGS_KEY, u"CloseButton", 1);
-    DWORD velto = Start();
+    DWORD velto = StartWithProxyIcons();
     HWND main = MainWindowOf(velto);
     HWND hidden = AddWindow(u"Dialog", u"Hidden", RECT{0, 0, 100, 100}, 0);
     HWND foreground = device.Foreground();
