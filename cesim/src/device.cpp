@@ -85,6 +85,8 @@ HWND Device::AddWindow(DWORD process, const WindowOptions& options)
     Window* win = w.NewWindow(lk, cls, p->main_thread);
     win->fixture = true;
     win->closes_on_close = options.closes_on_close;
+    win->activatable = options.activates;
+    win->holds_sends = options.holds_sends;
     win->title = options.title;
     win->style = options.style | (parent ? WS_CHILD : 0);
     win->exstyle = options.exstyle;
@@ -110,6 +112,7 @@ Shell Device::InstallShell(ShellNames names, TaskbarEdge edge)
     taskbar.style = WS_VISIBLE | WS_POPUP;
     taskbar.exstyle = WS_EX_TOPMOST;
     taskbar.rect = top ? RECT{0, 0, 240, 26} : RECT{0, 294, 240, 320};
+    taskbar.activates = false;
     HWND taskbar_window = AddWindow(shell, taskbar);
     World& w = World::Get();
     Lock lk(w.mu);
@@ -223,6 +226,32 @@ DWORD Device::RunInProcess(DWORD process, std::function<DWORD()> fn)
     return t->exit_code;
 }
 
+DWORD Device::StartInProcess(DWORD process, std::function<DWORD()> fn)
+{
+    if (!fn)
+        throw Error("cesim: StartInProcess needs a function to run");
+    World& w = World::Get();
+    Lock lk(w.mu);
+    Process* p = TestProcess(w, process, "StartInProcess");
+    if (p->exited || p->fixture)
+        throw Error("cesim: StartInProcess: process " + std::to_string(process) + " is not a running program");
+    Thread* t = w.NewThread(lk, p, "test thread", true);
+    w.StartThread(lk, t, std::move(fn));
+    return t->id;
+}
+
+std::vector<DWORD> Device::Threads(DWORD process) const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    std::vector<DWORD> ids;
+    for (Thread* t : TestProcess(w, process, "Threads")->threads) {
+        if (t->real && !t->finished)
+            ids.push_back(t->id);
+    }
+    return ids;
+}
+
 void* Device::Symbol(DWORD process, const std::string& name) const
 {
     World& w = World::Get();
@@ -270,6 +299,15 @@ void Device::SetTick(DWORD tick)
     World& w = World::Get();
     Lock lk(w.mu);
     w.tick_base = (uint32_t)(tick - (uint32_t)w.now);
+}
+
+void Device::SetSettleLimit(std::chrono::milliseconds limit)
+{
+    if (limit.count() <= 0)
+        throw Error("cesim: SetSettleLimit needs a limit of at least 1 ms");
+    World& w = World::Get();
+    Lock lk(w.mu);
+    w.settle_limit = limit;
 }
 
 // ---------------------------------------------------------------- windows
@@ -442,7 +480,103 @@ void Device::DestroyWindow(HWND window)
     w.DestroyWindowTree(lk, win, false);
 }
 
+void Device::SetForeground(HWND window)
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    Window* win = window ? LiveWindow(w, window, "SetForeground") : nullptr;
+    if (win != nullptr) {
+        while (win->parent != nullptr)
+            win = win->parent;
+        if (!win->activatable || !(win->style & WS_VISIBLE))
+            throw Error("cesim: SetForeground: the window " + std::to_string((uintptr_t)window) +
+                        " is hidden or never becomes the foreground window");
+    }
+    w.Activate(lk, win);
+}
+
+void Device::ShowWindow(HWND window, bool visible)
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    Window* win = LiveWindow(w, window, "ShowWindow");
+    if (!win->fixture)
+        throw Error("cesim: ShowWindow: only the test's own windows can be shown or hidden from outside");
+    if (visible) {
+        w.Show(win);
+        return;
+    }
+    win->style &= ~WS_VISIBLE;
+    w.Deactivate(lk, win);
+}
+
+std::vector<ReceivedMessage> Device::HeldSends(HWND window) const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    std::vector<ReceivedMessage> out;
+    for (auto& m : TestWindow(w, window, "HeldSends")->held)
+        out.push_back(ReceivedMessage{m->message, m->wParam, m->lParam, true, 0});
+    return out;
+}
+
+void Device::AnswerHeld(HWND window, LRESULT result)
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    Window* win = TestWindow(w, window, "AnswerHeld");
+    if (win->held.empty())
+        throw Error("cesim: AnswerHeld: the window " + std::to_string((uintptr_t)window) +
+                    " holds no message waiting for an answer");
+    SentPtr m = win->held.front();
+    win->held.pop_front();
+    w.Answer(m, result);
+}
+
 // ---------------------------------------------------------------- input
+
+namespace {
+
+void Mouse(World& w, POINT screen, UINT message, WPARAM keys, const char* what)
+{
+    Window* win = w.WindowAt(screen);
+    if (win == nullptr)
+        throw Error(std::string("cesim: ") + what + ": no window is at (" + std::to_string(screen.x) + ", " +
+                    std::to_string(screen.y) + ")");
+    w.cursor = screen;
+    POINT origin = w.ClientOrigin(win);
+    w.PostAt(win, message, keys, MAKELPARAM(screen.x - origin.x, screen.y - origin.y), screen);
+}
+
+}  // namespace
+
+void Device::MouseDown(POINT screen)
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    Mouse(w, screen, WM_LBUTTONDOWN, MK_LBUTTON, "MouseDown");
+}
+
+void Device::MouseUp(POINT screen)
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    Mouse(w, screen, WM_LBUTTONUP, 0, "MouseUp");
+}
+
+void Device::Tap(POINT screen)
+{
+    MouseDown(screen);
+    MouseUp(screen);
+}
+
+HWND Device::WindowAt(POINT screen) const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    Window* win = w.WindowAt(screen);
+    return win ? win->handle : nullptr;
+}
 
 void Device::Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -461,6 +595,7 @@ void Device::TrayMouse(HWND owner, UINT id, UINT mouse_message)
         Window* win = w.FindWindowObject(owner);
         if (win != nullptr && (icon.flags & NIF_MESSAGE))
             w.Post(lk, win, icon.callback_message, id, mouse_message);
+
         return;
     }
     throw Error("cesim: TrayMouse: the tray has no icon " + std::to_string(id) + " of window " +
@@ -519,6 +654,64 @@ uint64_t Device::Calls(const std::string& api) const
     Lock lk(w.mu);
     auto it = w.calls.find(api);
     return it == w.calls.end() ? 0 : it->second;
+}
+
+namespace {
+
+uint64_t CallsOf(const Thread* t, const std::string& api)
+{
+    if (api.empty()) {
+        uint64_t n = 0;
+        for (auto& entry : t->calls)
+            n += entry.second;
+        return n;
+    }
+    auto it = t->calls.find(api);
+    return it == t->calls.end() ? 0 : it->second;
+}
+
+Thread* TestThread(World& w, DWORD id, const char* what)
+{
+    for (auto& t : w.threads) {
+        if (t->id == id && t->real)
+            return t.get();
+    }
+    throw Error(std::string("cesim: ") + what + ": no simulated thread has the id " + std::to_string(id));
+}
+
+}  // namespace
+
+uint64_t Device::Calls(DWORD process, const std::string& api) const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    uint64_t n = 0;
+    for (Thread* t : TestProcess(w, process, "Calls")->threads)
+        n += CallsOf(t, api);
+    return n;
+}
+
+uint64_t Device::ThreadCalls(DWORD thread, const std::string& api) const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    return CallsOf(TestThread(w, thread, "ThreadCalls"), api);
+}
+
+uint64_t Device::Wakeups(DWORD thread) const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    return TestThread(w, thread, "Wakeups")->wakeups;
+}
+
+void Device::FailWaits(const std::u16string& event_name, int times)
+{
+    if (event_name.empty() || times == 0 || times < -1)
+        throw Error("cesim: FailWaits needs an event name and a count of at least 1 (or -1 for always)");
+    World& w = World::Get();
+    Lock lk(w.mu);
+    w.wait_faults[event_name] = times;
 }
 
 }  // namespace cesim

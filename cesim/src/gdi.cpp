@@ -49,8 +49,10 @@ BOOL WINAPI UpdateWindow(HWND window)
             return FALSE;
         paint = w->needs_paint && c.w.VisibleOnScreen(w) && w->thread == c.self;
     }
-    if (paint)
+    if (paint) {
+        Nested platform;
         SendMessageW(window, WM_PAINT, 0, 0);
+    }
     return TRUE;
 }
 

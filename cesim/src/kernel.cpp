@@ -5,6 +5,8 @@
 // their deadline. Named events are shared by every process, as on Windows CE.
 #include "world.h"
 
+#include <algorithm>
+
 namespace cesim {
 
 HANDLE World::NewHandle(HandleEntry entry)
@@ -158,6 +160,13 @@ DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds)
     KernelObject* o = Object(c, handle);
     if (o == nullptr)
         return WAIT_FAILED;
+    auto fault = o->name.empty() ? c.w.wait_faults.end() : c.w.wait_faults.find(o->name);
+    if (fault != c.w.wait_faults.end()) {
+        if (fault->second > 0 && --fault->second == 0)
+            c.w.wait_faults.erase(fault);
+        SetError(c.self, ERROR_INVALID_HANDLE);
+        return WAIT_FAILED;
+    }
     std::optional<uint64_t> deadline;
     if (milliseconds != INFINITE)
         deadline = c.w.now + milliseconds;
@@ -231,6 +240,70 @@ DWORD WINAPI GetCurrentProcessId(void)
 {
     Call c("GetCurrentProcessId");
     return c.self->process->id;
+}
+
+// Critical sections: a thread that finds one taken parks until it is left.
+static LockObject* LockOf(Call& c, LPCRITICAL_SECTION section, const char* call)
+{
+    LockObject* lock = section ? (LockObject*)section->cesim_lock : nullptr;
+    for (auto& l : c.w.locks) {
+        if (l.get() == lock)
+            return lock;
+    }
+    c.w.Fail(std::string("cesim: ") + call + " was given a critical section that was never initialised");
+    return nullptr;
+}
+
+void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION section)
+{
+    Call c("InitializeCriticalSection");
+    if (section == nullptr) {
+        c.w.Fail("cesim: InitializeCriticalSection was given no critical section");
+        return;
+    }
+    c.w.locks.push_back(std::make_unique<LockObject>());
+    section->cesim_lock = c.w.locks.back().get();
+}
+
+void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION section)
+{
+    Call c("DeleteCriticalSection");
+    LockObject* lock = LockOf(c, section, "DeleteCriticalSection");
+    if (lock == nullptr)
+        return;
+    if (lock->owner != nullptr)
+        c.w.Fail("cesim: DeleteCriticalSection: the critical section is still held");
+    auto& locks = c.w.locks;
+    locks.erase(std::remove_if(locks.begin(), locks.end(), [lock](auto& l) { return l.get() == lock; }), locks.end());
+    section->cesim_lock = nullptr;
+}
+
+void WINAPI EnterCriticalSection(LPCRITICAL_SECTION section)
+{
+    Call c("EnterCriticalSection");
+    LockObject* lock = LockOf(c, section, "EnterCriticalSection");
+    if (lock == nullptr)
+        return;
+    while (lock->owner != nullptr && lock->owner != c.self)
+        c.w.Park(c.lk, c.self, "EnterCriticalSection", std::nullopt, false, lock);
+    lock->owner = c.self;
+    ++lock->count;
+}
+
+void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION section)
+{
+    Call c("LeaveCriticalSection");
+    LockObject* lock = LockOf(c, section, "LeaveCriticalSection");
+    if (lock == nullptr)
+        return;
+    if (lock->owner != c.self) {
+        c.w.Fail("cesim: LeaveCriticalSection by a thread that does not hold the critical section");
+        return;
+    }
+    if (--lock->count == 0) {
+        lock->owner = nullptr;
+        c.w.WakeWaitersOn(lock);
+    }
 }
 
 }  // extern "C"

@@ -19,6 +19,7 @@ LRESULT World::CallProc(Lock& lk, Window* w, UINT message, WPARAM wParam, LPARAM
     if (proc == nullptr)
         return 0;
     Unlocked unlocked(lk);
+    InProgram program(SelfOrNull());
     return proc(h, message, wParam, lParam);
 }
 
@@ -30,61 +31,84 @@ LRESULT World::FixtureReceive(Lock& lk, Window* w, UINT message, WPARAM wParam, 
     return 0;
 }
 
+void World::Answer(const SentPtr& m, LRESULT result)
+{
+    if (m->done)
+        return;
+    m->done = true;
+    m->result = result;
+    if (m->sender != nullptr)
+        Wake(m->sender);
+}
+
+// Waits for the answer to a message that sits in queue (a thread's incoming
+// messages, or a fixture window's held ones), handling what is sent to this
+// thread meanwhile. A sender that is ended here takes its message back, or
+// leaves it abandoned if the receiver is already at it.
+LRESULT World::WaitForAnswer(Lock& lk, Thread* self, const SentPtr& m, std::deque<SentPtr>& queue)
+{
+    struct Withdraw {
+        const SentPtr& m;
+        std::deque<SentPtr>& queue;
+        ~Withdraw()
+        {
+            if (m->done)
+                return;
+            queue.erase(std::remove(queue.begin(), queue.end(), m), queue.end());
+            m->sender = nullptr;
+        }
+    } withdraw{m, queue};
+    while (!m->done) {
+        if (!HandleIncoming(lk, self))
+            Park(lk, self, "SendMessageW (waiting for the answer)", std::nullopt, true);
+    }
+    return m->result;
+}
+
 LRESULT World::Send(Lock& lk, Window* w, UINT message, WPARAM wParam, LPARAM lParam, bool wait)
 {
-    if (w->fixture)
-        return FixtureReceive(lk, w, message, wParam, lParam, true);
     Thread* self = SelfOrNull();
+    if (w->fixture) {
+        LRESULT result = FixtureReceive(lk, w, message, wParam, lParam, true);
+        if (!w->holds_sends || !wait || self == nullptr || !w->alive)
+            return result;
+        auto m = std::make_shared<SentMessage>(SentMessage{w, message, wParam, lParam, self});
+        w->held.push_back(m);
+        return WaitForAnswer(lk, self, m, w->held);
+    }
     if (w->thread == self)
         return CallProc(lk, w, message, wParam, lParam);
     if (w->thread->finished)
         return 0;
     if (!wait) {
-        w->thread->incoming.push_back(new SentMessage{w, message, wParam, lParam, nullptr});
+        w->thread->incoming.push_back(std::make_shared<SentMessage>(SentMessage{w, message, wParam, lParam, nullptr}));
         WakeForMessages(w->thread);
         return 0;
     }
     if (self == nullptr)
         throw Error("cesim: a message can only be sent and waited for from a simulated thread");
-    SentMessage m{w, message, wParam, lParam, self};
+    auto m = std::make_shared<SentMessage>(SentMessage{w, message, wParam, lParam, self});
     Thread* receiver = w->thread;
-    receiver->incoming.push_back(&m);
+    receiver->incoming.push_back(m);
     WakeForMessages(receiver);
-    // A sender that is ended while it waits must not leave its message behind.
-    struct Withdraw {
-        Thread* receiver;
-        SentMessage* m;
-        ~Withdraw()
-        {
-            if (!m->done) {
-                auto& q = receiver->incoming;
-                q.erase(std::remove(q.begin(), q.end(), m), q.end());
-            }
-        }
-    } withdraw{receiver, &m};
-    while (!m.done) {
-        if (!HandleIncoming(lk, self))
-            Park(lk, self, "SendMessageW (waiting for the answer)", std::nullopt, true);
-    }
-    return m.result;
+    return WaitForAnswer(lk, self, m, receiver->incoming);
 }
 
 bool World::HandleIncoming(Lock& lk, Thread* self)
 {
     if (self->incoming.empty())
         return false;
-    SentMessage* m = self->incoming.front();
+    SentPtr m = self->incoming.front();
     self->incoming.pop_front();
-    LRESULT result = 0;
+    // Answered whatever happens, also when this thread is ended while at it.
+    struct Answering {
+        World& w;
+        const SentPtr& m;
+        LRESULT result = 0;
+        ~Answering() { w.Answer(m, result); }
+    } answering{*this, m};
     if (m->target->alive)
-        result = CallProc(lk, m->target, m->message, m->wParam, m->lParam);
-    if (m->sender == nullptr) {
-        delete m;
-    } else {
-        m->done = true;
-        m->result = result;
-        Wake(m->sender);
-    }
+        answering.result = CallProc(lk, m->target, m->message, m->wParam, m->lParam);
     return true;
 }
 
@@ -93,26 +117,29 @@ void World::AnswerPending(Window* w)
     for (auto& t : threads) {
         auto& q = t->incoming;
         for (auto it = q.begin(); it != q.end();) {
-            SentMessage* m = *it;
-            if (m->target != w) {
+            if ((*it)->target != w) {
                 ++it;
                 continue;
             }
+            SentPtr m = *it;
             it = q.erase(it);
-            if (m->sender == nullptr) {
-                delete m;
-            } else {
-                m->done = true;
-                m->result = 0;
-                Wake(m->sender);
-            }
+            Answer(m, 0);
         }
     }
+    std::deque<SentPtr> held;
+    held.swap(w->held);
+    for (const SentPtr& m : held)
+        Answer(m, 0);
 }
 
 void World::Post(Lock&, Window* w, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    w->thread->posted.push_back(QueuedMessage{w->handle, message, wParam, lParam, Tick()});
+    PostAt(w, message, wParam, lParam, cursor);
+}
+
+void World::PostAt(Window* w, UINT message, WPARAM wParam, LPARAM lParam, POINT pt)
+{
+    w->thread->posted.push_back(QueuedMessage{w->handle, message, wParam, lParam, Tick(), pt});
     if (w->thread->real)
         WakeForMessages(w->thread);
 }
@@ -155,7 +182,7 @@ BOOL WINAPI GetMessageW(LPMSG msg, HWND window, UINT filterMin, UINT filterMax)
             continue;
         for (auto it = self->posted.begin(); it != self->posted.end(); ++it) {
             if ((window == nullptr || it->hwnd == window) && InRange(it->message, filterMin, filterMax)) {
-                *msg = MSG{it->hwnd, it->message, it->wParam, it->lParam, it->time, self->last_message.pt};
+                *msg = MSG{it->hwnd, it->message, it->wParam, it->lParam, it->time, it->pt};
                 self->posted.erase(it);
                 self->last_message = *msg;
                 return msg->message != WM_QUIT;
@@ -163,7 +190,7 @@ BOOL WINAPI GetMessageW(LPMSG msg, HWND window, UINT filterMin, UINT filterMax)
         }
         if (self->quit && window == nullptr) {
             self->quit = false;
-            *msg = MSG{nullptr, WM_QUIT, (WPARAM)self->quit_code, 0, w.Tick(), self->last_message.pt};
+            *msg = MSG{nullptr, WM_QUIT, (WPARAM)self->quit_code, 0, w.Tick(), w.cursor};
             self->last_message = *msg;
             return FALSE;
         }
@@ -172,7 +199,7 @@ BOOL WINAPI GetMessageW(LPMSG msg, HWND window, UINT filterMin, UINT filterMax)
                 Window* win = entry.second.get();
                 if (win->alive && win->thread == self && win->needs_paint && w.VisibleOnScreen(win) &&
                     (window == nullptr || win->handle == window)) {
-                    *msg = MSG{win->handle, WM_PAINT, 0, 0, w.Tick(), self->last_message.pt};
+                    *msg = MSG{win->handle, WM_PAINT, 0, 0, w.Tick(), w.cursor};
                     return TRUE;
                 }
             }
@@ -202,7 +229,7 @@ BOOL WINAPI PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 {
     Call c("PostMessageW");
     if (window == nullptr) {
-        c.self->posted.push_back(QueuedMessage{nullptr, message, wParam, lParam, c.w.Tick()});
+        c.self->posted.push_back(QueuedMessage{nullptr, message, wParam, lParam, c.w.Tick(), c.w.cursor});
         return TRUE;
     }
     Window* w = c.Live(window);
@@ -235,6 +262,7 @@ LRESULT WINAPI DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM l
         if (c.w.FindWindowObject(window) == nullptr)
             return 0;
     }
+    Nested platform;
     switch (message) {
     case WM_CLOSE:
         DestroyWindow(window);

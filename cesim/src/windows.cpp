@@ -118,11 +118,64 @@ void World::NotifyMoved(Lock& lk, Window* w, RECT old)
         Send(lk, w, WM_SIZE, 0, MAKELPARAM(now.right - now.left, now.bottom - now.top), true);
 }
 
-void World::SetForeground(Window* w)
+void World::Activate(Lock& lk, Window* w)
 {
-    foreground = w;
+    while (w != nullptr && w->parent != nullptr)
+        w = w->parent;
     if (w != nullptr)
         PlaceInZOrder(w, HWND_TOP);
+    Window* old = foreground;
+    if (old == w)
+        return;
+    foreground = w;
+    // The program's windows are told; fixture windows do not record it. A
+    // window of another thread learns it when that thread next takes messages.
+    auto tell = [&](Window* to, WORD state, Window* other) {
+        if (to == nullptr || !to->alive || to->fixture || to->thread->finished || to->thread->killed)
+            return;
+        HWND other_handle = other ? other->handle : nullptr;
+        Send(lk, to, WM_ACTIVATE, MAKEWPARAM(state, 0), (LPARAM)other_handle, to->thread == SelfOrNull());
+    };
+    tell(old, WA_INACTIVE, w);
+    if (foreground == w)
+        tell(w, WA_ACTIVE, old);
+}
+
+Window* World::NextActive()
+{
+    for (Window* t : top_level) {
+        if (t->alive && t->activatable && (t->style & WS_VISIBLE) && !(t->style & WS_DISABLED) &&
+            !(t->exstyle & WS_EX_TOOLWINDOW))
+            return t;
+    }
+    return nullptr;
+}
+
+void World::Deactivate(Lock& lk, Window* w)
+{
+    if (foreground == w)
+        Activate(lk, NextActive());
+}
+
+static bool Contains(const RECT& r, POINT p) { return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom; }
+
+Window* World::WindowAt(POINT screen)
+{
+    Window* found = nullptr;
+    const std::vector<Window*>* level = &top_level;
+    for (;;) {
+        Window* hit = nullptr;
+        for (Window* w : *level) {
+            if (w->alive && (w->style & WS_VISIBLE) && Contains(ScreenRect(w), screen)) {
+                hit = w;
+                break;
+            }
+        }
+        if (hit == nullptr)
+            return found;
+        found = hit;
+        level = &hit->children;
+    }
 }
 
 WindowClass* World::FindClass(Process* p, const Text& name)
@@ -145,16 +198,6 @@ WindowClass* World::SystemClass(const Text& name)
     return nullptr;
 }
 
-// The window that becomes the foreground window when the current one goes.
-static Window* NextActive(World& w)
-{
-    for (Window* t : w.top_level) {
-        if (t->alive && (t->style & WS_VISIBLE) && !(t->style & WS_DISABLED) && !(t->exstyle & WS_EX_TOOLWINDOW))
-            return t;
-    }
-    return nullptr;
-}
-
 void World::DestroyWindowTree(Lock& lk, Window* w, bool notify)
 {
     if (!w->alive)
@@ -172,9 +215,8 @@ void World::DestroyWindowTree(Lock& lk, Window* w, bool notify)
     list.erase(std::remove(list.begin(), list.end(), w), list.end());
     if (shell_desktop == w)
         shell_desktop = nullptr;
-    if (foreground == w)
-        foreground = NextActive(*this);
     AnswerPending(w);
+    Deactivate(lk, w);
     auto& posted = w->thread->posted;
     posted.erase(std::remove_if(posted.begin(), posted.end(), [w](const QueuedMessage& m) { return m.hwnd == w->handle; }),
                  posted.end());
@@ -266,7 +308,7 @@ HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName
     if (!win->alive)
         return nullptr;
     if (!parent_window && (win->style & WS_VISIBLE) && !(win->style & WS_DISABLED))
-        w.SetForeground(win);
+        w.Activate(c.lk, win);
     return win->handle;
 }
 
@@ -326,6 +368,7 @@ BOOL WINAPI EnumWindows(WNDENUMPROC proc, LPARAM param)
         BOOL more;
         {
             Unlocked unlocked(c.lk);
+            InProgram program(c.self);
             more = proc(h, param);
         }
         if (!more)
@@ -475,11 +518,16 @@ BOOL WINAPI SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width,
         c.w.PlaceInZOrder(w, insertAfter);
     if (flags & SWP_SHOWWINDOW)
         c.w.Show(w);
-    if (flags & SWP_HIDEWINDOW)
+    if (flags & SWP_HIDEWINDOW) {
         w->style &= ~WS_VISIBLE;
+        c.w.Deactivate(c.lk, w);
+    }
     // Activation brings the window to the top of its group, SWP_NOZORDER or not.
-    if (!(flags & SWP_NOACTIVATE) && w->parent == nullptr && (w->style & WS_VISIBLE) && !(w->style & WS_DISABLED))
-        c.w.SetForeground(w);
+    if (!(flags & SWP_NOACTIVATE) && w->parent == nullptr && w->activatable && (w->style & WS_VISIBLE) &&
+        !(w->style & WS_DISABLED))
+        c.w.Activate(c.lk, w);
+    if (!w->alive)
+        return TRUE;
     c.w.NotifyMoved(c.lk, w, old);
     return TRUE;
 }
@@ -493,12 +541,11 @@ BOOL WINAPI ShowWindow(HWND window, int command)
     BOOL was_visible = (w->style & WS_VISIBLE) != 0;
     if (command == SW_HIDE) {
         w->style &= ~WS_VISIBLE;
-        if (c.w.foreground == w)
-            c.w.foreground = NextActive(c.w);
+        c.w.Deactivate(c.lk, w);
     } else {
         c.w.Show(w);
-        if (command != SW_SHOWNA && command != SW_SHOWNOACTIVATE && w->parent == nullptr)
-            c.w.SetForeground(w);
+        if (command != SW_SHOWNA && command != SW_SHOWNOACTIVATE && w->parent == nullptr && w->activatable)
+            c.w.Activate(c.lk, w);
     }
     return was_visible;
 }
@@ -532,7 +579,9 @@ BOOL WINAPI SetForegroundWindow(HWND window)
         return FALSE;
     while (w->parent != nullptr)
         w = w->parent;
-    c.w.SetForeground(w);
+    if (!w->activatable)
+        return FALSE;
+    c.w.Activate(c.lk, w);
     return TRUE;
 }
 

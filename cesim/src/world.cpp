@@ -10,7 +10,9 @@
 #include <cwctype>
 #include <locale.h>
 #include <wctype.h>
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 
@@ -19,13 +21,29 @@ namespace cesim {
 World* World::instance_ = nullptr;
 static thread_local Thread* tls_thread = nullptr;
 
-// How long a settle may wait in real time for a thread that keeps running.
-static constexpr auto SETTLE_LIMIT = std::chrono::seconds(5);
+// A number from the environment; fallback when unset, a clear error when malformed.
+static long EnvNumber(const char* name, long fallback)
+{
+    const char* text = std::getenv(name);
+    if (text == nullptr || *text == 0)
+        return fallback;
+    char* end = nullptr;
+    long value = std::strtol(text, &end, 10);
+    if (*end != 0 || value < 0)
+        throw Error(std::string("cesim: the environment variable ") + name + " must be a whole number >= 0, not \"" +
+                    text + "\"");
+    return value;
+}
 
 World::World()
 {
     if (instance_ != nullptr)
         throw Error("cesim: a Device already exists; only one simulated device can run at a time");
+    // CESIM_FREE_RUNNING=1: simulated threads run as the host schedules them
+    // (for ThreadSanitizer); CESIM_SETTLE_LIMIT_MS: how long a settle waits
+    // for a thread that keeps running (5000 by default).
+    free_running = EnvNumber("CESIM_FREE_RUNNING", 0) != 0;
+    settle_limit = std::chrono::milliseconds(EnvNumber("CESIM_SETTLE_LIMIT_MS", 5000));
     registry = std::make_unique<RegistryData>();
     InitGdi(*this);
     // The bare screen: what GetDesktopWindow returns while no shell desktop exists.
@@ -48,10 +66,13 @@ World::~World()
 {
     {
         Lock lk(mu);
+        // Every thread unwinds at once, token or not.
+        free_running = true;
         for (auto& t : threads) {
             if (t->real && !t->finished) {
                 t->killed = true;
                 Wake(t.get());
+                t->cv.notify_all();
             }
         }
     }
@@ -77,8 +98,25 @@ World* World::Current() { return instance_; }
 
 Call::Call(const char* name, bool counted) : w(World::Get()), lk(w.mu), self(w.Self(lk, name))
 {
-    if (counted)
+    if (counted && self->call_depth == 0) {
         ++w.calls[name];
+        ++self->calls[name];
+    }
+    ++self->call_depth;
+}
+
+Call::~Call() { --self->call_depth; }
+
+Nested::Nested() : t(tls_thread)
+{
+    if (t)
+        ++t->call_depth;
+}
+
+Nested::~Nested()
+{
+    if (t)
+        --t->call_depth;
 }
 
 Window* Call::Live(HWND h)
@@ -120,10 +158,19 @@ void World::StartThread(Lock&, Thread* t, std::function<DWORD()> body)
 {
     ++runnable;  // counted from now, so a settle cannot slip in before it runs
     t->activity = "starting";
+    if (!free_running) {
+        ready.push_back(t);
+        HandOn();
+    }
     t->os = std::thread([this, t, body = std::move(body)] {
         tls_thread = t;
         DWORD code = 0;
         try {
+            {
+                Lock lk(mu);
+                WaitForToken(lk, t);
+                t->started = true;
+            }
             code = body();
         } catch (ThreadKilled&) {
             code = 0;
@@ -147,9 +194,14 @@ void World::Park(Lock& lk, Thread* t, const char* activity, std::optional<uint64
     t->deadline = deadline;
     t->waiting_on = waiting_on;
     t->activity = activity;
-    if (--runnable == 0)
+    --runnable;
+    if (holder == t) {
+        holder = nullptr;
+        HandOn();
+    }
+    if (runnable == 0)
         settled.notify_all();
-    t->cv.wait(lk, [t] { return !t->parked; });
+    t->cv.wait(lk, [this, t] { return !t->parked && (free_running || holder == t); });
     if (t->killed)
         throw ThreadKilled{};
 }
@@ -162,8 +214,28 @@ void World::Wake(Thread* t)
     t->takes_messages = false;
     t->deadline.reset();
     t->waiting_on = nullptr;
+    ++t->wakeups;
     ++runnable;
-    t->cv.notify_one();
+    if (free_running) {
+        t->cv.notify_one();
+        return;
+    }
+    ready.push_back(t);
+    HandOn();
+}
+
+void World::HandOn()
+{
+    if (free_running || holder != nullptr || !settling || ready.empty())
+        return;
+    holder = ready.front();
+    ready.pop_front();
+    holder->cv.notify_one();
+}
+
+void World::WaitForToken(Lock& lk, Thread* t)
+{
+    t->cv.wait(lk, [this, t] { return free_running || holder == t; });
 }
 
 void World::WakeWaitersOn(const void* object)
@@ -195,12 +267,22 @@ void World::ThrowIfFailed()
 
 void World::Settle(Lock& lk)
 {
+    struct Settling {
+        World& w;
+        explicit Settling(World& world) : w(world)
+        {
+            w.settling = true;
+            w.HandOn();
+        }
+        ~Settling() { w.settling = false; }
+    } settling_now(*this);
     for (;;) {
-        if (!settled.wait_for(lk, SETTLE_LIMIT, [this] { return runnable == 0; })) {
+        if (!settled.wait_for(lk, settle_limit, [this] { return runnable == 0; })) {
             std::ostringstream out;
-            out << "cesim: the device did not settle within 5 s of real time; still running:";
+            out << "cesim: the device did not settle within " << settle_limit.count()
+                << " ms of real time; still running:";
             for (auto& t : threads) {
-                if (t->real && !t->finished && !t->parked)
+                if (t->real && !t->finished && !t->parked && (free_running || holder == t.get()))
                     out << "\n  thread " << t->id << " '" << t->name << "' of " << Narrow(t->process->exe_name)
                         << ", last in " << t->activity;
             }
@@ -282,17 +364,16 @@ void World::FinishThread(Lock& lk, Thread* t, DWORD code)
     if (t->real && !t->parked)
         --runnable;
     t->parked = false;
-    // Messages sent to it are answered; its windows go with it.
-    for (SentMessage* m : t->incoming) {
-        if (m->sender == nullptr) {
-            delete m;
-            continue;
-        }
-        m->done = true;
-        m->result = 0;
-        Wake(m->sender);
+    ready.erase(std::remove(ready.begin(), ready.end(), t), ready.end());
+    if (holder == t) {
+        holder = nullptr;
+        HandOn();
     }
-    t->incoming.clear();
+    // Messages sent to it are answered; its windows go with it.
+    std::deque<SentPtr> unanswered;
+    unanswered.swap(t->incoming);
+    for (const SentPtr& m : unanswered)
+        Answer(m, 0);
     for (auto& entry : windows) {
         Window* w = entry.second.get();
         if (w->alive && w->thread == t)

@@ -11,6 +11,7 @@
 #include <cesim/device.h>
 #include <cesim/win32.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -43,18 +44,23 @@ struct QueuedMessage {
     WPARAM wParam;
     LPARAM lParam;
     DWORD time;  // GetTickCount when it was posted
+    POINT pt;    // the screen point: a tap's own, else where the last tap was
 };
 
-// A message sent to a window of another thread, waiting to be handled.
+// A message sent to a window of another thread (or held by a fixture window),
+// waiting to be handled. It is shared by its sender and its receiver, so that
+// either can end first: a sender that goes leaves it abandoned (sender null),
+// a receiver that goes answers it with 0.
 struct SentMessage {
     Window* target;
     UINT message;
     WPARAM wParam;
     LPARAM lParam;
-    Thread* sender;  // null for a notification that nobody waits for
+    Thread* sender;  // null for a notification, or once the sender has gone
     bool done = false;
     LRESULT result = 0;
 };
+using SentPtr = std::shared_ptr<SentMessage>;
 
 struct Thread {
     DWORD id = 0;
@@ -65,16 +71,22 @@ struct Thread {
 
     // scheduling
     bool parked = false;
+    bool started = false;  // has held the run token at least once
     bool takes_messages = false;  // parked in a wait that sent messages end
     std::optional<uint64_t> deadline;
     const void* waiting_on = nullptr;
     bool wait_satisfied = false;  // an object it waited on was handed to it
     std::string activity;  // what the thread is doing, for diagnostics
     std::condition_variable cv;
+    uint64_t wakeups = 0;  // times it was woken from a park
+
+    // platform calls the program made on this thread, by name
+    std::map<std::string, uint64_t> calls;
+    int call_depth = 0;  // > 0 inside a platform call: nested calls are the platform's own
 
     // messages
     std::deque<QueuedMessage> posted;
-    std::deque<SentMessage*> incoming;
+    std::deque<SentPtr> incoming;
     bool quit = false;
     int quit_code = 0;
     MSG last_message{};
@@ -115,9 +127,13 @@ struct Window {
     bool needs_paint = false;
     bool needs_erase = false;
 
+    bool activatable = true;  // false: never becomes the foreground window
+
     // fixture windows: how they answer, what they got
     bool fixture = false;
     bool closes_on_close = true;
+    bool holds_sends = false;  // sent messages wait for the test's answer
+    std::deque<SentPtr> held;
     std::vector<ReceivedMessage> received;
 
     std::vector<DrawOp> drawn;
@@ -138,6 +154,12 @@ struct Process {
     bool exited = false;
     DWORD exit_code = STILL_ACTIVE;
     std::map<std::string, int> handles_at_exit;
+};
+
+// A critical section: an owner and a recursion count.
+struct LockObject {
+    Thread* owner = nullptr;
+    int count = 0;
 };
 
 // Kernel objects reached through HANDLEs.
@@ -181,6 +203,16 @@ public:
     void WakeForMessages(Thread* t);
     void Settle(Lock& lk);
     void Advance(Lock& lk, uint64_t ms);
+    // The run token: in the deterministic mode one simulated thread runs at a
+    // time, and only while the test settles or advances the clock. A thread
+    // that parks or ends hands it to the thread that became runnable first.
+    bool free_running = false;  // no token: threads run as the host schedules them
+    bool settling = false;      // the test side waits in Settle or Advance
+    Thread* holder = nullptr;   // the thread that holds the token
+    std::deque<Thread*> ready;  // runnable threads waiting for the token, in order
+    void HandOn();              // gives a free token to the next ready thread
+    void WaitForToken(Lock& lk, Thread* t);
+    std::chrono::milliseconds settle_limit{5000};  // real time a settle waits for a busy thread
     uint64_t now = 0;         // virtual milliseconds since the world began
     uint32_t tick_base = 0;   // GetTickCount at now == 0
     DWORD Tick() const { return (DWORD)(tick_base + now); }
@@ -205,7 +237,12 @@ public:
     POINT ClientOrigin(Window* w);
     bool VisibleOnScreen(Window* w);
     void PlaceInZOrder(Window* w, HWND after);
-    void SetForeground(Window* w);
+    // The one activation path: makes w (its top-level window; null for none)
+    // the foreground window, raises it and tells both windows by WM_ACTIVATE.
+    void Activate(Lock& lk, Window* w);
+    Window* NextActive();  // the window that takes over when the foreground goes
+    void Deactivate(Lock& lk, Window* w);  // hands the foreground on if w has it
+    Window* WindowAt(POINT screen);        // the visible window under a point, children first
     void Show(Window* w);  // makes it visible and due for painting
     void NotifyMoved(Lock& lk, Window* w, RECT old);  // WM_MOVE and WM_SIZE after a change
     WindowClass* FindClass(Process* p, const Text& name);
@@ -220,13 +257,17 @@ public:
     std::vector<std::unique_ptr<WindowClass>> system_classes;
     uintptr_t next_window = 0x10000;
     UINT double_click_time = 500;
+    POINT cursor{0, 0};  // where the last tap was
 
     // ---- messages (messages.cpp)
     LRESULT CallProc(Lock& lk, Window* w, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Send(Lock& lk, Window* w, UINT message, WPARAM wParam, LPARAM lParam, bool wait);
     void Post(Lock& lk, Window* w, UINT message, WPARAM wParam, LPARAM lParam);
+    void PostAt(Window* w, UINT message, WPARAM wParam, LPARAM lParam, POINT pt);
     bool HandleIncoming(Lock& lk, Thread* self);  // handles one sent message; false when none
     void AnswerPending(Window* w);  // messages sent to a window that has gone get 0
+    void Answer(const SentPtr& m, LRESULT result);  // done: the sender, if any, goes on
+    LRESULT WaitForAnswer(Lock& lk, Thread* self, const SentPtr& m, std::deque<SentPtr>& queue);
     bool RunFixtures(Lock& lk);
     LRESULT FixtureReceive(Lock& lk, Window* w, UINT message, WPARAM wParam, LPARAM lParam, bool sent);
 
@@ -238,6 +279,8 @@ public:
     std::vector<std::unique_ptr<KernelObject>> objects;
     std::map<Text, KernelObject*> named_objects;
     std::multimap<Text, std::function<void()>> event_watchers;  // by event name
+    std::map<Text, int> wait_faults;  // event name: waits on it that fail (-1: all)
+    std::vector<std::unique_ptr<LockObject>> locks;
     uintptr_t next_handle = 0x40;
 
     // ---- bookkeeping
@@ -266,14 +309,43 @@ private:
 
 // Begins a platform call: locks the world, counts the call and names the
 // calling thread. Win32 calls made from a thread the device does not know
-// are misuse and fail loudly. A call's own further steps are not counted.
+// are misuse and fail loudly. Only the program's own calls are counted: the
+// calls a platform call makes on its way are not.
 struct Call {
     World& w;
     Lock lk;
     Thread* self;
     explicit Call(const char* name, bool counted = true);
+    ~Call();
+    Call(const Call&) = delete;
+    Call& operator=(const Call&) = delete;
     // The live window a call names; null, with the error set, when there is none.
     Window* Live(HWND h);
+};
+
+// Marks the rest of a platform call that goes on through other platform
+// calls (DefWindowProcW destroying a window, say): those are not counted.
+struct Nested {
+    Thread* t;
+    Nested();
+    ~Nested();
+};
+
+// Program code called back from the platform (a window procedure, an
+// enumeration callback): its calls are the program's own again.
+struct InProgram {
+    Thread* t;
+    int saved;
+    explicit InProgram(Thread* thread) : t(thread), saved(thread ? thread->call_depth : 0)
+    {
+        if (t)
+            t->call_depth = 0;
+    }
+    ~InProgram()
+    {
+        if (t)
+            t->call_depth = saved;
+    }
 };
 
 // Releases the world's lock while the program runs (a window procedure, an

@@ -587,7 +587,7 @@ TEST_F(cesimMessages, BeginPaintErasesTheBackgroundWhenAsked)
     // not asked to erase
     EXPECT_FALSE(paints[2].erase);
     // WM_ERASEBKGND comes from inside BeginPaint, in the paint it belongs to
-    auto all = Log().MessagesOf(w, {WM_CREATE, M1, M2});
+    auto all = Log().MessagesOf(w, {WM_CREATE, WM_ACTIVATE, M1, M2});
     EXPECT_EQ((std::vector<UINT>{WM_PAINT, WM_ERASEBKGND, WM_PAINT, WM_ERASEBKGND, WM_PAINT}), all);
 }
 

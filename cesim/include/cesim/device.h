@@ -9,6 +9,7 @@
 
 #include <cesim/win32.h>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -74,6 +75,10 @@ struct WindowOptions {
     RECT rect{0, 0, 240, 294};  // screen rectangle; parent-relative for a child
     HWND parent = nullptr;
     bool closes_on_close = true;  // false: WM_CLOSE is recorded and ignored
+    bool activates = true;        // false: never becomes the foreground window (the taskbar)
+    // true: a message sent to it waits until the test answers it (AnswerHeld),
+    // as from a program that is busy; the sender handles what is sent to it meanwhile.
+    bool holds_sends = false;
 };
 
 enum class ShellNames {
@@ -126,6 +131,11 @@ public:
     // Runs fn on a new thread of a running process, as code of that process,
     // and waits until the device settles. Returns what fn returned.
     DWORD RunInProcess(DWORD process, std::function<DWORD()> fn);
+    // Starts fn on a new thread of a running process without waiting for it;
+    // it runs when the device next settles. Returns the thread's id.
+    DWORD StartInProcess(DWORD process, std::function<DWORD()> fn);
+    // The ids of a process's threads that have not ended, first thread first.
+    std::vector<DWORD> Threads(DWORD process) const;
     // The address of a symbol in a program's image (null when absent).
     void* Symbol(DWORD process, const std::string& name) const;
 
@@ -134,10 +144,15 @@ public:
     void OnEventSet(const std::u16string& name, std::function<void()> fn);
 
     // ---- time
+    // Simulated threads run only while the test settles or advances the
+    // clock, one at a time, in the order in which they became runnable.
     void Settle();              // until every simulated thread waits
     void Advance(DWORD ms);     // moves the clock, waking what falls due
     DWORD Tick() const;
     void SetTick(DWORD tick);   // the clock as GetTickCount reads it now
+    // How long a settle waits, in real time, for a thread that keeps running
+    // before it fails (5 s unless CESIM_SETTLE_LIMIT_MS says otherwise).
+    void SetSettleLimit(std::chrono::milliseconds limit);
 
     // ---- windows
     bool IsAlive(HWND window) const;
@@ -161,11 +176,25 @@ public:
     std::vector<DrawOp> Drawn(HWND window) const;
     void ClearDrawn(HWND window);
     void DestroyWindow(HWND window);  // a fixture window goes away
+    // The user brings a window (its top-level window) to the front; null
+    // leaves no foreground window at all.
+    void SetForeground(HWND window);
+    void ShowWindow(HWND window, bool visible);  // hiding hands the foreground on
+    // Messages sent to a holds_sends fixture window that wait for an answer.
+    std::vector<ReceivedMessage> HeldSends(HWND window) const;
+    void AnswerHeld(HWND window, LRESULT result);  // answers the oldest one
 
     // ---- the user and other programs
     void Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void TrayMouse(HWND owner, UINT id, UINT mouse_message);
     void TapTrayIcon(HWND owner, UINT id);  // button down, then up
+    // The stylus on the screen: the button goes down (or up) at a screen
+    // point and the window under it, a child window if one is there, gets
+    // WM_LBUTTONDOWN (WM_LBUTTONUP) at that point in its client coordinates.
+    void MouseDown(POINT screen);
+    void MouseUp(POINT screen);
+    void Tap(POINT screen);  // down, then up, at one point
+    HWND WindowAt(POINT screen) const;
 
     // ---- shell tray
     std::vector<TrayIcon> Tray() const;
@@ -193,9 +222,15 @@ public:
     void FailKeyOpen(const std::string& key, int times = -1);
     void FailValueWrite(const std::string& key, const std::u16string& name);
     void ClearRegistryFaults();
+    // Waits on the named event fail (WAIT_FAILED): the next `times`, or all (-1).
+    void FailWaits(const std::u16string& event_name, int times = -1);
 
-    // ---- counters
-    uint64_t Calls(const std::string& api) const;
+    // ---- counters: only the calls the program makes, not the platform's own
+    uint64_t Calls(const std::string& api) const;  // by every thread
+    uint64_t Calls(DWORD process, const std::string& api) const;
+    // By one thread; an empty name counts every call.
+    uint64_t ThreadCalls(DWORD thread, const std::string& api = "") const;
+    uint64_t Wakeups(DWORD thread) const;  // times the thread was woken from a wait
 };
 
 // The UTF-16 text of an ASCII or UTF-8 string, for readable tests.

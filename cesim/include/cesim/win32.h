@@ -138,6 +138,11 @@ typedef struct tagPAINTSTRUCT {
     BYTE rgbReserved[32];
 } PAINTSTRUCT, *LPPAINTSTRUCT;
 
+/* A critical section; the device keeps its state. */
+typedef struct _CRITICAL_SECTION {
+    void* cesim_lock;
+} CRITICAL_SECTION, *LPCRITICAL_SECTION;
+
 typedef struct _SECURITY_ATTRIBUTES {
     DWORD nLength;
     LPVOID lpSecurityDescriptor;
@@ -294,6 +299,13 @@ typedef struct _NOTIFYICONDATAW {
 
 #define IDOK 1
 #define IDCANCEL 2
+
+/* WM_ACTIVATE */
+#define WA_INACTIVE 0
+#define WA_ACTIVE 1
+
+/* mouse messages' wParam */
+#define MK_LBUTTON 0x0001
 
 /* SystemParametersInfo */
 #define SPI_SETWORKAREA 47
@@ -457,6 +469,10 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES security, DWORD stackSize, LPTH
 BOOL WINAPI GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
 DWORD WINAPI GetCurrentThreadId(void);
 DWORD WINAPI GetCurrentProcessId(void);
+void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION section);
+void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION section);
+void WINAPI EnterCriticalSection(LPCRITICAL_SECTION section);
+void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION section);
 
 /* interlocked operations, full barriers as on Windows */
 static inline LONG InterlockedExchange(volatile LONG* target, LONG value)
