@@ -417,6 +417,109 @@ TEST_F(cesimMessages, ASenderThatEndsWhileWaitingLeavesTheReceiverSound)
     EXPECT_EQ(0, SenderEndsWhileWaiting(device()));
 }
 
+// The receiver is still at a message when its sender's process ends: the
+// receiver finishes it and answers nobody, and nothing of the sender's
+// vanished wait is touched.
+TEST_F(cesimMessages, ASenderThatEndsWhileItsMessageIsHandledLeavesTheReceiverSound)
+{
+    static HWND target;
+    static std::atomic<int> finished;
+    target = nullptr;
+    finished = 0;
+    simtest::CurrentHandler() = [](HWND h, UINT m, WPARAM, LPARAM, LRESULT* r) {
+        if (h == target && m == M1) {
+            Sleep(100);  // still at it when the sender goes
+            ++finished;
+            *r = 1;
+            return true;
+        }
+        return false;
+    };
+    Run([] {
+        target = MakeWindow(u"Receiver", u"r", 0, RECT{0, 0, 10, 10});
+        return Pump();
+    }, u"receiver.exe");
+    DWORD sender = Run([] {
+        CloseHandle(CreateThread(
+            nullptr, 0, [](LPVOID) -> DWORD { return (DWORD)SendMessageW(target, M1, 0, 0); }, nullptr, 0, nullptr));
+        Sleep(10);
+        return 0;
+    }, u"sender.exe");
+    device().Advance(10);
+    EXPECT_FALSE(device().Running(sender));
+    device().Advance(90);
+    EXPECT_EQ(1, finished);
+    device().Post(target, M2, 0, 0);
+    device().Settle();
+    EXPECT_EQ(1, Log().Count(target, M2));
+}
+
+// The receiver's process ends while it is at a message: the sender gets 0
+// and goes on, as Windows answers it.
+TEST_F(cesimMessages, AReceiverThatEndsWhileHandlingAnswersZero)
+{
+    static HWND target;
+    target = nullptr;
+    std::atomic<LRESULT> answer{-1};
+    simtest::CurrentHandler() = [](HWND h, UINT m, WPARAM, LPARAM, LRESULT* r) {
+        if (h == target && m == M1) {
+            Sleep(100);  // the process ends meanwhile
+            *r = 5;
+            return true;
+        }
+        return false;
+    };
+    DWORD receiver = Run([] {
+        CloseHandle(CreateThread(
+            nullptr, 0,
+            [](LPVOID) -> DWORD {
+                target = MakeWindow(u"Receiver", u"r", 0, RECT{0, 0, 10, 10});
+                return (DWORD)Pump();
+            },
+            nullptr, 0, nullptr));
+        Sleep(50);
+        return 0;
+    }, u"receiver.exe");
+    Run([&] {
+        answer = SendMessageW(target, M1, 0, 0);
+        return Pump();
+    }, u"sender.exe");
+    EXPECT_EQ(-1, answer);
+    device().Advance(50);
+    EXPECT_FALSE(device().Running(receiver));
+    EXPECT_EQ(0, answer);
+}
+
+// A fixture window that holds what is sent to it keeps its sender waiting
+// until the test answers; the sender handles messages sent to it meanwhile.
+TEST_F(cesimMessages, AFixtureCanHoldASentMessageUntilTheTestAnswers)
+{
+    DWORD other = device().AddProcess(u"busy.exe");
+    cesim::WindowOptions busy;
+    busy.class_name = u"Busy";
+    busy.holds_sends = true;
+    HWND slow = device().AddWindow(other, busy);
+    HWND mine = nullptr;
+    std::atomic<LRESULT> answer{-1};
+    DWORD pid = Run([&] {
+        mine = MakeWindow(u"Mine", u"m", 0, RECT{0, 0, 10, 10});
+        answer = SendMessageW(slow, M1, 7, 8);
+        return Pump();
+    });
+    ASSERT_EQ(1u, device().HeldSends(slow).size());
+    EXPECT_EQ(M1, device().HeldSends(slow)[0].message);
+    EXPECT_EQ(1u, device().Received(slow).size());
+    device().StartInProcess(pid, [&] { return (DWORD)SendMessageW(mine, M2, 0, 0); });
+    device().Settle();
+    EXPECT_EQ(1, Log().Count(mine, M2));  // handled inside the waiting send
+    EXPECT_EQ(-1, answer);
+    device().AnswerHeld(slow, 42);
+    device().Settle();
+    EXPECT_EQ(42, answer);
+    EXPECT_TRUE(device().HeldSends(slow).empty());
+    EXPECT_NE(std::string::npos, simtest::ErrorOf([&] { device().AnswerHeld(slow, 0); }).find("holds no message"));
+}
+
 // ---------------------------------------------------------------- closing
 
 TEST_F(cesimMessages, DefWindowProcDestroysAWindowOnWmClose)
@@ -447,6 +550,7 @@ TEST_F(cesimMessages, DefWindowProcDestroysAWindowOnWmClose)
     EXPECT_EQ(0, Log().Count(keeps, WM_DESTROY));
     EXPECT_FALSE(device().IsAlive(posted));
     EXPECT_EQ((std::vector<UINT>{WM_CLOSE, WM_DESTROY}), Log().MessagesOf(posted, {WM_CREATE}));
+    EXPECT_EQ(0u, device().Calls("DestroyWindow"));  // DefWindowProcW's own steps are not the program's calls
 }
 
 // ---------------------------------------------------------------- painting

@@ -465,21 +465,51 @@ TEST_F(cesimWindows, ActivatingThroughSetWindowPosRaisesEvenWithNoZOrder)
     EXPECT_EQ(Handles({a, b}), device().TopLevel());
 }
 
+// Every way a window comes to the front goes one way: the old foreground
+// window is told WA_INACTIVE and the new one WA_ACTIVE, each naming the other.
+// Hiding the foreground window, by ShowWindow or by SetWindowPos, hands the
+// foreground to the next window that can take it: never the taskbar.
 TEST_F(cesimWindows, HidingTheForegroundWindowPassesTheForegroundOn)
 {
+    cesim::Shell shell = device().InstallShell();
     HWND first = nullptr, second = nullptr;
-    HWND fg[2] = {};
+    HWND fg[3] = {};
     Run([&] {
         first = MakeWindow(u"Main", u"first", WS_VISIBLE, RECT{0, 0, 100, 100});
         second = MakeWindow(u"Main", u"second", WS_VISIBLE, RECT{0, 0, 100, 100});
         fg[0] = GetForegroundWindow();
         ShowWindow(second, SW_HIDE);
         fg[1] = GetForegroundWindow();
+        SetWindowPos(first, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_HIDEWINDOW);
+        fg[2] = GetForegroundWindow();
         return Pump();
     });
     EXPECT_EQ(second, fg[0]);
     EXPECT_EQ(first, fg[1]);
-    EXPECT_EQ(first, device().Foreground());
+    EXPECT_EQ(shell.desktop, fg[2]);  // the taskbar in front of it never takes the foreground
+    auto activations = [&](HWND w) {
+        std::vector<std::pair<WPARAM, LPARAM>> seen;
+        for (auto& m : Log().Of(w, WM_ACTIVATE))
+            seen.push_back({m.wParam, m.lParam});
+        return seen;
+    };
+    using A = std::vector<std::pair<WPARAM, LPARAM>>;
+    EXPECT_EQ((A{{WA_ACTIVE, 0}, {WA_INACTIVE, (LPARAM)second}, {WA_ACTIVE, (LPARAM)second},
+                 {WA_INACTIVE, (LPARAM)shell.desktop}}),
+              activations(first));
+    EXPECT_EQ((A{{WA_ACTIVE, (LPARAM)first}, {WA_INACTIVE, (LPARAM)first}}), activations(second));
+
+    // The user brings a window to the front, or leaves none there.
+    EXPECT_NE(std::string::npos, simtest::ErrorOf([&] { device().SetForeground(second); }).find("hidden"));
+    device().ShowWindow(shell.desktop, false);
+    EXPECT_EQ(nullptr, device().Foreground());
+    EXPECT_FALSE(device().Visible(shell.desktop));
+    device().ShowWindow(shell.desktop, true);
+    device().SetForeground(shell.desktop);
+    EXPECT_EQ(shell.desktop, device().Foreground());
+    device().SetForeground(nullptr);
+    EXPECT_EQ(nullptr, device().Foreground());
+    EXPECT_NE(std::string::npos, simtest::ErrorOf([&] { device().SetForeground(shell.taskbar); }).find("never"));
 }
 
 // A resize reaches the window as WM_SIZE with the new client size (through
