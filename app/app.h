@@ -33,6 +33,12 @@ extern HWND TargetWindow;     /* the window the OK and close proxies act on */
 extern HANDLE MonitorEvent;
 extern volatile LONG StopFlag;
 
+/* Whether shutdown has begun; the monitor thread asks after each step. */
+inline BOOL Stopping(void)
+{
+    return InterlockedCompareExchange(&StopFlag, 0, 0) != 0;
+}
+
 /* Runs the program until its main window is closed; the exit code. */
 int RunResident(LPCWSTR className, LPCWSTR windowTitle);
 
@@ -45,5 +51,8 @@ BOOL NotifyTrayIcon(DWORD message, HWND owner, UINT id, UINT flags, HICON icon);
    counts only when more than the double-click time has passed since the
    last one that counted. */
 BOOL AcceptTap(void);
+
+/* Whether the proxies have a window to act on: one that is still there and visible. */
+BOOL TargetIsLive(void);
 
 #endif

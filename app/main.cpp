@@ -26,6 +26,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int)
 {
     AppInstance = instance;
     LastTapTick = GetTickCount();
+    InitSettingsLock();
 
     WCHAR className[STRING_CHARS];
     WCHAR windowTitle[STRING_CHARS];

@@ -40,6 +40,11 @@ BOOL NotifyTrayIcon(DWORD message, HWND owner, UINT id, UINT flags, HICON icon)
     return Shell_NotifyIconW(message, &record);
 }
 
+BOOL TargetIsLive(void)
+{
+    return TargetWindow != NULL && IsWindow(TargetWindow) && IsWindowVisible(TargetWindow);
+}
+
 BOOL AcceptTap(void)
 {
     if (GetTickCount() - LastTapTick <= GetDoubleClickTime())
@@ -129,6 +134,7 @@ int RunResident(LPCWSTR className, LPCWSTR windowTitle)
 
     NotifyTrayIcon(NIM_ADD, MainWindow, TRAY_ID_MAIN, NIF_MESSAGE | NIF_ICON, IconTray);
     MonitorEvent = CreateEventW(NULL, TRUE, TRUE, TEXT("AygshellEvent_"));
+    MonitorThread = CreateThread(NULL, 0, MonitorThreadProc, NULL, 0, NULL);
 
     MSG msg;
     msg.wParam = 0;
@@ -139,11 +145,6 @@ int RunResident(LPCWSTR className, LPCWSTR windowTitle)
 
     Shutdown();
     return (int)msg.wParam;
-}
-
-static BOOL TargetIsLive(void)
-{
-    return TargetWindow != NULL && IsWindow(TargetWindow) && IsWindowVisible(TargetWindow);
 }
 
 /* A tap on one of the tray icons. The button-up that follows a tap falls

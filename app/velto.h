@@ -19,14 +19,18 @@
 extern HINSTANCE AppInstance;
 extern DWORD LastTapTick;
 
-/* Whole, case-sensitive comparison, one UTF-16 unit at a time. */
-inline BOOL SameText(const WCHAR* a, const WCHAR* b)
+/* Whole, case-sensitive comparison of a name with one of the identity
+   strings, one UTF-16 unit at a time. It never reads past the identity
+   string's buffer: a name that would run beyond it does not match. */
+inline BOOL SameText(const WCHAR* name, const WCHAR* identity)
 {
-    while (*a != 0 && *a == *b) {
-        ++a;
-        ++b;
+    for (int i = 0; i < STRING_CHARS; ++i) {
+        if (name[i] != identity[i])
+            return FALSE;
+        if (name[i] == 0)
+            return TRUE;
     }
-    return *a == *b;
+    return FALSE;
 }
 
 #endif

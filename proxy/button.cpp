@@ -50,6 +50,50 @@ static void PaintButton(HWND window)
     EndPaint(window, &paint);
 }
 
+/* With nothing to stand in for, the button is part of the taskbar: the tap
+   goes on to the taskbar as a tap at the button's point (10, 10). */
+static void PassTapToTaskbar(HWND window, UINT message, WPARAM wParam)
+{
+    HWND taskbar = GetParent(window);
+    POINT point = { 10, 10 };
+    MapWindowPoints(window, taskbar, &point, 1);
+    SendMessageW(taskbar, message, wParam, MAKELPARAM(point.x, point.y));
+}
+
+/* A tap sends OK or close to the target window; unlike the tray icons it
+   does not bring the target to the front first. */
+static void OnButtonDown(HWND window, WPARAM wParam)
+{
+    if (!AcceptTap())
+        return;
+    ButtonPressed = 1;
+    switch (ButtonMode) {
+    case BUTTON_OK:
+        if (TargetIsLive())
+            PostMessageW(TargetWindow, WM_COMMAND, OK_COMMAND_WPARAM, 0);
+        break;
+    case BUTTON_CLOSE:
+        if (TargetIsLive())
+            PostMessageW(TargetWindow, WM_CLOSE, 0, 0);
+        break;
+    default:
+        PassTapToTaskbar(window, WM_LBUTTONDOWN, wParam);
+        break;
+    }
+    InvalidateRect(window, NULL, FALSE);
+}
+
+/* The release ends a press that no paint has ended yet. */
+static void OnButtonUp(HWND window, WPARAM wParam)
+{
+    if (!ButtonPressed)
+        return;
+    ButtonPressed = 0;
+    if (ButtonMode != BUTTON_OK && ButtonMode != BUTTON_CLOSE)
+        PassTapToTaskbar(window, WM_LBUTTONUP, wParam);
+    InvalidateRect(window, NULL, FALSE);
+}
+
 LRESULT CALLBACK ButtonWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -57,6 +101,12 @@ LRESULT CALLBACK ButtonWndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         return 0;
     case WM_PAINT:
         PaintButton(window);
+        return 0;
+    case WM_LBUTTONDOWN:
+        OnButtonDown(window, wParam);
+        return 0;
+    case WM_LBUTTONUP:
+        OnButtonUp(window, wParam);
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);

@@ -14,6 +14,9 @@
 #define BUTTON_CLOSE 4
 #define BUTTON_NONE (-1)
 
+/* The monitor looks at the foreground window this often, in milliseconds. */
+#define MONITOR_PERIOD 250
+
 #define BUTTON_SIZE 24  /* the button window */
 #define FACE_SIZE 20    /* one frame of a button bitmap */
 #define FACE_MARGIN 2
@@ -26,5 +29,9 @@ extern LONG ButtonPressed;
 int UpdateTrayButtons(HWND owner, WORD flags);
 
 LRESULT CALLBACK ButtonWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+/* The monitor thread: reports each new foreground window's caption buttons
+   to the main window while MonitorEvent is set, until StopFlag is raised. */
+DWORD WINAPI MonitorThreadProc(LPVOID unused);
 
 #endif

@@ -6,6 +6,23 @@
 
 SettingsRecord Settings;
 
+static CRITICAL_SECTION SettingsLock;
+
+void InitSettingsLock(void)
+{
+    InitializeCriticalSection(&SettingsLock);
+}
+
+void LockSettings(void)
+{
+    EnterCriticalSection(&SettingsLock);
+}
+
+void UnlockSettings(void)
+{
+    LeaveCriticalSection(&SettingsLock);
+}
+
 static HKEY OpenKey(HKEY parent, LPCWSTR path)
 {
     HKEY key = NULL;
@@ -27,7 +44,9 @@ static void LoadWord(HKEY key, LPCWSTR name, DWORD* field)
     DWORD data = *field;
     DWORD size = sizeof(data);
     if (RegQueryValueExW(key, name, NULL, NULL, (LPBYTE)&data, &size) == ERROR_SUCCESS) {
+        LockSettings();
         CopyBytes(field, &data, size);
+        UnlockSettings();
         return;
     }
     RegSetValueExW(key, name, 0, REG_DWORD, (const BYTE*)field, sizeof(DWORD));
@@ -49,11 +68,13 @@ static void LoadText(HKEY key, LPCWSTR name, WCHAR* field)
     WCHAR data[STRING_CHARS];
     DWORD size = sizeof(data);
     if (RegQueryValueExW(key, name, NULL, NULL, (LPBYTE)data, &size) == ERROR_SUCCESS) {
-        CopyBytes(field, data, size);
         /* The stored text need not carry its null: end it where the stored
            characters end, dropping the last one if all of the buffer is used. */
         DWORD chars = size / sizeof(WCHAR);
+        LockSettings();
+        CopyBytes(field, data, size);
         field[chars < STRING_CHARS ? chars : STRING_CHARS - 1] = 0;
+        UnlockSettings();
         return;
     }
     RegSetValueExW(key, name, 0, REG_SZ, (const BYTE*)field, TextBytes(field));
@@ -62,8 +83,10 @@ static void LoadText(HKEY key, LPCWSTR name, WCHAR* field)
 static void LoadDesktopNames(UINT nameId, UINT classId)
 {
     HINSTANCE module = GetModuleHandleW(NULL);
+    LockSettings();
     LoadStringW(module, nameId, Settings.DesktopName, STRING_CHARS);
     LoadStringW(module, classId, Settings.DesktopClass, STRING_CHARS);
+    UnlockSettings();
 }
 
 /* Makes sure the desktop window can be found under the names held, falling

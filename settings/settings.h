@@ -27,4 +27,12 @@ int LoadSettings(void);
 /* Stores the four switches. 1 after the writes, else 0. */
 int SaveSettings(void);
 
+/* The monitor thread reads Monitoring and the shell's class names while the
+   main thread may be rewriting them: every write to the record and those
+   reads hold this lock, so that the monitor sees whole values. The entry
+   sets it up before the first load. */
+void InitSettingsLock(void);
+void LockSettings(void);
+void UnlockSettings(void);
+
 #endif

@@ -510,6 +510,24 @@ void Device::ShowWindow(HWND window, bool visible)
     w.Deactivate(lk, win);
 }
 
+void Device::SetStyles(HWND window, DWORD style, DWORD exstyle)
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    Window* win = LiveWindow(w, window, "SetStyles");
+    if (!win->fixture)
+        throw Error("cesim: SetStyles: only the test's own windows can be changed from outside");
+    win->style = style | (win->parent ? WS_CHILD : 0);
+    win->exstyle = exstyle;
+}
+
+void Device::FailWorkAreaQuery(bool fail)
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    w.fail_work_area_query = fail;
+}
+
 std::vector<ReceivedMessage> Device::HeldSends(HWND window) const
 {
     World& w = World::Get();

@@ -634,7 +634,7 @@ BOOL WINAPI SystemParametersInfoW(UINT action, UINT, LPVOID data, UINT winIni)
         return TRUE;
     }
     case SPI_GETWORKAREA:
-        if (data == nullptr) {
+        if (data == nullptr || c.w.fail_work_area_query) {
             SetError(c.self, ERROR_INVALID_PARAMETER);
             return FALSE;
         }

@@ -252,6 +252,7 @@ public:
     Window* foreground = nullptr;
     RECT work_area{0, 0, 240, 320};
     int work_area_sets = 0;
+    bool fail_work_area_query = false;
     std::vector<Window*> top_level;  // front first
     std::map<uintptr_t, std::unique_ptr<Window>> windows;
     std::vector<std::unique_ptr<WindowClass>> system_classes;

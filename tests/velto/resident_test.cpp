@@ -8,37 +8,8 @@ using namespace velto_test;
 
 namespace {
 
-constexpr UINT WM_TRAYNOTIFY = 2259;
-constexpr UINT CMD_FOREGROUND = 1024;
-constexpr WPARAM OK_COMMAND = 0x10000001;
-
 class ResidentTest : public VeltoTest {
 protected:
-    HWND MainWindowOf(DWORD velto)
-    {
-        for (HWND w : device.WindowsOf(velto)) {
-            if (device.ClassName(w) == u"Velto")
-                return w;
-        }
-        return nullptr;
-    }
-
-    HWND ButtonWindowOf(DWORD velto)
-    {
-        for (HWND w : device.WindowsOf(velto)) {
-            if (device.ClassName(w) == u"VeltoButton")
-                return w;
-        }
-        return nullptr;
-    }
-
-    // What the foreground monitor reports: the caption buttons of a window.
-    void ReportForeground(DWORD velto, WORD flags, HWND window)
-    {
-        device.Post(MainWindowOf(velto), WM_COMMAND, MAKEWPARAM(CMD_FOREGROUND, flags), (LPARAM)window);
-        device.Settle();
-    }
-
     // A running copy with the OK and close tray icons switched on.
     DWORD StartWithProxyIcons()
     {
@@ -48,34 +19,10 @@ protected:
         return Start();
     }
 
-    // Lets the double-click time pass, so that the next tap counts.
-    void PauseBetweenTaps() { device.Advance(600); }
-
     void Tap(DWORD velto, UINT id, UINT mouse = WM_LBUTTONDOWN)
     {
         device.TrayMouse(MainWindowOf(velto), id, mouse);
         device.Settle();
-    }
-
-    std::vector<UINT> TrayIds(HWND owner)
-    {
-        std::vector<UINT> ids;
-        for (auto& icon : device.Tray()) {
-            if (icon.owner == owner)
-                ids.push_back(icon.id);
-        }
-        return ids;
-    }
-
-    // The last bitmap drawn into the button: its resource id and source x.
-    std::pair<int, LONG> LastFace(HWND button)
-    {
-        auto drawn = device.Drawn(button);
-        for (auto it = drawn.rbegin(); it != drawn.rend(); ++it) {
-            if (it->kind == cesim::DrawOp::BLIT)
-                return {it->bitmap_id, it->source.x};
-        }
-        return {0, -1};
     }
 
     // Opening the menu shows the active tray icon and then the normal one
@@ -126,7 +73,10 @@ TEST_F(ResidentTest, ButtonShowsTheCloseFaceAtRestOnItsGreyBackground)
     DWORD velto = Start();
     HWND button = ButtonWindowOf(velto);
     auto drawn = device.Drawn(button);
-    ASSERT_EQ(2u, drawn.size());
+    // The first paint, then the repaint after the monitor's first report (the
+    // main window itself in front: no caption buttons, the idle face).
+    ASSERT_EQ(4u, drawn.size());
+    EXPECT_EQ(112, drawn[3].bitmap_id);
     EXPECT_EQ(cesim::DrawOp::FILL, drawn[0].kind);  // the class's light grey background
     EXPECT_EQ((RECT{0, 0, 24, 24}), drawn[0].dest);
     const cesim::DrawOp& face = drawn[1];
@@ -159,8 +109,8 @@ TEST_F(ResidentTest, WithoutATaskbarTheProgramRunsWithoutItsButton)
     EXPECT_EQ((std::vector<UINT>{0}), TrayIds(MainWindowOf(velto)));
 
     // Reports still set the tray icons.
-    HWND dialog = AddWindow(u"Dialog", u"Dialog", RECT{0, 0, 100, 100});
-    ReportForeground(velto, 0x10, dialog);
+    HWND dialog = AddWindow(u"Dialog", u"Dialog", RECT{0, 0, 100, 100}, CLOSE_STYLE);
+    BringToFront(dialog);
     EXPECT_EQ((std::vector<UINT>{0, 4}), TrayIds(MainWindowOf(velto)));
 }
 
@@ -177,12 +127,11 @@ TEST_F(ResidentTest, ClosingTheMainWindowShutsDownInOrder)
     DWORD velto = StartWithProxyIcons();
     HWND main = MainWindowOf(velto);
     HWND button = ButtonWindowOf(velto);
-    HWND dialog = AddWindow(u"Dialog", u"Dialog", RECT{0, 0, 100, 100});
-    ReportForeground(velto, 0x18, dialog);
+    HWND dialog = AddWindow(u"Dialog", u"Dialog", RECT{0, 0, 100, 100}, CLOSE_STYLE, OK_EXSTYLE);
+    BringToFront(dialog);
     ASSERT_EQ(3u, TrayIds(main).size());
 
-    device.Post(main, WM_CLOSE, 0, 0);
-    device.Settle();
+    Stop(velto);
 
     EXPECT_FALSE(device.Running(velto));
     EXPECT_EQ(0u, device.ExitCode(velto));
@@ -201,6 +150,7 @@ TEST_F(ResidentTest, SecondCopyReplacesTheFirst)
     DWORD first = Start();
     HWND first_main = MainWindowOf(first);
     DWORD second = Start();
+    device.Advance(MONITOR_PERIOD);  // the first copy's monitor ends its period
 
     EXPECT_FALSE(device.Running(first));
     EXPECT_EQ(0u, device.ExitCode(first));
@@ -277,94 +227,6 @@ TEST_F(ResidentTest, DoubleClickTimeComesFromThePlatform)
     EXPECT_EQ(base + 1, MenuOpenings());
 }
 
-TEST_F(ResidentTest, ProxyTrayIconsSendOkAndCloseToALiveTarget)
-{
-    DWORD velto = StartWithProxyIcons();
-    HWND main = MainWindowOf(velto);
-    HWND dialog = AddWindow(u"Dialog", u"Dialog", RECT{0, 0, 100, 100});
-
-    ReportForeground(velto, 0x18, dialog);
-    // The close icon is added before the OK icon.
-    EXPECT_EQ((std::vector<UINT>{0, 4, 3}), TrayIds(main));
-    EXPECT_EQ(104, device.Image(device.FindTrayIcon(main, 3)->icon).resource_id);
-    EXPECT_EQ(105, device.Image(device.FindTrayIcon(main, 4)->icon).resource_id);
-    EXPECT_EQ(110, LastFace(ButtonWindowOf(velto)).first);  // OK wins over close
-
-    PauseBetweenTaps();
-    Tap(velto, 3);
-    auto got = device.Received(dialog);
-    ASSERT_EQ(1u, got.size());
-    EXPECT_EQ((UINT)WM_COMMAND, got[0].message);
-    EXPECT_EQ(OK_COMMAND, got[0].wParam);
-    EXPECT_EQ(0, got[0].lParam);
-    EXPECT_FALSE(got[0].sent);
-    EXPECT_EQ(dialog, device.Foreground());
-
-    // Every mouse message acts on these icons, a button-up too.
-    PauseBetweenTaps();
-    Tap(velto, 4, WM_LBUTTONUP);
-    got = device.Received(dialog);
-    ASSERT_EQ(2u, got.size());
-    EXPECT_EQ((UINT)WM_CLOSE, got[1].message);
-    EXPECT_EQ(0u, got[1].wParam);
-    EXPECT_FALSE(device.IsAlive(dialog));
-
-    // The target has gone: nothing more is sent.
-    PauseBetweenTaps();
-    Tap(velto, 3);
-    EXPECT_EQ(2u, device.Received(dialog).size());
-}
-
-TEST_F(ResidentTest, ProxyTrayIconsSendNothingToAHiddenOrMissingTarget)
-{
-    DWORD velto = StartWithProxyIcons();
-    HWND main = MainWindowOf(velto);
-    HWND hidden = AddWindow(u"Dialog", u"Hidden", RECT{0, 0, 100, 100}, 0);
-    HWND foreground = device.Foreground();
-
-    ReportForeground(velto, 0x18, hidden);
-    PauseBetweenTaps();
-    Tap(velto, 3);
-    PauseBetweenTaps();
-    Tap(velto, 4);
-    EXPECT_TRUE(device.Received(hidden).empty());
-    EXPECT_EQ(foreground, device.Foreground());
-
-    // A report of no caption buttons names no target and removes the icons.
-    ReportForeground(velto, 0, nullptr);
-    EXPECT_EQ((std::vector<UINT>{0}), TrayIds(main));
-    EXPECT_EQ(112, LastFace(ButtonWindowOf(velto)).first);
-    PauseBetweenTaps();
-    device.Post(main, WM_TRAYNOTIFY, 4, WM_LBUTTONDOWN);
-    device.Settle();
-    EXPECT_TRUE(device.Received(hidden).empty());
-}
-
-TEST_F(ResidentTest, ReportsSetTheButtonFaceAndTheIconsTheSettingsAllow)
-{
-    device.InstallShell();
-    device.RegSetDword(SETTINGS_KEY, u"CloseButton", 1);
-    DWORD velto = Start();
-    HWND main = MainWindowOf(velto);
-    HWND button = ButtonWindowOf(velto);
-    HWND window = AddWindow(u"App", u"App", RECT{0, 0, 100, 100});
-
-    ReportForeground(velto, 0x10, window);
-    EXPECT_EQ((std::vector<UINT>{0, 4}), TrayIds(main));
-    EXPECT_EQ(111, LastFace(button).first);
-
-    // OkButton is off: the face shows OK, but no OK icon appears.
-    ReportForeground(velto, 0x08, window);
-    EXPECT_EQ((std::vector<UINT>{0}), TrayIds(main));
-    EXPECT_EQ(110, LastFace(button).first);
-    EXPECT_EQ(0, LastFace(button).second);  // the frame at rest
-
-    // A repeated report leaves one icon per id.
-    ReportForeground(velto, 0x10, window);
-    ReportForeground(velto, 0x10, window);
-    EXPECT_EQ((std::vector<UINT>{0, 4}), TrayIds(main));
-}
-
 TEST_F(ResidentTest, OtherTrayIdsAndCommandsDoNothing)
 {
     device.InstallShell();
@@ -426,8 +288,7 @@ TEST_F(ResidentTest, ShutdownRaisesTheStopFlagBeforeSettingTheMonitorEvent)
     std::vector<LONG> seen;
     device.OnEventSet(u"AygshellEvent_", [&] { seen.push_back((LONG)*stop_flag); });
 
-    device.Post(MainWindowOf(velto), WM_CLOSE, 0, 0);
-    device.Settle();
+    Stop(velto);
 
     EXPECT_FALSE(device.Running(velto));
     EXPECT_EQ((std::vector<LONG>{1}), seen);

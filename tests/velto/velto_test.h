@@ -7,6 +7,8 @@
 
 #include <ostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 inline bool operator==(const RECT& a, const RECT& b)
 {
@@ -23,6 +25,15 @@ namespace velto_test {
 constexpr const char* MAKER_KEY = "HKEY_CURRENT_USER\\Software\\Zav";
 constexpr const char* SETTINGS_KEY = "HKEY_CURRENT_USER\\Software\\Zav\\Velto";
 constexpr const char* AUTOHIDE_KEY = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Shell\\AutoHide";
+
+constexpr UINT WM_TRAYNOTIFY = 2259;
+constexpr UINT CMD_FOREGROUND = 1024;
+constexpr WPARAM OK_COMMAND = 0x10000001;
+constexpr DWORD MONITOR_PERIOD = 250;
+
+// Caption buttons as window styles: the close button, the OK button.
+constexpr DWORD CLOSE_STYLE = WS_VISIBLE | WS_SYSMENU;
+constexpr DWORD OK_EXSTYLE = WS_EX_CAPTIONOKBTN;
 
 // The two layouts of the screen.
 constexpr RECT TOP_TASKBAR{0, 0, 240, 26};
@@ -65,6 +76,58 @@ protected:
         options.exstyle = exstyle;
         return device.AddWindow(process ? process : apps, options);
     }
+
+    HWND MainWindowOf(DWORD velto) { return WindowOfClass(velto, u"Velto"); }
+    HWND ButtonWindowOf(DWORD velto) { return WindowOfClass(velto, u"VeltoButton"); }
+
+    HWND WindowOfClass(DWORD velto, const std::u16string& class_name)
+    {
+        for (HWND w : device.WindowsOf(velto)) {
+            if (device.ClassName(w) == class_name)
+                return w;
+        }
+        return nullptr;
+    }
+
+    // Closes Velto's main window as a newer copy does, and lets the monitor
+    // finish the period it is in.
+    void Stop(DWORD velto)
+    {
+        device.Post(MainWindowOf(velto), WM_CLOSE, 0, 0);
+        device.Advance(MONITOR_PERIOD);
+    }
+
+    // The ids of the tray icons a window owns, in the order they were added.
+    std::vector<UINT> TrayIds(HWND owner)
+    {
+        std::vector<UINT> ids;
+        for (auto& icon : device.Tray()) {
+            if (icon.owner == owner)
+                ids.push_back(icon.id);
+        }
+        return ids;
+    }
+
+    // The last bitmap drawn into the button: its resource id and source x.
+    std::pair<int, LONG> LastFace(HWND button)
+    {
+        auto drawn = device.Drawn(button);
+        for (auto it = drawn.rbegin(); it != drawn.rend(); ++it) {
+            if (it->kind == cesim::DrawOp::BLIT)
+                return {it->bitmap_id, it->source.x};
+        }
+        return {0, -1};
+    }
+
+    // The user brings a window to the front; the monitor sees it within a period.
+    void BringToFront(HWND window)
+    {
+        device.SetForeground(window);
+        device.Advance(MONITOR_PERIOD);
+    }
+
+    // Lets the double-click time pass, so that the next tap counts.
+    void PauseBetweenTaps() { device.Advance(600); }
 
     void StoreOnTop(DWORD value) { device.RegSetDword(SETTINGS_KEY, u"TaskBarOnTop", value); }
     std::optional<DWORD> StoredOnTop() const { return device.RegGetDword(SETTINGS_KEY, u"TaskBarOnTop"); }

@@ -180,6 +180,9 @@ public:
     // leaves no foreground window at all.
     void SetForeground(HWND window);
     void ShowWindow(HWND window, bool visible);  // hiding hands the foreground on
+    // A fixture program changes its window's styles itself (SetWindowLongW):
+    // nothing else follows, a window that hides this way keeps the foreground.
+    void SetStyles(HWND window, DWORD style, DWORD exstyle);
     // Messages sent to a holds_sends fixture window that wait for an answer.
     std::vector<ReceivedMessage> HeldSends(HWND window) const;
     void AnswerHeld(HWND window, LRESULT result);  // answers the oldest one
@@ -224,6 +227,8 @@ public:
     void ClearRegistryFaults();
     // Waits on the named event fail (WAIT_FAILED): the next `times`, or all (-1).
     void FailWaits(const std::u16string& event_name, int times = -1);
+    // SystemParametersInfoW(SPI_GETWORKAREA) fails while this is on.
+    void FailWorkAreaQuery(bool fail);
 
     // ---- counters: only the calls the program makes, not the platform's own
     uint64_t Calls(const std::string& api) const;  // by every thread

@@ -1,0 +1,510 @@
+// The caption-button proxy: the monitor thread that watches the foreground
+// window, the button in the taskbar and the OK and close tray icons.
+#include "velto/velto_test.h"
+
+#include <atomic>
+#include <cstdlib>
+
+using namespace velto_test;
+
+namespace {
+
+constexpr int FACE_OK = 110, FACE_CLOSE = 111, FACE_IDLE = 112;
+
+class ProxyTest : public VeltoTest {
+protected:
+    cesim::Shell shell{};
+    DWORD velto = 0;
+    HWND main = nullptr;
+    HWND button = nullptr;
+
+    // Velto running with the given settings stored, past the double-click
+    // time after its start, so that the next tap counts.
+    void StartVelto(bool ok_icon = true, bool close_icon = true, bool monitoring = false,
+                    cesim::TaskbarEdge edge = cesim::TaskbarEdge::BOTTOM)
+    {
+        shell = device.InstallShell(cesim::ShellNames::STANDARD, edge);
+        device.RegSetDword(SETTINGS_KEY, u"OkButton", ok_icon);
+        device.RegSetDword(SETTINGS_KEY, u"CloseButton", close_icon);
+        device.RegSetDword(SETTINGS_KEY, u"Monitoring", monitoring);
+        StoreOnTop(edge == cesim::TaskbarEdge::TOP);
+        velto = Start();
+        main = MainWindowOf(velto);
+        button = ButtonWindowOf(velto);
+        PauseBetweenTaps();
+    }
+
+    DWORD MonitorThread() { return device.Threads(velto).at(1); }
+
+    HWND Window(DWORD style, DWORD exstyle = 0, RECT rect = RECT{0, 40, 200, 200},
+                const std::u16string& class_name = u"Dialog")
+    {
+        return AddWindow(class_name, u"Window", rect, style, exstyle);
+    }
+
+    // Each report repaints the button: the faces drawn, in order.
+    std::vector<int> Faces()
+    {
+        std::vector<int> faces;
+        for (auto& op : device.Drawn(button)) {
+            if (op.kind == cesim::DrawOp::BLIT)
+                faces.push_back(op.bitmap_id);
+        }
+        return faces;
+    }
+
+    void TapButton() { device.Tap(POINT{230, 310}); device.Settle(); }
+};
+
+// Which report each foreground window gives: the button's face and the tray
+// icons that the settings allow, the close icon added before the OK icon.
+struct ReportCase {
+    const char* name;
+    DWORD style, exstyle;
+    bool ok_icon, close_icon;
+    int face;
+    std::vector<UINT> tray;
+};
+
+class ReportTest : public ProxyTest, public ::testing::WithParamInterface<ReportCase> {};
+
+TEST_P(ReportTest, TheButtonAndTheTrayIconsFollowTheForegroundWindow)
+{
+    const ReportCase& c = GetParam();
+    StartVelto(c.ok_icon, c.close_icon);
+    HWND window = Window(c.style, c.exstyle);
+    device.ClearDrawn(button);
+    BringToFront(window);  // one period
+    EXPECT_EQ((std::vector<int>{c.face}), Faces());
+    EXPECT_EQ(c.tray, TrayIds(main));
+    for (UINT id : {3u, 4u}) {
+        if (auto icon = device.FindTrayIcon(main, id)) {
+            EXPECT_EQ(id == 3 ? 104 : 105, device.Image(icon->icon).resource_id);
+            EXPECT_EQ((UINT)(NIF_MESSAGE | NIF_ICON), icon->flags);
+            EXPECT_EQ(WM_TRAYNOTIFY, icon->callback_message);
+            EXPECT_EQ(152u, icon->record_size);
+        }
+    }
+    // A tap on the button acts on the window only when it has a button to offer.
+    TapButton();
+    auto got = device.Received(window);
+    if (c.face == FACE_IDLE) {
+        EXPECT_TRUE(got.empty());
+        return;
+    }
+    ASSERT_EQ(1u, got.size());
+    EXPECT_FALSE(got[0].sent);
+    if (c.face == FACE_OK) {
+        EXPECT_EQ((UINT)WM_COMMAND, got[0].message);
+        EXPECT_EQ(OK_COMMAND, got[0].wParam);
+    } else {
+        EXPECT_EQ((UINT)WM_CLOSE, got[0].message);
+        EXPECT_EQ(0u, got[0].wParam);
+    }
+    EXPECT_EQ(0, got[0].lParam);
+    EXPECT_TRUE(device.Received(shell.taskbar).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Windows, ReportTest,
+    ::testing::Values(ReportCase{"NoCaptionButtons", WS_VISIBLE, 0, true, true, FACE_IDLE, {0}},
+                      ReportCase{"CloseButton", CLOSE_STYLE, 0, true, true, FACE_CLOSE, {0, 4}},
+                      ReportCase{"OkButton", WS_VISIBLE, OK_EXSTYLE, true, true, FACE_OK, {0, 3}},
+                      ReportCase{"BothButtons", CLOSE_STYLE, OK_EXSTYLE, true, true, FACE_OK, {0, 4, 3}},
+                      ReportCase{"ToolWindowWithOk", WS_VISIBLE, OK_EXSTYLE | WS_EX_TOOLWINDOW, true, true,
+                                 FACE_OK, {0, 3}},
+                      ReportCase{"BothIconsOff", CLOSE_STYLE, OK_EXSTYLE, false, false, FACE_OK, {0}},
+                      ReportCase{"OkIconOnly", CLOSE_STYLE, OK_EXSTYLE, true, false, FACE_OK, {0, 3}},
+                      ReportCase{"CloseIconOnly", CLOSE_STYLE, OK_EXSTYLE, false, true, FACE_OK, {0, 4}}),
+    [](const ::testing::TestParamInfo<ReportCase>& info) { return std::string(info.param.name); });
+
+// A window seen once is examined once while it stays in front and alive: the
+// idle pass costs one GetForegroundWindow and one IsWindow, nothing else.
+TEST_F(ProxyTest, TheSameLiveWindowIsExaminedOnceAndThenCostsTwoCallsAPeriod)
+{
+    StartVelto(true, true, true, cesim::TaskbarEdge::TOP);
+    HWND window = Window(CLOSE_STYLE, OK_EXSTYLE, RECT{0, 0, 100, 100});
+    device.ClearDrawn(button);
+    BringToFront(window);
+    EXPECT_EQ(1, device.PositionsSet(window));
+    DWORD monitor = MonitorThread();
+    uint64_t calls = device.ThreadCalls(monitor);
+    uint64_t foreground = device.ThreadCalls(monitor, "GetForegroundWindow");
+    uint64_t is_window = device.ThreadCalls(monitor, "IsWindow");
+    const int periods = 40;
+    device.Advance(periods * MONITOR_PERIOD);
+    EXPECT_EQ(foreground + periods, device.ThreadCalls(monitor, "GetForegroundWindow"));
+    EXPECT_EQ(is_window + periods, device.ThreadCalls(monitor, "IsWindow"));
+    // and its wait and its sleep
+    EXPECT_EQ(calls + 4 * periods, device.ThreadCalls(monitor));
+    EXPECT_EQ(1, device.PositionsSet(window));
+    EXPECT_EQ((std::vector<int>{FACE_OK}), Faces());
+}
+
+// A window that was hidden when it came to the front is reported as having
+// nothing to offer, and is not looked at again when it shows itself.
+TEST_F(ProxyTest, AWindowHiddenWhenItCameToTheFrontKeepsItsEmptyReport)
+{
+    StartVelto();
+    HWND window = Window(CLOSE_STYLE, OK_EXSTYLE);
+    device.SetForeground(window);
+    device.SetStyles(window, WS_SYSMENU, OK_EXSTYLE);
+    device.ClearDrawn(button);
+    device.Advance(MONITOR_PERIOD);
+    device.SetStyles(window, CLOSE_STYLE, OK_EXSTYLE);
+    device.Advance(4 * MONITOR_PERIOD);
+    EXPECT_EQ(window, device.Foreground());
+    EXPECT_EQ((std::vector<int>{FACE_IDLE}), Faces());
+    EXPECT_EQ((std::vector<UINT>{0}), TrayIds(main));
+}
+
+// With no foreground window every pass reports that there is nothing to
+// offer, since no window is remembered as seen.
+TEST_F(ProxyTest, WithoutAForegroundWindowEveryPeriodReportsNothing)
+{
+    StartVelto();
+    BringToFront(Window(CLOSE_STYLE));
+    device.SetForeground(nullptr);
+    device.ClearDrawn(button);
+    device.Advance(3 * MONITOR_PERIOD);
+    EXPECT_EQ((std::vector<int>{FACE_IDLE, FACE_IDLE, FACE_IDLE}), Faces());
+    EXPECT_EQ((std::vector<UINT>{0}), TrayIds(main));
+}
+
+// With Monitoring on, a newly activated window that starts above the work
+// area is pulled down to it; the positioning call is made in every case that
+// is looked at, and the window keeps its size.
+struct FitCase {
+    const char* name;
+    bool monitoring;
+    cesim::TaskbarEdge edge;
+    RECT window;
+    DWORD exstyle;
+    const char16_t* class_name;
+    RECT work_area;  // left 0, top 0 and right 0: the layout's own
+    int positions_set;
+    RECT expected;
+};
+
+class FitTest : public ProxyTest, public ::testing::WithParamInterface<FitCase> {};
+
+TEST_P(FitTest, NewForegroundWindowsAreFittedBelowTheWorkAreaTop)
+{
+    const FitCase& c = GetParam();
+    StartVelto(false, false, c.monitoring, c.edge);
+    if (c.work_area.right != 0)
+        device.SetWorkArea(c.work_area);
+    HWND window = AddWindow(c.class_name, u"Window", c.window, WS_VISIBLE, c.exstyle);
+    BringToFront(window);
+    EXPECT_EQ(c.positions_set, device.PositionsSet(window));
+    EXPECT_EQ(c.expected, device.Rect(window));
+    EXPECT_EQ(window, device.Foreground());  // not activated again, not moved in the z-order
+}
+
+constexpr RECT AT_ZERO{0, 0, 120, 400};
+constexpr RECT NO_AREA{0, 0, 0, 0};
+constexpr auto TOP = cesim::TaskbarEdge::TOP;
+constexpr auto BOTTOM = cesim::TaskbarEdge::BOTTOM;
+
+INSTANTIATE_TEST_SUITE_P(
+    Windows, FitTest,
+    ::testing::Values(
+        FitCase{"AboveTheWorkAreaMovesDown", true, TOP, AT_ZERO, 0, u"App", NO_AREA, 1, RECT{0, 26, 120, 426}},
+        FitCase{"AtTheWorkAreaTopStays", true, TOP, RECT{5, 26, 100, 90}, 0, u"App", NO_AREA, 1,
+                RECT{5, 26, 100, 90}},
+        FitCase{"OneAboveMovesAndTakesTheLeftEdge", true, TOP, RECT{5, 25, 100, 90}, 0, u"App",
+                RECT{10, 26, 240, 320}, 1, RECT{10, 26, 105, 91}},
+        FitCase{"TaskbarAtTheBottomStays", true, BOTTOM, AT_ZERO, 0, u"App", NO_AREA, 1, AT_ZERO},
+        FitCase{"MonitoringOffNeverMoves", false, TOP, AT_ZERO, 0, u"App", NO_AREA, 0, AT_ZERO},
+        FitCase{"ToolWindowStays", true, TOP, AT_ZERO, WS_EX_TOOLWINDOW, u"App", NO_AREA, 0, AT_ZERO},
+        FitCase{"DesktopClassStays", true, TOP, AT_ZERO, 0, u"DesktopExplorerWindow", NO_AREA, 0, AT_ZERO},
+        FitCase{"TaskbarClassStays", true, TOP, AT_ZERO, 0, u"HHTaskBar", NO_AREA, 0, AT_ZERO},
+        FitCase{"ClassDifferingInCaseMoves", true, TOP, AT_ZERO, 0, u"hhtaskbar", NO_AREA, 1,
+                RECT{0, 26, 120, 426}}),
+    [](const ::testing::TestParamInfo<FitCase>& info) { return std::string(info.param.name); });
+
+// A hidden foreground window is fitted too; a pass that cannot read the work
+// area leaves the window where it is.
+TEST_F(ProxyTest, HiddenWindowsAreFittedAndAnUnreadableWorkAreaMovesNothing)
+{
+    StartVelto(false, false, true, TOP);
+    HWND hidden = AddWindow(u"App", u"Hidden", AT_ZERO);
+    device.SetForeground(hidden);
+    device.SetStyles(hidden, 0, 0);
+    device.Advance(MONITOR_PERIOD);
+    EXPECT_EQ((RECT{0, 26, 120, 426}), device.Rect(hidden));
+
+    device.FailWorkAreaQuery(true);
+    HWND other = AddWindow(u"App", u"Other", AT_ZERO);
+    BringToFront(other);
+    EXPECT_EQ(0, device.PositionsSet(other));
+    EXPECT_EQ(AT_ZERO, device.Rect(other));
+}
+
+// The idle button is part of the taskbar: a tap goes on to the taskbar at
+// the button's point (10, 10), wherever it was tapped, with the taskbar at
+// either edge; the release follows it when no paint came in between.
+TEST_F(ProxyTest, TheIdleButtonPassesTapsToTheTaskbar)
+{
+    for (auto edge : {BOTTOM, TOP}) {
+        SCOPED_TRACE(edge == TOP ? "taskbar at the top" : "taskbar at the bottom");
+        if (velto != 0) {
+            Stop(velto);
+            device.DestroyWindow(shell.taskbar);
+            device.DestroyWindow(shell.desktop);
+        }
+        StartVelto(true, true, false, edge);
+        LONG top = edge == TOP ? 0 : 294;
+        device.Tap(POINT{238, top + 24});
+        device.Settle();
+        std::vector<cesim::ReceivedMessage> got;
+        for (auto& m : device.Received(shell.taskbar)) {
+            if (m.message == WM_LBUTTONDOWN || m.message == WM_LBUTTONUP)
+                got.push_back(m);
+        }
+        ASSERT_EQ(2u, got.size());
+        EXPECT_EQ((UINT)WM_LBUTTONDOWN, got[0].message);
+        EXPECT_EQ((WPARAM)MK_LBUTTON, got[0].wParam);
+        EXPECT_EQ(MAKELPARAM(226, 12), got[0].lParam);
+        EXPECT_TRUE(got[0].sent);
+        EXPECT_EQ((UINT)WM_LBUTTONUP, got[1].message);
+        EXPECT_EQ(0u, got[1].wParam);
+        EXPECT_EQ(MAKELPARAM(226, 12), got[1].lParam);
+        EXPECT_TRUE(got[1].sent);
+        // the normal frame once the release has come
+        EXPECT_EQ((std::pair<int, LONG>{FACE_IDLE, 0}), LastFace(button));
+    }
+}
+
+// A tap draws the pressed frame; if the paint comes before the release, the
+// release finds nothing to end and is not passed on. A tap within the
+// double-click time of the last one is ignored whole, and so is its release.
+TEST_F(ProxyTest, TheButtonShowsItsPressedFrameAndIgnoresTapsThatComeTooSoon)
+{
+    StartVelto();
+    device.MouseDown(POINT{230, 310});
+    device.Settle();
+    EXPECT_EQ((std::pair<int, LONG>{FACE_IDLE, 20}), LastFace(button));
+    device.MouseUp(POINT{230, 310});
+    device.Settle();
+    EXPECT_EQ(1u, device.Received(shell.taskbar).size());  // the button-down only
+    EXPECT_EQ((std::pair<int, LONG>{FACE_IDLE, 20}), LastFace(button));
+
+    HWND dialog = Window(CLOSE_STYLE);
+    BringToFront(dialog);
+    device.Advance(300);  // 550 ms after the last tap
+    TapButton();
+    ASSERT_EQ(1u, device.Received(dialog).size());
+    device.Advance(MONITOR_PERIOD);  // the dialog has closed
+    HWND next = Window(CLOSE_STYLE);
+    BringToFront(next);
+    size_t drawn = device.Drawn(button).size();
+    TapButton();  // 500 ms after the last accepted tap: too soon
+    EXPECT_TRUE(device.Received(next).empty());
+    EXPECT_EQ(drawn, device.Drawn(button).size());
+}
+
+// A target that has gone, or hides, between the report and the tap gets
+// nothing; the tap still shows the pressed frame.
+TEST_F(ProxyTest, ATargetThatWentAwayGetsNothing)
+{
+    StartVelto();
+    device.SetDoubleClickTime(0);
+    HWND dialog = Window(CLOSE_STYLE, OK_EXSTYLE);
+    BringToFront(dialog);
+    device.SetStyles(dialog, WS_SYSMENU, OK_EXSTYLE);  // hides itself, still in front
+    device.MouseDown(POINT{230, 310});
+    device.Settle();
+    EXPECT_TRUE(device.Received(dialog).empty());
+    EXPECT_EQ((std::pair<int, LONG>{FACE_OK, 20}), LastFace(button));
+    device.MouseUp(POINT{230, 310});
+    device.DestroyWindow(dialog);
+    device.Advance(1);
+    TapButton();
+    EXPECT_TRUE(device.Received(shell.taskbar).empty());
+}
+
+// Tray icons 3 and 4 bring a live target to the front and send it OK or
+// close; every mouse message on them acts, a button-up too.
+TEST_F(ProxyTest, TheProxyTrayIconsSendOkAndCloseToALiveTarget)
+{
+    StartVelto();
+    device.SetDoubleClickTime(0);
+    HWND dialog = Window(CLOSE_STYLE, OK_EXSTYLE);
+    HWND other = Window(WS_VISIBLE);
+    BringToFront(dialog);
+    device.SetForeground(other);  // before the monitor sees it
+    device.TrayMouse(main, 3, WM_LBUTTONDOWN);
+    device.Settle();
+    auto got = device.Received(dialog);
+    ASSERT_EQ(1u, got.size());
+    EXPECT_EQ((UINT)WM_COMMAND, got[0].message);
+    EXPECT_EQ(OK_COMMAND, got[0].wParam);
+    EXPECT_FALSE(got[0].sent);
+    EXPECT_EQ(dialog, device.Foreground());
+
+    device.Advance(1);
+    device.TrayMouse(main, 4, WM_LBUTTONUP);
+    device.Settle();
+    got = device.Received(dialog);
+    ASSERT_EQ(2u, got.size());
+    EXPECT_EQ((UINT)WM_CLOSE, got[1].message);
+    EXPECT_FALSE(device.IsAlive(dialog));
+
+    // The target has gone: nothing more is sent, the icons stay until the next report.
+    device.Advance(1);
+    device.TrayMouse(main, 3, WM_LBUTTONDOWN);
+    device.Settle();
+    EXPECT_EQ(2u, device.Received(dialog).size());
+}
+
+TEST_F(ProxyTest, TheProxyTrayIconsSendNothingToAHiddenTarget)
+{
+    StartVelto();
+    device.SetDoubleClickTime(0);
+    HWND dialog = Window(CLOSE_STYLE, OK_EXSTYLE);
+    BringToFront(dialog);
+    device.SetStyles(dialog, WS_SYSMENU, OK_EXSTYLE);
+    for (UINT id : {3u, 4u}) {
+        device.Advance(1);
+        device.TrayMouse(main, id, WM_LBUTTONDOWN);
+        device.Settle();
+    }
+    EXPECT_TRUE(device.Received(dialog).empty());
+    EXPECT_EQ(dialog, device.Foreground());
+}
+
+// A report that arrives while the main thread waits in a synchronous send of
+// its own (the tap passed on to a busy taskbar) is handled there and then.
+TEST_F(ProxyTest, AReportIsHandledWhileTheMainThreadWaitsInItsOwnSend)
+{
+    DWORD shell_process = device.AddProcess(u"shell32.exe");
+    cesim::WindowOptions taskbar;
+    taskbar.class_name = u"HHTaskBar";
+    taskbar.exstyle = WS_EX_TOPMOST;
+    taskbar.rect = RECT{0, 294, 240, 320};
+    taskbar.activates = false;
+    taskbar.holds_sends = true;
+    HWND busy = device.AddWindow(shell_process, taskbar);
+    device.RegSetDword(SETTINGS_KEY, u"OkButton", 1);
+    velto = Start();
+    main = MainWindowOf(velto);
+    PauseBetweenTaps();
+    device.MouseDown(POINT{230, 310});
+    device.Settle();
+    ASSERT_EQ(1u, device.HeldSends(busy).size());
+
+    HWND dialog = Window(WS_VISIBLE, OK_EXSTYLE);
+    BringToFront(dialog);
+    EXPECT_EQ((std::vector<UINT>{0, 3}), TrayIds(main));  // handled inside the waiting send
+    device.AnswerHeld(busy, 0);
+    device.Settle();
+    EXPECT_TRUE(device.HeldSends(busy).empty());
+}
+
+// With MonitorEvent reset the monitor parks after the pass it is in: no
+// calls, no wake-ups. Shutdown sets the event after raising StopFlag, so a
+// parked monitor ends at once.
+TEST_F(ProxyTest, AParkedMonitorCostsNothingAndShutdownWakesIt)
+{
+    StartVelto();
+    DWORD monitor = MonitorThread();
+    device.RunInProcess(velto, [] {
+        HANDLE event = CreateEventW(nullptr, TRUE, TRUE, u"AygshellEvent_");
+        ResetEvent(event);
+        CloseHandle(event);
+        return (DWORD)0;
+    });
+    device.Advance(MONITOR_PERIOD);  // the pass under way ends in the wait
+    uint64_t calls = device.ThreadCalls(monitor);
+    uint64_t wakeups = device.Wakeups(monitor);
+    BringToFront(Window(CLOSE_STYLE));
+    device.Advance(20 * MONITOR_PERIOD);
+    EXPECT_EQ(calls, device.ThreadCalls(monitor));
+    EXPECT_EQ(wakeups, device.Wakeups(monitor));
+    EXPECT_EQ((std::vector<UINT>{0}), TrayIds(main));
+
+    device.Post(main, WM_CLOSE, 0, 0);
+    device.Settle();
+    EXPECT_FALSE(device.Running(velto));
+    EXPECT_EQ(0u, device.ExitCode(velto));
+    EXPECT_EQ(0, device.OpenHandles(velto, "thread"));
+}
+
+// A monitor that does not end (held up by a window that does not answer)
+// is waited for 10 s; then its handle is closed and the program ends.
+TEST_F(ProxyTest, ShutdownWaitsTenSecondsForAMonitorThatDoesNotEnd)
+{
+    StartVelto(false, false, true, TOP);
+    DWORD other = device.AddProcess(u"hung.exe");
+    cesim::WindowOptions hung;
+    hung.class_name = u"Hung";
+    hung.rect = AT_ZERO;
+    hung.holds_sends = true;
+    HWND window = device.AddWindow(other, hung);
+    BringToFront(window);  // the monitor moves it, and waits for it
+    ASSERT_FALSE(device.HeldSends(window).empty());
+    device.Post(main, WM_CLOSE, 0, 0);
+    device.Advance(9999);
+    EXPECT_TRUE(device.Running(velto));
+    device.Advance(1);
+    EXPECT_FALSE(device.Running(velto));
+    EXPECT_EQ(0u, device.ExitCode(velto));
+    EXPECT_EQ(0, device.OpenHandles(velto, "thread"));
+    EXPECT_EQ(0, device.OpenHandles(velto, "event"));
+}
+
+// A wait that fails is retried after a pause of one period, not at once.
+TEST_F(ProxyTest, AFailingWaitPausesAPeriodBeforeTheNextTry)
+{
+    StartVelto();
+    DWORD monitor = MonitorThread();
+    device.FailWaits(u"AygshellEvent_", 8);
+    uint64_t waits = device.ThreadCalls(monitor, "WaitForSingleObject");
+    device.Advance(4 * MONITOR_PERIOD);
+    EXPECT_EQ(waits + 4, device.ThreadCalls(monitor, "WaitForSingleObject"));
+    HWND dialog = Window(CLOSE_STYLE);
+    device.SetForeground(dialog);
+    device.Advance(4 * MONITOR_PERIOD);  // the last failures, then a pass
+    device.Advance(MONITOR_PERIOD);
+    EXPECT_EQ((std::vector<UINT>{0, 4}), TrayIds(main));
+    Stop(velto);
+    EXPECT_FALSE(device.Running(velto));
+}
+
+// The main thread reloads the settings while the monitor compares class
+// names and reads Monitoring; the monitor always sees whole values. Under
+// ThreadSanitizer (free-running threads) this is the race check.
+TEST_F(ProxyTest, SettingsReloadedWhileTheMonitorComparesStayWhole)
+{
+    StartVelto(false, false, true, TOP);
+    auto load = (int (*)())device.Symbol(velto, "_Z12LoadSettingsv");
+    ASSERT_NE(nullptr, load);
+    static std::atomic<bool> stop;
+    stop = false;
+    device.StartInProcess(velto, [load]() -> DWORD {
+        while (!stop) {
+            Sleep(MONITOR_PERIOD);
+            for (int i = 0; i < 20; ++i)
+                load();
+        }
+        return 0;
+    });
+    HWND shell_like = AddWindow(u"DesktopExplorerWindow", u"Other desktop", AT_ZERO);
+    const int rounds = 60;
+    for (int i = 0; i < rounds; ++i) {
+        HWND app = AddWindow(u"App", u"App", AT_ZERO);
+        device.RegSetString(SETTINGS_KEY, u"TaskbarClass", i % 2 ? u"HHTaskBar" : u"A much longer taskbar class");
+        device.SetForeground(i % 2 ? app : shell_like);
+        device.Advance(MONITOR_PERIOD);
+        if (i % 2)
+            EXPECT_EQ(1, device.PositionsSet(app));
+        device.DestroyWindow(app);
+    }
+    stop = true;
+    device.Advance(MONITOR_PERIOD);
+    EXPECT_EQ(0, device.PositionsSet(shell_like));
+    EXPECT_EQ(AT_ZERO, device.Rect(shell_like));
+}
+
+}  // namespace
