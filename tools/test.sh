@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Builds Velto for the simulated device and for Windows, and runs every test.
+# Builds Velto for the simulated device and for Windows, and runs every test:
+# the native tests, and the same tests under ThreadSanitizer with the
+# simulated threads running free.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,3 +11,6 @@ cmake --build --preset native
 cmake --preset win32
 cmake --build --preset win32
 ctest --preset native
+cmake --preset tsan
+cmake --build --preset tsan
+ctest --preset tsan

@@ -584,8 +584,11 @@ void Device::MouseUp(POINT screen)
 
 void Device::Tap(POINT screen)
 {
-    MouseDown(screen);
-    MouseUp(screen);
+    // Both at once, so that free-running threads cannot slip in between.
+    World& w = World::Get();
+    Lock lk(w.mu);
+    Mouse(w, screen, WM_LBUTTONDOWN, MK_LBUTTON, "Tap");
+    Mouse(w, screen, WM_LBUTTONUP, 0, "Tap");
 }
 
 HWND Device::WindowAt(POINT screen) const
@@ -625,6 +628,7 @@ void Device::TapTrayIcon(HWND owner, UINT id)
     TrayMouse(owner, id, WM_LBUTTONDOWN);
     TrayMouse(owner, id, WM_LBUTTONUP);
 }
+
 
 // ---------------------------------------------------------------- tray and images
 

@@ -130,6 +130,7 @@ BOOL WINAPI SetEvent(HANDLE event)
         for (auto& call : calls)
             call();
     }
+    SyncRelease(o);
     // The threads waiting now are released now, whatever happens to the event
     // next: all of them for a manual-reset event, the first for an auto-reset one.
     for (auto& t : c.w.threads) {
@@ -176,6 +177,7 @@ DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds)
         if (Signaled(o)) {
             if (o->kind == KernelObject::EVENT && !o->manual_reset)
                 o->signaled = false;
+            SyncAcquire(waited == o ? (const void*)o : waited);
             return WAIT_OBJECT_0;
         }
         if (deadline && c.w.now >= *deadline)
@@ -183,6 +185,7 @@ DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds)
         c.w.Park(c.lk, c.self, "WaitForSingleObject", deadline, false, waited);
         if (c.self->wait_satisfied) {
             c.self->wait_satisfied = false;
+            SyncAcquire(o);
             return WAIT_OBJECT_0;
         }
     }
@@ -288,6 +291,7 @@ void WINAPI EnterCriticalSection(LPCRITICAL_SECTION section)
         c.w.Park(c.lk, c.self, "EnterCriticalSection", std::nullopt, false, lock);
     lock->owner = c.self;
     ++lock->count;
+    SyncAcquire(lock);
 }
 
 void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION section)
@@ -300,6 +304,7 @@ void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION section)
         c.w.Fail("cesim: LeaveCriticalSection by a thread that does not hold the critical section");
         return;
     }
+    SyncRelease(lock);
     if (--lock->count == 0) {
         lock->owner = nullptr;
         c.w.WakeWaitersOn(lock);

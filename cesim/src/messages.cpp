@@ -35,6 +35,7 @@ void World::Answer(const SentPtr& m, LRESULT result)
 {
     if (m->done)
         return;
+    SyncRelease(m.get());
     m->done = true;
     m->result = result;
     if (m->sender != nullptr)
@@ -62,6 +63,7 @@ LRESULT World::WaitForAnswer(Lock& lk, Thread* self, const SentPtr& m, std::dequ
         if (!HandleIncoming(lk, self))
             Park(lk, self, "SendMessageW (waiting for the answer)", std::nullopt, true);
     }
+    SyncAcquire(m.get());
     return m->result;
 }
 
@@ -73,6 +75,7 @@ LRESULT World::Send(Lock& lk, Window* w, UINT message, WPARAM wParam, LPARAM lPa
         if (!w->holds_sends || !wait || self == nullptr || !w->alive)
             return result;
         auto m = std::make_shared<SentMessage>(SentMessage{w, message, wParam, lParam, self});
+        SyncRelease(m.get());
         w->held.push_back(m);
         return WaitForAnswer(lk, self, m, w->held);
     }
@@ -81,13 +84,16 @@ LRESULT World::Send(Lock& lk, Window* w, UINT message, WPARAM wParam, LPARAM lPa
     if (w->thread->finished)
         return 0;
     if (!wait) {
-        w->thread->incoming.push_back(std::make_shared<SentMessage>(SentMessage{w, message, wParam, lParam, nullptr}));
+        auto m = std::make_shared<SentMessage>(SentMessage{w, message, wParam, lParam, nullptr});
+        SyncRelease(m.get());
+        w->thread->incoming.push_back(m);
         WakeForMessages(w->thread);
         return 0;
     }
     if (self == nullptr)
         throw Error("cesim: a message can only be sent and waited for from a simulated thread");
     auto m = std::make_shared<SentMessage>(SentMessage{w, message, wParam, lParam, self});
+    SyncRelease(m.get());
     Thread* receiver = w->thread;
     receiver->incoming.push_back(m);
     WakeForMessages(receiver);
@@ -107,6 +113,7 @@ bool World::HandleIncoming(Lock& lk, Thread* self)
         LRESULT result = 0;
         ~Answering() { w.Answer(m, result); }
     } answering{*this, m};
+    SyncAcquire(m.get());
     if (m->target->alive)
         answering.result = CallProc(lk, m->target, m->message, m->wParam, m->lParam);
     return true;
@@ -139,6 +146,7 @@ void World::Post(Lock&, Window* w, UINT message, WPARAM wParam, LPARAM lParam)
 
 void World::PostAt(Window* w, UINT message, WPARAM wParam, LPARAM lParam, POINT pt)
 {
+    SyncRelease(&w->thread->posted);
     w->thread->posted.push_back(QueuedMessage{w->handle, message, wParam, lParam, Tick(), pt});
     if (w->thread->real)
         WakeForMessages(w->thread);
@@ -182,6 +190,7 @@ BOOL WINAPI GetMessageW(LPMSG msg, HWND window, UINT filterMin, UINT filterMax)
             continue;
         for (auto it = self->posted.begin(); it != self->posted.end(); ++it) {
             if ((window == nullptr || it->hwnd == window) && InRange(it->message, filterMin, filterMax)) {
+                SyncAcquire(&self->posted);
                 *msg = MSG{it->hwnd, it->message, it->wParam, it->lParam, it->time, it->pt};
                 self->posted.erase(it);
                 self->last_message = *msg;
@@ -229,6 +238,7 @@ BOOL WINAPI PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 {
     Call c("PostMessageW");
     if (window == nullptr) {
+        SyncRelease(&c.self->posted);
         c.self->posted.push_back(QueuedMessage{nullptr, message, wParam, lParam, c.w.Tick(), c.w.cursor});
         return TRUE;
     }

@@ -18,6 +18,45 @@
 
 namespace cesim {
 
+#if defined(__SANITIZE_THREAD__)
+extern "C" {
+void AnnotateIgnoreSyncBegin(const char* file, int line);
+void AnnotateIgnoreSyncEnd(const char* file, int line);
+void AnnotateIgnoreReadsBegin(const char* file, int line);
+void AnnotateIgnoreReadsEnd(const char* file, int line);
+void AnnotateIgnoreWritesBegin(const char* file, int line);
+void AnnotateIgnoreWritesEnd(const char* file, int line);
+void __tsan_acquire(void* address);
+void __tsan_release(void* address);
+}
+
+void WorldMutex::lock()
+{
+    AnnotateIgnoreSyncBegin(__FILE__, __LINE__);
+    m_.lock();
+    AnnotateIgnoreSyncEnd(__FILE__, __LINE__);
+    AnnotateIgnoreReadsBegin(__FILE__, __LINE__);
+    AnnotateIgnoreWritesBegin(__FILE__, __LINE__);
+}
+
+void WorldMutex::unlock()
+{
+    AnnotateIgnoreWritesEnd(__FILE__, __LINE__);
+    AnnotateIgnoreReadsEnd(__FILE__, __LINE__);
+    AnnotateIgnoreSyncBegin(__FILE__, __LINE__);
+    m_.unlock();
+    AnnotateIgnoreSyncEnd(__FILE__, __LINE__);
+}
+
+void SyncRelease(const void* address) { __tsan_release(const_cast<void*>(address)); }
+void SyncAcquire(const void* address) { __tsan_acquire(const_cast<void*>(address)); }
+#else
+void WorldMutex::lock() { m_.lock(); }
+void WorldMutex::unlock() { m_.unlock(); }
+void SyncRelease(const void*) {}
+void SyncAcquire(const void*) {}
+#endif
+
 World* World::instance_ = nullptr;
 static thread_local Thread* tls_thread = nullptr;
 
@@ -162,6 +201,7 @@ void World::StartThread(Lock&, Thread* t, std::function<DWORD()> body)
         ready.push_back(t);
         HandOn();
     }
+    SyncRelease(t);
     t->os = std::thread([this, t, body = std::move(body)] {
         tls_thread = t;
         DWORD code = 0;
@@ -170,6 +210,7 @@ void World::StartThread(Lock&, Thread* t, std::function<DWORD()> body)
                 Lock lk(mu);
                 WaitForToken(lk, t);
                 t->started = true;
+                SyncAcquire(t);
             }
             code = body();
         } catch (ThreadKilled&) {
@@ -194,6 +235,7 @@ void World::Park(Lock& lk, Thread* t, const char* activity, std::optional<uint64
     t->deadline = deadline;
     t->waiting_on = waiting_on;
     t->activity = activity;
+    SyncRelease(&settled);  // what it did so far, for the test that settles
     --runnable;
     if (holder == t) {
         holder = nullptr;
@@ -202,6 +244,7 @@ void World::Park(Lock& lk, Thread* t, const char* activity, std::optional<uint64
     if (runnable == 0)
         settled.notify_all();
     t->cv.wait(lk, [this, t] { return !t->parked && (free_running || holder == t); });
+    SyncAcquire(t);  // what its waker did before waking it
     if (t->killed)
         throw ThreadKilled{};
 }
@@ -216,6 +259,7 @@ void World::Wake(Thread* t)
     t->waiting_on = nullptr;
     ++t->wakeups;
     ++runnable;
+    SyncRelease(t);
     if (free_running) {
         t->cv.notify_one();
         return;
@@ -291,6 +335,7 @@ void World::Settle(Lock& lk)
         if (!RunFixtures(lk))
             break;
     }
+    SyncAcquire(&settled);  // the test reads what the threads did
     ThrowIfFailed();
 }
 
@@ -359,6 +404,8 @@ Process* World::ProcessOfModule(HINSTANCE module)
 
 void World::FinishThread(Lock& lk, Thread* t, DWORD code)
 {
+    SyncRelease(t);  // for a thread that waits for this one to end
+    SyncRelease(&settled);
     t->finished = true;
     t->exit_code = code;
     if (t->real && !t->parked)

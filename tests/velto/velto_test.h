@@ -5,6 +5,7 @@
 #include <cesim/device.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -40,6 +41,14 @@ constexpr RECT TOP_TASKBAR{0, 0, 240, 26};
 constexpr RECT TOP_DESKTOP{0, 26, 240, 320};
 constexpr RECT BOTTOM_TASKBAR{0, 294, 240, 320};
 constexpr RECT BOTTOM_DESKTOP{0, 0, 240, 294};
+
+// Whether simulated threads run as the host schedules them (the
+// ThreadSanitizer build): tests of one particular interleaving skip then.
+inline bool FreeRunning()
+{
+    const char* mode = std::getenv("CESIM_FREE_RUNNING");
+    return mode != nullptr && std::string(mode) != "0";
+}
 
 class VeltoTest : public ::testing::Test {
 protected:
