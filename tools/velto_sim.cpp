@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -62,6 +63,41 @@ void Show(const char* heading, cesim::Device& device, const cesim::Shell& shell,
         }
         std::printf("  %-12s %s\n", cesim::Utf8(name).c_str(), shown.c_str());
     }
+}
+
+// What the foreground monitor costs: per period while the same window stays
+// in front, and while it is parked on its reset event.
+void ShowMonitorCost(cesim::Device& device, DWORD velto)
+{
+    std::vector<DWORD> threads = device.Threads(velto);
+    if (threads.size() < 2)
+        return;
+    const DWORD monitor = threads[1];
+    const int periods = 100;
+    device.Advance(250);
+    const char* names[] = {"GetForegroundWindow", "IsWindow", "WaitForSingleObject", "Sleep"};
+    uint64_t before[4], all = device.ThreadCalls(monitor);
+    for (int k = 0; k < 4; ++k)
+        before[k] = device.ThreadCalls(monitor, names[k]);
+    device.Advance(periods * 250);
+    std::printf("  monitor, same window in front: %.2f platform calls a period (",
+                (double)(device.ThreadCalls(monitor) - all) / periods);
+    for (int k = 0; k < 4; ++k)
+        std::printf("%s%s %.2f", k ? ", " : "", names[k], (double)(device.ThreadCalls(monitor, names[k]) - before[k]) / periods);
+    std::printf(")\n");
+    device.RunInProcess(velto, [] {
+        HANDLE event = CreateEventW(nullptr, TRUE, TRUE, u"AygshellEvent_");
+        ResetEvent(event);
+        CloseHandle(event);
+        return (DWORD)0;
+    });
+    device.Advance(250);
+    all = device.ThreadCalls(monitor);
+    uint64_t wakeups = device.Wakeups(monitor);
+    device.Advance(periods * 250);
+    std::printf("  monitor, parked: %llu platform calls and %llu wake-ups in %d periods\n",
+                (unsigned long long)(device.ThreadCalls(monitor) - all),
+                (unsigned long long)(device.Wakeups(monitor) - wakeups), periods);
 }
 
 [[noreturn]] void Usage(const char* problem)
@@ -142,6 +178,7 @@ int main(int argc, char** argv)
             for (const cesim::TrayIcon& icon : device.Tray()) {
                 std::printf("  tray icon %u: icon %d\n", icon.id, device.Image(icon.icon).resource_id);
             }
+            ShowMonitorCost(device, velto);
             std::printf("  closing its main window\n");
             HWND main_window = device.Find(u"Velto", u"Velto");
             if (main_window != nullptr)
