@@ -99,15 +99,12 @@ DWORD WINAPI MonitorThreadProc(LPVOID)
                 remembered = foreground;
                 ExamineForeground(foreground);
             }
-            if (Stopping())
-                return 0;
-            Sleep(MONITOR_PERIOD);
-        } else {
-            /* A wait that keeps failing must not spin: pause a period. */
-            if (Stopping())
-                return 0;
-            Sleep(MONITOR_PERIOD);
         }
+        /* After a pass, and after a failed wait too: a wait that keeps
+           failing must not spin. */
+        if (Stopping())
+            return 0;
+        Sleep(MONITOR_PERIOD);
         if (Stopping())
             return 0;
     }
