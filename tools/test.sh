@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Velto for the simulated device and for Windows, and runs every test:
-# the native tests, and the same tests under ThreadSanitizer with the
-# simulated threads running free.
+# the native tests (with the check that the program keeps to fixed buffers),
+# the same tests under ThreadSanitizer with the simulated threads running
+# free, and under AddressSanitizer with UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,3 +15,6 @@ ctest --preset native
 cmake --preset tsan
 cmake --build --preset tsan
 ctest --preset tsan
+cmake --preset asan
+cmake --build --preset asan
+ctest --preset asan
