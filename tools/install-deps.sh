@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ libgtest-dev python3   # the native build and the tests
     g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64  # velto.exe and the resource compiler
+    clang libclang-rt-14-dev                     # the settings fuzzer (libFuzzer)
 )
 
 missing=()

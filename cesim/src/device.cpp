@@ -200,13 +200,20 @@ int Device::OpenHandles(DWORD process, const std::string& kind) const
     return n;
 }
 
-DWORD Device::StartFunction(const std::u16string& exe_name, std::function<int()> main)
+DWORD Device::StartFunction(const std::u16string& exe_name, std::function<int()> main,
+                             const std::string& resource_file)
 {
     if (!main)
         throw Error("cesim: StartFunction needs a function to run");
+    std::shared_ptr<ResourceSet> resources;
+    if (!resource_file.empty()) {
+        resources = std::make_shared<ResourceSet>();
+        resources->file = ResourceFile::Read(resource_file);
+    }
     World& w = World::Get();
     Lock lk(w.mu);
     Process* p = w.NewProcess(lk, exe_name, false);
+    p->resources = resources;
     w.StartThread(lk, p->main_thread, [main]() -> DWORD { return (DWORD)main(); });
     return p->id;
 }

@@ -127,7 +127,10 @@ public:
     int OpenHandles(DWORD process, const std::string& kind) const;
     // A process of the test's own whose first thread runs main: for testing
     // the device itself with program code written in the test.
-    DWORD StartFunction(const std::u16string& exe_name, std::function<int()> main);
+    // With a compiled resource file (.res), the process has those resources
+    // as its own, as a program image has the ones built into it.
+    DWORD StartFunction(const std::u16string& exe_name, std::function<int()> main,
+                        const std::string& resource_file = "");
     // Runs fn on a new thread of a running process, as code of that process,
     // and waits until the device settles. Returns what fn returned.
     DWORD RunInProcess(DWORD process, std::function<DWORD()> fn);
