@@ -7,6 +7,7 @@ packages=(
     g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64  # velto.exe and the resource compiler
     clang libclang-rt-14-dev                     # the settings fuzzer (libFuzzer)
     gcovr                                        # coverage of the program by the tests
+    libbenchmark-dev                             # the benchmarks
 )
 
 missing=()

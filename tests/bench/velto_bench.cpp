@@ -1,0 +1,115 @@
+// Benchmarks of Velto on the simulated device. Times include the device's
+// own work; the counters are what the program asked of the platform, which
+// is the figure that carries over to a real device.
+#include <cesim/device.h>
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+namespace {
+
+const char* const SETTINGS_KEY = "HKEY_CURRENT_USER\\Software\\Zav\\Velto";
+constexpr DWORD PERIOD = 250;
+
+struct Running {
+    cesim::Device device;
+    cesim::Shell shell;
+    DWORD velto;
+    DWORD monitor;
+    explicit Running(bool monitoring)
+    {
+        shell = device.InstallShell();
+        device.RegSetDword(SETTINGS_KEY, u"Monitoring", monitoring);
+        velto = device.Start(VELTO_IMAGE, u"");
+        device.Settle();
+        monitor = device.Threads(velto).at(1);
+    }
+    HWND Window(const std::u16string& title)
+    {
+        cesim::WindowOptions o;
+        o.class_name = u"App";
+        o.title = title;
+        o.style = WS_VISIBLE | WS_SYSMENU;
+        return device.AddWindow(device.ProcessOf(shell.desktop), o);
+    }
+};
+
+// One monitor period while the same window stays in front.
+void MonitorIdlePass(benchmark::State& state)
+{
+    Running r(false);
+    r.device.SetForeground(r.Window(u"Notes"));
+    r.device.Advance(PERIOD);
+    uint64_t calls = r.device.ThreadCalls(r.monitor);
+    uint64_t foreground = r.device.ThreadCalls(r.monitor, "GetForegroundWindow");
+    uint64_t is_window = r.device.ThreadCalls(r.monitor, "IsWindow");
+    for (auto _ : state)
+        r.device.Advance(PERIOD);
+    double n = (double)state.iterations();
+    state.counters["calls/pass"] = (double)(r.device.ThreadCalls(r.monitor) - calls) / n;
+    state.counters["GetForegroundWindow/pass"] =
+        (double)(r.device.ThreadCalls(r.monitor, "GetForegroundWindow") - foreground) / n;
+    state.counters["IsWindow/pass"] = (double)(r.device.ThreadCalls(r.monitor, "IsWindow") - is_window) / n;
+}
+BENCHMARK(MonitorIdlePass);
+
+// One monitor period on a new foreground window, fitted and reported.
+void MonitorNewWindowPass(benchmark::State& state)
+{
+    Running r(true);
+    HWND windows[2] = {r.Window(u"One"), r.Window(u"Two")};
+    uint64_t calls = r.device.ThreadCalls(r.monitor);
+    int i = 0;
+    for (auto _ : state) {
+        r.device.SetForeground(windows[i++ % 2]);
+        r.device.Advance(PERIOD);
+    }
+    state.counters["calls/pass"] = (double)(r.device.ThreadCalls(r.monitor) - calls) / (double)state.iterations();
+}
+BENCHMARK(MonitorNewWindowPass);
+
+// A parked monitor: no calls and no wake-ups, however long.
+void ParkedMonitor(benchmark::State& state)
+{
+    Running r(false);
+    r.device.RunInProcess(r.velto, [] {
+        HANDLE event = CreateEventW(nullptr, TRUE, TRUE, u"AygshellEvent_");
+        ResetEvent(event);
+        CloseHandle(event);
+        return (DWORD)0;
+    });
+    r.device.Advance(PERIOD);
+    uint64_t calls = r.device.ThreadCalls(r.monitor);
+    uint64_t wakeups = r.device.Wakeups(r.monitor);
+    for (auto _ : state)
+        r.device.Advance(PERIOD);
+    state.counters["calls"] = (double)(r.device.ThreadCalls(r.monitor) - calls);
+    state.counters["wakeups"] = (double)(r.device.Wakeups(r.monitor) - wakeups);
+}
+BENCHMARK(ParkedMonitor);
+
+// LoadSettings with every value stored, on a thread of the running program.
+void LoadSettings(benchmark::State& state)
+{
+    Running r(false);
+    auto load = (int (*)())r.device.Symbol(r.velto, "_Z12LoadSettingsv");
+    if (load == nullptr) {
+        state.SkipWithError("the program image has no LoadSettings");
+        return;
+    }
+    r.device.StartInProcess(r.velto, [load]() -> DWORD {
+        for (;;) {
+            Sleep(1);
+            load();
+        }
+    });
+    r.device.Advance(1);
+    for (auto _ : state)
+        r.device.Advance(1);
+}
+BENCHMARK(LoadSettings);
+
+}  // namespace
+
+BENCHMARK_MAIN();
