@@ -17,6 +17,8 @@ static WORD CaptionFlags(LONG style, LONG exStyle)
     return flags;
 }
 
+/* Sent, so that the main thread has handled it before the monitor goes on;
+   nothing is sent while there is no main window. */
 static void Report(WORD flags, HWND window)
 {
     if (IsWindow(MainWindow))
@@ -67,16 +69,13 @@ static void FitToWorkArea(HWND window)
 static void ExamineForeground(HWND window)
 {
     if (window == NULL) {
-        if (MainWindow != NULL)
-            Report(0, NULL);
+        Report(0, NULL);
         return;
     }
     LONG style = GetWindowLongW(window, GWL_STYLE);
     LONG exStyle = GetWindowLongW(window, GWL_EXSTYLE);
     if (MonitoringOn() && !(exStyle & WS_EX_TOOLWINDOW))
         FitToWorkArea(window);
-    if (MainWindow == NULL)
-        return;
 
     WORD flags = CaptionFlags(style, exStyle);
     if (IsWindowVisible(window) && flags != 0)
