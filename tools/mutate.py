@@ -533,11 +533,20 @@ class Equivalents:
                                  "'file ::: original ::: mutated ::: reason'" % (path, number))
 
     def reason(self, mutant):
-        for key, table in ((mutant.id, self.by_id), ((mutant.path, mutant.original, mutant.mutated), self.by_text)):
-            if key in table:
-                self.used.add(table[key][1])
-                return table[key][0]
+        if mutant.id in self.by_id:
+            reason, number = self.by_id[mutant.id]
+            self.used.add(number)
+            return reason
+        for (path, original, mutated), (reason, number) in self.by_text.items():
+            if path == mutant.path and original == mutant.original and wildcard(mutated).fullmatch(mutant.mutated):
+                self.used.add(number)
+                return reason
         return None
+
+
+def wildcard(pattern):
+    """A matcher for a mutated text in which * stands for any text."""
+    return re.compile(".*".join(re.escape(part) for part in pattern.split("*")), re.S)
 
 
 # ------------------------------------------------------------------ running

@@ -75,6 +75,7 @@ protected:
         EXPECT_EQ(TOP_DESKTOP, device.Rect(shell.desktop));
         EXPECT_EQ(TOP_DESKTOP, device.WorkArea());
         EXPECT_TRUE(device.Visible(shell.taskbar));
+        EXPECT_TRUE(device.Visible(shell.desktop));
     }
 
     void ExpectBottomLayout(const cesim::Shell& shell)
@@ -83,6 +84,7 @@ protected:
         EXPECT_EQ(BOTTOM_DESKTOP, device.Rect(shell.desktop));
         EXPECT_EQ(BOTTOM_DESKTOP, device.WorkArea());
         EXPECT_TRUE(device.Visible(shell.taskbar));
+        EXPECT_TRUE(device.Visible(shell.desktop));
     }
 };
 
