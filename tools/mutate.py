@@ -515,19 +515,21 @@ class Equivalents:
     def __init__(self, path):
         self.path = path
         self.by_id = {}
-        self.by_text = {}
+        self.by_text = []
         self.used = set()
+        self.lines = set()
         if not path.exists():
             return
         for number, raw in enumerate(path.read_text(encoding="utf-8").splitlines(), 1):
             line = raw.strip()
             if not line or line.startswith("#"):
                 continue
+            self.lines.add(number)
             fields = [f.strip() for f in line.split(":::")]
             if len(fields) == 2 and fields[0] and fields[1]:
                 self.by_id[fields[0]] = (fields[1], number)
             elif len(fields) == 4 and all(fields):
-                self.by_text[(fields[0], fields[1], fields[2])] = (fields[3], number)
+                self.by_text.append((fields[0], fields[1], wildcard(fields[2]), fields[3], number))
             else:
                 raise UsageError("%s, line %d: expected 'ID ::: reason' or "
                                  "'file ::: original ::: mutated ::: reason'" % (path, number))
@@ -537,11 +539,12 @@ class Equivalents:
             reason, number = self.by_id[mutant.id]
             self.used.add(number)
             return reason
-        for (path, original, mutated), (reason, number) in self.by_text.items():
-            if path == mutant.path and original == mutant.original and wildcard(mutated).fullmatch(mutant.mutated):
+        found = None
+        for path, original, mutated, reason, number in self.by_text:
+            if path == mutant.path and original == mutant.original and mutated.fullmatch(mutant.mutated):
                 self.used.add(number)
-                return reason
-        return None
+                found = found or reason
+        return found
 
 
 def wildcard(pattern):
@@ -776,10 +779,11 @@ def main(argv):
             print("error: " + e, file=sys.stderr)
         return 2
 
-    return report(results, equivalents, time.time() - started, interrupted)
+    whole = not (args.files or args.since or args.only)
+    return report(results, equivalents, time.time() - started, interrupted, whole)
 
 
-def report(results, equivalents, seconds, interrupted):
+def report(results, equivalents, seconds, interrupted, whole=False):
     counts = {"caught": 0, "timed out": 0, "survived": 0, "did not compile": 0}
     survivors, equivalent, wrongly_listed = [], [], []
     for m, outcome, detail in sorted(results, key=lambda r: (r[0].path, r[0].line, r[0].operator, r[0].index)):
@@ -816,6 +820,10 @@ def report(results, equivalents, seconds, interrupted):
             print("    id %s" % m.id)
             print("    - %s" % m.original)
             print("    + %s" % m.mutated)
+    stale = sorted(equivalents.lines - equivalents.used) if whole and not interrupted else []
+    if stale:
+        print("\nEntries of %s that match no mutant any more (remove or update them): line%s %s" %
+              (EQUIVALENT_FILE, "s" if len(stale) > 1 else "", ", ".join(map(str, stale))))
     if interrupted:
         return 130
     return 1 if survivors or wrongly_listed else 0
