@@ -584,9 +584,9 @@ class Workspace:
 
     def run(self, command, timeout, log=None):
         """Runs a command in the copy; (exit code or None on time-out, output)."""
-        if self.stop.is_set():
-            raise Interrupted()
-        with self.lock:
+        with self.lock:  # so that kill() either sees this process or it sees the stop
+            if self.stop.is_set():
+                raise Interrupted()
             self.process = subprocess.Popen(command, cwd=self.base, stdout=subprocess.PIPE,
                                             stderr=subprocess.STDOUT, start_new_session=True)
         try:
@@ -730,7 +730,9 @@ def main(argv):
     errors = []
     started = time.time()
 
-    def worker(ws):
+    finished = [threading.Event() for _ in workspaces]
+
+    def worker(ws, finished):
         try:
             ws.prepare(tree_files, 3600)
             while not stop.is_set():
@@ -753,24 +755,30 @@ def main(argv):
         except BaseException as e:  # noqa: report and stop the others
             errors.append("%s: %s" % (type(e).__name__, e))
             stop.set()
+        finally:
+            finished.set()
 
     print("Preparing %d scratch cop%s (the first run builds everything once)..." %
           (len(workspaces), "y" if len(workspaces) == 1 else "ies"), flush=True)
-    threads = [threading.Thread(target=worker, args=(ws,)) for ws in workspaces]
+    # The workers' own events tell when they are done: a join that Ctrl-C
+    # interrupts can wrongly take a thread for finished.
+    threads = [threading.Thread(target=worker, args=(ws, f)) for ws, f in zip(workspaces, finished)]
     interrupted = False
     try:
         for t in threads:
             t.start()
-        while any(t.is_alive() for t in threads):
-            for t in threads:
-                t.join(0.2)
+        while not all(f.is_set() for f in finished):
+            time.sleep(0.2)
     except KeyboardInterrupt:
         interrupted = True
         stop.set()
-        for ws in workspaces:
-            ws.kill()
-        for t in threads:
-            t.join()
+        while not all(f.is_set() for f in finished):
+            for ws in workspaces:
+                ws.kill()
+            try:
+                time.sleep(0.2)
+            except KeyboardInterrupt:
+                pass  # the files are being restored: finish that first
         print("\nInterrupted: every mutated file in the scratch copies has been restored.")
     finally:
         signal.signal(signal.SIGTERM, signal.SIG_DFL)
