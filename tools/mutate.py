@@ -236,7 +236,7 @@ class FileMutator:
 
     def __init__(self, root, rel, resource_siblings):
         self.rel = rel
-        self.text = (root / rel).read_text(encoding="utf-8")
+        self.text = read_text(root / rel)
         self.rc = rel.endswith(".rc")
         self.lines = self.text.splitlines(keepends=True)
         mask = mask_code(self.text, self.rc)
@@ -402,6 +402,15 @@ class FileMutator:
                 self.mutants.append(Mutant(self.rel, i + 1, "call-swap", i, 2, [nxt, line], [line, nxt]))
 
 
+def read_text(path):
+    try:
+        return path.read_text(encoding="utf-8")
+    except UnicodeDecodeError:
+        raise UsageError("%s is not UTF-8 text" % path)
+    except OSError as e:
+        raise UsageError("cannot read %s: %s" % (path, e.strerror))
+
+
 def program_files(root):
     files = []
     for folder in PROGRAM_FOLDERS:
@@ -419,12 +428,12 @@ def resource_siblings(root, files):
     if not header.exists():
         return {}
     ids = re.findall(r"^\s*#define\s+((?:%s)\w+)\s" % "|".join(RESOURCE_PREFIXES),
-                     header.read_text(encoding="utf-8"), re.M)
+                     read_text(header), re.M)
     used = set()
     for rel in files:
         if rel.endswith(".rc"):
             continue
-        text = (root / rel).read_text(encoding="utf-8")
+        text = read_text(root / rel)
         mask = mask_code(text, rel.endswith(".rc"))
         code = "".join(ch if k == "c" else " " for ch, k in zip(text, mask))
         used.update(n for n in IDENT.findall(code) if n in ids)
@@ -520,7 +529,7 @@ class Equivalents:
         self.lines = set()
         if not path.exists():
             return
-        for number, raw in enumerate(path.read_text(encoding="utf-8").splitlines(), 1):
+        for number, raw in enumerate(read_text(path).splitlines(), 1):
             line = raw.strip()
             if not line or line.startswith("#"):
                 continue
