@@ -476,6 +476,8 @@ def select_files(root, given):
             rel = p.relative_to(root)
         except ValueError:
             raise UsageError("%s is outside the checkout %s" % (g, root))
+        if not rel.parts or rel.parts[0] not in PROGRAM_FOLDERS:
+            raise UsageError("%s is not in the program's folders (%s)" % (g, " ".join(PROGRAM_FOLDERS)))
         candidates = [p] if p.is_file() else sorted(q for q in p.rglob("*") if q.is_file())
         for q in candidates:
             r = q.relative_to(root).as_posix()
@@ -491,7 +493,6 @@ def select_files(root, given):
                 raise UsageError("%s is not a C++ source, header or resource script" % g)
         if not candidates:
             raise UsageError("%s holds no files" % g)
-        _ = rel
     return sorted(set(chosen))
 
 
