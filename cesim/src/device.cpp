@@ -362,6 +362,18 @@ std::u16string Device::ClassName(HWND window) const
     return TestWindow(w, window, "ClassName")->class_name;
 }
 
+WindowClassInfo Device::Class(HWND window) const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    Window* win = TestWindow(w, window, "Class");
+    if (win->cls == nullptr)
+        throw Error("cesim: Class: the window " + std::to_string((uintptr_t)window) + " has no class");
+    auto stock = w.gdi->brushes.find((uintptr_t)win->cls->background);
+    return WindowClassInfo{win->cls->style, win->cls->icon, win->cls->background,
+                           stock == w.gdi->brushes.end() ? -1 : stock->second};
+}
+
 std::u16string Device::Title(HWND window) const
 {
     World& w = World::Get();

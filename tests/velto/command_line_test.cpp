@@ -2,7 +2,10 @@
 // placement and ends.
 #include "velto/velto_test.h"
 
+#include <cctype>
 #include <map>
+#include <ostream>
+#include <string>
 
 using namespace velto_test;
 
@@ -13,6 +16,27 @@ struct SwitchCase {
     DWORD stored_before;  // TaskBarOnTop in the registry before the run
     DWORD stored_after;
 };
+
+void PrintTo(const SwitchCase& c, std::ostream* out)
+{
+    *out << "\"" << cesim::Utf8(c.command_line) << "\" with TaskBarOnTop " << c.stored_before;
+}
+
+// A readable, stable test name: the command line's letters and digits, and the
+// stored placement it starts from.
+std::string SwitchCaseName(const ::testing::TestParamInfo<SwitchCase>& info)
+{
+    std::string name;
+    for (char c : cesim::Utf8(info.param.command_line)) {
+        if (std::isalnum((unsigned char)c))
+            name += c;
+        else if (!name.empty() && name.back() != '_')
+            name += '_';
+    }
+    while (!name.empty() && name.back() == '_')
+        name.pop_back();
+    return name + (info.param.stored_before ? "_from_top" : "_from_bottom");
+}
 
 class SwitchTest : public VeltoTest, public ::testing::WithParamInterface<SwitchCase> {};
 
@@ -52,7 +76,8 @@ INSTANTIATE_TEST_SUITE_P(
                       SwitchCase{u"-taskbar_switch -taskbar_down", 1, 0},
                       SwitchCase{u"-taskbar_move -taskbar_up", 1, 1},
                       // A switch is found anywhere in the command line.
-                      SwitchCase{u"/q x-taskbar_upward", 0, 1}));
+                      SwitchCase{u"/q x-taskbar_upward", 0, 1}),
+    SwitchCaseName);
 
 TEST_F(VeltoTest, HideTogglesThePlacementAndDoesNotHideTheTaskbar)
 {

@@ -8,13 +8,25 @@ using namespace velto_test;
 
 namespace {
 
+// Each layout also tells every top-level window that the work area changed.
 TEST_F(VeltoTest, TopAndBottomLayoutsHaveTheirExactGeometry)
 {
     cesim::Shell shell = device.InstallShell();
+    HWND notes = AddWindow(u"Notes", u"Notes", RECT{0, 0, 240, 294});
+    auto settingChanges = [&] {
+        std::vector<std::pair<WPARAM, bool>> got;
+        for (const cesim::ReceivedMessage& m : device.Received(notes)) {
+            if (m.message == WM_SETTINGCHANGE)
+                got.push_back({m.wParam, m.sent});
+        }
+        return got;
+    };
     RunOnce(u"-taskbar_up");
     ExpectTopLayout(shell);
-    RunOnce(u"-taskbar_down");
+    EXPECT_EQ((std::vector<std::pair<WPARAM, bool>>{{SPI_SETWORKAREA, true}}), settingChanges());
+    RunOnce(u"-taskbar_down");  // loading the stored 1 places the taskbar at the top first
     ExpectBottomLayout(shell);
+    EXPECT_EQ(3u, settingChanges().size());
 }
 
 TEST_F(VeltoTest, OrdinaryWindowsMoveToTheDesktopCornerKeepingTheirSize)
@@ -54,14 +66,20 @@ TEST_F(VeltoTest, TaskbarIsRaisedToTheFrontAndTheDesktopKeepsItsPlace)
     cesim::Shell shell = device.InstallShell();
     HWND notes = AddWindow(u"Notes", u"Notes", RECT{0, 0, 240, 294});
     HWND front = AddWindow(u"Front", u"Front", RECT{0, 0, 50, 50}, WS_VISIBLE, WS_EX_TOPMOST);
+    HWND below = AddWindow(u"Below", u"Below", RECT{0, 0, 50, 50});
+    device.StartFunction(u"lower.exe", [below] {  // beneath the desktop window
+        return (int)SetWindowPos(below, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    });
+    device.Settle();
     ASSERT_EQ(front, device.TopLevel().front());
-    ASSERT_EQ(shell.desktop, device.TopLevel().back());
+    ASSERT_EQ(below, device.TopLevel().back());
 
     RunOnce(u"-taskbar_up");
 
     std::vector<HWND> order = device.TopLevel();
     EXPECT_EQ(shell.taskbar, order.front());
-    EXPECT_EQ(shell.desktop, order.back());
+    ASSERT_EQ(below, order.back());
+    EXPECT_EQ(shell.desktop, order[order.size() - 2]);
     // The aligned windows keep their order among themselves.
     EXPECT_LT(std::find(order.begin(), order.end(), front), std::find(order.begin(), order.end(), notes));
 }
@@ -119,10 +137,13 @@ TEST_F(VeltoTest, WithoutAShellTheScreenWindowStandsInForTheDesktop)
 TEST_F(VeltoTest, TopMenuShellIsFoundByTheSecondFallbackWhichIsNeverStored)
 {
     cesim::Shell shell = device.InstallShell(cesim::ShellNames::TOP_MENU);
+    device.SetShellDesktop(nullptr);  // so that only the names find the desktop window
     HWND notes = AddWindow(u"Notes", u"Notes", RECT{0, 0, 240, 294});
     RunOnce(u"-taskbar_up");
     ExpectTopLayout(shell);
-    EXPECT_EQ((RECT{0, 26, 240, 320}), device.Rect(notes));
+    // The notes window is aligned to the unmoved screen window.
+    EXPECT_EQ((RECT{0, 0, 240, 320}), device.Rect(device.DesktopWindow()));
+    EXPECT_EQ((RECT{0, 0, 240, 294}), device.Rect(notes));
     // The registry keeps the names that were in memory before the check.
     EXPECT_EQ(u"Desktop", device.RegGetString(SETTINGS_KEY, u"DesktopName"));
     EXPECT_EQ(u"DesktopExplorerWindow", device.RegGetString(SETTINGS_KEY, u"DesktopClass"));
@@ -148,10 +169,12 @@ TEST_F(VeltoTest, StoredDesktopNamesThatFindAWindowAreUsed)
 TEST_F(VeltoTest, StoredDesktopNamesThatFindNoWindowFallBackWithoutBeingRewritten)
 {
     cesim::Shell shell = device.InstallShell();
+    device.SetShellDesktop(nullptr);  // so that only the names find the desktop window
     device.RegSetString(SETTINGS_KEY, u"DesktopName", u"Gone");
     device.RegSetString(SETTINGS_KEY, u"DesktopClass", u"GoneClass");
     RunOnce(u"-taskbar_up");
     ExpectTopLayout(shell);
+    EXPECT_EQ((RECT{0, 0, 240, 320}), device.Rect(device.DesktopWindow()));
     EXPECT_EQ(u"Gone", device.RegGetString(SETTINGS_KEY, u"DesktopName"));
     EXPECT_EQ(u"GoneClass", device.RegGetString(SETTINGS_KEY, u"DesktopClass"));
 }

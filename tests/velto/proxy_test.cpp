@@ -334,28 +334,31 @@ TEST_F(ProxyTest, TheProxyTrayIconsSendOkAndCloseToALiveTarget)
 {
     StartVelto();
     device.SetDoubleClickTime(0);
-    HWND dialog = Window(CLOSE_STYLE, OK_EXSTYLE);
+    cesim::WindowOptions options;  // a dialog that stays until the test closes it
+    options.class_name = u"Dialog";
+    options.style = CLOSE_STYLE;
+    options.exstyle = OK_EXSTYLE;
+    options.closes_on_close = false;
+    HWND dialog = device.AddWindow(apps, options);
     HWND other = Window(WS_VISIBLE);
     BringToFront(dialog);
-    device.SetForeground(other);  // before the monitor sees it
-    device.TrayMouse(main, 3, WM_LBUTTONDOWN);
-    device.Settle();
-    auto got = device.Received(dialog);
-    ASSERT_EQ(1u, got.size());
-    EXPECT_EQ((UINT)WM_COMMAND, got[0].message);
-    EXPECT_EQ(OK_COMMAND, got[0].wParam);
-    EXPECT_FALSE(got[0].sent);
-    EXPECT_EQ(dialog, device.Foreground());
+    for (UINT id : {3u, 4u}) {
+        SCOPED_TRACE(id == 3 ? "OK icon, button-down" : "close icon, button-up");
+        device.SetForeground(other);  // before the monitor sees it
+        device.Advance(1);
+        device.TrayMouse(main, id, id == 3 ? WM_LBUTTONDOWN : WM_LBUTTONUP);
+        device.Settle();
+        auto got = device.Received(dialog);
+        ASSERT_EQ(id == 3 ? 1u : 2u, got.size());
+        EXPECT_EQ(id == 3 ? (UINT)WM_COMMAND : (UINT)WM_CLOSE, got.back().message);
+        EXPECT_EQ(id == 3 ? OK_COMMAND : 0u, got.back().wParam);
+        EXPECT_EQ(0, got.back().lParam);
+        EXPECT_FALSE(got.back().sent);
+        EXPECT_EQ(dialog, device.Foreground());
+    }
 
-    device.Advance(1);
-    device.TrayMouse(main, 4, WM_LBUTTONUP);
-    device.Settle();
-    got = device.Received(dialog);
-    ASSERT_EQ(2u, got.size());
-    EXPECT_EQ((UINT)WM_CLOSE, got[1].message);
-    EXPECT_FALSE(device.IsAlive(dialog));
-
-    // The target has gone: nothing more is sent, the icons stay until the next report.
+    // The target has gone: nothing more is sent, though the icons stay until the next report.
+    device.DestroyWindow(dialog);
     device.Advance(1);
     device.TrayMouse(main, 3, WM_LBUTTONDOWN);
     device.Settle();

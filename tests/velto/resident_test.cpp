@@ -10,6 +10,14 @@ namespace {
 
 class ResidentTest : public VeltoTest {
 protected:
+    // A report as the foreground monitor sends it, made up by the test; the
+    // monitor itself stays asleep while the device only settles.
+    void ReportForeground(DWORD velto, WORD flags, HWND window)
+    {
+        device.Post(MainWindowOf(velto), WM_COMMAND, MAKEWPARAM(CMD_FOREGROUND, flags), (LPARAM)window);
+        device.Settle();
+    }
+
     // A running copy with the OK and close tray icons switched on.
     DWORD StartWithProxyIcons()
     {
@@ -48,6 +56,7 @@ TEST_F(ResidentTest, StartUpCreatesTheMainWindowTheButtonAndTheTrayIcon)
     ASSERT_NE(nullptr, button);
     EXPECT_EQ(shell.taskbar, device.Parent(button));
     EXPECT_EQ((DWORD)(WS_CHILD | WS_VISIBLE), device.Style(button));
+    EXPECT_EQ(0u, device.ExStyle(button));
     EXPECT_EQ(u"", device.Title(button));
     EXPECT_EQ((RECT{216, 296, 240, 320}), device.Rect(button));  // (216, 2) in the taskbar
 
@@ -63,7 +72,37 @@ TEST_F(ResidentTest, StartUpCreatesTheMainWindowTheButtonAndTheTrayIcon)
     EXPECT_EQ(16, icon.width);
     EXPECT_EQ(4, icon.bits_per_pixel);
 
+    // Both classes: redrawn on any resize, the program's icon, the light grey stock brush.
+    for (HWND w : {main, button}) {
+        cesim::WindowClassInfo cls = device.Class(w);
+        EXPECT_EQ((UINT)(CS_HREDRAW | CS_VREDRAW), cls.style) << cesim::Utf8(device.ClassName(w));
+        EXPECT_EQ(101, device.Image(cls.icon).resource_id) << cesim::Utf8(device.ClassName(w));
+        EXPECT_EQ(LTGRAY_BRUSH, cls.background_stock) << cesim::Utf8(device.ClassName(w));
+    }
+    // The icons and bitmaps are loaded once, at the start, each into its own handle.
+    for (auto [name, id] : {std::pair{"IconTray", 113}, {"IconTrayActive", 106}, {"IconCloseGlyph", 109},
+                            {"IconOk", 104}, {"IconClose", 105}}) {
+        auto handle = (HICON*)device.Symbol(velto, name);
+        ASSERT_NE(nullptr, handle) << name;
+        EXPECT_EQ(id, device.Image(*handle).resource_id) << name;
+    }
+    for (auto [name, id] : {std::pair{"BitmapClose", 111}, {"BitmapOk", 110}, {"BitmapIdle", 112}}) {
+        auto handle = (HBITMAP*)device.Symbol(velto, name);
+        ASSERT_NE(nullptr, handle) << name;
+        EXPECT_EQ(id, device.Image(*handle).resource_id) << name;
+    }
+
+    // The monitor's event is manual-reset and starts signalled: waits do not reset it.
     EXPECT_EQ(1, device.OpenHandles(velto, "event"));
+    auto event = (HANDLE*)device.Symbol(velto, "MonitorEvent");
+    ASSERT_NE(nullptr, event);
+    std::vector<DWORD> waits;
+    device.RunInProcess(velto, [&] {
+        waits.push_back(WaitForSingleObject(*event, 0));
+        waits.push_back(WaitForSingleObject(*event, 0));
+        return (DWORD)0;
+    });
+    EXPECT_EQ((std::vector<DWORD>{WAIT_OBJECT_0, WAIT_OBJECT_0}), waits);
     EXPECT_EQ(0, device.OpenHandles(velto, "registry"));
 }
 
@@ -81,6 +120,7 @@ TEST_F(ResidentTest, ButtonShowsTheCloseFaceAtRestOnItsGreyBackground)
     EXPECT_EQ(112, drawn[3].bitmap_id);
     EXPECT_EQ(cesim::DrawOp::FILL, drawn[0].kind);  // the class's light grey background
     EXPECT_EQ((RECT{0, 0, 24, 24}), drawn[0].dest);
+    EXPECT_EQ(device.Class(button).background, drawn[0].brush);
     const cesim::DrawOp& face = drawn[1];
     EXPECT_EQ(cesim::DrawOp::BLIT, face.kind);
     EXPECT_EQ(111, face.bitmap_id);
@@ -173,6 +213,27 @@ TEST_F(ResidentTest, SecondCopyReplacesTheFirst)
     EXPECT_EQ(0, device.OpenHandles(first, "event"));
 }
 
+// The copy already running is found by its class and title and asked to close
+// with a posted WM_CLOSE; the new copy does not wait for it.
+TEST_F(ResidentTest, ARunningCopyIsAskedToCloseWithAPostedCloseMessage)
+{
+    device.InstallShell();
+    cesim::WindowOptions running;
+    running.class_name = u"Velto";
+    running.title = u"Velto";
+    running.rect = RECT{0, 0, 0, 0};
+    running.closes_on_close = false;
+    HWND other = device.AddWindow(apps, running);
+    DWORD velto = Start();
+    EXPECT_TRUE(device.Running(velto));
+    auto got = device.Received(other);
+    ASSERT_EQ(1u, got.size());
+    EXPECT_EQ((UINT)WM_CLOSE, got[0].message);
+    EXPECT_EQ(0u, got[0].wParam);
+    EXPECT_EQ(0, got[0].lParam);
+    EXPECT_FALSE(got[0].sent);
+}
+
 TEST_F(ResidentTest, TapsWithinTheDoubleClickTimeAreIgnored)
 {
     device.InstallShell();
@@ -227,6 +288,59 @@ TEST_F(ResidentTest, DoubleClickTimeComesFromThePlatform)
     device.Advance(201);
     Tap(velto, 0);
     EXPECT_EQ(base + 1, MenuOpenings());
+}
+
+struct ReportCase {
+    DWORD close_button;  // the settings
+    DWORD ok_button;
+    WORD flags;                 // the caption flags reported
+    std::vector<UINT> tray;     // the main window's tray icons afterwards, in the order added
+    LONG mode;                  // ButtonMode: 3 OK, 4 close, -1 none
+    int face;                   // the bitmap drawn into the button
+};
+
+// Each report sets the button's face from the flags alone and the OK and close
+// tray icons from the flags and the settings, and repaints the button on its
+// erased background. A repeated report leaves one icon per id.
+TEST_F(ResidentTest, ReportsSetTheButtonFaceAndTheIconsTheSettingsAllow)
+{
+    device.InstallShell();
+    HWND window = AddWindow(u"App", u"App", RECT{0, 0, 100, 100});
+    const ReportCase cases[] = {
+        {1, 1, 0x18, {0, 4, 3}, 3, 110},  // OK wins over close; the close icon comes first
+        {1, 1, 0x10, {0, 4}, 4, 111},
+        {1, 1, 0x08, {0, 3}, 3, 110},
+        {1, 1, 0, {0}, -1, 112},
+        {1, 1, 0xFFE7, {0}, -1, 112},  // the other bits are no caption buttons
+        {1, 0, 0x18, {0, 4}, 3, 110},
+        {0, 1, 0x18, {0, 3}, 3, 110},
+        {0, 0, 0x18, {0}, 3, 110},
+        {0, 1, 0x10, {0}, 4, 111},
+    };
+    for (const ReportCase& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "CloseButton " << c.close_button << ", OkButton " << c.ok_button
+                                          << ", flags 0x" << std::hex << c.flags);
+        device.RegSetDword(SETTINGS_KEY, u"CloseButton", c.close_button);
+        device.RegSetDword(SETTINGS_KEY, u"OkButton", c.ok_button);
+        DWORD velto = Start();  // replaces the copy before
+        HWND button = ButtonWindowOf(velto);
+        device.ClearDrawn(button);
+        ReportForeground(velto, c.flags, c.flags ? window : nullptr);
+        ReportForeground(velto, c.flags, c.flags ? window : nullptr);
+
+        EXPECT_EQ(c.tray, TrayIds(MainWindowOf(velto)));
+        EXPECT_EQ(c.mode, *(LONG*)device.Symbol(velto, "ButtonMode"));
+        auto drawn = device.Drawn(button);
+        ASSERT_EQ(4u, drawn.size());
+        for (size_t k : {0, 2}) {
+            EXPECT_EQ(cesim::DrawOp::FILL, drawn[k].kind);
+            EXPECT_EQ(device.Class(button).background, drawn[k].brush);
+            EXPECT_EQ(cesim::DrawOp::BLIT, drawn[k + 1].kind);
+            EXPECT_EQ(c.face, drawn[k + 1].bitmap_id);
+            EXPECT_EQ((RECT{2, 2, 22, 22}), drawn[k + 1].dest);
+            EXPECT_EQ(0, drawn[k + 1].source.x);  // the frame at rest
+        }
+    }
 }
 
 TEST_F(ResidentTest, OtherTrayIdsAndCommandsDoNothing)
@@ -285,15 +399,20 @@ TEST_F(ResidentTest, ShutdownRaisesTheStopFlagBeforeSettingTheMonitorEvent)
 {
     device.InstallShell();
     DWORD velto = Start();
+    HWND main = MainWindowOf(velto);
+    HWND button = ButtonWindowOf(velto);
     auto stop_flag = (volatile LONG*)device.Symbol(velto, "StopFlag");
     ASSERT_NE(nullptr, stop_flag);
-    std::vector<LONG> seen;
-    device.OnEventSet(u"AygshellEvent_", [&] { seen.push_back((LONG)*stop_flag); });
+    // By then the main window has been destroyed, the button too, and the tray icon deleted.
+    std::vector<std::vector<LONG>> seen;
+    device.OnEventSet(u"AygshellEvent_", [&] {
+        seen.push_back({(LONG)*stop_flag, device.IsAlive(main), device.IsAlive(button), (LONG)device.Tray().size()});
+    });
 
     Stop(velto);
 
     EXPECT_FALSE(device.Running(velto));
-    EXPECT_EQ((std::vector<LONG>{1}), seen);
+    EXPECT_EQ((std::vector<std::vector<LONG>>{{1, 0, 0, 0}}), seen);
 }
 
 }  // namespace

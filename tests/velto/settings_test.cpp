@@ -62,10 +62,26 @@ TEST_F(VeltoTest, SavingWritesOnlyTheFourSwitchesAndFlushes)
     RunOnce(u"-taskbar_up");
     std::vector<std::u16string> saved = {u"Monitoring", u"CloseButton", u"OkButton", u"TaskBarOnTop"};
     EXPECT_EQ(saved, device.RegValueNames(SETTINGS_KEY));
+    for (const auto& name : saved)
+        EXPECT_EQ((DWORD)REG_DWORD, device.RegGet(SETTINGS_KEY, name)->type) << cesim::Utf8(name);
     EXPECT_EQ(1u, StoredOnTop());
     EXPECT_EQ(1, device.RegFlushes(SETTINGS_KEY));
     EXPECT_EQ(1, device.WorkAreaSets());
     ExpectTopLayout(shell);
+}
+
+// Each flag is read into its own field and saved from it under its own name.
+TEST_F(VeltoTest, FlagsAreReadAndSavedUnderTheirOwnNames)
+{
+    device.InstallShell();
+    device.RegSetDword(SETTINGS_KEY, u"CloseButton", 2);
+    device.RegSetDword(SETTINGS_KEY, u"OkButton", 3);
+    device.RegSetDword(SETTINGS_KEY, u"Monitoring", 4);
+    RunOnce(u"-taskbar_up");
+    EXPECT_EQ(2u, device.RegGetDword(SETTINGS_KEY, u"CloseButton"));
+    EXPECT_EQ(3u, device.RegGetDword(SETTINGS_KEY, u"OkButton"));
+    EXPECT_EQ(4u, device.RegGetDword(SETTINGS_KEY, u"Monitoring"));
+    EXPECT_EQ(1u, StoredOnTop());
 }
 
 TEST_F(VeltoTest, FlagsOfAnotherTypeAreReadAsBytesOrRepairedWhenTooLarge)

@@ -147,6 +147,7 @@ protected:
         EXPECT_EQ(TOP_DESKTOP, device.Rect(shell.desktop));
         EXPECT_EQ(TOP_DESKTOP, device.WorkArea());
         EXPECT_TRUE(device.Visible(shell.taskbar));
+        EXPECT_TRUE(device.Visible(shell.desktop));
     }
 
     void ExpectBottomLayout(const cesim::Shell& shell)
@@ -155,6 +156,7 @@ protected:
         EXPECT_EQ(BOTTOM_DESKTOP, device.Rect(shell.desktop));
         EXPECT_EQ(BOTTOM_DESKTOP, device.WorkArea());
         EXPECT_TRUE(device.Visible(shell.taskbar));
+        EXPECT_TRUE(device.Visible(shell.desktop));
     }
 };
 

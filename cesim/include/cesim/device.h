@@ -61,6 +61,14 @@ struct ImageInfo {
     int bits_per_pixel;
 };
 
+// The class a window was created with, as its program registered it.
+struct WindowClassInfo {
+    UINT style;
+    HICON icon;            // Image() tells which resource it came from
+    HBRUSH background;
+    int background_stock;  // the stock object index of the background brush, -1 for any other
+};
+
 struct RegistryValue {
     DWORD type;
     std::vector<uint8_t> data;
@@ -164,6 +172,7 @@ public:
     DWORD Style(HWND window) const;
     DWORD ExStyle(HWND window) const;
     std::u16string ClassName(HWND window) const;
+    WindowClassInfo Class(HWND window) const;
     std::u16string Title(HWND window) const;
     HWND Parent(HWND window) const;
     DWORD ProcessOf(HWND window) const;
