@@ -2,6 +2,7 @@
 // window, the button in the taskbar and the OK and close tray icons.
 #include "velto/velto_test.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 
@@ -79,6 +80,8 @@ TEST_P(ReportTest, TheButtonAndTheTrayIconsFollowTheForegroundWindow)
     BringToFront(window);  // one period
     EXPECT_EQ((std::vector<int>{c.face}), Faces());
     EXPECT_EQ(c.tray, TrayIds(main));
+    // The report names the window only when it has something to offer.
+    EXPECT_EQ(c.face == FACE_IDLE ? nullptr : window, *(HWND*)device.Symbol(velto, "TargetWindow"));
     for (UINT id : {3u, 4u}) {
         if (auto icon = device.FindTrayIcon(main, id)) {
             EXPECT_EQ(id == 3 ? 104 : 105, device.Image(icon->icon).resource_id);
@@ -105,6 +108,11 @@ TEST_P(ReportTest, TheButtonAndTheTrayIconsFollowTheForegroundWindow)
     }
     EXPECT_EQ(0, got[0].lParam);
     EXPECT_TRUE(device.Received(shell.taskbar).empty());
+
+    // The next window in front has nothing to offer: both icons go.
+    BringToFront(Window(WS_VISIBLE));
+    EXPECT_EQ((std::vector<UINT>{0}), TrayIds(main));
+    EXPECT_EQ(FACE_IDLE, LastFace(button).first);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -199,10 +207,14 @@ TEST_P(FitTest, NewForegroundWindowsAreFittedBelowTheWorkAreaTop)
     if (c.work_area.right != 0)
         device.SetWorkArea(c.work_area);
     HWND window = AddWindow(c.class_name, u"Window", c.window, WS_VISIBLE, c.exstyle);
-    BringToFront(window);
+    device.SetForeground(window);
+    HWND above = AddWindow(u"Other", u"Other", RECT{0, 0, 10, 10});  // placed in front, not activated
+    device.Advance(MONITOR_PERIOD);
     EXPECT_EQ(c.positions_set, device.PositionsSet(window));
     EXPECT_EQ(c.expected, device.Rect(window));
-    EXPECT_EQ(window, device.Foreground());  // not activated again, not moved in the z-order
+    // neither raised nor activated again
+    auto order = device.TopLevel();
+    EXPECT_LT(std::find(order.begin(), order.end(), above), std::find(order.begin(), order.end(), window));
 }
 
 constexpr RECT AT_ZERO{0, 0, 120, 400};
@@ -223,7 +235,7 @@ INSTANTIATE_TEST_SUITE_P(
         FitCase{"ToolWindowStays", true, TOP, AT_ZERO, WS_EX_TOOLWINDOW, u"App", NO_AREA, 0, AT_ZERO},
         FitCase{"DesktopClassStays", true, TOP, AT_ZERO, 0, u"DesktopExplorerWindow", NO_AREA, 0, AT_ZERO},
         FitCase{"TaskbarClassStays", true, TOP, AT_ZERO, 0, u"HHTaskBar", NO_AREA, 0, AT_ZERO},
-        FitCase{"ClassDifferingInCaseMoves", true, TOP, AT_ZERO, 0, u"hhtaskbar", NO_AREA, 1,
+        FitCase{"ClassDifferingInCaseMoves", true, TOP, AT_ZERO, 0, u"hHTaskBar", NO_AREA, 1,
                 RECT{0, 26, 120, 426}}),
     [](const ::testing::TestParamInfo<FitCase>& info) { return std::string(info.param.name); });
 
@@ -237,6 +249,7 @@ TEST_F(ProxyTest, HiddenWindowsAreFittedAndAnUnreadableWorkAreaMovesNothing)
     device.SetStyles(hidden, 0, 0);
     device.Advance(MONITOR_PERIOD);
     EXPECT_EQ((RECT{0, 26, 120, 426}), device.Rect(hidden));
+    EXPECT_FALSE(device.Visible(hidden));
 
     device.FailWorkAreaQuery(true);
     HWND other = AddWindow(u"App", u"Other", AT_ZERO);
@@ -259,6 +272,7 @@ TEST_F(ProxyTest, TheIdleButtonPassesTapsToTheTaskbar)
         }
         StartVelto(true, true, false, edge);
         LONG top = edge == TOP ? 0 : 294;
+        device.ClearDrawn(button);
         device.Tap(POINT{238, top + 24});
         device.Settle();
         std::vector<cesim::ReceivedMessage> got;
@@ -275,7 +289,10 @@ TEST_F(ProxyTest, TheIdleButtonPassesTapsToTheTaskbar)
         EXPECT_EQ(0u, got[1].wParam);
         EXPECT_EQ(MAKELPARAM(226, 12), got[1].lParam);
         EXPECT_TRUE(got[1].sent);
-        // the normal frame once the release has come
+        // one repaint, the normal frame once the release has come, on a background not erased
+        auto drawn = device.Drawn(button);
+        ASSERT_EQ(1u, drawn.size());
+        EXPECT_EQ(cesim::DrawOp::BLIT, drawn[0].kind);
         EXPECT_EQ((std::pair<int, LONG>{FACE_IDLE, 0}), LastFace(button));
     }
 }
@@ -286,8 +303,10 @@ TEST_F(ProxyTest, TheIdleButtonPassesTapsToTheTaskbar)
 TEST_F(ProxyTest, TheButtonShowsItsPressedFrameAndIgnoresTapsThatComeTooSoon)
 {
     StartVelto();
+    device.ClearDrawn(button);
     device.MouseDown(POINT{230, 310});
     device.Settle();
+    ASSERT_EQ(1u, device.Drawn(button).size());  // not erased first
     EXPECT_EQ((std::pair<int, LONG>{FACE_IDLE, 20}), LastFace(button));
     device.MouseUp(POINT{230, 310});
     device.Settle();
@@ -512,6 +531,7 @@ TEST_F(ProxyTest, SettingsReloadedWhileTheMonitorComparesStayWhole)
     }
     stop = true;
     device.Advance(MONITOR_PERIOD);
+    EXPECT_EQ(2u, device.Threads(velto).size()) << "the reloading thread never got the settings lock back";
     EXPECT_EQ(0, device.PositionsSet(shell_like));
     EXPECT_EQ(AT_ZERO, device.Rect(shell_like));
 }
