@@ -26,8 +26,19 @@ struct DcObject {
     Window* window = nullptr;  // null: a memory device context
     bool paint = false;        // from BeginPaint
     HGDIOBJ bitmap = nullptr;  // selected into a memory device context
-    Process* owner = nullptr;
+    Process* owner = nullptr;  // null: the system's own (an open menu's)
+    std::vector<DrawOp>* record = nullptr;  // where a system device context's drawing goes
+    COLORREF text_colour = DC_TEXT_COLOUR;
+    COLORREF back_colour = DC_BACK_COLOUR;
 };
+
+// Where drawing into a device context is recorded; null for memory ones.
+inline std::vector<DrawOp>* DrawTarget(DcObject* d)
+{
+    if (d->record != nullptr)
+        return d->record;
+    return d->window != nullptr ? &d->window->drawn : nullptr;
+}
 
 struct World::GdiData {
     std::map<uintptr_t, IconObject> icons;
@@ -45,5 +56,8 @@ struct World::GdiData {
 };
 
 void InitGdi(World& w);
+DcObject* FindDc(World& w, HDC dc);
+HDC NewSystemDc(World& w, std::vector<DrawOp>* record);  // for an open menu
+HICON NewIcon(World& w, IconObject icon);
 
 }  // namespace cesim

@@ -112,7 +112,7 @@ void World::AnswerPending(Window* w)
 
 void World::Post(Lock&, Window* w, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    w->thread->posted.push_back(QueuedMessage{w->handle, message, wParam, lParam, Tick()});
+    w->thread->posted.push_back(QueuedMessage{w->handle, message, wParam, lParam, Tick(), cursor});
     if (w->thread->real)
         WakeForMessages(w->thread);
 }
@@ -155,7 +155,7 @@ BOOL WINAPI GetMessageW(LPMSG msg, HWND window, UINT filterMin, UINT filterMax)
             continue;
         for (auto it = self->posted.begin(); it != self->posted.end(); ++it) {
             if ((window == nullptr || it->hwnd == window) && InRange(it->message, filterMin, filterMax)) {
-                *msg = MSG{it->hwnd, it->message, it->wParam, it->lParam, it->time, self->last_message.pt};
+                *msg = MSG{it->hwnd, it->message, it->wParam, it->lParam, it->time, it->pt};
                 self->posted.erase(it);
                 self->last_message = *msg;
                 return msg->message != WM_QUIT;
@@ -163,7 +163,7 @@ BOOL WINAPI GetMessageW(LPMSG msg, HWND window, UINT filterMin, UINT filterMax)
         }
         if (self->quit && window == nullptr) {
             self->quit = false;
-            *msg = MSG{nullptr, WM_QUIT, (WPARAM)self->quit_code, 0, w.Tick(), self->last_message.pt};
+            *msg = MSG{nullptr, WM_QUIT, (WPARAM)self->quit_code, 0, w.Tick(), w.cursor};
             self->last_message = *msg;
             return FALSE;
         }
@@ -172,7 +172,7 @@ BOOL WINAPI GetMessageW(LPMSG msg, HWND window, UINT filterMin, UINT filterMax)
                 Window* win = entry.second.get();
                 if (win->alive && win->thread == self && win->needs_paint && w.VisibleOnScreen(win) &&
                     (window == nullptr || win->handle == window)) {
-                    *msg = MSG{win->handle, WM_PAINT, 0, 0, w.Tick(), self->last_message.pt};
+                    *msg = MSG{win->handle, WM_PAINT, 0, 0, w.Tick(), w.cursor};
                     return TRUE;
                 }
             }
@@ -202,7 +202,7 @@ BOOL WINAPI PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 {
     Call c("PostMessageW");
     if (window == nullptr) {
-        c.self->posted.push_back(QueuedMessage{nullptr, message, wParam, lParam, c.w.Tick()});
+        c.self->posted.push_back(QueuedMessage{nullptr, message, wParam, lParam, c.w.Tick(), c.w.cursor});
         return TRUE;
     }
     Window* w = c.Live(window);
