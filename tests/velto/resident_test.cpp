@@ -400,17 +400,28 @@ TEST_F(ResidentTest, MainWindowRoutesAboutAndOwnerDrawRequests)
     device.Settle();
     EXPECT_EQ(1u, device.Calls("FindResourceW"));
     EXPECT_EQ(1u, device.Calls("LoadResource"));
+    EXPECT_EQ(1u, device.Calls("DialogBoxIndirectParamW"));
 
-    MEASUREITEMSTRUCT measure{ODT_MENU, 0, (UINT)(uintptr_t)main, 17, 19, 0};
+    // The main window's own title "Velto" is 30 x 13; a request that is not
+    // a menu's is left as it came.
+    MEASUREITEMSTRUCT measure{ODT_MENU, 0, (UINT)(uintptr_t)main, 0, 0, 0};
+    MEASUREITEMSTRUCT other{2, 0, (UINT)(uintptr_t)main, 17, 19, 0};
     DRAWITEMSTRUCT draw{};
-    LRESULT measured = -1, drawn = -1;
+    LRESULT measured = -1, drawn = -1, measured_other = -1;
     device.RunInProcess(velto, [&]() -> DWORD {
         measured = SendMessageW(main, WM_MEASUREITEM, 0, (LPARAM)&measure);
+        measured_other = SendMessageW(main, WM_MEASUREITEM, 0, (LPARAM)&other);
         drawn = SendMessageW(main, WM_DRAWITEM, 0, (LPARAM)&draw);
         return 0;
     });
     EXPECT_EQ(0, measured);
+    EXPECT_EQ(0, measured_other);
     EXPECT_EQ(0, drawn);
+    EXPECT_EQ(74u, measure.itemWidth);
+    EXPECT_EQ(19u, measure.itemHeight);
+    EXPECT_EQ(17u, other.itemWidth);
+    EXPECT_EQ(19u, other.itemHeight);
+    EXPECT_EQ(0, device.OpenHandles(velto, "dc"));
     EXPECT_TRUE(device.Running(velto));
 }
 
