@@ -69,6 +69,8 @@ struct Command {
     bool closes;
 };
 
+void PrintTo(const Command& value, std::ostream* out) { *out << value.name; }
+
 class AboutCommandTest : public AboutTest, public ::testing::WithParamInterface<Command> {};
 
 TEST_P(AboutCommandTest, OkAndCancelCloseTheBox)

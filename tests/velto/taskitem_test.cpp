@@ -107,6 +107,8 @@ struct IconSource {
     bool drawn;
 };
 
+void PrintTo(const IconSource& value, std::ostream* out) { *out << value.name; }
+
 class IconSourceTest : public TaskItemTest, public ::testing::WithParamInterface<IconSource> {};
 
 TEST_P(IconSourceTest, IconComesFromTheClassOrTheProgramFile)

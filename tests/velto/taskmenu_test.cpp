@@ -40,6 +40,8 @@ struct Placement {
     bool close_all_first;
 };
 
+void PrintTo(const Placement& value, std::ostream* out) { *out << value.name; }
+
 class PlacementTest : public TaskMenuTest, public ::testing::WithParamInterface<Placement> {};
 
 TEST_P(PlacementTest, MenuOpensAgainstTheTaskbarInItsOrder)
@@ -49,6 +51,9 @@ TEST_P(PlacementTest, MenuOpensAgainstTheTaskbarInItsOrder)
         AddWindow(u"HHTaskBar", u"", *p.taskbar, WS_VISIBLE | WS_POPUP, WS_EX_TOPMOST);
     HWND notes = AddWindow(u"Notes", u"Notes", RECT{0, 26, 240, 320});
     StartVelto();
+    // Another window is in front when the tray icon is tapped.
+    device.RunInProcess(velto, [&]() -> DWORD { return (DWORD)SetForegroundWindow(notes); });
+    ASSERT_EQ(notes, device.Foreground());
 
     cesim::MenuInfo menu = OpenMenu();
     EXPECT_EQ(main, menu.owner);
@@ -166,6 +171,8 @@ struct WindowTap {
     bool activates;
 };
 
+void PrintTo(const WindowTap& value, std::ostream* out) { *out << value.name; }
+
 class WindowTapTest : public TaskMenuTest, public ::testing::WithParamInterface<WindowTap> {};
 
 TEST_P(WindowTapTest, RightEndClosesTheRestActivates)
@@ -269,6 +276,8 @@ struct Toggle {
     const char16_t* item;
     const char16_t* value;
 };
+
+void PrintTo(const Toggle& value, std::ostream* out) { *out << value.name; }
 
 class ToggleTest : public TaskMenuTest, public ::testing::WithParamInterface<Toggle> {};
 
