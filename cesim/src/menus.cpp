@@ -189,12 +189,6 @@ bool Step(Call& c, TrackedMenu& t)
 
 }  // namespace
 
-std::vector<DrawOp>* MenuRecord(World& w, HDC dc)
-{
-    DcObject* d = FindDc(w, dc);
-    return d ? d->record : nullptr;
-}
-
 extern "C" {
 
 HMENU WINAPI CreatePopupMenu(void)

@@ -67,7 +67,4 @@ struct UiData {
     WindowClass* static_class = nullptr;
 };
 
-// The drawing record that a device context of a tracked menu writes to.
-std::vector<DrawOp>* MenuRecord(World& w, HDC dc);
-
 }  // namespace cesim
