@@ -10,6 +10,7 @@ void InitGdi(World& w)
         w.gdi->brushes[(uintptr_t)w.gdi->NewObject()] = i;
     w.gdi->stock_bitmap = w.gdi->NewObject();
     w.gdi->bitmaps[(uintptr_t)w.gdi->stock_bitmap] = BitmapObject{0, 1, 1, 1, nullptr};
+    w.gdi->system_font = w.gdi->NewObject();
 }
 
 DcObject* FindDc(World& w, HDC dc)
@@ -153,6 +154,12 @@ HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object)
 {
     Call c("SelectObject");
     DcObject* d = FindDc(c.w, dc);
+    // The system font is the only font; any device context takes it.
+    if (d != nullptr && object != nullptr && object == c.w.gdi->system_font) {
+        HGDIOBJ previous = d->font ? d->font : c.w.gdi->system_font;
+        d->font = object;
+        return previous;
+    }
     if (d == nullptr || c.w.gdi->bitmaps.count((uintptr_t)object) == 0) {
         SetError(c.self, ERROR_INVALID_HANDLE);
         return nullptr;
@@ -169,7 +176,7 @@ BOOL WINAPI DeleteObject(HGDIOBJ object)
 {
     Call c("DeleteObject");
     auto& gdi = *c.w.gdi;
-    if (object == gdi.stock_bitmap || gdi.brushes.count((uintptr_t)object))
+    if (object == gdi.stock_bitmap || object == gdi.system_font || gdi.brushes.count((uintptr_t)object))
         return TRUE;
     for (auto& d : gdi.dcs) {
         if (d.second.bitmap == object)
@@ -181,6 +188,8 @@ BOOL WINAPI DeleteObject(HGDIOBJ object)
 HGDIOBJ WINAPI GetStockObject(int object)
 {
     Call c("GetStockObject");
+    if (object == SYSTEM_FONT)
+        return c.w.gdi->system_font;
     for (auto& b : c.w.gdi->brushes) {
         if (b.second == object)
             return (HGDIOBJ)b.first;

@@ -30,6 +30,7 @@ struct DcObject {
     std::vector<DrawOp>* record = nullptr;  // where a system device context's drawing goes
     COLORREF text_colour = DC_TEXT_COLOUR;
     COLORREF back_colour = DC_BACK_COLOUR;
+    HGDIOBJ font = nullptr;  // null: the system font
 };
 
 // Where drawing into a device context is recorded; null for memory ones.
@@ -47,6 +48,7 @@ struct World::GdiData {
     std::map<uintptr_t, int> brushes;  // stock brush index
     std::map<std::pair<Process*, int>, HICON> shared_icons;
     HGDIOBJ stock_bitmap = nullptr;  // what a new memory device context holds
+    HGDIOBJ system_font = nullptr;   // the one font: every device context starts with it
     uintptr_t next = 0x20000;
     void* NewObject()
     {

@@ -181,4 +181,66 @@ TEST_F(cesimMenus, SystemColoursNeedTheIndexFlag)
     EXPECT_EQ((DWORD)ERROR_INVALID_PARAMETER, error);
 }
 
+// Owner-drawn items: measured and painted by the owner into a device context
+// of the system's, with their 32-bit ids whole.
+TEST_F(cesimMenus, OwnerDrawnItemsAreMeasuredAndPaintedByTheOwner)
+{
+    std::vector<MEASUREITEMSTRUCT> measured;
+    std::vector<DRAWITEMSTRUCT> drawn;
+    int released = -1;
+    BOOL deleted = -1;
+    HGDIOBJ font_before = nullptr;
+    simtest::CurrentHandler() = [&](HWND, UINT message, WPARAM, LPARAM lParam, LRESULT*) {
+        if (message == WM_MEASUREITEM) {
+            auto* m = (MEASUREITEMSTRUCT*)lParam;
+            measured.push_back(*m);
+            m->itemWidth = 50;
+            m->itemHeight = 20;
+        }
+        if (message == WM_DRAWITEM) {
+            auto* d = (DRAWITEMSTRUCT*)lParam;
+            drawn.push_back(*d);
+            RECT r = d->rcItem;
+            FillRect(d->hDC, &r, (HBRUSH)GetStockObject(WHITE_BRUSH));
+            font_before = SelectObject(d->hDC, GetStockObject(SYSTEM_FONT));
+            released = ReleaseDC(owner, d->hDC);
+            deleted = DeleteDC(d->hDC);
+        }
+        return false;
+    };
+    Run([&] {
+        owner = MakeWindow(u"Owner", u"owner", WS_VISIBLE, RECT{0, 0, 10, 10});
+        HMENU menu = CreatePopupMenu();
+        AppendMenuW(menu, MF_STRING, 11, u"Abc");
+        AppendMenuW(menu, MF_OWNERDRAW, 0x20004, nullptr);
+        tracked = TrackPopupMenuEx(menu, TPM_RETURNCMD, 0, 0, owner, nullptr);
+        return Pump();
+    });
+    ASSERT_EQ(1u, measured.size());
+    EXPECT_EQ((UINT)ODT_MENU, measured[0].CtlType);
+    EXPECT_EQ(0x20004u, measured[0].itemID);
+    EXPECT_EQ(0u, measured[0].itemWidth);  // what the platform proposes
+    EXPECT_EQ(18u, measured[0].itemHeight);
+    ASSERT_EQ(1u, drawn.size());
+    EXPECT_EQ(0x20004u, drawn[0].itemID);
+    EXPECT_EQ((UINT)ODA_DRAWENTIRE, drawn[0].itemAction);
+    EXPECT_EQ(0u, drawn[0].itemState);
+    EXPECT_RECT((RECT{0, 18, 50, 38}), drawn[0].rcItem);  // in the menu's own coordinates
+    EXPECT_EQ(0, released);  // the system's device context is not the program's to let go
+    EXPECT_EQ(FALSE, deleted);
+    EXPECT_NE(nullptr, font_before);
+    EXPECT_EQ(0, device().OpenHandles(device().ProcessOf(owner), "dc"));
+
+    device().TapMenu(POINT{40, 30});
+    device().Settle();
+    ASSERT_EQ(2u, drawn.size());
+    EXPECT_EQ((UINT)ODA_SELECT, drawn[1].itemAction);
+    EXPECT_EQ((UINT)ODS_SELECTED, drawn[1].itemState);
+    EXPECT_EQ(0x20004, tracked);
+    auto ops = device().Menu()->drawn;
+    ASSERT_EQ(2u, ops.size());
+    EXPECT_EQ(cesim::DrawOp::FILL, ops[0].kind);
+    EXPECT_RECT((RECT{0, 18, 50, 38}), ops[0].dest);
+}
+
 }  // namespace
