@@ -23,6 +23,8 @@ protected:
     {
         return Run([=] {
             owner = MakeWindow(u"Owner", u"owner", WS_VISIBLE, RECT{0, 0, 10, 10});
+            NOTIFYICONDATAW record{152, owner, 1, NIF_MESSAGE, WM_USER + 1, nullptr, {}};
+            Shell_NotifyIconW(NIM_ADD, &record);
             HMENU menu = CreatePopupMenu();
             sub = CreatePopupMenu();
             AppendMenuW(sub, MF_STRING, 12, u"Xyz");
@@ -141,12 +143,48 @@ TEST_F(cesimMenus, TapsOnTrayIconsCarryTheirPoint)
     EXPECT_EQ((DWORD)MAKELONG(201, 311), seen);
 }
 
+// The menu's loop hands the thread's posted messages on with their own
+// point, and ends when the thread quits or the owner goes.
+TEST_F(cesimMenus, MenuLoopDispatchesPostedMessagesAndEndsOnQuitOrOwnerGone)
+{
+    for (UINT ending : {WM_USER + 3, WM_USER + 4}) {
+        DWORD seen = 0;
+        simtest::CurrentHandler() = [&](HWND hwnd, UINT message, WPARAM, LPARAM, LRESULT*) {
+            if (message == WM_USER + 1)
+                seen = GetMessagePos();
+            if (message == WM_USER + 3)
+                PostQuitMessage(5);
+            if (message == WM_USER + 4)
+                DestroyWindow(hwnd);
+            return false;
+        };
+        DWORD program = TrackMenu(TPM_RETURNCMD, 100, 100);
+        device().TapMenu(POINT{110, 130});  // opens "Sub"
+        device().TrayMouse(owner, 1, WM_LBUTTONDOWN, POINT{201, 311});
+        device().Settle();
+        EXPECT_EQ((DWORD)MAKELONG(201, 311), seen);
+        EXPECT_EQ(1, device().OpenMenus());
+
+        device().Post(owner, ending, 0, 0);
+        device().Settle();
+        EXPECT_EQ(0, device().OpenMenus());
+        EXPECT_EQ(0, tracked);
+        if (ending == WM_USER + 3) {
+            EXPECT_FALSE(device().Running(program));  // the quit is left for the message loop
+            EXPECT_EQ(5u, device().ExitCode(program));
+        } else {
+            EXPECT_TRUE(device().Running(program));
+        }
+    }
+}
+
 TEST_F(cesimMenus, ProcessHandlesNameTheProgramAndAreWaitedOn)
 {
+    DWORD gone = Run([] { return 0; }, u"gone.exe");
     DWORD other = device().AddProcess(u"other.exe");
     device().SetProgramFile(other, u"\\Program Files\\other.exe", true);
     std::u16string name;
-    DWORD wait = 0, missing = 1;
+    DWORD wait = 0, missing = 1, ended = 1;
     UINT icons = 0;
     DWORD probe = Run([&] {
         HANDLE process = OpenProcess(0, FALSE, other);
@@ -156,12 +194,14 @@ TEST_F(cesimMenus, ProcessHandlesNameTheProgramAndAreWaitedOn)
         wait = WaitForSingleObject(process, 0);
         icons = ExtractIconExW(buffer, -1, nullptr, nullptr, 0);
         missing = (DWORD)(uintptr_t)OpenProcess(0, FALSE, 0xDEAD);
+        ended = (DWORD)(uintptr_t)OpenProcess(0, FALSE, gone);
         return Pump();
     });
     EXPECT_EQ(u"\\Program Files\\other.exe", name);
     EXPECT_EQ(WAIT_TIMEOUT, wait);
     EXPECT_EQ(1u, icons);
     EXPECT_EQ(0u, missing);
+    EXPECT_EQ(0u, ended);
     EXPECT_EQ(1, device().OpenHandles(probe, "process"));
     EXPECT_EQ(0, device().OpenHandles(probe, "thread"));
     EXPECT_EQ(0, device().OpenHandles(probe, "event"));

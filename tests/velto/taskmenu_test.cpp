@@ -380,10 +380,17 @@ TEST_F(TaskMenuTest, MonitorReportsAreHandledWhileTheMenuIsOpen)
     OpenMenu();
     // The monitor sends its report and waits for it to be handled.
     device.RunInProcess(velto, [&]() -> DWORD {
-        return (DWORD)SendMessageW(main, WM_COMMAND, MAKEWPARAM(1024, 0x10), (LPARAM)dialog);
+        return (DWORD)SendMessageW(main, WM_COMMAND, MAKEWPARAM(1024, 0x18), (LPARAM)dialog);
     });
     EXPECT_EQ(1, device.OpenMenus());
     EXPECT_EQ((std::vector<UINT>{0, 4}), TrayIds());
+    // The button is repainted with the OK face while the menu is open.
+    HWND button = nullptr;
+    for (HWND w : device.WindowsOf(velto)) {
+        if (device.ClassName(w) == u"VeltoButton")
+            button = w;
+    }
+    EXPECT_EQ(110, device.Drawn(button).back().bitmap_id);
 }
 
 // Tray taps that the open menu's loop dispatches open no second menu.
