@@ -124,7 +124,7 @@ int WINAPI ReleaseDC(HWND, HDC dc)
 {
     Call c("ReleaseDC");
     DcObject* d = FindDc(c.w, dc);
-    if (d == nullptr || d->window == nullptr || d->paint || d->owner != c.self->process)
+    if (d == nullptr || d->window == nullptr || d->paint)
         return 0;
     c.w.gdi->dcs.erase((uintptr_t)dc);
     return 1;

@@ -1,13 +1,10 @@
 // What the tests of the task menu and the About box share: a running copy,
-// and the user's taps on the tray icon and on the open menu.
+// taps on its tray icon and on the open menu, and the menu written out.
 #pragma once
 
 #include "velto/velto_test.h"
 
 namespace velto_test {
-
-constexpr UINT WM_TRAYNOTIFY = 2259;
-constexpr WPARAM OK_COMMAND = 0x10000001;
 
 class MenuTest : public VeltoTest {
 protected:
@@ -17,18 +14,24 @@ protected:
     void StartVelto()
     {
         velto = Start();
-        for (HWND w : device.WindowsOf(velto)) {
-            if (device.ClassName(w) == u"Velto")
-                main = w;
-        }
+        main = device.Find(u"Velto", u"Velto");
         ASSERT_NE(nullptr, main);
     }
 
-    // A tap on the tray icon, once the double-click time has passed.
-    void TapTray()
+    HWND Button()
+    {
+        for (HWND w : device.WindowsOf(velto)) {
+            if (device.ClassName(w) == u"VeltoButton")
+                return w;
+        }
+        return nullptr;
+    }
+
+    // A tap on a tray icon once the double-click time has passed.
+    void TapTray(UINT id = 0)
     {
         device.Advance(600);
-        device.TrayMouse(main, 0, WM_LBUTTONDOWN);
+        device.TrayMouse(main, id, WM_LBUTTONDOWN);
         device.Settle();
     }
 
@@ -36,41 +39,56 @@ protected:
     {
         TapTray();
         EXPECT_EQ(1, device.OpenMenus());
-        auto menu = device.Menu();
-        return menu ? *menu : cesim::MenuInfo{};
+        return device.Menu().value_or(cesim::MenuInfo{});
     }
 
-    // The index of the item with this id in a menu of the open tree; -1 when absent.
-    static int IndexOf(const cesim::MenuLevelInfo& level, UINT_PTR id)
+    void Dismiss()
     {
-        for (size_t i = 0; i < level.items.size(); ++i) {
-            if (level.items[i].id == id)
-                return (int)i;
-        }
-        return -1;
+        device.DismissMenu();
+        device.Settle();
     }
 
-    static int IndexOf(const cesim::MenuLevelInfo& level, const std::u16string& text)
+    // Items written out: "text#id" (with "*" when checked), "text>(...)" for
+    // a submenu, "-" for a separator and "[title]" for a window's item.
+    std::string Describe(const std::vector<cesim::MenuItemInfo>& items)
     {
-        for (size_t i = 0; i < level.items.size(); ++i) {
-            if (level.items[i].text == text)
-                return (int)i;
+        std::string out;
+        for (const auto& item : items) {
+            if (!out.empty())
+                out += "|";
+            if (item.flags == MF_SEPARATOR && item.id == 0)
+                out += "-";
+            else if (item.flags == MF_OWNERDRAW)
+                out += "[" + cesim::Utf8(device.Title((HWND)item.id)) + "]";
+            else if (item.flags == MF_POPUP)
+                out += cesim::Utf8(item.text) + ">(" + Describe(item.submenu) + ")";
+            else
+                out += cesim::Utf8(item.text) + "#" + std::to_string(item.id) + (item.flags == MF_CHECKED ? "*" : "");
         }
-        return -1;
+        return out;
     }
 
-    // A tap on an item of the innermost open menu at screen x (its middle when x < 0).
+    static bool Matches(const cesim::MenuItemInfo& item, UINT_PTR id) { return item.id == id; }
+    static bool Matches(const cesim::MenuItemInfo& item, HWND window) { return item.id == (UINT_PTR)window; }
+    static bool Matches(const cesim::MenuItemInfo& item, const std::u16string& text) { return item.text == text; }
+
+    // A tap on the item with this id or text in the innermost open menu, at
+    // screen x (the item's middle when x < 0).
     template <typename Key>
     void TapItem(Key key, LONG x = -1)
     {
         auto menu = device.Menu();
         ASSERT_TRUE(menu && menu->open);
         const cesim::MenuLevelInfo& level = menu->levels.back();
-        int i = IndexOf(level, key);
-        ASSERT_GE(i, 0);
-        const RECT& r = level.item_rects[(size_t)i];
-        device.TapMenu(POINT{x < 0 ? (r.left + r.right) / 2 : x, (r.top + r.bottom) / 2});
-        device.Settle();
+        for (size_t i = 0; i < level.items.size(); ++i) {
+            if (Matches(level.items[i], key)) {
+                const RECT& r = level.item_rects[i];
+                device.TapMenu(POINT{x < 0 ? (r.left + r.right) / 2 : x, (r.top + r.bottom) / 2});
+                device.Settle();
+                return;
+            }
+        }
+        FAIL() << "no such item";
     }
 
     // Opens the menu and taps through the named items, submenu by submenu.
@@ -85,10 +103,8 @@ protected:
     std::vector<UINT> TrayIds()
     {
         std::vector<UINT> ids;
-        for (auto& icon : device.Tray()) {
-            if (icon.owner == main)
-                ids.push_back(icon.id);
-        }
+        for (auto& icon : device.Tray())
+            ids.push_back(icon.id);
         return ids;
     }
 };

@@ -9,26 +9,47 @@ using cesim::DrawOp;
 
 class TaskItemTest : public MenuTest {
 protected:
-    // The menu's paint record, from the op at `from` on.
+    // The menu's paint record from the op at `from` on.
     std::vector<DrawOp> Drawn(size_t from = 0)
     {
-        auto menu = device.Menu();
-        std::vector<DrawOp> ops = menu ? menu->drawn : std::vector<DrawOp>{};
+        std::vector<DrawOp> ops = device.Menu()->drawn;
         return std::vector<DrawOp>(ops.begin() + (long)std::min(from, ops.size()), ops.end());
     }
 
-    static void ExpectText(const DrawOp& op, RECT item, const std::u16string& text, bool selected)
+    std::vector<DrawOp> Repaint()
+    {
+        size_t from = Drawn().size();
+        device.RepaintMenu();
+        device.Settle();
+        return Drawn(from);
+    }
+
+    HWND AddProgramWindow(DWORD process, HICON class_icon)
+    {
+        cesim::WindowOptions options;
+        options.class_name = u"Prog";
+        options.title = u"Prog";
+        options.class_icon = class_icon;
+        return device.AddWindow(process, options);
+    }
+
+    // The title over the whole item in the state's colours, then the device
+    // context's colours as they were.
+    void ExpectText(const DrawOp& op, RECT item, const std::u16string& text, bool selected)
     {
         EXPECT_EQ(DrawOp::TEXT, op.kind);
-        EXPECT_EQ(item, op.dest);  // the whole item is filled
+        EXPECT_EQ(item, op.dest);
         EXPECT_EQ(item.left + 24, op.source.x);
         EXPECT_EQ(item.top + 4, op.source.y);
         EXPECT_EQ(text, op.text);
         EXPECT_EQ((UINT)ETO_OPAQUE, op.options);
         EXPECT_EQ(selected ? cesim::SYS_HIGHLIGHTTEXT : cesim::SYS_MENUTEXT, op.text_colour);
         EXPECT_EQ(selected ? cesim::SYS_HIGHLIGHT : cesim::SYS_MENU, op.back_colour);
+        EXPECT_EQ(cesim::DC_TEXT_COLOUR, device.Menu()->text_colour);
+        EXPECT_EQ(cesim::DC_BACK_COLOUR, device.Menu()->back_colour);
     }
 
+    // The window's icon at 16 x 16 on the left, the glyph at its own size on the right.
     static void ExpectIcons(const DrawOp& icon, const DrawOp& glyph, RECT item)
     {
         EXPECT_EQ(DrawOp::ICON, icon.kind);
@@ -39,185 +60,117 @@ protected:
         EXPECT_EQ((RECT{item.right - 18, item.bottom - 18, item.right - 2, item.bottom - 2}), glyph.dest);
         EXPECT_EQ((UINT)DI_NORMAL, glyph.options);
     }
-
-    void ExpectColoursRestored()
-    {
-        auto menu = device.Menu();
-        EXPECT_EQ(cesim::DC_TEXT_COLOUR, menu->text_colour);
-        EXPECT_EQ(cesim::DC_BACK_COLOUR, menu->back_colour);
-    }
 };
 
 TEST_F(TaskItemTest, ItemShowsIconTitleAndGlyphSizedToTheTitle)
 {
     cesim::Shell shell = device.InstallShell();
-    cesim::WindowOptions options;
-    options.class_name = u"Notes";
-    options.title = u"Notes";
-    options.class_icon = device.AddIcon(apps, 32, 32);
-    HWND notes = device.AddWindow(apps, options);
+    HICON icon = device.AddIcon(apps, 32, 32);
+    HWND prog = AddProgramWindow(apps, icon);
     StartVelto();
 
+    // "Prog" is 24 x 13: 68 x 19. "Desktop" is wider: 86.
     cesim::MenuInfo menu = OpenMenu();
-    const cesim::MenuLevelInfo& top = menu.levels.at(0);
-    // "Notes" is 30 pixels wide and 13 high: 74 x 19. "Desktop" is wider: 86.
-    ASSERT_EQ((std::vector<UINT_PTR>{(UINT_PTR)notes, (UINT_PTR)shell.desktop}),
-              (std::vector<UINT_PTR>{top.items.at(0).id, top.items.at(1).id}));
-    EXPECT_EQ((RECT{154, 214, 240, 233}), top.item_rects.at(0));
-    EXPECT_EQ((RECT{154, 233, 240, 252}), top.item_rects.at(1));
+    EXPECT_EQ((RECT{154, 214, 240, 233}), menu.levels.at(0).item_rects.at(0));
+    EXPECT_EQ((RECT{154, 233, 240, 252}), menu.levels.at(0).item_rects.at(1));
     EXPECT_EQ(0, device.OpenHandles(velto, "dc"));  // measuring released what it took
-
     auto ops = Drawn();
     ASSERT_EQ(4u, ops.size());
-    ExpectText(ops[0], RECT{0, 0, 86, 19}, u"Notes", false);
+    ExpectText(ops[0], RECT{0, 0, 86, 19}, u"Prog", false);
     ExpectIcons(ops[1], ops[2], RECT{0, 0, 86, 19});
-    EXPECT_EQ(options.class_icon, ops[1].icon);
-    // The desktop's item: its title alone.
-    ExpectText(ops[3], RECT{0, 19, 86, 38}, u"Desktop", false);
-    ExpectColoursRestored();
+    EXPECT_EQ(icon, ops[1].icon);
+    ExpectText(ops[3], RECT{0, 19, 86, 38}, u"Desktop", false);  // the desktop: its title alone
 
     // The tapped item is painted selected over its whole rectangle.
-    TapItem((UINT_PTR)notes);
+    TapItem(prog);
     ops = Drawn(4);
     ASSERT_EQ(3u, ops.size());
-    ExpectText(ops[0], RECT{0, 0, 86, 19}, u"Notes", true);
+    ExpectText(ops[0], RECT{0, 0, 86, 19}, u"Prog", true);
     ExpectIcons(ops[1], ops[2], RECT{0, 0, 86, 19});
-    ExpectColoursRestored();
-    EXPECT_EQ(notes, device.Foreground());
-}
+    EXPECT_EQ(prog, device.Foreground());
 
-TEST_F(TaskItemTest, ALongTitleWidensTheMenu)
-{
-    device.InstallShell();
+    // A long title widens the menu: 180 + 44.
     std::u16string title(30, u'W');
-    AddWindow(u"Long", title, RECT{0, 0, 240, 294});
-    StartVelto();
-    cesim::MenuInfo menu = OpenMenu();
-    EXPECT_EQ((RECT{16, 214, 240, 294}), menu.levels.at(0).rect);  // 180 + 44 wide
-    ASSERT_FALSE(menu.drawn.empty());
-    ExpectText(menu.drawn[0], RECT{0, 0, 224, 19}, title, false);
+    device.RunInProcess(velto, [&]() -> DWORD { return (DWORD)SetWindowTextW(prog, title.c_str()); });
+    menu = OpenMenu();
+    EXPECT_EQ((RECT{16, 214, 240, 294}), menu.levels.at(0).rect);
+    EXPECT_EQ(title, Drawn().at(0).text);
 }
 
-// The icon is the class's, else the small icon in the owning program's file, else none.
-struct IconSource {
-    const char* name;
-    bool class_icon;
-    const char16_t* program_file;
-    bool file_has_icon;
-    bool drawn;
-};
-
-void PrintTo(const IconSource& value, std::ostream* out) { *out << value.name; }
-
-class IconSourceTest : public TaskItemTest, public ::testing::WithParamInterface<IconSource> {};
-
-TEST_P(IconSourceTest, IconComesFromTheClassOrTheProgramFile)
+// The icon is the class's, else the small icon in the owning program's file,
+// else there is none and no glyph either. Extracted icons are let go.
+TEST_F(TaskItemTest, IconComesFromTheClassOrTheProgramFileAndIsNotLeaked)
 {
-    const IconSource& s = GetParam();
     device.InstallShell();
-    DWORD program = device.AddProcess(u"prog.exe");
-    device.SetProgramFile(program, s.program_file, s.file_has_icon);
-    cesim::WindowOptions options;
-    options.class_name = u"Prog";
-    options.title = u"Prog";
-    if (s.class_icon)
-        options.class_icon = device.AddIcon(program, 32, 32);
-    device.AddWindow(program, options);
-    StartVelto();
-    int icons = device.OpenHandles(velto, "icon");
-
-    OpenMenu();
-    auto ops = Drawn();
-    ASSERT_EQ(s.drawn ? 4u : 2u, ops.size());  // the desktop's title follows
-    ExpectText(ops[0], RECT{0, 0, 86, 19}, u"Prog", false);
-    if (s.drawn) {
-        ExpectIcons(ops[1], ops[2], RECT{0, 0, 86, 19});
-        if (s.class_icon)
-            EXPECT_EQ(options.class_icon, ops[1].icon);
-        else
-            EXPECT_NE(options.class_icon, ops[1].icon);
+    struct Source {
+        bool class_icon;
+        const char16_t* file;
+        bool file_has_icon;
+        size_t ops;  // the title, and the icon and the glyph when there is an icon
+    };
+    const std::vector<Source> sources{{true, u"\\Windows\\a.exe", true, 3},
+                                      {false, u"\\Windows\\b.exe", true, 3},
+                                      {false, u"\\Windows\\c.exe", false, 1},
+                                      {false, u"", true, 1}};
+    std::vector<HICON> class_icons;
+    for (const Source& s : sources) {
+        DWORD program = device.AddProcess(u"prog.exe");
+        device.SetProgramFile(program, s.file, s.file_has_icon);
+        class_icons.push_back(s.class_icon ? device.AddIcon(program, 32, 32) : nullptr);
+        AddProgramWindow(program, class_icons.back());
     }
-    EXPECT_EQ(s.class_icon ? 0u : 1u, device.Calls("OpenProcess"));
-    EXPECT_EQ(0, device.OpenHandles(velto, "process"));
-    EXPECT_EQ(icons, device.OpenHandles(velto, "icon"));  // an extracted icon is let go
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Item, IconSourceTest,
-    ::testing::Values(IconSource{"class_icon", true, u"\\Windows\\prog.exe", true, true},
-                      IconSource{"program_icon", false, u"\\Windows\\prog.exe", true, true},
-                      IconSource{"program_without_icon", false, u"\\Windows\\prog.exe", false, false},
-                      IconSource{"no_program_file", false, u"", true, false}),
-    [](const ::testing::TestParamInfo<IconSource>& info) { return std::string(info.param.name); });
-
-TEST_F(TaskItemTest, RepaintsLeakNoIcons)
-{
-    device.InstallShell();
-    DWORD program = device.AddProcess(u"prog.exe");
-    device.SetProgramFile(program, u"\\Windows\\prog.exe", true);
-    cesim::WindowOptions options;
-    options.class_name = u"Prog";
-    options.title = u"Prog";
-    device.AddWindow(program, options);
     StartVelto();
-    int icons = device.OpenHandles(velto, "icon");
+    const int icons = device.OpenHandles(velto, "icon");
     OpenMenu();
-    for (int i = 0; i < 50; ++i)
-        device.RepaintMenu();
-    device.Settle();
-    EXPECT_EQ(51u, device.Calls("ExtractIconExW"));
-    int drawn_icons = 0;
-    for (auto& op : Drawn())
-        drawn_icons += op.kind == DrawOp::ICON && op.icon_id == 0;
-    EXPECT_EQ(51, drawn_icons);
+    for (int paint = 0; paint < 50; ++paint) {
+        auto ops = paint == 0 ? Drawn() : Repaint();
+        ASSERT_EQ(3u + 3u + 1u + 1u + 1u, ops.size());  // the windows from the last added on, then the desktop
+        size_t at = 0;
+        for (size_t k = sources.size(); k-- > 0;) {
+            const RECT item{0, (LONG)(19 * (sources.size() - 1 - k)), 86, (LONG)(19 * (sources.size() - k))};
+            ExpectText(ops[at], item, u"Prog", false);
+            if (sources[k].ops == 3) {
+                ExpectIcons(ops[at + 1], ops[at + 2], item);
+                if (sources[k].class_icon)
+                    EXPECT_EQ(class_icons[k], ops[at + 1].icon);
+                else
+                    EXPECT_EQ(0, ops[at + 1].icon_id);  // not the class's, nor from Velto's resources
+            }
+            at += sources[k].ops;
+        }
+    }
+    EXPECT_EQ(50u * 2u, device.Calls("ExtractIconExW"));  // files b and c; a has its class icon, d no file
+    EXPECT_EQ(50u * 3u, device.Calls("OpenProcess"));
     EXPECT_EQ(icons, device.OpenHandles(velto, "icon"));
     EXPECT_EQ(0, device.OpenHandles(velto, "process"));
-    EXPECT_EQ(0, device.OpenHandles(velto, "dc"));
 }
 
-// Every paint looks the window up afresh.
+// Every paint looks the window up afresh: a new title, an empty one (the
+// icon and glyph without text or fill), a window that has gone (nothing).
 TEST_F(TaskItemTest, PaintsFollowTheWindowWhileTheMenuIsOpen)
 {
     device.InstallShell();
-    cesim::WindowOptions options;
-    options.class_name = u"Notes";
-    options.title = u"Notes";
-    options.class_icon = device.AddIcon(apps, 16, 16);
-    HWND notes = device.AddWindow(apps, options);
+    HWND prog = AddProgramWindow(apps, device.AddIcon(apps, 16, 16));
     StartVelto();
     OpenMenu();
     const RECT item{0, 0, 86, 19};
     auto rename = [&](const char16_t* title) {
-        device.RunInProcess(velto, [&]() -> DWORD { return (DWORD)SetWindowTextW(notes, title); });
+        device.RunInProcess(velto, [&]() -> DWORD { return (DWORD)SetWindowTextW(prog, title); });
     };
-
     rename(u"Renamed");
-    size_t from = Drawn().size();
-    device.RepaintMenu();
-    device.Settle();
-    auto ops = Drawn(from);
+    auto ops = Repaint();
     ASSERT_EQ(4u, ops.size());
     ExpectText(ops[0], item, u"Renamed", false);
 
-    // An empty title: no text and no fill, but the icon and the glyph.
     rename(u"");
-    from = Drawn().size();
-    device.RepaintMenu();
-    device.Settle();
-    ops = Drawn(from);
+    ops = Repaint();
     ASSERT_EQ(3u, ops.size());
     ExpectIcons(ops[0], ops[1], item);
-    ExpectColoursRestored();
 
-    // A window that has gone: nothing at all.
-    device.DestroyWindow(notes);
-    from = Drawn().size();
-    device.RepaintMenu();
-    device.Settle();
-    ops = Drawn(from);
+    device.DestroyWindow(prog);
+    ops = Repaint();
     ASSERT_EQ(1u, ops.size());
-    EXPECT_EQ(u"Desktop", ops[0].text);
-    ExpectColoursRestored();
+    ExpectText(ops[0], RECT{0, 19, 86, 38}, u"Desktop", false);
 }
 
 }  // namespace
