@@ -233,9 +233,10 @@ void MeasureTaskItem(HWND window, MEASUREITEMSTRUCT* measure)
     int length;
     if (ReadItemTitle((HWND)(UINT_PTR)measure->itemID, title, &length)) {
         SIZE extent = { 0, 0 };
-        GetTextExtentExPointW(dc, title, length, 0, NULL, NULL, &extent);
-        measure->itemWidth = (UINT)(extent.cx + ITEM_EXTRA_WIDTH);
-        measure->itemHeight = (UINT)(extent.cy + ITEM_EXTRA_HEIGHT);
+        if (GetTextExtentExPointW(dc, title, length, 0, NULL, NULL, &extent)) {
+            measure->itemWidth = (UINT)(extent.cx + ITEM_EXTRA_WIDTH);
+            measure->itemHeight = (UINT)(extent.cy + ITEM_EXTRA_HEIGHT);
+        }
     }
     if (dc != NULL)
         ReleaseDC(window, dc);
