@@ -256,9 +256,13 @@ BOOL WINAPI TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND owner, L
     t.flags = flags;
     t.anchor = POINT{x, y};
     t.dc = NewSystemDc(c.w, &t.drawn);
+    // The menu closes however the call ends, also when its thread is ended inside it.
+    struct Close {
+        TrackedMenu& t;
+        ~Close() { t.open = false; }
+    } close{t};
     OpenLevel(c, t, m, menu, nullptr);
     c.w.ModalLoop(c.lk, c.self, "TrackPopupMenuEx (the menu is open)", [&] { return Step(c, t); });
-    t.open = false;
     UINT_PTR result = t.done ? t.result : 0;
     if (flags & TPM_RETURNCMD)
         return (BOOL)result;

@@ -264,3 +264,20 @@ TEST_F(TaskMenuTest, WhileTheMenuIsOpenReportsAreHandledAndTapsOpenNoOtherMenu)
 }
 
 }  // namespace
+
+namespace {
+
+// A later copy closes this one's main window while its menu is open: the menu goes with it.
+TEST_F(TaskMenuTest, ACopyWithItsMenuOpenIsReplaced)
+{
+    device.InstallShell();
+    StartVelto();
+    OpenMenu();
+    DWORD second = Start();
+    EXPECT_FALSE(device.Running(velto));
+    EXPECT_EQ(0, device.OpenMenus());
+    EXPECT_TRUE(device.Running(second));
+    EXPECT_EQ(1u, device.Tray().size());
+}
+
+}  // namespace
