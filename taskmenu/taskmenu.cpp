@@ -264,8 +264,10 @@ void DrawTaskItem(const DRAWITEMSTRUCT* draw)
     HDC dc = draw->hDC;
     const RECT* item = &draw->rcItem;
     BOOL selected = (draw->itemState & ODS_SELECTED) != 0;
-    COLORREF oldText = SetTextColor(dc, GetSysColor(SYS_COLOR_INDEX_FLAG | (selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT)));
-    COLORREF oldBack = SetBkColor(dc, GetSysColor(SYS_COLOR_INDEX_FLAG | (selected ? COLOR_HIGHLIGHT : COLOR_MENU)));
+    int textIndex = selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT;
+    int backIndex = selected ? COLOR_HIGHLIGHT : COLOR_MENU;
+    COLORREF oldText = SetTextColor(dc, GetSysColor(SYS_COLOR_INDEX_FLAG | textIndex));
+    COLORREF oldBack = SetBkColor(dc, GetSysColor(SYS_COLOR_INDEX_FLAG | backIndex));
 
     HWND window = (HWND)(UINT_PTR)draw->itemID;
     WCHAR title[NAME_CHARS];

@@ -153,7 +153,8 @@ HICON Device::AddIcon(DWORD process, int width, int height)
     Lock lk(w.mu);
     Process* p = TestProcess(w, process, "AddIcon");
     if (!p->fixture)
-        throw Error("cesim: AddIcon: process " + std::to_string(process) + " is a running program, not one of the test's own");
+        throw Error("cesim: AddIcon: process " + std::to_string(process) +
+                    " is a running program, not one of the test's own");
     if (width <= 0 || height <= 0)
         throw Error("cesim: AddIcon: an icon is at least 1 x 1 pixels, not " + std::to_string(width) + " x " +
                     std::to_string(height));

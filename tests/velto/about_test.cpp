@@ -48,7 +48,8 @@ TEST_P(AboutLayoutTest, BoxCoversTheDesktopWindowEachTimeItOpens)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Taskbar, AboutLayoutTest, ::testing::Values(cesim::TaskbarEdge::BOTTOM, cesim::TaskbarEdge::TOP));
+INSTANTIATE_TEST_SUITE_P(Taskbar, AboutLayoutTest,
+                         ::testing::Values(cesim::TaskbarEdge::BOTTOM, cesim::TaskbarEdge::TOP));
 
 // Only the low word of the command counts: OK and cancel close the box, whatever the high word.
 TEST_F(AboutTest, OnlyOkAndCancelCloseTheBox)

@@ -162,7 +162,8 @@ TEST_F(TaskMenuTest, CloseAllClosesOrdinaryWindowsTitledOrNot)
     HWND hidden = AddWindow(u"Hidden", u"Hidden", RECT{0, 0, 240, 294}, 0);
     // The shell's classes are spared whatever the title; the comparison is exact.
     HWND desktop_like = AddWindow(u"DesktopExplorerWindow", u"Other", RECT{0, 0, 240, 294});
-    HWND other_case = AddWindow(u"hhtaskbar", u"Lower", RECT{0, 0, 240, 294}, WS_VISIBLE, 0, device.AddProcess(u"x.exe"));
+    HWND other_case =
+        AddWindow(u"hhtaskbar", u"Lower", RECT{0, 0, 240, 294}, WS_VISIBLE, 0, device.AddProcess(u"x.exe"));
     StartVelto();
 
     Choose({u"Close All"});
