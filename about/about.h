@@ -7,4 +7,6 @@
 /* Runs the About box modally, owned by owner; returns when it is closed. */
 void RunAboutBox(HWND owner);
 
+INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
 #endif

@@ -39,12 +39,25 @@
    152 bytes with Windows CE's 32-bit handles. */
 #define PLATFORM_TRAY_RECORD_SIZE NOTIFYICONDATAW_V1_SIZE
 
+/* Windows CE opens a process with no access rights; desktop Windows needs
+   these to read its module name. */
+#define PLATFORM_PROCESS_ACCESS (PROCESS_QUERY_INFORMATION | PROCESS_VM_READ)
+
+/* A class's icon is a 32-bit class value on Windows CE; 64-bit desktop
+   Windows keeps it pointer-sized. */
+#ifdef _WIN64
+#define GCL_HICON GCLP_HICON
+#define GetClassLongW GetClassLongPtrW
+#endif
+
 #else /* the simulated Pocket PC */
 
 #include <cesim/win32.h>
 
 #define SYS_COLOR_INDEX_FLAG 0x40000000
 #define PLATFORM_KEY_ACCESS 0
+/* Windows CE takes no access rights when a process is opened. */
+#define PLATFORM_PROCESS_ACCESS 0
 #define PLATFORM_TRAY_RECORD_SIZE 152
 
 #endif

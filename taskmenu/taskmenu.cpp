@@ -1,20 +1,301 @@
-/* The task menu. For now a tap on the tray icon shows the icon as active and
-   brings the main window forward; the menu itself is still to come. */
+/* The task menu: a tap on the tray icon opens it against the taskbar with
+   every visible window, "Settings" and "Close All". Window items are drawn by
+   the program: the window's icon, its title, and the close glyph at the
+   right end, where a tap closes the window instead of activating it. */
 #include "taskmenu/taskmenu.h"
 #include "app/app.h"
+#include "proxy/proxy.h"
+#include "res/resource.h"
+#include "settings/settings.h"
+#include "taskbar/taskbar.h"
+
+/* A taskbar whose top edge lies below this counts as at the bottom. */
+#define TASKBAR_BOTTOM_LIMIT 100
+/* Where the menu opens when there is no taskbar. */
+#define MENU_ANCHOR_DEFAULT 240
+/* A tap right of this x on a window item closes the window. */
+#define CLOSE_STRIP_LEFT 224
+
+/* Geometry of a window item, from its rectangle's edges. */
+#define ITEM_ICON_LEFT 4
+#define ITEM_ICON_SIZE 16
+#define ITEM_IMAGE_RISE 18   /* icon and glyph stand this far above the bottom */
+#define ITEM_TEXT_LEFT 24
+#define ITEM_TEXT_TOP 4
+#define ITEM_GLYPH_LEFT 18   /* the glyph starts this far left of the right edge */
+#define ITEM_EXTRA_WIDTH 44  /* 24 left of the title, 20 right of it */
+#define ITEM_EXTRA_HEIGHT 6
+
+/* Set while the menu is open: the menu's loop dispatches tray taps, and a tap
+   then must not open a second menu over the first. */
+static LONG MenuOpen;
+
+int AppendStringItem(HMENU menu, UINT flags, UINT_PTR id, UINT stringId)
+{
+    WCHAR text[STRING_CHARS];
+    if (LoadStringW(GetModuleHandleW(NULL), stringId, text, STRING_CHARS) == 0)
+        return 0;
+    return AppendMenuW(menu, flags, id, text);
+}
+
+static UINT CheckFlag(DWORD setting)
+{
+    return setting ? MF_CHECKED : 0;
+}
+
+/* A visible top-level window that is not a tool window: the kind of window
+   that the menu lists and that "Close All" closes. */
+static BOOL IsOrdinaryWindow(HWND window)
+{
+    if (!IsWindow(window) || !IsWindowVisible(window))
+        return FALSE;
+    return (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) == 0;
+}
+
+BOOL CALLBACK TaskItemEnumProc(HWND window, LPARAM menu)
+{
+    if (!IsOrdinaryWindow(window))
+        return TRUE;
+    WCHAR title[NAME_CHARS];
+    if (GetWindowTextW(window, title, NAME_CHARS) == 0 || title[0] == 0)
+        return TRUE;
+    AppendMenuW((HMENU)menu, MF_OWNERDRAW, (UINT_PTR)window, NULL);
+    return TRUE;
+}
+
+BOOL CALLBACK CloseAllEnumProc(HWND window, LPARAM)
+{
+    if (!IsOrdinaryWindow(window))
+        return TRUE;
+    WCHAR className[NAME_CHARS];
+    className[0] = 0;
+    GetClassNameW(window, className, NAME_CHARS);
+    if (SameText(className, Settings.DesktopClass) || SameText(className, Settings.TaskbarClass))
+        return TRUE;
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+
+static BOOL IsDesktop(HWND window)
+{
+    WCHAR className[NAME_CHARS];
+    className[0] = 0;
+    GetClassNameW(window, className, NAME_CHARS);
+    return SameText(className, Settings.DesktopClass);
+}
+
+/* The monitor runs while any of its three uses is on; with none left it is
+   parked, and the proxy icons and the button's face are cleared. */
+static void ApplyMonitorRule(HWND mainWindow)
+{
+    if (Settings.OkButton || Settings.CloseButton || Settings.Monitoring) {
+        SetEvent(MonitorEvent);
+        return;
+    }
+    ResetEvent(MonitorEvent);
+    UpdateTrayButtons(mainWindow, 0);
+}
+
+static void ToggleSetting(DWORD* setting)
+{
+    *setting = *setting ? 0 : 1;
+    SaveSettings();
+}
+
+/* A window's item: the strip at the right end closes the window (never the
+   desktop), the rest brings it to the foreground. */
+static void ActOnWindow(HWND window, UINT tapX)
+{
+    if (!IsWindow(window))
+        return;
+    if (tapX > CLOSE_STRIP_LEFT) {
+        if (!IsDesktop(window))
+            PostMessageW(window, WM_CLOSE, 0, 0);
+        return;
+    }
+    SetForegroundWindow(window);
+}
+
+static void ActOnCommand(HWND mainWindow, UINT command, UINT tapX)
+{
+    switch (command) {
+    case 0:
+        break;
+    case MENU_CLOSE_ALL:
+        EnumWindows(CloseAllEnumProc, 0);
+        break;
+    case MENU_ABOUT:
+        PostMessageW(mainWindow, WM_COMMAND, CMD_ABOUT, 0);
+        break;
+    case MENU_ONTOP:
+        ToggleSetting(&Settings.TaskBarOnTop);
+        PlaceTaskbar(Settings.TaskBarOnTop);
+        break;
+    case MENU_MONITORING:
+        ToggleSetting(&Settings.Monitoring);
+        ApplyMonitorRule(mainWindow);
+        break;
+    case MENU_OK_BUTTON:
+        ToggleSetting(&Settings.OkButton);
+        ApplyMonitorRule(mainWindow);
+        break;
+    case MENU_CLOSE_BUTTON:
+        ToggleSetting(&Settings.CloseButton);
+        ApplyMonitorRule(mainWindow);
+        break;
+    default:
+        ActOnWindow((HWND)(UINT_PTR)command, tapX);
+        break;
+    }
+}
 
 int ShowTaskMenu(HWND mainWindow)
 {
+    if (MenuOpen)
+        return 0;
+    MenuOpen = 1;
+
+    HMENU mainMenu = CreatePopupMenu();
+    HMENU settingsMenu = CreatePopupMenu();
+    HMENU taskbarMenu = CreatePopupMenu();
+    HMENU trayMenu = CreatePopupMenu();
+
+    /* Where the taskbar is now decides the order and the anchor, before the
+       reload below may move it. */
+    RECT taskbarRect = { 0, 0, 0, 0 };
+    HWND taskbar = FindWindowW(Settings.TaskbarClass, Settings.TaskbarName);
+    if (taskbar != NULL)
+        GetWindowRect(taskbar, &taskbarRect);
+    BOOL atBottom = taskbar != NULL && taskbarRect.top > TASKBAR_BOTTOM_LIMIT;
+    int anchorY = MENU_ANCHOR_DEFAULT;
+    if (taskbar != NULL)
+        anchorY = atBottom ? taskbarRect.top : taskbarRect.bottom;
+
+    /* The check marks show what is stored. */
+    LoadSettings();
+
+    AppendStringItem(settingsMenu, MF_POPUP, (UINT_PTR)taskbarMenu, IDS_MENU_TASKBAR);
+    AppendStringItem(settingsMenu, MF_POPUP, (UINT_PTR)trayMenu, IDS_MENU_TRAY);
+    AppendStringItem(settingsMenu, 0, MENU_ABOUT, IDS_MENU_ABOUT);
+    AppendStringItem(taskbarMenu, CheckFlag(Settings.TaskBarOnTop), MENU_ONTOP, IDS_MENU_ONTOP);
+    AppendStringItem(taskbarMenu, CheckFlag(Settings.Monitoring), MENU_MONITORING, IDS_MENU_MONITORING);
+    AppendStringItem(trayMenu, CheckFlag(Settings.OkButton), MENU_OK_BUTTON, IDS_MENU_OK_BUTTON);
+    AppendStringItem(trayMenu, CheckFlag(Settings.CloseButton), MENU_CLOSE_BUTTON, IDS_MENU_CLOSE_BUTTON);
+
+    /* "Close All" sits next to the taskbar, the windows farthest from it. */
+    if (atBottom) {
+        EnumWindows(TaskItemEnumProc, (LPARAM)mainMenu);
+        AppendMenuW(mainMenu, MF_SEPARATOR, 0, NULL);
+        AppendStringItem(mainMenu, MF_POPUP, (UINT_PTR)settingsMenu, IDS_MENU_SETTINGS);
+        AppendStringItem(mainMenu, 0, MENU_CLOSE_ALL, IDS_MENU_CLOSE_ALL);
+    } else {
+        AppendStringItem(mainMenu, 0, MENU_CLOSE_ALL, IDS_MENU_CLOSE_ALL);
+        AppendStringItem(mainMenu, MF_POPUP, (UINT_PTR)settingsMenu, IDS_MENU_SETTINGS);
+        AppendMenuW(mainMenu, MF_SEPARATOR, 0, NULL);
+        EnumWindows(TaskItemEnumProc, (LPARAM)mainMenu);
+    }
+
     NotifyTrayIcon(NIM_MODIFY, mainWindow, TRAY_ID_MAIN, NIF_ICON, IconTrayActive);
     SetForegroundWindow(mainWindow);
+    UINT flags = TPM_RETURNCMD | TPM_RIGHTALIGN | (atBottom ? TPM_BOTTOMALIGN : 0);
+    UINT command = (UINT)TrackPopupMenuEx(mainMenu, flags, SCREEN_WIDTH, anchorY, mainWindow, NULL);
+    UINT tapX = LOWORD(GetMessagePos());
+
+    DestroyMenu(mainMenu);
+    DestroyMenu(settingsMenu);
+    DestroyMenu(taskbarMenu);
+    DestroyMenu(trayMenu);
     NotifyTrayIcon(NIM_MODIFY, mainWindow, TRAY_ID_MAIN, NIF_ICON, IconTray);
+    MenuOpen = 0;
+
+    ActOnCommand(mainWindow, command, tapX);
     return 0;
 }
 
-void MeasureTaskItem(HWND, MEASUREITEMSTRUCT*)
+/* The title of the window that an item stands for: FALSE when the window has
+   gone or has no title. */
+static BOOL ReadItemTitle(HWND window, WCHAR* title, int* length)
 {
+    title[0] = 0;
+    *length = 0;
+    if (!IsWindow(window))
+        return FALSE;
+    *length = GetWindowTextW(window, title, NAME_CHARS);
+    return *length > 0 && title[0] != 0;
 }
 
-void DrawTaskItem(const DRAWITEMSTRUCT*)
+void MeasureTaskItem(HWND window, MEASUREITEMSTRUCT* measure)
 {
+    if (measure->CtlType != ODT_MENU)
+        return;
+    HDC dc = GetDC(window);
+    WCHAR title[NAME_CHARS];
+    int length;
+    if (ReadItemTitle((HWND)(UINT_PTR)measure->itemID, title, &length)) {
+        SIZE extent = { 0, 0 };
+        if (GetTextExtentExPointW(dc, title, length, 0, NULL, NULL, &extent)) {
+            measure->itemWidth = (UINT)(extent.cx + ITEM_EXTRA_WIDTH);
+            measure->itemHeight = (UINT)(extent.cy + ITEM_EXTRA_HEIGHT);
+        }
+    }
+    if (dc != NULL)
+        ReleaseDC(window, dc);
+}
+
+/* The small icon of the program that owns the window, extracted from its
+   program file; NULL when there is none. The caller destroys it. */
+static HICON ExtractOwnerIcon(HWND window)
+{
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    HANDLE process = OpenProcess(PLATFORM_PROCESS_ACCESS, FALSE, processId);
+    if (process == NULL)
+        return NULL;
+    HICON icon = NULL;
+    WCHAR path[NAME_CHARS];
+    if (GetModuleFileNameW((HMODULE)process, path, NAME_CHARS) > 0)
+        ExtractIconExW(path, 0, NULL, &icon, 1);
+    CloseHandle(process);
+    return icon;
+}
+
+void DrawTaskItem(const DRAWITEMSTRUCT* draw)
+{
+    HDC dc = draw->hDC;
+    const RECT* item = &draw->rcItem;
+    BOOL selected = (draw->itemState & ODS_SELECTED) != 0;
+    int textIndex = selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT;
+    int backIndex = selected ? COLOR_HIGHLIGHT : COLOR_MENU;
+    COLORREF oldText = SetTextColor(dc, GetSysColor(SYS_COLOR_INDEX_FLAG | textIndex));
+    COLORREF oldBack = SetBkColor(dc, GetSysColor(SYS_COLOR_INDEX_FLAG | backIndex));
+
+    HWND window = (HWND)(UINT_PTR)draw->itemID;
+    WCHAR title[NAME_CHARS];
+    int length;
+    if (ReadItemTitle(window, title, &length))
+        ExtTextOutW(dc, item->left + ITEM_TEXT_LEFT, item->top + ITEM_TEXT_TOP, ETO_OPAQUE, item, title,
+                    (UINT)length, NULL);
+
+    /* A window that has gone has no class name: nothing more is drawn. The
+       desktop's item has neither icon nor glyph, nor has an item without an icon. */
+    WCHAR className[NAME_CHARS];
+    className[0] = 0;
+    if (GetClassNameW(window, className, NAME_CHARS) > 0 && !SameText(className, Settings.DesktopClass)) {
+        HICON extracted = NULL;
+        HICON icon = (HICON)(UINT_PTR)GetClassLongW(window, GCL_HICON);
+        if (icon == NULL)
+            icon = extracted = ExtractOwnerIcon(window);
+        if (icon != NULL) {
+            int imageTop = item->bottom - ITEM_IMAGE_RISE;
+            DrawIconEx(dc, item->left + ITEM_ICON_LEFT, imageTop, icon, ITEM_ICON_SIZE, ITEM_ICON_SIZE, 0, NULL,
+                       DI_NORMAL);
+            DrawIconEx(dc, item->right - ITEM_GLYPH_LEFT, imageTop, IconCloseGlyph, 0, 0, 0, NULL, DI_NORMAL);
+        }
+        /* A new icon is extracted at every paint: let it go at once. */
+        if (extracted != NULL)
+            DestroyIcon(extracted);
+    }
+
+    SetTextColor(dc, oldText);
+    SetBkColor(dc, oldBack);
 }

@@ -4,7 +4,23 @@
 
 #include "app/velto.h"
 
+/* The menu's own commands; any other command is the handle of a window. */
+#define MENU_CLOSE_ALL 2
+#define MENU_ABOUT 3
+#define MENU_ONTOP 4
+#define MENU_MONITORING 5
+#define MENU_OK_BUTTON 7
+#define MENU_CLOSE_BUTTON 8
+
+/* Builds the menu afresh, tracks it against the taskbar and carries out the
+   command chosen. */
 int ShowTaskMenu(HWND mainWindow);
+
+/* Appends a string-table text as a menu item; 0 when the text is missing. */
+int AppendStringItem(HMENU menu, UINT flags, UINT_PTR id, UINT stringId);
+
+BOOL CALLBACK TaskItemEnumProc(HWND window, LPARAM menu);
+BOOL CALLBACK CloseAllEnumProc(HWND window, LPARAM unused);
 
 /* Owner-drawn window items of the task menu. */
 void MeasureTaskItem(HWND window, MEASUREITEMSTRUCT* measure);

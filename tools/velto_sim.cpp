@@ -179,8 +179,31 @@ int main(int argc, char** argv)
                 std::printf("  tray icon %u: icon %d\n", icon.id, device.Image(icon.icon).resource_id);
             }
             ShowMonitorCost(device, velto);
-            std::printf("  closing its main window\n");
             HWND main_window = device.Find(u"Velto", u"Velto");
+            if (main_window != nullptr && device.FindTrayIcon(main_window, 0)) {
+                std::printf("  a tap on tray icon 0 opens the task menu:\n");
+                device.Advance(1000);
+                device.TrayMouse(main_window, 0, WM_LBUTTONDOWN);
+                device.Settle();
+                if (auto menu = device.Menu()) {
+                    const cesim::MenuLevelInfo& top = menu->levels.at(0);
+                    std::printf("    at %s\n", Rect(top.rect).c_str());
+                    for (size_t k = 0; k < top.items.size(); ++k) {
+                        const cesim::MenuItemInfo& item = top.items[k];
+                        std::string text = cesim::Utf8(item.text);
+                        if (item.flags & MF_SEPARATOR)
+                            text = "----";
+                        else if (item.flags & MF_OWNERDRAW)
+                            text = "[window] " + cesim::Utf8(device.Title((HWND)item.id));
+                        else if (item.flags & MF_POPUP)
+                            text += " >";
+                        std::printf("    %s %s\n", Rect(top.item_rects[k]).c_str(), text.c_str());
+                    }
+                    device.DismissMenu();
+                    device.Settle();
+                }
+            }
+            std::printf("  closing its main window\n");
             if (main_window != nullptr)
                 device.Post(main_window, WM_CLOSE, 0, 0);
             device.Advance(10000);

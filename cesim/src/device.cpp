@@ -1,6 +1,7 @@
 // The test side of the device: fixtures, the user's input, observation.
 #include "gdi.h"
 #include "resources.h"
+#include "ui.h"
 #include "world.h"
 
 namespace cesim {
@@ -82,6 +83,11 @@ HWND Device::AddWindow(DWORD process, const WindowOptions& options)
         cls->owner = p;
         cls->name = options.class_name;
     }
+    if (options.class_icon != nullptr) {
+        if (w.gdi->icons.count((uintptr_t)options.class_icon) == 0)
+            throw Error("cesim: AddWindow: the class icon of '" + Utf8(options.title) + "' is not an icon");
+        cls->icon = options.class_icon;
+    }
     Window* win = w.NewWindow(lk, cls, p->main_thread);
     win->fixture = true;
     win->closes_on_close = options.closes_on_close;
@@ -144,6 +150,43 @@ void Device::SetDoubleClickTime(UINT ms)
     w.double_click_time = ms;
 }
 
+HICON Device::AddIcon(DWORD process, int width, int height)
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    Process* p = TestProcess(w, process, "AddIcon");
+    if (!p->fixture)
+        throw Error("cesim: AddIcon: process " + std::to_string(process) +
+                    " is a running program, not one of the test's own");
+    if (width <= 0 || height <= 0)
+        throw Error("cesim: AddIcon: an icon is at least 1 x 1 pixels, not " + std::to_string(width) + " x " +
+                    std::to_string(height));
+    return NewIcon(w, IconObject{0, width, height, 4, p});
+}
+
+void Device::SetProgramFile(DWORD process, const std::u16string& path, bool carries_icon)
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    Process* p = TestProcess(w, process, "SetProgramFile");
+    if (!p->fixture)
+        throw Error("cesim: SetProgramFile: process " + std::to_string(process) +
+                    " is a running program, not one of the test's own");
+    p->path = path;
+    if (!path.empty())
+        w.program_files[path] = ProgramFile{carries_icon};
+}
+
+void Device::SetNextWindowHandle(uintptr_t handle)
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    if (handle % 4 != 0 || handle <= w.next_window || handle > 0xFFFFFFFFu)
+        throw Error("cesim: SetNextWindowHandle: " + std::to_string(handle) +
+                    " is not a 32-bit multiple of 4 above the last window handle " + std::to_string(w.next_window));
+    w.next_window = handle - 4;
+}
+
 // ---------------------------------------------------------------- programs
 
 bool Device::Running(DWORD process) const
@@ -181,9 +224,21 @@ int Device::OpenHandles(DWORD process, const std::string& kind) const
             n += d.second.owner == p;
         return n;
     }
-    if (kind != "event" && kind != "thread" && kind != "registry")
-        throw Error("cesim: OpenHandles: the kinds of handle are \"event\", \"thread\", \"registry\" and \"dc\", "
-                    "not \"" + kind + "\"");
+    if (kind == "icon") {
+        int n = 0;
+        for (auto& i : w.gdi->icons)
+            n += i.second.owner == p;
+        return n;
+    }
+    if (kind == "menu") {
+        int n = 0;
+        for (auto& m : w.ui->menus)
+            n += m.second->alive && m.second->owner == p;
+        return n;
+    }
+    if (kind != "event" && kind != "thread" && kind != "process" && kind != "registry")
+        throw Error("cesim: OpenHandles: the kinds of handle are \"event\", \"thread\", \"process\", "
+                    "\"registry\", \"dc\", \"icon\" and \"menu\", not \"" + kind + "\"");
     if (p->exited) {
         auto it = p->handles_at_exit.find(kind);
         return it == p->handles_at_exit.end() ? 0 : it->second;
@@ -195,7 +250,7 @@ int Device::OpenHandles(DWORD process, const std::string& kind) const
         if (kind == "registry")
             n += h.second.kind == HandleEntry::REGISTRY;
         else if (h.second.kind == HandleEntry::KERNEL)
-            n += (h.second.object->kind == KernelObject::EVENT) == (kind == "event");
+            n += kind == World::KindName(h.second.object);
     }
     return n;
 }
@@ -625,10 +680,11 @@ void Device::Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     w.Post(lk, LiveWindow(w, window, "Post"), message, wParam, lParam);
 }
 
-void Device::TrayMouse(HWND owner, UINT id, UINT mouse_message)
+void Device::TrayMouse(HWND owner, UINT id, UINT mouse_message, POINT at)
 {
     World& w = World::Get();
     Lock lk(w.mu);
+    w.cursor = at;
     for (auto& icon : w.tray) {
         if (icon.owner != owner || icon.id != id)
             continue;
@@ -753,6 +809,105 @@ void Device::FailWaits(const std::u16string& event_name, int times)
     World& w = World::Get();
     Lock lk(w.mu);
     w.wait_faults[event_name] = times;
+}
+
+}  // namespace cesim
+
+namespace cesim {
+
+// ---------------------------------------------------------------- menus and dialogs
+
+namespace {
+
+std::vector<MenuItemInfo> ItemsInfo(World& w, const std::vector<MenuItem>& items, int depth)
+{
+    std::vector<MenuItemInfo> out;
+    for (const MenuItem& item : items) {
+        MenuItemInfo info{item.flags, item.id, item.text, {}};
+        if ((item.flags & MF_POPUP) && depth < 8) {
+            auto it = w.ui->menus.find(item.id);
+            if (it != w.ui->menus.end())
+                info.submenu = ItemsInfo(w, it->second->items, depth + 1);
+        }
+        out.push_back(info);
+    }
+    return out;
+}
+
+TrackedMenu* InnermostOpenMenu(World& w)
+{
+    for (auto it = w.ui->tracked.rbegin(); it != w.ui->tracked.rend(); ++it) {
+        if ((*it)->open)
+            return it->get();
+    }
+    return nullptr;
+}
+
+void MenuAction(MenuInput input, const char* what)
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    TrackedMenu* t = InnermostOpenMenu(w);
+    if (t == nullptr)
+        throw Error(std::string("cesim: ") + what + ": no menu is open");
+    t->inputs.push_back(input);
+    w.WakeForMessages(t->thread);
+}
+
+}  // namespace
+
+std::optional<MenuInfo> Device::Menu() const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    TrackedMenu* t = InnermostOpenMenu(w);
+    if (t == nullptr && !w.ui->tracked.empty())
+        t = w.ui->tracked.back().get();
+    if (t == nullptr)
+        return std::nullopt;
+    MenuInfo info{t->open, t->owner, t->flags, t->anchor, {}, t->drawn, 0, 0};
+    for (const MenuLevel& level : t->levels)
+        info.levels.push_back(MenuLevelInfo{level.menu, level.rect, ItemsInfo(w, level.items, 0), level.item_rects});
+    if (DcObject* d = FindDc(w, t->dc)) {
+        info.text_colour = d->text_colour;
+        info.back_colour = d->back_colour;
+    }
+    return info;
+}
+
+int Device::OpenMenus() const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    int n = 0;
+    for (auto& t : w.ui->tracked)
+        n += t->open;
+    return n;
+}
+
+void Device::TapMenu(POINT at) { MenuAction(MenuInput{MenuInput::TAP, at}, "TapMenu"); }
+
+void Device::DismissMenu() { MenuAction(MenuInput{MenuInput::DISMISS, POINT{0, 0}}, "DismissMenu"); }
+
+void Device::RepaintMenu() { MenuAction(MenuInput{MenuInput::REPAINT, POINT{0, 0}}, "RepaintMenu"); }
+
+std::optional<DialogInfo> Device::Dialog() const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    for (auto it = w.ui->dialogs.rbegin(); it != w.ui->dialogs.rend(); ++it) {
+        DialogState& d = **it;
+        if (w.FindWindowObject(d.window) == nullptr || d.ended)
+            continue;
+        DialogInfo info{d.window, d.owner, {}};
+        for (size_t i = 0; i < d.controls.size(); ++i) {
+            Window* c = w.AnyWindowObject(d.controls[i]);
+            info.controls.push_back(DialogControlInfo{c->handle, c->class_name, c->title, d.control_icons[i], c->id,
+                                                      c->style, w.ScreenRect(c)});
+        }
+        return info;
+    }
+    return std::nullopt;
 }
 
 }  // namespace cesim

@@ -26,8 +26,20 @@ struct DcObject {
     Window* window = nullptr;  // null: a memory device context
     bool paint = false;        // from BeginPaint
     HGDIOBJ bitmap = nullptr;  // selected into a memory device context
-    Process* owner = nullptr;
+    Process* owner = nullptr;  // null: the system's own (an open menu's)
+    std::vector<DrawOp>* record = nullptr;  // where a system device context's drawing goes
+    COLORREF text_colour = DC_TEXT_COLOUR;
+    COLORREF back_colour = DC_BACK_COLOUR;
+    HGDIOBJ font = nullptr;  // null: the system font
 };
+
+// Where drawing into a device context is recorded; null for memory ones.
+inline std::vector<DrawOp>* DrawTarget(DcObject* d)
+{
+    if (d->record != nullptr)
+        return d->record;
+    return d->window != nullptr ? &d->window->drawn : nullptr;
+}
 
 struct World::GdiData {
     std::map<uintptr_t, IconObject> icons;
@@ -36,6 +48,7 @@ struct World::GdiData {
     std::map<uintptr_t, int> brushes;  // stock brush index
     std::map<std::pair<Process*, int>, HICON> shared_icons;
     HGDIOBJ stock_bitmap = nullptr;  // what a new memory device context holds
+    HGDIOBJ system_font = nullptr;   // the one font: every device context starts with it
     uintptr_t next = 0x20000;
     void* NewObject()
     {
@@ -45,5 +58,8 @@ struct World::GdiData {
 };
 
 void InitGdi(World& w);
+DcObject* FindDc(World& w, HDC dc);
+HDC NewSystemDc(World& w, std::vector<DrawOp>* record);  // for an open menu
+HICON NewIcon(World& w, IconObject icon);
 
 }  // namespace cesim

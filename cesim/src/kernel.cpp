@@ -49,7 +49,15 @@ static KernelObject* Object(Call& c, HANDLE h)
 
 static bool Signaled(KernelObject* o)
 {
-    return o->kind == KernelObject::EVENT ? o->signaled : o->thread->finished;
+    switch (o->kind) {
+    case KernelObject::EVENT:
+        return o->signaled;
+    case KernelObject::THREAD:
+        return o->thread->finished;
+    case KernelObject::PROCESS:
+        return o->process->exited;
+    }
+    return false;
 }
 
 extern "C" {
@@ -171,8 +179,10 @@ DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds)
     std::optional<uint64_t> deadline;
     if (milliseconds != INFINITE)
         deadline = c.w.now + milliseconds;
-    // A thread is waited for through its own object, so that its end wakes the waiter.
-    const void* waited = o->kind == KernelObject::THREAD ? (const void*)o->thread : (const void*)o;
+    // A thread or process is waited for through its own object, so that its end wakes the waiter.
+    const void* waited = o->kind == KernelObject::THREAD    ? (const void*)o->thread
+                         : o->kind == KernelObject::PROCESS ? (const void*)o->process
+                                                            : (const void*)o;
     for (;;) {
         if (Signaled(o)) {
             if (o->kind == KernelObject::EVENT && !o->manual_reset)
@@ -309,6 +319,22 @@ void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION section)
         lock->owner = nullptr;
         c.w.WakeWaitersOn(lock);
     }
+}
+
+// Windows CE ignores the access mask and the inheritance flag.
+HANDLE WINAPI OpenProcess(DWORD, BOOL, DWORD processId)
+{
+    Call c("OpenProcess");
+    Process* p = c.w.FindProcess(processId);
+    if (p == nullptr || p->exited) {
+        SetError(c.self, ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    c.w.objects.push_back(std::make_unique<KernelObject>());
+    KernelObject* object = c.w.objects.back().get();
+    object->kind = KernelObject::PROCESS;
+    object->process = p;
+    return c.w.NewHandle(HandleEntry{HandleEntry::KERNEL, c.self->process, object, {}});
 }
 
 }  // extern "C"

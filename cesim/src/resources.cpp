@@ -224,6 +224,15 @@ Process* ModuleProcess(Call& c, HINSTANCE instance)
     return c.w.ProcessOfModule(instance);
 }
 
+// As above; Windows CE also takes a process handle for the module of that process.
+Process* ModuleOrProcess(Call& c, HMODULE module)
+{
+    HandleEntry* e = c.w.FindHandle((HANDLE)module, HandleEntry::KERNEL);
+    if (e != nullptr && e->owner == c.self->process && e->object->kind == KernelObject::PROCESS)
+        return e->object->process->exited ? nullptr : e->object->process;
+    return ModuleProcess(c, module);
+}
+
 const ResourceEntry* FindIn(Process* p, WORD type, LPCWSTR name)
 {
     if (p == nullptr || !p->resources)
@@ -257,8 +266,8 @@ HMODULE WINAPI GetModuleHandleW(LPCWSTR moduleName)
 DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD capacity)
 {
     Call c("GetModuleFileNameW");
-    Process* p = ModuleProcess(c, module);
-    if (p == nullptr || buffer == nullptr || capacity == 0) {
+    Process* p = ModuleOrProcess(c, module);
+    if (p == nullptr || buffer == nullptr || capacity == 0 || p->path.empty()) {
         SetError(c.self, ERROR_INVALID_HANDLE);
         return 0;
     }
@@ -392,6 +401,37 @@ BOOL WINAPI DestroyIcon(HICON icon)
     }
     gdi.icons.erase(it);
     return TRUE;
+}
+
+// A program file carries at most one icon; its small image is 16 x 16. Each
+// icon extracted is a new one that the caller owns until DestroyIcon.
+UINT WINAPI ExtractIconExW(LPCWSTR file, int index, HICON* large, HICON* small, UINT count)
+{
+    Call c("ExtractIconExW");
+    const ProgramFile* found = nullptr;
+    for (auto& f : c.w.program_files) {
+        if (file != nullptr && SameNoCase(f.first, file))
+            found = &f.second;
+    }
+    if (found == nullptr) {
+        SetError(c.self, ERROR_FILE_NOT_FOUND);
+        return 0;
+    }
+    UINT icons = found->has_icon ? 1 : 0;
+    if (index == -1)
+        return icons;
+    if (index != 0 || icons == 0 || count == 0)
+        return 0;
+    UINT extracted = 0;
+    if (large != nullptr) {
+        *large = NewIcon(c.w, IconObject{0, 32, 32, 4, c.self->process});
+        extracted = 1;
+    }
+    if (small != nullptr) {
+        *small = NewIcon(c.w, IconObject{0, 16, 16, 4, c.self->process});
+        extracted = 1;
+    }
+    return extracted;
 }
 
 }  // extern "C"

@@ -651,6 +651,18 @@ UINT WINAPI GetDoubleClickTime(void)
     return c.w.double_click_time;
 }
 
+DWORD WINAPI GetClassLongW(HWND window, int index)
+{
+    Call c("GetClassLongW");
+    Window* w = c.Live(window);
+    if (w == nullptr)
+        return 0;
+    if (index == GCL_HICON)
+        return (DWORD)(uintptr_t)w->cls->icon;
+    SetError(c.self, ERROR_INVALID_PARAMETER);
+    return 0;
+}
+
 DWORD WINAPI GetWindowThreadProcessId(HWND window, LPDWORD processId)
 {
     Call c("GetWindowThreadProcessId");

@@ -4,6 +4,7 @@
 #include "gdi.h"
 #include "registry.h"
 #include "resources.h"
+#include "ui.h"
 
 #include <chrono>
 #include <clocale>
@@ -84,6 +85,7 @@ World::World()
     free_running = EnvNumber("CESIM_FREE_RUNNING", 0) != 0;
     settle_limit = std::chrono::milliseconds(EnvNumber("CESIM_SETTLE_LIMIT_MS", 5000));
     registry = std::make_unique<RegistryData>();
+    ui = std::make_unique<UiData>();
     InitGdi(*this);
     // The bare screen: what GetDesktopWindow returns while no shell desktop exists.
     Process* system = NewProcessUnlocked(u"nk.exe", true);
@@ -455,14 +457,26 @@ void World::ExitProcess(Lock& lk, Process* p, DWORD code)
     for (auto& h : handles) {
         if (h.second.owner == p) {
             owned.push_back(h.first);
-            std::string kind = h.second.kind == HandleEntry::REGISTRY
-                                   ? "registry"
-                                   : (h.second.object->kind == KernelObject::EVENT ? "event" : "thread");
+            std::string kind = h.second.kind == HandleEntry::REGISTRY ? "registry" : KindName(h.second.object);
             ++p->handles_at_exit[kind];
         }
     }
     for (uintptr_t h : owned)
         CloseHandleEntry(lk, (HANDLE)h);
+    WakeWaitersOn(p);
+}
+
+const char* World::KindName(const KernelObject* o)
+{
+    switch (o->kind) {
+    case KernelObject::EVENT:
+        return "event";
+    case KernelObject::THREAD:
+        return "thread";
+    case KernelObject::PROCESS:
+        return "process";
+    }
+    return "unknown";
 }
 
 DWORD Device::Start(const std::string& image_path, const std::u16string& command_line, const std::u16string& exe_name)

@@ -54,6 +54,7 @@ struct Thread;
 struct Window;
 struct WindowClass;
 struct ResourceSet;
+struct UiData;
 
 // Thrown inside a simulated thread whose process has ended, to unwind it.
 struct ThreadKilled {};
@@ -64,7 +65,7 @@ struct QueuedMessage {
     WPARAM wParam;
     LPARAM lParam;
     DWORD time;  // GetTickCount when it was posted
-    POINT pt;    // the screen point: a tap's own, else where the last tap was
+    POINT pt{};  // the screen point: a tap's own, else where the last tap was
 };
 
 // A message sent to a window of another thread (or held by a fixture window),
@@ -182,9 +183,14 @@ struct LockObject {
     int count = 0;
 };
 
+// A program file on the simulated device, as ExtractIconExW reads it.
+struct ProgramFile {
+    bool has_icon = false;  // carries one icon (its small image is 16 x 16)
+};
+
 // Kernel objects reached through HANDLEs.
 struct KernelObject {
-    enum Kind { EVENT, THREAD } kind;
+    enum Kind { EVENT, THREAD, PROCESS } kind;
     int references = 0;
     // events
     bool manual_reset = false;
@@ -192,6 +198,8 @@ struct KernelObject {
     Text name;
     // threads
     Thread* thread = nullptr;
+    // processes
+    Process* process = nullptr;
 };
 
 struct HandleEntry {
@@ -278,7 +286,6 @@ public:
     std::vector<std::unique_ptr<WindowClass>> system_classes;
     uintptr_t next_window = 0x10000;
     UINT double_click_time = 500;
-    POINT cursor{0, 0};  // where the last tap was
 
     // ---- messages (messages.cpp)
     LRESULT CallProc(Lock& lk, Window* w, UINT message, WPARAM wParam, LPARAM lParam);
@@ -292,6 +299,20 @@ public:
     bool RunFixtures(Lock& lk);
     LRESULT FixtureReceive(Lock& lk, Window* w, UINT message, WPARAM wParam, LPARAM lParam, bool sent);
 
+    // ---- modal loops of menus and dialogs (modal.cpp)
+    // Runs a modal loop on the calling thread until step() says it is over:
+    // sent messages are handled, the thread's posted messages and paints are
+    // dispatched as GetMessageW and DispatchMessageW would, and the thread
+    // parks (taking messages) while nothing is to be done. step() runs with
+    // the lock held and handles the loop's own input. A quit ends the loop
+    // too; the quit stays pending for the thread's message loop.
+    void ModalLoop(Lock& lk, Thread* self, const char* activity, const std::function<bool()>& step);
+    POINT cursor{0, 0};  // where the last tap was, on the screen
+    std::map<Text, ProgramFile> program_files;  // by path, as the process paths name them
+
+    // ---- menus and dialogs (menus.cpp, dialogs.cpp)
+    std::unique_ptr<UiData> ui;
+
     // ---- kernel handles (kernel.cpp)
     HANDLE NewHandle(HandleEntry entry);
     HandleEntry* FindHandle(HANDLE h, HandleEntry::Kind kind);
@@ -303,6 +324,8 @@ public:
     std::map<Text, int> wait_faults;  // event name: waits on it that fail (-1: all)
     std::vector<std::unique_ptr<LockObject>> locks;
     uintptr_t next_handle = 0x40;
+
+    static const char* KindName(const KernelObject* o);  // "event", "thread" or "process"
 
     // ---- bookkeeping
     std::map<std::string, uint64_t> calls;

@@ -42,16 +42,37 @@ struct TrayIcon {
     DWORD record_size;  // cbSize of the record that added or last changed it
 };
 
-// One drawing operation that reached a window.
+// One drawing operation that reached a window or an open menu.
 struct DrawOp {
-    enum Kind { FILL, BLIT } kind;
-    RECT dest;           // in the window's client coordinates
+    enum Kind { FILL, BLIT, TEXT, ICON } kind;
+    RECT dest;           // in the window's client coordinates; TEXT: the opaque rectangle
     HBITMAP bitmap;      // BLIT: the bitmap selected into the source
     int bitmap_id;       // BLIT: its resource id, 0 when not from a resource
-    POINT source;        // BLIT: top-left corner in the bitmap
+    POINT source;        // BLIT: top-left corner in the bitmap; TEXT: the text's origin
     DWORD rop;           // BLIT: raster operation
     HBRUSH brush;        // FILL
+    std::u16string text{};     // TEXT: the characters drawn
+    UINT options = 0;          // TEXT: the ETO_ options; ICON: the DI_ flags
+    COLORREF text_colour = 0;  // TEXT: the device context's colours when it was drawn
+    COLORREF back_colour = 0;
+    HICON icon = nullptr;      // ICON: the icon, drawn at dest (its size included)
+    int icon_id = 0;           // ICON: its resource id, 0 when not from a resource
 };
+
+// The simulated system font: every character is the same size.
+constexpr int FONT_CHAR_WIDTH = 6;
+constexpr int FONT_HEIGHT = 13;
+
+// The system colours (GetSysColor) of the simulated device.
+constexpr COLORREF SYS_MENU = 0x00E8E8E8;
+constexpr COLORREF SYS_MENUTEXT = 0x00202020;
+constexpr COLORREF SYS_HIGHLIGHT = 0x00800000;
+constexpr COLORREF SYS_HIGHLIGHTTEXT = 0x00F0FFFF;
+constexpr COLORREF SYS_WINDOW = 0x00FFFFFF;
+constexpr COLORREF SYS_WINDOWTEXT = 0x00000000;
+// What a new device context holds before a program sets its colours.
+constexpr COLORREF DC_TEXT_COLOUR = 0x00000000;
+constexpr COLORREF DC_BACK_COLOUR = 0x00FFFFFF;
 
 // An icon or bitmap that a program loaded from its resources.
 struct ImageInfo {
@@ -87,7 +108,58 @@ struct WindowOptions {
     // true: a message sent to it waits until the test answers it (AnswerHeld),
     // as from a program that is busy; the sender handles what is sent to it meanwhile.
     bool holds_sends = false;
+    HICON class_icon = nullptr;   // the icon of its class (GetClassLongW GCL_HICON); from AddIcon
 };
+
+// An item of a menu as the simulated user sees it.
+struct MenuItemInfo {
+    UINT flags;           // the MF_ flags it was appended with
+    UINT_PTR id;          // its command id; for an MF_POPUP item the submenu
+    std::u16string text;  // empty for owner-drawn items and separators
+    std::vector<MenuItemInfo> submenu;  // the items of an MF_POPUP item's submenu
+};
+
+// One menu of a tracked menu on the screen: the main menu, or a submenu that a tap opened.
+struct MenuLevelInfo {
+    HMENU menu;
+    RECT rect;  // on the screen
+    std::vector<MenuItemInfo> items;
+    std::vector<RECT> item_rects;  // on the screen
+};
+
+// A menu tracked by TrackPopupMenuEx.
+struct MenuInfo {
+    bool open;
+    HWND owner;
+    UINT flags;    // the TPM_ flags it was tracked with
+    POINT anchor;  // the point it was tracked at
+    std::vector<MenuLevelInfo> levels;  // the main menu first, then each open submenu
+    // What the owner painted for its owner-drawn items, in the coordinates of the item's menu.
+    std::vector<DrawOp> drawn;
+    COLORREF text_colour;  // of the device context that owner-drawn items paint into, now
+    COLORREF back_colour;
+};
+
+// A control of a dialog.
+struct DialogControlInfo {
+    HWND window;
+    std::u16string class_name;
+    std::u16string text;
+    int icon_id;  // the resource id of an icon control's image, else 0
+    LONG id;
+    DWORD style;
+    RECT rect;  // on the screen
+};
+
+// A dialog run by DialogBoxIndirectParamW.
+struct DialogInfo {
+    HWND window;
+    HWND owner;
+    std::vector<DialogControlInfo> controls;
+};
+
+// Where a tap on a tray icon is, unless a test says otherwise.
+constexpr POINT TRAY_POINT{228, 307};
 
 enum class ShellNames {
     STANDARD,  // desktop "DesktopExplorerWindow" titled "Desktop"
@@ -120,6 +192,13 @@ public:
     void SetShellDesktop(HWND window);
     void SetWorkArea(RECT area);
     void SetDoubleClickTime(UINT ms);
+    // An icon of a program of the test's own, for a window class (WindowOptions::class_icon).
+    HICON AddIcon(DWORD process, int width, int height);
+    // The program file of a process: its path (empty: GetModuleFileNameW fails) and
+    // whether the file carries an icon for ExtractIconExW.
+    void SetProgramFile(DWORD process, const std::u16string& path, bool carries_icon);
+    // The next window created gets this handle (a multiple of 4, above every handle so far).
+    void SetNextWindowHandle(uintptr_t handle);
 
     // ---- programs
     // Loads a fresh image of the program (a shared object built for the
@@ -129,9 +208,10 @@ public:
     bool Running(DWORD process) const;
     DWORD ExitCode(DWORD process) const;  // STILL_ACTIVE while it runs
     int ThreadCount(DWORD process) const;  // threads that have not ended
-    // Open handles of a process by kind ("event", "thread", "registry"),
-    // as they stood when it ended, or now while it runs; "dc": the device
-    // contexts it holds now.
+    // Open handles of a process by kind ("event", "thread", "process",
+    // "registry"), as they stood when it ended, or now while it runs; "dc":
+    // the device contexts it holds now; "icon": its icons now, those loaded
+    // from resources included; "menu": the menus it has not destroyed.
     int OpenHandles(DWORD process, const std::string& kind) const;
     // A process of the test's own whose first thread runs main: for testing
     // the device itself with program code written in the test.
@@ -201,7 +281,7 @@ public:
 
     // ---- the user and other programs
     void Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    void TrayMouse(HWND owner, UINT id, UINT mouse_message);
+    void TrayMouse(HWND owner, UINT id, UINT mouse_message, POINT at = TRAY_POINT);
     void TapTrayIcon(HWND owner, UINT id);  // button down, then up
     // The stylus on the screen: the button goes down (or up) at a screen
     // point and the window under it, a child window if one is there, gets
@@ -210,6 +290,19 @@ public:
     void MouseUp(POINT screen);
     void Tap(POINT screen);  // down, then up, at one point
     HWND WindowAt(POINT screen) const;
+
+    // ---- menus and dialogs
+    // The innermost open menu; when none is open, the last one tracked.
+    std::optional<MenuInfo> Menu() const;
+    int OpenMenus() const;
+    // A tap on the screen while a menu is open: it chooses the item under the
+    // point, opens the submenu of a submenu item, or, outside every open menu,
+    // dismisses the menu.
+    void TapMenu(POINT at);
+    void DismissMenu();  // the menu closes without a choice and without a tap
+    void RepaintMenu();  // the owner is asked to paint every owner-drawn item again
+    // The innermost open dialog.
+    std::optional<DialogInfo> Dialog() const;
 
     // ---- shell tray
     std::vector<TrayIcon> Tray() const;

@@ -45,6 +45,7 @@ typedef void* LPVOID;
 typedef const void* LPCVOID;
 typedef BYTE* LPBYTE;
 typedef DWORD* LPDWORD;
+typedef INT* LPINT;
 typedef WCHAR* LPWSTR;
 typedef const WCHAR* LPCWSTR;
 
@@ -101,6 +102,7 @@ typedef struct tagMSG {
 } MSG, *LPMSG;
 
 typedef LRESULT (CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+typedef INT_PTR (CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef BOOL (CALLBACK* WNDENUMPROC)(HWND, LPARAM);
 typedef DWORD (WINAPI* LPTHREAD_START_ROUTINE)(LPVOID);
 
@@ -171,7 +173,30 @@ typedef struct tagDRAWITEMSTRUCT {
 } DRAWITEMSTRUCT, *LPDRAWITEMSTRUCT;
 
 #define ODT_MENU 1
+#define ODA_DRAWENTIRE 0x0001
+#define ODA_SELECT 0x0002
 #define ODS_SELECTED 0x0001
+
+/* Extra parameters of TrackPopupMenuEx: a rectangle the menu must not cover. */
+typedef struct tagTPMPARAMS {
+    UINT cbSize;
+    RECT rcExclude;
+} TPMPARAMS, *LPTPMPARAMS;
+
+/* The classic dialog template header; the data that follows it is read by
+   the dialog manager. */
+#pragma pack(push, 2)
+typedef struct {
+    DWORD style;
+    DWORD dwExtendedStyle;
+    WORD cdit;
+    SHORT x;
+    SHORT y;
+    SHORT cx;
+    SHORT cy;
+} DLGTEMPLATE;
+#pragma pack(pop)
+typedef const DLGTEMPLATE* LPCDLGTEMPLATEW;
 
 /* The shell's tray icon record as Windows CE lays it out. */
 typedef struct _NOTIFYICONDATAW {
@@ -241,6 +266,7 @@ typedef struct _NOTIFYICONDATAW {
 #define GWL_ID (-12)
 #define DWL_MSGRESULT 0
 #define GCL_HICON (-14)
+#define DWL_DLGPROC 4
 
 /* SetWindowPos */
 #define HWND_TOP ((HWND)0)
@@ -307,6 +333,41 @@ typedef struct _NOTIFYICONDATAW {
 /* mouse messages' wParam */
 #define MK_LBUTTON 0x0001
 
+/* menus */
+#define MF_STRING 0x0000
+#define MF_GRAYED 0x0001
+#define MF_DISABLED 0x0002
+#define MF_CHECKED 0x0008
+#define MF_POPUP 0x0010
+#define MF_OWNERDRAW 0x0100
+#define MF_SEPARATOR 0x0800
+#define TPM_LEFTALIGN 0x0000
+#define TPM_CENTERALIGN 0x0004
+#define TPM_RIGHTALIGN 0x0008
+#define TPM_TOPALIGN 0x0000
+#define TPM_VCENTERALIGN 0x0010
+#define TPM_BOTTOMALIGN 0x0020
+#define TPM_RETURNCMD 0x0100
+
+/* dialog styles */
+#define DS_SETFONT 0x40L
+
+/* system colours; Windows CE takes the index with SYS_COLOR_INDEX_FLAG */
+#define COLOR_MENU 4
+#define COLOR_WINDOW 5
+#define COLOR_WINDOWTEXT 8
+#define COLOR_MENUTEXT 7
+#define COLOR_HIGHLIGHT 13
+#define COLOR_HIGHLIGHTTEXT 14
+#define RGB(r, g, b) ((COLORREF)(((BYTE)(r)) | ((WORD)((BYTE)(g)) << 8) | (((DWORD)(BYTE)(b)) << 16)))
+
+/* text and icons */
+#define ETO_OPAQUE 0x0002
+#define ETO_CLIPPED 0x0004
+#define DI_MASK 0x0001
+#define DI_IMAGE 0x0002
+#define DI_NORMAL 0x0003
+
 /* SystemParametersInfo */
 #define SPI_SETWORKAREA 47
 #define SPI_GETWORKAREA 48
@@ -320,6 +381,7 @@ typedef struct _NOTIFYICONDATAW {
 #define DKGRAY_BRUSH 3
 #define BLACK_BRUSH 4
 #define NULL_BRUSH 5
+#define SYSTEM_FONT 13
 
 /* raster operations */
 #define SRCCOPY 0x00CC0020UL
@@ -407,6 +469,7 @@ int WINAPI MapWindowPoints(HWND from, HWND to, LPPOINT points, UINT count);
 BOOL WINAPI SystemParametersInfoW(UINT action, UINT param, LPVOID data, UINT winIni);
 UINT WINAPI GetDoubleClickTime(void);
 DWORD WINAPI GetWindowThreadProcessId(HWND window, LPDWORD processId);
+DWORD WINAPI GetClassLongW(HWND window, int index);
 
 /* messages */
 BOOL WINAPI GetMessageW(LPMSG msg, HWND window, UINT filterMin, UINT filterMax);
@@ -432,6 +495,27 @@ BOOL WINAPI DeleteObject(HGDIOBJ object);
 HGDIOBJ WINAPI GetStockObject(int object);
 BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, DWORD rop);
 int WINAPI FillRect(HDC dc, const RECT* rect, HBRUSH brush);
+COLORREF WINAPI SetTextColor(HDC dc, COLORREF colour);
+COLORREF WINAPI SetBkColor(HDC dc, COLORREF colour);
+DWORD WINAPI GetSysColor(int index);
+BOOL WINAPI GetTextExtentExPointW(HDC dc, LPCWSTR text, int length, int maxExtent, LPINT fit, LPINT extents,
+                                  LPSIZE size);
+BOOL WINAPI ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* rect, LPCWSTR text, UINT length,
+                        const INT* spacing);
+BOOL WINAPI DrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height, UINT step, HBRUSH flickerFree,
+                       UINT flags);
+
+/* menus */
+HMENU WINAPI CreatePopupMenu(void);
+BOOL WINAPI AppendMenuW(HMENU menu, UINT flags, UINT_PTR id, LPCWSTR text);
+BOOL WINAPI DestroyMenu(HMENU menu);
+BOOL WINAPI TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND owner, LPTPMPARAMS params);
+
+/* dialogs */
+INT_PTR WINAPI DialogBoxIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW dialogTemplate, HWND owner,
+                                       DLGPROC dialogProc, LPARAM initParam);
+BOOL WINAPI EndDialog(HWND dialog, INT_PTR result);
+LRESULT WINAPI DefDlgProcW(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 /* resources */
 HMODULE WINAPI GetModuleHandleW(LPCWSTR moduleName);
@@ -443,6 +527,7 @@ HRSRC WINAPI FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type);
 HGLOBAL WINAPI LoadResource(HMODULE module, HRSRC resource);
 DWORD WINAPI SizeofResource(HMODULE module, HRSRC resource);
 BOOL WINAPI DestroyIcon(HICON icon);
+UINT WINAPI ExtractIconExW(LPCWSTR file, int index, HICON* large, HICON* small, UINT count);
 
 /* shell */
 BOOL WINAPI Shell_NotifyIconW(DWORD message, PNOTIFYICONDATAW data);
@@ -473,6 +558,8 @@ void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION section);
 void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION section);
 void WINAPI EnterCriticalSection(LPCRITICAL_SECTION section);
 void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION section);
+
+HANDLE WINAPI OpenProcess(DWORD access, BOOL inherit, DWORD processId);
 
 /* interlocked operations, full barriers as on Windows */
 static inline LONG InterlockedExchange(volatile LONG* target, LONG value)

@@ -1,0 +1,176 @@
+// The task menu's window items: their size, and what is painted for them.
+#include "velto/menu_test.h"
+
+using namespace velto_test;
+
+namespace {
+
+using cesim::DrawOp;
+
+class TaskItemTest : public MenuTest {
+protected:
+    // The menu's paint record from the op at `from` on.
+    std::vector<DrawOp> Drawn(size_t from = 0)
+    {
+        std::vector<DrawOp> ops = device.Menu()->drawn;
+        return std::vector<DrawOp>(ops.begin() + (long)std::min(from, ops.size()), ops.end());
+    }
+
+    std::vector<DrawOp> Repaint()
+    {
+        size_t from = Drawn().size();
+        device.RepaintMenu();
+        device.Settle();
+        return Drawn(from);
+    }
+
+    HWND AddProgramWindow(DWORD process, HICON class_icon)
+    {
+        cesim::WindowOptions options;
+        options.class_name = u"Prog";
+        options.title = u"Prog";
+        options.class_icon = class_icon;
+        return device.AddWindow(process, options);
+    }
+
+    // The title over the whole item in the state's colours, then the device
+    // context's colours as they were.
+    void ExpectText(const DrawOp& op, RECT item, const std::u16string& text, bool selected)
+    {
+        EXPECT_EQ(DrawOp::TEXT, op.kind);
+        EXPECT_EQ(item, op.dest);
+        EXPECT_EQ(item.left + 24, op.source.x);
+        EXPECT_EQ(item.top + 4, op.source.y);
+        EXPECT_EQ(text, op.text);
+        EXPECT_EQ((UINT)ETO_OPAQUE, op.options);
+        EXPECT_EQ(selected ? cesim::SYS_HIGHLIGHTTEXT : cesim::SYS_MENUTEXT, op.text_colour);
+        EXPECT_EQ(selected ? cesim::SYS_HIGHLIGHT : cesim::SYS_MENU, op.back_colour);
+        EXPECT_EQ(cesim::DC_TEXT_COLOUR, device.Menu()->text_colour);
+        EXPECT_EQ(cesim::DC_BACK_COLOUR, device.Menu()->back_colour);
+    }
+
+    // The window's icon at 16 x 16 on the left, the glyph at its own size on the right.
+    static void ExpectIcons(const DrawOp& icon, const DrawOp& glyph, RECT item)
+    {
+        EXPECT_EQ(DrawOp::ICON, icon.kind);
+        EXPECT_EQ((RECT{item.left + 4, item.bottom - 18, item.left + 20, item.bottom - 2}), icon.dest);
+        EXPECT_EQ((UINT)DI_NORMAL, icon.options);
+        EXPECT_EQ(DrawOp::ICON, glyph.kind);
+        EXPECT_EQ(109, glyph.icon_id);
+        EXPECT_EQ((RECT{item.right - 18, item.bottom - 18, item.right - 2, item.bottom - 2}), glyph.dest);
+        EXPECT_EQ((UINT)DI_NORMAL, glyph.options);
+    }
+};
+
+TEST_F(TaskItemTest, ItemShowsIconTitleAndGlyphSizedToTheTitle)
+{
+    cesim::Shell shell = device.InstallShell();
+    HICON icon = device.AddIcon(apps, 32, 32);
+    HWND prog = AddProgramWindow(apps, icon);
+    StartVelto();
+
+    // "Prog" is 24 x 13: 68 x 19. "Desktop" is wider: 86.
+    cesim::MenuInfo menu = OpenMenu();
+    EXPECT_EQ((RECT{154, 214, 240, 233}), menu.levels.at(0).item_rects.at(0));
+    EXPECT_EQ((RECT{154, 233, 240, 252}), menu.levels.at(0).item_rects.at(1));
+    EXPECT_EQ(0, device.OpenHandles(velto, "dc"));  // measuring released what it took
+    auto ops = Drawn();
+    ASSERT_EQ(4u, ops.size());
+    ExpectText(ops[0], RECT{0, 0, 86, 19}, u"Prog", false);
+    ExpectIcons(ops[1], ops[2], RECT{0, 0, 86, 19});
+    EXPECT_EQ(icon, ops[1].icon);
+    ExpectText(ops[3], RECT{0, 19, 86, 38}, u"Desktop", false);  // the desktop: its title alone
+
+    // The tapped item is painted selected over its whole rectangle.
+    TapItem(prog);
+    ops = Drawn(4);
+    ASSERT_EQ(3u, ops.size());
+    ExpectText(ops[0], RECT{0, 0, 86, 19}, u"Prog", true);
+    ExpectIcons(ops[1], ops[2], RECT{0, 0, 86, 19});
+    EXPECT_EQ(prog, device.Foreground());
+
+    // A long title widens the menu: 180 + 44.
+    std::u16string title(30, u'W');
+    device.RunInProcess(velto, [&]() -> DWORD { return (DWORD)SetWindowTextW(prog, title.c_str()); });
+    menu = OpenMenu();
+    EXPECT_EQ((RECT{16, 214, 240, 294}), menu.levels.at(0).rect);
+    EXPECT_EQ(title, Drawn().at(0).text);
+}
+
+// The icon is the class's, else the small icon in the owning program's file,
+// else there is none and no glyph either. Extracted icons are let go.
+TEST_F(TaskItemTest, IconComesFromTheClassOrTheProgramFileAndIsNotLeaked)
+{
+    device.InstallShell();
+    struct Source {
+        bool class_icon;
+        const char16_t* file;
+        bool file_has_icon;
+        size_t ops;  // the title, and the icon and the glyph when there is an icon
+    };
+    const std::vector<Source> sources{{true, u"\\Windows\\a.exe", true, 3},
+                                      {false, u"\\Windows\\b.exe", true, 3},
+                                      {false, u"\\Windows\\c.exe", false, 1},
+                                      {false, u"", true, 1}};
+    std::vector<HICON> class_icons;
+    for (const Source& s : sources) {
+        DWORD program = device.AddProcess(u"prog.exe");
+        device.SetProgramFile(program, s.file, s.file_has_icon);
+        class_icons.push_back(s.class_icon ? device.AddIcon(program, 32, 32) : nullptr);
+        AddProgramWindow(program, class_icons.back());
+    }
+    StartVelto();
+    const int icons = device.OpenHandles(velto, "icon");
+    OpenMenu();
+    for (int paint = 0; paint < 50; ++paint) {
+        auto ops = paint == 0 ? Drawn() : Repaint();
+        ASSERT_EQ(3u + 3u + 1u + 1u + 1u, ops.size());  // the windows from the last added on, then the desktop
+        size_t at = 0;
+        for (size_t k = sources.size(); k-- > 0;) {
+            const RECT item{0, (LONG)(19 * (sources.size() - 1 - k)), 86, (LONG)(19 * (sources.size() - k))};
+            ExpectText(ops[at], item, u"Prog", false);
+            if (sources[k].ops == 3) {
+                ExpectIcons(ops[at + 1], ops[at + 2], item);
+                if (sources[k].class_icon)
+                    EXPECT_EQ(class_icons[k], ops[at + 1].icon);
+                else
+                    EXPECT_EQ(0, ops[at + 1].icon_id);  // not the class's, nor from Velto's resources
+            }
+            at += sources[k].ops;
+        }
+    }
+    EXPECT_EQ(50u * 2u, device.Calls("ExtractIconExW"));  // files b and c; a has its class icon, d no file
+    EXPECT_EQ(50u * 3u, device.Calls("OpenProcess"));
+    EXPECT_EQ(icons, device.OpenHandles(velto, "icon"));
+    EXPECT_EQ(0, device.OpenHandles(velto, "process"));
+}
+
+// Every paint looks the window up afresh: a new title, an empty one (the
+// icon and glyph without text or fill), a window that has gone (nothing).
+TEST_F(TaskItemTest, PaintsFollowTheWindowWhileTheMenuIsOpen)
+{
+    device.InstallShell();
+    HWND prog = AddProgramWindow(apps, device.AddIcon(apps, 16, 16));
+    StartVelto();
+    OpenMenu();
+    const RECT item{0, 0, 86, 19};
+    auto rename = [&](const char16_t* title) {
+        device.RunInProcess(velto, [&]() -> DWORD { return (DWORD)SetWindowTextW(prog, title); });
+    };
+    rename(u"Renamed");
+    auto ops = Repaint();
+    ASSERT_EQ(4u, ops.size());
+    ExpectText(ops[0], item, u"Renamed", false);
+
+    rename(u"");
+    ops = Repaint();
+    ASSERT_EQ(3u, ops.size());
+    ExpectIcons(ops[0], ops[1], item);
+
+    device.DestroyWindow(prog);
+    ops = Repaint();
+    ASSERT_EQ(1u, ops.size());
+    ExpectText(ops[0], RECT{0, 19, 86, 38}, u"Desktop", false);
+}
+
+}  // namespace

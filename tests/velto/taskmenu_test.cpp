@@ -1,0 +1,285 @@
+// The task menu: its tree, where it opens, the window list and what each
+// command does.
+#include "velto/menu_test.h"
+
+using namespace velto_test;
+
+namespace {
+
+class TaskMenuTest : public MenuTest {};
+
+// Where the taskbar is decides the order, the anchor and the alignment.
+struct Placement {
+    const char* name;
+    std::optional<RECT> taskbar;
+    UINT flags;
+    LONG anchor_y;
+    const char* items;
+};
+
+void PrintTo(const Placement& value, std::ostream* out) { *out << value.name; }
+
+class PlacementTest : public TaskMenuTest, public ::testing::WithParamInterface<Placement> {};
+
+TEST_P(PlacementTest, MenuOpensAgainstTheTaskbarInItsOrder)
+{
+    const Placement& p = GetParam();
+    if (p.taskbar)
+        AddWindow(u"HHTaskBar", u"", *p.taskbar, WS_VISIBLE | WS_POPUP, WS_EX_TOPMOST);
+    HWND notes = AddWindow(u"Notes", u"Notes", RECT{0, 26, 240, 320});
+    AddWindow(u"Hidden", u"Hidden", RECT{0, 0, 240, 294}, 0);
+    AddWindow(u"Tool", u"Tool", RECT{0, 0, 10, 10}, WS_VISIBLE, WS_EX_TOOLWINDOW);
+    AddWindow(u"Untitled", u"", RECT{0, 0, 240, 294});
+    AddWindow(u"Inbox", u"Inbox", RECT{0, 0, 240, 294});
+    StartVelto();
+    // Another window is in front when the tray icon is tapped.
+    device.RunInProcess(velto, [&]() -> DWORD { return (DWORD)SetForegroundWindow(notes); });
+
+    cesim::MenuInfo menu = OpenMenu();
+    EXPECT_EQ(main, menu.owner);
+    EXPECT_EQ(p.flags, menu.flags);
+    EXPECT_EQ(240, menu.anchor.x);
+    EXPECT_EQ(p.anchor_y, menu.anchor.y);
+    const cesim::MenuLevelInfo& top = menu.levels.at(0);
+    EXPECT_EQ(240, top.rect.right);
+    EXPECT_EQ(p.anchor_y, (p.flags & TPM_BOTTOMALIGN) ? top.rect.bottom : top.rect.top);
+    EXPECT_EQ(p.items, Describe(top.items));
+    // While the menu is open the tray icon shows its active face, and the main window is in front.
+    EXPECT_EQ(106, device.Image(device.FindTrayIcon(main, 0)->icon).resource_id);
+    EXPECT_EQ(main, device.Foreground());
+
+    Dismiss();
+    EXPECT_EQ(113, device.Image(device.FindTrayIcon(main, 0)->icon).resource_id);
+    EXPECT_EQ(0, device.OpenHandles(velto, "menu"));  // the whole tree is destroyed
+    EXPECT_TRUE(device.Received(notes).empty());      // a dismissed menu does nothing
+    EXPECT_EQ(main, device.Foreground());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Taskbar, PlacementTest,
+    ::testing::Values(
+        Placement{"top_edge_100", RECT{0, 100, 240, 126}, 0x108, 126,
+                  "Close All#2|Settings>(TaskBar>(OnTop#4|Monitoring#5)|Tray>(Ok button#7|Close button#8)|About "
+                  "Velto#3)|-|[Notes]|[Inbox]"},
+        Placement{"top_edge_101", RECT{0, 101, 240, 127}, 0x128, 101,
+                  "[Notes]|[Inbox]|-|Settings>(TaskBar>(OnTop#4|Monitoring#5)|Tray>(Ok button#7|Close "
+                  "button#8)|About Velto#3)|Close All#2"},
+        Placement{"none", std::nullopt, 0x108, 240,
+                  "Close All#2|Settings>(TaskBar>(OnTop#4|Monitoring#5)|Tray>(Ok button#7|Close button#8)|About "
+                  "Velto#3)|-|[Notes]|[Inbox]"}),
+    [](const ::testing::TestParamInfo<Placement>& info) { return std::string(info.param.name); });
+
+// The check marks show what is stored at the moment the menu opens.
+TEST_F(TaskMenuTest, SwitchesShowTheStoredSettings)
+{
+    device.InstallShell();
+    device.RegSetDword(SETTINGS_KEY, u"Monitoring", 1);
+    device.RegSetDword(SETTINGS_KEY, u"CloseButton", 1);
+    StartVelto();
+    auto settings = [this] {
+        std::string items = Describe(OpenMenu().levels.at(0).items);
+        Dismiss();
+        return items;
+    };
+    EXPECT_EQ("[Desktop]|-|Settings>(TaskBar>(OnTop#4|Monitoring#5*)|Tray>(Ok button#7|Close button#8*)|About "
+              "Velto#3)|Close All#2",
+              settings());
+    device.RegSetDword(SETTINGS_KEY, u"Monitoring", 0);
+    device.RegSetDword(SETTINGS_KEY, u"OkButton", 7);
+    EXPECT_EQ("[Desktop]|-|Settings>(TaskBar>(OnTop#4|Monitoring#5)|Tray>(Ok button#7*|Close button#8*)|About "
+              "Velto#3)|Close All#2",
+              settings());
+}
+
+// A tap on a window's item activates it; at its right end it closes it, but never the desktop.
+struct WindowTap {
+    const char* name;
+    bool desktop;
+    LONG x;
+    bool closes;
+    bool activates;
+};
+
+void PrintTo(const WindowTap& value, std::ostream* out) { *out << value.name; }
+
+class WindowTapTest : public TaskMenuTest, public ::testing::WithParamInterface<WindowTap> {};
+
+TEST_P(WindowTapTest, RightEndClosesTheRestActivates)
+{
+    const WindowTap& t = GetParam();
+    cesim::Shell shell = device.InstallShell();
+    HWND notes = AddWindow(u"Notes", u"Notes", RECT{0, 0, 240, 294});
+    StartVelto();
+    HWND target = t.desktop ? shell.desktop : notes;
+
+    OpenMenu();
+    TapItem(target, t.x);
+    EXPECT_EQ(0, device.OpenMenus());
+    EXPECT_EQ(t.activates ? target : main, device.Foreground());
+    auto got = device.Received(target);
+    ASSERT_EQ(t.closes ? 1u : 0u, got.size());
+    if (t.closes) {
+        EXPECT_EQ((UINT)WM_CLOSE, got[0].message);
+        EXPECT_EQ(0u, got[0].wParam);
+        EXPECT_EQ(0, got[0].lParam);
+        EXPECT_FALSE(got[0].sent);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Item, WindowTapTest,
+                         ::testing::Values(WindowTap{"x224_activates", false, 224, false, true},
+                                           WindowTap{"x225_closes", false, 225, true, false},
+                                           WindowTap{"desktop_x224_activates", true, 224, false, true},
+                                           WindowTap{"desktop_x225_stays", true, 225, false, false}),
+                         [](const ::testing::TestParamInfo<WindowTap>& info) { return std::string(info.param.name); });
+
+// Window handles serve as command ids: one whose low 16 bits equal the OnTop
+// command is still that window, whole. A window gone by then is left alone.
+TEST_F(TaskMenuTest, WindowHandlesStayWholeAsCommandIds)
+{
+    device.InstallShell();
+    device.SetNextWindowHandle(0x20004);
+    HWND window = AddWindow(u"App", u"App", RECT{0, 0, 240, 294});
+    HWND gone = AddWindow(u"Gone", u"Gone", RECT{0, 0, 240, 294});
+    StartVelto();
+    OpenMenu();
+    device.DestroyWindow(gone);
+    TapItem(gone);
+    EXPECT_EQ(main, device.Foreground());
+    OpenMenu();
+    EXPECT_EQ(u"App", device.Menu()->drawn.front().text);
+    TapItem(window);
+    EXPECT_EQ(window, device.Foreground());
+    EXPECT_EQ(0, device.WorkAreaSets());
+}
+
+TEST_F(TaskMenuTest, CloseAllClosesOrdinaryWindowsTitledOrNot)
+{
+    cesim::Shell shell = device.InstallShell();
+    HWND titled = AddWindow(u"Notes", u"Notes", RECT{0, 0, 240, 294});
+    HWND untitled = AddWindow(u"Untitled", u"", RECT{0, 0, 240, 294});
+    HWND tool = AddWindow(u"Tool", u"Tool", RECT{0, 0, 10, 10}, WS_VISIBLE, WS_EX_TOOLWINDOW);
+    HWND hidden = AddWindow(u"Hidden", u"Hidden", RECT{0, 0, 240, 294}, 0);
+    // The shell's classes are spared whatever the title; the comparison is exact.
+    HWND desktop_like = AddWindow(u"DesktopExplorerWindow", u"Other", RECT{0, 0, 240, 294});
+    HWND other_case =
+        AddWindow(u"hhtaskbar", u"Lower", RECT{0, 0, 240, 294}, WS_VISIBLE, 0, device.AddProcess(u"x.exe"));
+    StartVelto();
+
+    Choose({u"Close All"});
+    for (HWND closed : {titled, untitled, other_case}) {
+        auto got = device.Received(closed);
+        ASSERT_EQ(1u, got.size()) << cesim::Utf8(device.Title(closed));
+        EXPECT_EQ((UINT)WM_CLOSE, got[0].message);
+        EXPECT_FALSE(got[0].sent);
+    }
+    for (HWND kept : {tool, hidden, desktop_like, shell.desktop, shell.taskbar})
+        EXPECT_TRUE(device.Received(kept).empty()) << cesim::Utf8(device.Title(kept));
+}
+
+// Each switch is toggled and stored; OnTop also moves the taskbar, and the
+// monitor's event is set while any of the other three is on, else reset,
+// which also clears the proxy icons and the button's face.
+TEST_F(TaskMenuTest, SwitchesToggleAreStoredAndAppliedInOrder)
+{
+    cesim::Shell shell = device.InstallShell();
+    device.RegSetDword(SETTINGS_KEY, u"OkButton", 1);
+    device.RegSetDword(SETTINGS_KEY, u"CloseButton", 5);
+    StartVelto();
+    int set_events = 0;
+    device.OnEventSet(u"AygshellEvent_", [&] { ++set_events; });
+    HWND dialog = AddWindow(u"Dialog", u"Dialog", RECT{0, 0, 100, 100});
+    device.Post(main, WM_COMMAND, MAKEWPARAM(1024, 0x18), (LPARAM)dialog);
+    device.Settle();
+    ASSERT_EQ((std::vector<UINT>{0, 4, 3}), TrayIds());
+
+    struct Step {
+        const char16_t* submenu;
+        const char16_t* item;
+        const char16_t* value;
+        DWORD stored;
+        int set_events;
+        uint64_t resets;
+        std::vector<UINT> tray;
+    };
+    for (const Step& s : {Step{u"Tray", u"Ok button", u"OkButton", 0, 1, 0, {0, 4, 3}},
+                          Step{u"Tray", u"Close button", u"CloseButton", 0, 1, 1, {0}},
+                          Step{u"TaskBar", u"Monitoring", u"Monitoring", 1, 2, 1, {0}},
+                          Step{u"TaskBar", u"Monitoring", u"Monitoring", 0, 2, 2, {0}},
+                          Step{u"Tray", u"Close button", u"CloseButton", 1, 3, 2, {0}}}) {
+        Choose({u"Settings", s.submenu, s.item});
+        EXPECT_EQ(s.stored, *device.RegGetDword(SETTINGS_KEY, s.value)) << cesim::Utf8(s.item);
+        EXPECT_EQ(s.set_events, set_events) << cesim::Utf8(s.item);
+        EXPECT_EQ(s.resets, device.Calls("ResetEvent")) << cesim::Utf8(s.item);
+        EXPECT_EQ(s.tray, TrayIds()) << cesim::Utf8(s.item);
+    }
+    EXPECT_EQ(112, device.Drawn(Button()).back().bitmap_id);  // idle since the last one went off
+    EXPECT_EQ(0, device.WorkAreaSets());
+
+    Choose({u"Settings", u"TaskBar", u"OnTop"});
+    EXPECT_EQ(1u, *device.RegGetDword(SETTINGS_KEY, u"TaskBarOnTop"));
+    ExpectTopLayout(shell);
+    EXPECT_EQ(0x108u, OpenMenu().flags);  // the next menu hangs from the taskbar
+    Dismiss();
+    Choose({u"Settings", u"TaskBar", u"OnTop"});
+    EXPECT_EQ(0u, *device.RegGetDword(SETTINGS_KEY, u"TaskBarOnTop"));
+    ExpectBottomLayout(shell);
+}
+
+// The anchor is worked out before the settings are reloaded; the reload may then move the taskbar.
+TEST_F(TaskMenuTest, AStoredPlacementMovesTheTaskbarAfterTheAnchorIsTaken)
+{
+    cesim::Shell shell = device.InstallShell();
+    StartVelto();
+    StoreOnTop(1);
+    cesim::MenuInfo menu = OpenMenu();
+    ExpectTopLayout(shell);
+    EXPECT_EQ(0x128u, menu.flags);
+    EXPECT_EQ(294, menu.anchor.y);
+    EXPECT_EQ("[Desktop]|-|Settings>(TaskBar>(OnTop#4*|Monitoring#5)|Tray>(Ok button#7|Close button#8)|About "
+              "Velto#3)|Close All#2",
+              Describe(menu.levels.at(0).items));
+}
+
+// The menu's loop still handles the monitor's reports, and tray taps, which open no second menu.
+TEST_F(TaskMenuTest, WhileTheMenuIsOpenReportsAreHandledAndTapsOpenNoOtherMenu)
+{
+    device.InstallShell();
+    device.RegSetDword(SETTINGS_KEY, u"CloseButton", 1);
+    StartVelto();
+    HWND dialog = AddWindow(u"Dialog", u"Dialog", RECT{0, 0, 100, 100});
+    OpenMenu();
+    device.RunInProcess(velto, [&]() -> DWORD {
+        return (DWORD)SendMessageW(main, WM_COMMAND, MAKEWPARAM(1024, 0x18), (LPARAM)dialog);
+    });
+    EXPECT_EQ((std::vector<UINT>{0, 4}), TrayIds());
+    EXPECT_EQ(110, device.Drawn(Button()).back().bitmap_id);  // repainted while the menu is open
+
+    for (int i = 0; i < 100; ++i)
+        TapTray();
+    EXPECT_EQ(1, device.OpenMenus());
+    EXPECT_EQ(1u, device.Calls("TrackPopupMenuEx"));
+    Dismiss();
+    OpenMenu();  // the next tap opens the menu again
+    EXPECT_EQ(2u, device.Calls("TrackPopupMenuEx"));
+}
+
+}  // namespace
+
+namespace {
+
+// A later copy closes this one's main window while its menu is open: the menu goes with it.
+TEST_F(TaskMenuTest, ACopyWithItsMenuOpenIsReplaced)
+{
+    device.InstallShell();
+    StartVelto();
+    OpenMenu();
+    DWORD second = Start();
+    device.Advance(MONITOR_PERIOD);  // the first copy's monitor ends its period
+    EXPECT_FALSE(device.Running(velto));
+    EXPECT_EQ(0, device.OpenMenus());
+    EXPECT_TRUE(device.Running(second));
+    EXPECT_EQ(1u, device.Tray().size());
+}
+
+}  // namespace
