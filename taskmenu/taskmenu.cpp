@@ -96,9 +96,13 @@ static void ApplyMonitorRule(HWND mainWindow)
     UpdateTrayButtons(mainWindow, 0);
 }
 
+/* The monitor reads Monitoring on its own thread: the switch is turned under
+   the settings lock. */
 static void ToggleSetting(DWORD* setting)
 {
+    LockSettings();
     *setting = *setting ? 0 : 1;
+    UnlockSettings();
     SaveSettings();
 }
 

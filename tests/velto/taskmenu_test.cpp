@@ -226,6 +226,32 @@ TEST_F(TaskMenuTest, SwitchesToggleAreStoredAndAppliedInOrder)
     ExpectBottomLayout(shell);
 }
 
+// With the last of its three uses switched off the monitor parks: no calls,
+// no wake-ups, however the foreground changes; switching one on wakes it.
+TEST_F(TaskMenuTest, TurningOffTheLastUseParksTheMonitor)
+{
+    device.InstallShell();
+    device.RegSetDword(SETTINGS_KEY, u"OkButton", 1);
+    StartVelto();
+    DWORD monitor = device.Threads(velto).at(1);
+    Choose({u"Settings", u"Tray", u"Ok button"});
+    device.Advance(MONITOR_PERIOD);  // the pass under way ends in the wait
+    uint64_t calls = device.ThreadCalls(monitor);
+    uint64_t wakeups = device.Wakeups(monitor);
+    HWND dialog = AddWindow(u"Dialog", u"Dialog", RECT{0, 0, 100, 100}, CLOSE_STYLE, OK_EXSTYLE);
+    device.SetForeground(dialog);
+    device.Advance(20 * MONITOR_PERIOD);
+    EXPECT_EQ(calls, device.ThreadCalls(monitor));
+    EXPECT_EQ(wakeups, device.Wakeups(monitor));
+    EXPECT_EQ(112, device.Drawn(Button()).back().bitmap_id);
+
+    Choose({u"Settings", u"TaskBar", u"Monitoring"});
+    device.SetForeground(dialog);
+    device.Advance(MONITOR_PERIOD);
+    EXPECT_GT(device.ThreadCalls(monitor), calls);
+    EXPECT_EQ(110, device.Drawn(Button()).back().bitmap_id);  // the dialog is reported again
+}
+
 // The anchor is worked out before the settings are reloaded; the reload may then move the taskbar.
 TEST_F(TaskMenuTest, AStoredPlacementMovesTheTaskbarAfterTheAnchorIsTaken)
 {
