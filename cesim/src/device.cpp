@@ -213,46 +213,25 @@ int Device::ThreadCount(DWORD process) const
     return n;
 }
 
-int Device::OpenHandles(DWORD process, const std::string& kind) const
+std::map<std::string, int> Device::Handles(DWORD process) const
 {
     World& w = World::Get();
     Lock lk(w.mu);
-    Process* p = TestProcess(w, process, "OpenHandles");
-    if (kind == "dc") {
-        int n = 0;
-        for (auto& d : w.gdi->dcs)
-            n += d.second.owner == p;
-        return n;
+    Process* p = TestProcess(w, process, "Handles");
+    return p->exited ? p->handles_at_exit : w.CountHandles(p);
+}
+
+int Device::OpenHandles(DWORD process, const std::string& kind) const
+{
+    auto all = Handles(process);
+    auto it = all.find(kind);
+    if (it == all.end()) {
+        std::string kinds;
+        for (auto& k : all)
+            kinds += (kinds.empty() ? "\"" : ", \"") + k.first + "\"";
+        throw Error("cesim: OpenHandles: the kinds of handle are " + kinds + ", not \"" + kind + "\"");
     }
-    if (kind == "icon") {
-        int n = 0;
-        for (auto& i : w.gdi->icons)
-            n += i.second.owner == p;
-        return n;
-    }
-    if (kind == "menu") {
-        int n = 0;
-        for (auto& m : w.ui->menus)
-            n += m.second->alive && m.second->owner == p;
-        return n;
-    }
-    if (kind != "event" && kind != "thread" && kind != "process" && kind != "registry")
-        throw Error("cesim: OpenHandles: the kinds of handle are \"event\", \"thread\", \"process\", "
-                    "\"registry\", \"dc\", \"icon\" and \"menu\", not \"" + kind + "\"");
-    if (p->exited) {
-        auto it = p->handles_at_exit.find(kind);
-        return it == p->handles_at_exit.end() ? 0 : it->second;
-    }
-    int n = 0;
-    for (auto& h : w.handles) {
-        if (h.second.owner != p)
-            continue;
-        if (kind == "registry")
-            n += h.second.kind == HandleEntry::REGISTRY;
-        else if (h.second.kind == HandleEntry::KERNEL)
-            n += kind == World::KindName(h.second.object);
-    }
-    return n;
+    return it->second;
 }
 
 DWORD Device::StartFunction(const std::u16string& exe_name, std::function<int()> main,

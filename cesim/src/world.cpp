@@ -435,8 +435,36 @@ void World::FinishThread(Lock& lk, Thread* t, DWORD code)
         settled.notify_all();
 }
 
+std::map<std::string, int> World::CountHandles(Process* p)
+{
+    std::map<std::string, int> n;
+    for (const char* kind : {"window", "class", "menu", "dc", "icon", "bitmap", "registry", "event", "thread",
+                             "process"})
+        n[kind] = 0;
+    for (auto& entry : windows)
+        n["window"] += entry.second->alive && entry.second->thread->process == p;
+    for (auto& c : p->classes)
+        n["class"] += c->registered;
+    for (auto& m : ui->menus)
+        n["menu"] += m.second->alive && m.second->owner == p;
+    for (auto& d : gdi->dcs)
+        n["dc"] += d.second.owner == p;
+    for (auto& i : gdi->icons)
+        n["icon"] += i.second.owner == p;
+    for (auto& b : gdi->bitmaps)
+        n["bitmap"] += b.second.owner == p;
+    for (auto& h : handles) {
+        if (h.second.owner == p)
+            ++n[h.second.kind == HandleEntry::REGISTRY ? "registry" : KindName(h.second.object)];
+    }
+    return n;
+}
+
 void World::ExitProcess(Lock& lk, Process* p, DWORD code)
 {
+    // What the process left behind, for leak accounting; then the system
+    // takes it all back.
+    p->handles_at_exit = CountHandles(p);
     p->exited = true;
     p->exit_code = code;
     for (Thread* t : p->threads) {
@@ -452,14 +480,10 @@ void World::ExitProcess(Lock& lk, Process* p, DWORD code)
     }
     for (auto& c : p->classes)
         c->registered = false;
-    // What the process left open, for leak accounting; then the system closes it.
     std::vector<uintptr_t> owned;
     for (auto& h : handles) {
-        if (h.second.owner == p) {
+        if (h.second.owner == p)
             owned.push_back(h.first);
-            std::string kind = h.second.kind == HandleEntry::REGISTRY ? "registry" : KindName(h.second.object);
-            ++p->handles_at_exit[kind];
-        }
     }
     for (uintptr_t h : owned)
         CloseHandleEntry(lk, (HANDLE)h);

@@ -253,6 +253,9 @@ public:
     Process* FindProcess(DWORD id);
     Process* ProcessOfModule(HINSTANCE module);
     void ExitProcess(Lock& lk, Process* p, DWORD code);
+    // Every live handle a process holds, by kind: "window", "class", "menu",
+    // "dc", "icon", "bitmap", "registry", "event", "thread", "process".
+    std::map<std::string, int> CountHandles(Process* p);
     void FinishThread(Lock& lk, Thread* t, DWORD code);
 
     // ---- windows (windows.cpp)

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -61,9 +62,40 @@ protected:
     DWORD Start(const std::u16string& command_line = u"")
     {
         DWORD velto = device.Start(VELTO_IMAGE, command_line);
+        started.push_back(velto);
         device.Settle();
         return velto;
     }
+
+    // Every copy that a test started ends by leaving nothing behind but what
+    // it keeps for its life: the icons and bitmaps it loaded at start-up and
+    // its two window classes. One still running is closed first.
+    void TearDown() override
+    {
+        for (DWORD velto : started) {
+            if (device.Running(velto)) {
+                if (HWND main = MainWindowOf(velto))
+                    device.Post(main, WM_CLOSE, 0, 0);
+                device.Advance(MONITOR_PERIOD);
+                if (device.Running(velto))
+                    device.Advance(10000);  // a monitor held up somewhere
+            }
+            ASSERT_FALSE(device.Running(velto)) << "Velto did not end when its main window was closed";
+            auto left = device.Handles(velto);
+            const bool resident = left["class"] > 0;
+            std::map<std::string, int> expected = left;
+            for (auto& kind : expected)
+                kind.second = 0;
+            if (resident) {
+                expected["icon"] = 6;  // the five of its own and the class icon
+                expected["bitmap"] = 3;
+                expected["class"] = 2;
+            }
+            EXPECT_EQ(expected, left) << "what Velto left behind when it ended";
+        }
+    }
+
+    std::vector<DWORD> started;
 
     // A command-line run: it must end, with exit code 0.
     DWORD RunOnce(const std::u16string& command_line)

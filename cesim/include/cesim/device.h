@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -208,11 +209,11 @@ public:
     bool Running(DWORD process) const;
     DWORD ExitCode(DWORD process) const;  // STILL_ACTIVE while it runs
     int ThreadCount(DWORD process) const;  // threads that have not ended
-    // Open handles of a process by kind ("event", "thread", "process",
-    // "registry"), as they stood when it ended, or now while it runs; "dc":
-    // the device contexts it holds now; "icon": its icons now, those loaded
-    // from resources included; "menu": the menus it has not destroyed.
-    int OpenHandles(DWORD process, const std::string& kind) const;
+    // Every live handle of a process by kind ("window", "class", "menu",
+    // "dc", "icon", "bitmap", "registry", "event", "thread", "process"): now
+    // while it runs, or what it left behind when it ended.
+    std::map<std::string, int> Handles(DWORD process) const;
+    int OpenHandles(DWORD process, const std::string& kind) const;  // one kind of them
     // A process of the test's own whose first thread runs main: for testing
     // the device itself with program code written in the test.
     // With a compiled resource file (.res), the process has those resources
