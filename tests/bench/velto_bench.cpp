@@ -110,6 +110,31 @@ void LoadSettings(benchmark::State& state)
 }
 BENCHMARK(LoadSettings);
 
+// Building, measuring and drawing the task menu over n windows, opened and
+// dismissed: the cost should grow in step with n.
+void TaskMenu(benchmark::State& state)
+{
+    Running r(false);
+    const int n = (int)state.range(0);
+    for (int i = 0; i < n; ++i)
+        r.Window(u"Window " + cesim::U16(std::to_string(i)));
+    r.device.SetDoubleClickTime(0);
+    HWND main = r.device.Find(u"Velto", u"Velto");
+    r.device.Advance(1);
+    uint64_t calls = r.device.Calls(r.velto, "");
+    for (auto _ : state) {
+        r.device.TrayMouse(main, 0, WM_LBUTTONDOWN);
+        r.device.Settle();
+        r.device.DismissMenu();
+        r.device.Advance(1);
+    }
+    double per = (double)(r.device.Calls(r.velto, "") - calls) / (double)state.iterations();
+    state.counters["calls/opening"] = per;
+    state.counters["calls/window"] = per / n;
+    state.SetComplexityN(n);
+}
+BENCHMARK(TaskMenu)->Arg(10)->Arg(100)->Arg(1000)->Complexity(benchmark::oN);
+
 }  // namespace
 
 BENCHMARK_MAIN();
