@@ -5,6 +5,22 @@
  * Pocket PC that the tests run against. The handful of things that only
  * Windows CE has, or that desktop Windows does differently, are settled here
  * so that the rest of the program is written for Windows CE alone.
+ *
+ * Where desktop Windows (and Wine) differ from Windows CE, and what we do:
+ *
+ * | Call or value | Windows CE | Desktop Windows | What we do on Windows |
+ * |---|---|---|---|
+ * | top-level window, style WS_VISIBLE alone | no caption, no border | an overlapped window: caption, border, a minimum size | a top-level window without WS_CAPTION becomes a popup (`CreateWindowExW`) |
+ * | `GetModuleFileNameW` (process handle) | takes a handle from `OpenProcess` | takes modules of this process only | a process handle is answered by `QueryFullProcessImageNameW`; `PLATFORM_PROCESS_ACCESS` is the access it needs |
+ * | `GetDesktopWindow` | the shell's desktop window ("DesktopExplorerWindow", "Desktop") | the root window at (0, 0) | the shell's desktop window when there is one, else the root window |
+ * | `SetWindowPos` on the root window | (the root is the shell's desktop window) | fails, or moves the screen under Wine | refused, nothing moves |
+ * | `InvalidateRect` (null window) | does nothing | repaints every window of the screen | does nothing |
+ * | `WS_EX_CAPTIONOKBTN` | the OK button in a caption | no such style | the CE bit value, 0x80000000 |
+ * | `GetSysColor` index | carries the flag 0x40000000 | the bare index | `SYS_COLOR_INDEX_FLAG` is 0 |
+ * | registry access mask | ignored | mask 0 refuses reads and writes | `PLATFORM_KEY_ACCESS` asks for query, set and create |
+ * | tray record size | 152 bytes (32-bit handles) | the record has grown | `PLATFORM_TRAY_RECORD_SIZE` is the first version's size |
+ * | `SPI_SETWORKAREA` and moving other programs' windows | the Pocket PC's own screen | rearranges an ordinary desktop | velto.exe runs only on a screen no larger than 480 x 640, and otherwise ends at once with exit code 0 (platform/windows.cpp) |
+ * | the work area, class-name case | one system-wide work area; class names compared exactly | (Wine) a work area per process; class names case-insensitive within a process | nothing: the simulated device's tests cover both |
  */
 #ifndef VELTO_PLATFORM_H
 #define VELTO_PLATFORM_H
@@ -38,6 +54,62 @@
 /* Size of the tray icon record up to and including its 64-character tip:
    152 bytes with Windows CE's 32-bit handles. */
 #define PLATFORM_TRAY_RECORD_SIZE NOTIFYICONDATAW_V1_SIZE
+
+/* The access that reading another program's file name needs. */
+#define PLATFORM_PROCESS_ACCESS PROCESS_QUERY_LIMITED_INFORMATION
+
+/* Windows CE has no overlapped windows: a top-level window without a caption
+   has no frame at all. */
+inline HWND PlatformCreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD style, int x, int y,
+                                    int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param)
+{
+    if (!(style & (WS_CHILD | WS_POPUP)) && (style & WS_CAPTION) == 0)
+        style |= WS_POPUP;
+    return CreateWindowExW(exStyle, className, title, style, x, y, width, height, parent, menu, instance, param);
+}
+
+/* Windows CE names another program's file from its process handle. */
+inline DWORD PlatformGetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD capacity)
+{
+    DWORD chars = capacity;
+    if (module != NULL && QueryFullProcessImageNameW((HANDLE)module, 0, buffer, &chars))
+        return chars;
+    return GetModuleFileNameW(module, buffer, capacity);
+}
+
+/* The desktop window of Windows CE is the shell's. */
+inline HWND PlatformGetDesktopWindow(void)
+{
+    HWND shell = FindWindowW(L"DesktopExplorerWindow", L"Desktop");
+    return shell != NULL ? shell : GetDesktopWindow();
+}
+
+inline BOOL PlatformSetWindowPos(HWND window, HWND after, int x, int y, int width, int height, UINT flags)
+{
+    if (window == GetDesktopWindow())
+        return FALSE;
+    return SetWindowPos(window, after, x, y, width, height, flags);
+}
+
+inline BOOL PlatformInvalidateRect(HWND window, const RECT* rect, BOOL erase)
+{
+    if (window == NULL)
+        return FALSE;
+    return InvalidateRect(window, rect, erase);
+}
+
+#undef CreateWindowExW
+#undef GetModuleFileNameW
+#define CreateWindowExW PlatformCreateWindowExW
+#define GetModuleFileNameW PlatformGetModuleFileNameW
+#define GetDesktopWindow PlatformGetDesktopWindow
+#define SetWindowPos PlatformSetWindowPos
+#define InvalidateRect PlatformInvalidateRect
+
+/* The program's entry runs behind a front end that first checks the screen
+   (platform/windows.cpp). */
+#define wWinMain VeltoWinMain
+int WINAPI VeltoWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int show);
 
 #else /* the simulated Pocket PC */
 

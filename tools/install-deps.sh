@@ -5,6 +5,8 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ libgtest-dev python3   # the native build and the tests
     g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64  # velto.exe and the resource compiler
+    wine wine64 fonts-wine                       # velto.exe on a real Win32 platform (64-bit only)
+    xvfb imagemagick                             # a screen without a display, and its screenshots
 )
 
 missing=()
