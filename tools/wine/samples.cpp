@@ -1,0 +1,134 @@
+/*
+ * Sample programs for the Pocket PC screen under Wine. Not part of Velto:
+ * they give its proxy and its task menu something to act on, and tell on
+ * standard output what reached them, one line a message:
+ *
+ *   samples.exe dialog TITLE          a dialog with the OK button in its
+ *                                     caption (WS_EX_CAPTIONOKBTN); OK ends it
+ *   samples.exe windows TITLE...      one window with a close button
+ *                                     (WS_SYSMENU) per title, in one process
+ *
+ * Every line reads "TITLE: WM_COMMAND 0x10000001 0x0" or "TITLE: WM_CLOSE".
+ * The process ends when its last window is gone.
+ */
+#ifndef UNICODE
+#define UNICODE
+#endif
+#include <windows.h>
+#include <stdio.h>
+#include <wchar.h>
+
+#ifndef WS_EX_CAPTIONOKBTN
+#define WS_EX_CAPTIONOKBTN 0x80000000L
+#endif
+
+#define SCREEN_WIDTH 240
+#define DESKTOP_HEIGHT 294
+#define MAX_WINDOWS 600
+
+static LONG OpenWindows;
+
+static void Report(HWND window, const char* what)
+{
+    WCHAR title[256];
+    title[0] = 0;
+    GetWindowTextW(window, title, 256);
+    printf("%ls: %s\n", title, what);
+    fflush(stdout);
+}
+
+static void PaintSample(HWND window, BOOL dialog)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    RECT client;
+    GetClientRect(window, &client);
+    FillRect(dc, &client, (HBRUSH)GetStockObject(WHITE_BRUSH));
+    SetBkMode(dc, TRANSPARENT);
+    HGDIOBJ previous = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    WCHAR title[256];
+    title[0] = 0;
+    GetWindowTextW(window, title, 256);
+    RECT text = { 10, 10, client.right - 10, client.bottom - 10 };
+    WCHAR body[512];
+    if (dialog)
+        swprintf(body, 512, L"%ls\n\nThis dialog has the OK button in its caption. Desktop Windows does not draw "
+                            L"that button: tap Velto's button in the taskbar, or its OK tray icon.", title);
+    else
+        swprintf(body, 512, L"%ls\n\nA window with a close button.", title);
+    DrawTextW(dc, body, -1, &text, DT_LEFT | DT_WORDBREAK);
+    SelectObject(dc, previous);
+    EndPaint(window, &paint);
+}
+
+static LRESULT CALLBACK SampleWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    BOOL dialog = (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_CAPTIONOKBTN) != 0;
+    switch (message) {
+    case WM_PAINT:
+        PaintSample(window, dialog);
+        return 0;
+    case WM_COMMAND: {
+        char line[64];
+        snprintf(line, sizeof(line), "WM_COMMAND 0x%llx 0x%llx", (unsigned long long)wParam,
+                 (unsigned long long)lParam);
+        Report(window, line);
+        if (LOWORD(wParam) == IDOK && dialog)
+            DestroyWindow(window);
+        return 0;
+    }
+    case WM_CLOSE:
+        Report(window, "WM_CLOSE");
+        DestroyWindow(window);
+        return 0;
+    case WM_DESTROY:
+        if (--OpenWindows == 0)
+            PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 3 || (wcscmp(argv[1], L"dialog") != 0 && wcscmp(argv[1], L"windows") != 0)) {
+        fprintf(stderr, "usage: samples.exe dialog TITLE | samples.exe windows TITLE...\n");
+        return 2;
+    }
+    if (argc - 2 > MAX_WINDOWS) {
+        fprintf(stderr, "samples.exe: at most %d windows\n", MAX_WINDOWS);
+        return 2;
+    }
+    HINSTANCE instance = GetModuleHandleW(NULL);
+    WNDCLASSW windowClass;
+    ZeroMemory(&windowClass, sizeof(windowClass));
+    windowClass.lpfnWndProc = SampleWndProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(NULL, (LPCWSTR)IDI_APPLICATION);
+    windowClass.hCursor = LoadCursorW(NULL, (LPCWSTR)IDC_ARROW);
+    windowClass.lpszClassName = L"VeltoSample";
+    RegisterClassW(&windowClass);
+
+    BOOL dialog = wcscmp(argv[1], L"dialog") == 0;
+    for (int i = 2; i < argc; ++i) {
+        DWORD exStyle = dialog ? WS_EX_CAPTIONOKBTN | WS_EX_DLGMODALFRAME : 0;
+        DWORD style = dialog ? WS_POPUP | WS_CAPTION : WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+        HWND window = CreateWindowExW(exStyle, L"VeltoSample", argv[i], style, 0, 0, SCREEN_WIDTH, DESKTOP_HEIGHT,
+                                      NULL, NULL, instance, NULL);
+        if (window == NULL) {
+            fprintf(stderr, "samples.exe: cannot create window %d (error %lu)\n", i - 1, GetLastError());
+            return 1;
+        }
+        ++OpenWindows;
+        ShowWindow(window, SW_SHOW);
+    }
+    printf("ready\n");
+    fflush(stdout);
+
+    MSG msg;
+    while (GetMessageW(&msg, NULL, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return 0;
+}
