@@ -7,7 +7,12 @@
 set -euo pipefail
 [ $# -eq 1 ] || { echo "usage: $0 TEMPLATE_DIR" >&2; exit 2; }
 template=$1
+mkdir -p "$(dirname "$template")"
+# One maker at a time: tests that run side by side share the template.
+exec 9>"$template.lock"
+flock 9
 command -v wine >/dev/null || { echo "make-prefix: wine is not installed (run tools/install-deps.sh)" >&2; exit 1; }
+export WINEDEBUG=-all
 version=$(wine --version)
 if [ -f "$template/.velto-template" ] && [ "$(cat "$template/.velto-template")" = "$version" ]; then
     exit 0
