@@ -7,6 +7,11 @@
  *
  *   pocketshell.exe            the desktop and the taskbar, until the taskbar
  *                              is closed (WM_CLOSE)
+ *
+ * Wine's own taskbar, which shows the tray icons below the Pocket PC screen,
+ * is an ordinary window to Velto, which moves every such window to the
+ * desktop's corner when it places the taskbar. No such window exists on a
+ * Pocket PC, so the stand-in puts Wine's taskbar back below the screen.
  */
 #ifndef UNICODE
 #define UNICODE
@@ -18,6 +23,7 @@
 #define TASKBAR_HEIGHT 26
 #define DESKTOP_HEIGHT (SCREEN_HEIGHT - TASKBAR_HEIGHT)
 #define CLOCK_TIMER 1
+#define TRAY_TIMER 2
 #define BUTTON_ROOM 26 /* the right end of the taskbar, where Velto's button sits */
 
 static const COLORREF TaskbarColour = RGB(0, 40, 120);
@@ -131,6 +137,16 @@ static LRESULT CALLBACK DesktopWndProc(HWND window, UINT message, WPARAM wParam,
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
+static void KeepWineTaskbarBelow(void)
+{
+    HWND tray = FindWindowW(L"Shell_TrayWnd", NULL);
+    RECT rect;
+    if (tray == NULL || !GetWindowRect(tray, &rect))
+        return;
+    if (rect.left != 0 || rect.top != SCREEN_HEIGHT)
+        SetWindowPos(tray, NULL, 0, SCREEN_HEIGHT, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 static LRESULT CALLBACK TaskbarWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -140,7 +156,10 @@ static LRESULT CALLBACK TaskbarWndProc(HWND window, UINT message, WPARAM wParam,
     case WM_ERASEBKGND:
         return 1;
     case WM_TIMER:
-        InvalidateRect(window, NULL, FALSE);
+        if (wParam == TRAY_TIMER)
+            KeepWineTaskbarBelow();
+        else
+            InvalidateRect(window, NULL, FALSE);
         return 0;
     case WM_CLOSE:
         DestroyWindow(window);
@@ -175,6 +194,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
         return 1;
     SetWindowPos(desktop, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SetTimer(taskbar, CLOCK_TIMER, 10000, NULL);
+    SetTimer(taskbar, TRAY_TIMER, 200, NULL);
 
     MSG msg;
     while (GetMessageW(&msg, NULL, 0, 0) > 0) {

@@ -7,6 +7,8 @@
  *                                     caption (WS_EX_CAPTIONOKBTN); OK ends it
  *   samples.exe windows TITLE...      one window with a close button
  *                                     (WS_SYSMENU) per title, in one process
+ *   samples.exe faces VELTO_EXE       a sheet of every icon and button face
+ *                                     read out of velto.exe's own resources
  *
  * Every line reads "TITLE: WM_COMMAND 0x10000001 0x0" or "TITLE: WM_CLOSE".
  * The process ends when its last window is gone.
@@ -22,11 +24,74 @@
 #define WS_EX_CAPTIONOKBTN 0x80000000L
 #endif
 
+#include "res/resource.h"
+
 #define SCREEN_WIDTH 240
 #define DESKTOP_HEIGHT 294
 #define MAX_WINDOWS 600
 
 static LONG OpenWindows;
+static HMODULE VeltoImage; /* velto.exe, loaded as data for the faces sheet */
+
+/* The sheet of faces: each image drawn by the platform from velto.exe. */
+static void PaintFaces(HWND window)
+{
+    static const struct {
+        int id;
+        const WCHAR* label;
+    } icons[] = { { IDI_TRAY, L"tray" },          { IDI_TRAY_ACTIVE, L"menu open" }, { IDI_OK, L"OK tray" },
+                  { IDI_CLOSE, L"close tray" },   { IDI_CLOSE_GLYPH, L"close glyph" }, { IDI_APP, L"program" },
+                  { IDI_ARROWS_LARGE, L"arrows" } };
+    static const struct {
+        int id;
+        const WCHAR* label;
+    } bitmaps[] = { { IDB_BUTTON_OK, L"button: OK" },
+                    { IDB_BUTTON_CLOSE, L"button: close" },
+                    { IDB_BUTTON_IDLE, L"button: idle" } };
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    RECT client;
+    GetClientRect(window, &client);
+    FillRect(dc, &client, (HBRUSH)GetStockObject(WHITE_BRUSH));
+    SetBkMode(dc, TRANSPARENT);
+    HGDIOBJ previousFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    for (int i = 0; i < 7; ++i) {
+        int x = 6 + (i % 4) * 58;
+        int y = 6 + (i / 4) * 62;
+        HICON icon = (HICON)LoadImageW(VeltoImage, MAKEINTRESOURCEW(icons[i].id), IMAGE_ICON, 32, 32, 0);
+        HICON small = (HICON)LoadImageW(VeltoImage, MAKEINTRESOURCEW(icons[i].id), IMAGE_ICON, 16, 16, 0);
+        if (icon != NULL)
+            DrawIconEx(dc, x, y, icon, 32, 32, 0, NULL, DI_NORMAL);
+        if (small != NULL)
+            DrawIconEx(dc, x + 36, y + 16, small, 16, 16, 0, NULL, DI_NORMAL);
+        RECT label = { x - 4, y + 34, x + 56, y + 60 };
+        DrawTextW(dc, icons[i].label, -1, &label, DT_CENTER | DT_WORDBREAK);
+        if (icon != NULL)
+            DestroyIcon(icon);
+        if (small != NULL)
+            DestroyIcon(small);
+    }
+    HDC faceDc = CreateCompatibleDC(dc);
+    for (int i = 0; i < 3; ++i) {
+        int y = 140 + i * 46;
+        HBITMAP bitmap = LoadBitmapW(VeltoImage, MAKEINTRESOURCEW(bitmaps[i].id));
+        if (bitmap != NULL) {
+            HGDIOBJ previous = SelectObject(faceDc, bitmap);
+            /* At rest and pressed, each twice as large as on the screen. */
+            StretchBlt(dc, 8, y, 40, 40, faceDc, 0, 0, 20, 20, SRCCOPY);
+            StretchBlt(dc, 56, y, 40, 40, faceDc, 20, 0, 20, 20, SRCCOPY);
+            SelectObject(faceDc, previous);
+            DeleteObject(bitmap);
+        }
+        RECT label = { 104, y, client.right - 4, y + 40 };
+        WCHAR text[64];
+        swprintf(text, 64, L"%ls\n(at rest, pressed)", bitmaps[i].label);
+        DrawTextW(dc, text, -1, &label, DT_LEFT | DT_WORDBREAK);
+    }
+    DeleteDC(faceDc);
+    SelectObject(dc, previousFont);
+    EndPaint(window, &paint);
+}
 
 static void Report(HWND window, const char* what)
 {
@@ -66,7 +131,10 @@ static LRESULT CALLBACK SampleWndProc(HWND window, UINT message, WPARAM wParam, 
     BOOL dialog = (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_CAPTIONOKBTN) != 0;
     switch (message) {
     case WM_PAINT:
-        PaintSample(window, dialog);
+        if (VeltoImage != NULL)
+            PaintFaces(window);
+        else
+            PaintSample(window, dialog);
         return 0;
     case WM_COMMAND: {
         char line[64];
@@ -91,9 +159,18 @@ static LRESULT CALLBACK SampleWndProc(HWND window, UINT message, WPARAM wParam, 
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc < 3 || (wcscmp(argv[1], L"dialog") != 0 && wcscmp(argv[1], L"windows") != 0)) {
-        fprintf(stderr, "usage: samples.exe dialog TITLE | samples.exe windows TITLE...\n");
+    if (argc < 3 || (wcscmp(argv[1], L"dialog") != 0 && wcscmp(argv[1], L"windows") != 0 &&
+                     wcscmp(argv[1], L"faces") != 0)) {
+        fprintf(stderr, "usage: samples.exe dialog TITLE | samples.exe windows TITLE... | samples.exe faces VELTO_EXE\n");
         return 2;
+    }
+    if (wcscmp(argv[1], L"faces") == 0) {
+        VeltoImage = LoadLibraryExW(argv[2], NULL, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        if (VeltoImage == NULL) {
+            fprintf(stderr, "samples.exe: cannot read the resources of %ls (error %lu)\n", argv[2], GetLastError());
+            return 1;
+        }
+        argv[2] = (wchar_t*)L"Velto's faces";
     }
     if (argc - 2 > MAX_WINDOWS) {
         fprintf(stderr, "samples.exe: at most %d windows\n", MAX_WINDOWS);
