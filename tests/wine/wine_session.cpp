@@ -110,17 +110,17 @@ std::string ToolExe(const char* name)
     return std::string(VELTO_WIN32_DIR "/tools/wine/") + name + ".exe";
 }
 
-WineSession::WineSession(const std::string& name)
+WineSession::WineSession(const std::string& name, const std::string& desktop)
 {
     try {
-        Open(name);
+        Open(name, desktop);
     } catch (...) {
         StopAll();
         throw;
     }
 }
 
-void WineSession::Open(const std::string& name)
+void WineSession::Open(const std::string& name, const std::string& desktop)
 {
     std::string root = Env("VELTO_WINE_DIR", VELTO_WINE_DIR);
     std::string tools = VELTO_SOURCE_DIR "/tools/wine";
@@ -139,6 +139,14 @@ void WineSession::Open(const std::string& name)
     System("mkdir -p " + Quote(dir_));
     if (System(Quote(tools + "/new-prefix.sh") + " " + Quote(root + "/template") + " " + Quote(prefix_)) != 0)
         Fail("cannot make a Wine prefix in " + prefix_);
+    if (desktop != "240x340") {
+        std::string hive = ReadFile(prefix_ + "/user.reg");
+        size_t at = hive.find("\"Default\"=\"240x340\"");
+        if (at == std::string::npos)
+            Fail("the prefix template has no 240x340 desktop to change");
+        hive.replace(at, 19, "\"Default\"=\"" + desktop + "\"");
+        std::ofstream(prefix_ + "/user.reg", std::ios::binary) << hive;
+    }
 
     // An X server of its own: Xvfb picks a free display and tells its number.
     int fds[2];
@@ -179,8 +187,10 @@ void WineSession::Open(const std::string& name)
 
     // The desktop first, so that every later program finds it made.
     Result screen = Probe({"screen"});
-    if (screen.exitCode != 0 || screen.out != "240 340\n")
-        Fail("Wine's desktop is not 240 x 340: \"" + screen.out + "\" " + screen.err);
+    std::string size = desktop;
+    size[size.find('x')] = ' ';
+    if (screen.exitCode != 0 || screen.out != size + "\n")
+        Fail("Wine's desktop is not " + desktop + ": \"" + screen.out + "\" " + screen.err);
 }
 
 WineSession::~WineSession()

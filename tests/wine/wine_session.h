@@ -37,7 +37,9 @@ struct Result {
 
 class WineSession {
 public:
-    explicit WineSession(const std::string& name);
+    // desktop: the size of Wine's desktop, "240x340" for the Pocket PC's
+    // screen with Wine's taskbar below it.
+    explicit WineSession(const std::string& name, const std::string& desktop = "240x340");
     ~WineSession();
     WineSession(const WineSession&) = delete;
     WineSession& operator=(const WineSession&) = delete;
@@ -68,7 +70,7 @@ public:
     std::string ReadFile(const std::string& path) const;
 
 private:
-    void Open(const std::string& name);
+    void Open(const std::string& name, const std::string& desktop);
     pid_t Spawn(const std::vector<std::string>& argv, const std::string& outFile, const std::string& errFile);
     void StopAll();
 

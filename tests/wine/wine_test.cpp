@@ -127,6 +127,26 @@ INSTANTIATE_TEST_SUITE_P(
                       SwitchCase{"unknown", "-taskbar_left", -1, 0}),
     [](const ::testing::TestParamInfo<SwitchCase>& info) { return std::string(info.param.name); });
 
+// On a screen larger than a Pocket PC's, velto.exe ends at once and leaves
+// the desktop, the registry and the tray alone.
+TEST(WineLargeScreen, VeltoRefusesToRunAndChangesNothing)
+{
+    WineSession session("large_screen", "800x600");
+    session.StartShell();
+    Result run = session.Run({VeltoExe(), "-taskbar_up"});
+    EXPECT_EQ(run.exitCode, 0);
+    Result resident = session.Run({VeltoExe()});
+    EXPECT_EQ(resident.exitCode, 0);
+
+    std::vector<Window> windows = session.Windows();
+    const Window* taskbar = Find(windows, "HHTaskBar", "");
+    ASSERT_TRUE(taskbar);
+    EXPECT_EQ(taskbar->rect, BOTTOM_TASKBAR);
+    EXPECT_EQ(Count(windows, "Velto"), 0u);
+    EXPECT_TRUE(session.Children("HHTaskBar", "").empty());
+    EXPECT_EQ(session.Settings(), std::vector<std::string>{"no settings key"});
+}
+
 // ---------------------------------------------------------------- resident
 
 TEST(WineResident, StartsReplacesItsRunningCopyAndEndsOnClose)
