@@ -46,40 +46,9 @@ done
 tools/install-deps.sh
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j2 >/dev/null
-tools/wine/make-prefix.sh "$root/build/wine/template"
 work=$root/build/wine/run
-rm -rf "$work"
-mkdir -p "$work"
-tools/wine/new-prefix.sh "$root/build/wine/template" "$work/prefix"
-
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-exe=$root/build/win32
-xvfb=""
-cleanup() {
-    wineserver -k >/dev/null 2>&1 || true
-    wineserver -w >/dev/null 2>&1 || true
-    if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; wait "$xvfb" 2>/dev/null || true; fi
-    rm -rf "$work/prefix"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-if [ $headless -eq 1 ]; then
-    fifo=$work/display
-    mkfifo "$fifo"
-    Xvfb -displayfd 7 -screen 0 240x340x24 -nolisten tcp 7>"$fifo" >"$work/xvfb.log" 2>&1 &
-    xvfb=$!
-    read -r -t 30 number <"$fifo" || { echo "run.sh: Xvfb did not start (see $work/xvfb.log)" >&2; exit 1; }
-    export DISPLAY=:$number
-fi
-
-probe() { wine "$exe/tools/wine/probe.exe" "$@" | tr -d '\r'; }
-must() { "$@" >/dev/null || { echo "run.sh: step failed: $*" >&2; exit 1; }; }
-
-# The Pocket PC: Wine's desktop first, then the shell, the samples and Velto.
-must probe screen
-wine "$exe/tools/wine/pocketshell.exe" &
-must probe wait HHTaskBar "" 60000
+. tools/wine/screen.sh
+pocket_screen $headless
 must probe setreg OkButton 1
 must probe setreg CloseButton 1
 wine "$exe/tools/wine/samples.exe" windows Calendar Contacts Notes >"$work/windows.log" &
@@ -99,7 +68,8 @@ not paint it: tap there all the same). Move the taskbar from a terminal with
   WINEPREFIX=$WINEPREFIX wine $exe/velto.exe -taskbar_switch
 Press Ctrl+C here to end it all.
 TEXT
-    wineserver -w
+    wineserver -w &
+    wait $!  # Ctrl+C ends the wait, and the exit ends it all
     exit 0
 fi
 
@@ -113,7 +83,6 @@ shot() {
     import -window root "$out/$name.png"
     steps+=("$out/$name.png: $what")
 }
-has() { grep -q "$2" "$root/$1" 2>/dev/null; }
 
 shot 01-pocket-pc "the Pocket PC screen: the shell stand-in's desktop and taskbar (start flag, clock) with sample programs; the sample dialog, which has the OK caption button of Windows CE, in front (desktop Windows draws no OK button); Wine's taskbar below"
 

@@ -27,6 +27,15 @@
  *   foreground                  the foreground window
  *   waitforeground CLASS TITLE MS
  *   screen                      the screen size
+ *   menutime tray SLOT COUNT    COUNT times: a tap on tray slot SLOT (or at
+ *   menutime at X Y COUNT       the point X Y), the time until a popup menu
+ *                               is on screen, then Escape; prints the median
+ *                               and the worst in milliseconds
+ *   proxytime CLASS TITLE OTHER_CLASS OTHER_TITLE COUNT
+ *                               COUNT times: the window to the front, the
+ *                               time until Velto's OK tray icon (3) is
+ *                               there; then the other window to the front
+ *                               and until the icon is gone
  *
  * A window prints as: HWND PID VISIBLE EXSTYLE STYLE LEFT TOP RIGHT BOTTOM
  * "CLASS" "TITLE" (numbers in hex for handles and styles).
@@ -173,6 +182,98 @@ static int PrintSettings(void)
             printf("AutoHide %lu %lu %lu\n", type, size, value);
         RegCloseKey(key);
     }
+    return 0;
+}
+
+static double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to)
+{
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return (double)(to.QuadPart - from.QuadPart) * 1000.0 / (double)frequency.QuadPart;
+}
+
+static int CompareTimes(const void* a, const void* b)
+{
+    double x = *(const double*)a;
+    double y = *(const double*)b;
+    return x < y ? -1 : x > y ? 1 : 0;
+}
+
+static void PrintTimes(double* times, int count)
+{
+    qsort(times, count, sizeof(double), CompareTimes);
+    double median = count % 2 ? times[count / 2] : (times[count / 2 - 1] + times[count / 2]) / 2;
+    printf("median %.1f worst %.1f trials %d\n", median, times[count - 1], count);
+}
+
+static HWND VisibleMenu(void)
+{
+    HWND menu = FindWindowW(L"#32768", NULL);
+    return menu != NULL && IsWindowVisible(menu) ? menu : NULL;
+}
+
+#define MAX_TRIALS 200
+#define MEASURE_TIMEOUT 30000
+
+/* A tap and the time until the popup menu it opens is on screen. */
+static int MenuTime(BOOL tray, int a, int b, int count)
+{
+    static double times[MAX_TRIALS];
+    int done = 0;
+    while (done < count) {
+        POINT point = { a, b };
+        if (tray && !TraySlot(a, &point))
+            return 1;
+        /* Taps closer together than the double-click time would not count. */
+        Sleep(GetDoubleClickTime() + 100);
+        LARGE_INTEGER start, now;
+        QueryPerformanceCounter(&start);
+        Tap(point.x, point.y);
+        DWORD began = GetTickCount();
+        while (VisibleMenu() == NULL && GetTickCount() - began < MEASURE_TIMEOUT)
+            Sleep(1);
+        QueryPerformanceCounter(&now);
+        if (VisibleMenu() == NULL) {
+            fprintf(stderr, "probe.exe: no menu within %d ms of the tap\n", MEASURE_TIMEOUT);
+            return 1;
+        }
+        times[done++] = Milliseconds(start, now);
+        PressKey(VK_ESCAPE);
+        while (VisibleMenu() != NULL && GetTickCount() - began < 2 * MEASURE_TIMEOUT)
+            Sleep(5);
+    }
+    PrintTimes(times, count);
+    return 0;
+}
+
+/* A window to the front and the time until Velto offers OK for it. */
+static int ProxyTime(HWND target, HWND other, int count)
+{
+    static double times[MAX_TRIALS];
+    HWND velto = FindWindowW(L"Velto", L"Velto");
+    if (velto == NULL) {
+        fprintf(stderr, "probe.exe: Velto is not running\n");
+        return 1;
+    }
+    for (int i = 0; i < count; ++i) {
+        SetForegroundWindow(other);
+        DWORD began = GetTickCount();
+        while (TrayIconPresent(velto, 3) && GetTickCount() - began < MEASURE_TIMEOUT)
+            Sleep(5);
+        LARGE_INTEGER start, now;
+        QueryPerformanceCounter(&start);
+        SetForegroundWindow(target);
+        began = GetTickCount();
+        while (!TrayIconPresent(velto, 3) && GetTickCount() - began < MEASURE_TIMEOUT)
+            Sleep(1);
+        QueryPerformanceCounter(&now);
+        if (!TrayIconPresent(velto, 3)) {
+            fprintf(stderr, "probe.exe: no OK tray icon within %d ms\n", MEASURE_TIMEOUT);
+            return 1;
+        }
+        times[i] = Milliseconds(start, now);
+    }
+    PrintTimes(times, count);
     return 0;
 }
 
@@ -323,6 +424,23 @@ int wmain(int argc, wchar_t** argv)
             }
             Sleep(POLL_MS);
         }
+    }
+    if (wcscmp(command, L"menutime") == 0 && (argc == 5 || argc == 6)) {
+        BOOL tray = wcscmp(argv[2], L"tray") == 0;
+        int count = (int)Number(argv[argc - 1]);
+        if (count < 1 || count > MAX_TRIALS || (tray ? argc != 5 : argc != 6 || wcscmp(argv[2], L"at") != 0))
+            return Usage();
+        return MenuTime(tray, (int)Number(argv[3]), tray ? 0 : (int)Number(argv[4]), count);
+    }
+    if (wcscmp(command, L"proxytime") == 0 && argc == 7) {
+        HWND target = FindWindowW(Name(argv[2]), Name(argv[3]));
+        HWND other = FindWindowW(Name(argv[4]), Name(argv[5]));
+        int count = (int)Number(argv[6]);
+        if (target == NULL || other == NULL || count < 1 || count > MAX_TRIALS) {
+            fprintf(stderr, "probe.exe: proxytime needs both windows and 1 to %d trials\n", MAX_TRIALS);
+            return 1;
+        }
+        return ProxyTime(target, other, count);
     }
     if (wcscmp(command, L"screen") == 0 && argc == 2) {
         printf("%d %d\n", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));

@@ -9,6 +9,9 @@
  *                                     (WS_SYSMENU) per title, in one process
  *   samples.exe faces VELTO_EXE       a sheet of every icon and button face
  *                                     read out of velto.exe's own resources
+ *   samples.exe menu N                a window that shows a plain popup menu
+ *                                     of N string items on a tap, where
+ *                                     Velto's task menu shows (to compare)
  *
  * Every line reads "TITLE: WM_COMMAND 0x10000001 0x0" or "TITLE: WM_CLOSE".
  * The process ends when its last window is gone.
@@ -32,6 +35,21 @@
 
 static LONG OpenWindows;
 static HMODULE VeltoImage; /* velto.exe, loaded as data for the faces sheet */
+static int PlainMenuItems; /* the menu sample: items of its popup menu */
+
+static void ShowPlainMenu(HWND window)
+{
+    HMENU menu = CreatePopupMenu();
+    for (int i = 1; i <= PlainMenuItems; ++i) {
+        WCHAR text[32];
+        swprintf(text, 32, L"Window %d", i);
+        AppendMenuW(menu, MF_STRING, i, text);
+    }
+    SetForegroundWindow(window);
+    TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_BOTTOMALIGN | TPM_RIGHTALIGN, SCREEN_WIDTH, DESKTOP_HEIGHT, window,
+                     NULL);
+    DestroyMenu(menu);
+}
 
 /* The sheet of faces: each image drawn by the platform from velto.exe. */
 static void PaintFaces(HWND window)
@@ -136,6 +154,10 @@ static LRESULT CALLBACK SampleWndProc(HWND window, UINT message, WPARAM wParam, 
         else
             PaintSample(window, dialog);
         return 0;
+    case WM_LBUTTONDOWN:
+        if (PlainMenuItems > 0)
+            ShowPlainMenu(window);
+        return 0;
     case WM_COMMAND: {
         char line[64];
         snprintf(line, sizeof(line), "WM_COMMAND 0x%llx 0x%llx", (unsigned long long)wParam,
@@ -160,8 +182,8 @@ static LRESULT CALLBACK SampleWndProc(HWND window, UINT message, WPARAM wParam, 
 int wmain(int argc, wchar_t** argv)
 {
     if (argc < 3 || (wcscmp(argv[1], L"dialog") != 0 && wcscmp(argv[1], L"windows") != 0 &&
-                     wcscmp(argv[1], L"faces") != 0)) {
-        fprintf(stderr, "usage: samples.exe dialog TITLE | samples.exe windows TITLE... | samples.exe faces VELTO_EXE\n");
+                     wcscmp(argv[1], L"faces") != 0 && wcscmp(argv[1], L"menu") != 0)) {
+        fprintf(stderr, "usage: samples.exe dialog TITLE | windows TITLE... | faces VELTO_EXE | menu N\n");
         return 2;
     }
     if (wcscmp(argv[1], L"faces") == 0) {
@@ -171,6 +193,14 @@ int wmain(int argc, wchar_t** argv)
             return 1;
         }
         argv[2] = (wchar_t*)L"Velto's faces";
+    }
+    if (wcscmp(argv[1], L"menu") == 0) {
+        PlainMenuItems = _wtoi(argv[2]);
+        if (PlainMenuItems <= 0 || PlainMenuItems > MAX_WINDOWS) {
+            fprintf(stderr, "samples.exe: menu takes 1 to %d items\n", MAX_WINDOWS);
+            return 2;
+        }
+        argv[2] = (wchar_t*)L"Plain menu";
     }
     if (argc - 2 > MAX_WINDOWS) {
         fprintf(stderr, "samples.exe: at most %d windows\n", MAX_WINDOWS);
