@@ -13,7 +13,7 @@
  * | top-level window, style WS_VISIBLE alone | no caption, no border | an overlapped window: caption, border, a minimum size | a top-level window without WS_CAPTION becomes a popup (`CreateWindowExW`) |
  * | `GetModuleFileNameW` (process handle) | takes a handle from `OpenProcess` | takes modules of this process only | a process handle is answered by `QueryFullProcessImageNameW`; `PLATFORM_PROCESS_ACCESS` is the access it needs |
  * | `GetDesktopWindow` | the shell's desktop window ("DesktopExplorerWindow", "Desktop") | the root window at (0, 0) | the shell's desktop window when there is one, else the root window |
- * | `SetWindowPos` on the root window | (the root is the shell's desktop window) | fails, or moves the screen under Wine | refused, nothing moves |
+ * | `SetWindowPos` on `GetDesktopWindow`'s window without a shell desktop | moves the desktop window | the root window: the call fails, nothing moves (Wine too) | nothing |
  * | `InvalidateRect` (null window) | does nothing | repaints every window of the screen | does nothing |
  * | `WS_EX_CAPTIONOKBTN` | the OK button in a caption | no such style | the CE bit value, 0x80000000 |
  * | `GetSysColor` index | carries the flag 0x40000000 | the bare index | `SYS_COLOR_INDEX_FLAG` is 0 |
@@ -84,13 +84,6 @@ inline HWND PlatformGetDesktopWindow(void)
     return shell != NULL ? shell : GetDesktopWindow();
 }
 
-inline BOOL PlatformSetWindowPos(HWND window, HWND after, int x, int y, int width, int height, UINT flags)
-{
-    if (window == GetDesktopWindow())
-        return FALSE;
-    return SetWindowPos(window, after, x, y, width, height, flags);
-}
-
 inline BOOL PlatformInvalidateRect(HWND window, const RECT* rect, BOOL erase)
 {
     if (window == NULL)
@@ -103,7 +96,6 @@ inline BOOL PlatformInvalidateRect(HWND window, const RECT* rect, BOOL erase)
 #define CreateWindowExW PlatformCreateWindowExW
 #define GetModuleFileNameW PlatformGetModuleFileNameW
 #define GetDesktopWindow PlatformGetDesktopWindow
-#define SetWindowPos PlatformSetWindowPos
 #define InvalidateRect PlatformInvalidateRect
 
 /* The program's entry runs behind a front end that first checks the screen

@@ -147,6 +147,39 @@ TEST(WineLargeScreen, VeltoRefusesToRunAndChangesNothing)
     EXPECT_EQ(session.Settings(), std::vector<std::string>{"no settings key"});
 }
 
+// The calls that platform/platform.h maps on Windows, answered by Wine.
+TEST(WinePlatform, AnswersAsWindowsCeDoes)
+{
+    WineSession session("platform");
+    session.StartShell();
+    std::string check = ToolExe("platform_check");
+    const Window* shell = Find(session.Windows(), "HHTaskBar", "");
+    ASSERT_TRUE(shell);
+
+    // Another program's file name from its process handle, as the task menu asks.
+    Result module = session.Run({check, "module", std::to_string(shell->pid)});
+    EXPECT_EQ(module.exitCode, 0) << module.out << module.err;
+    const std::string shellFile = "\\pocketshell.exe\n";
+    ASSERT_GT(module.out.size(), shellFile.size());
+    EXPECT_EQ(module.out.substr(module.out.size() - shellFile.size()), shellFile) << module.out;
+    // The count of characters comes first.
+    EXPECT_EQ(std::stoul(module.out), module.out.size() - module.out.find(' ') - 2) << module.out;
+    Result own = session.Run({check, "own"});
+    const std::string ownFile = "\\platform_check.exe\n";
+    ASSERT_GT(own.out.size(), ownFile.size());
+    EXPECT_EQ(own.out.substr(own.out.size() - ownFile.size()), ownFile) << own.out;
+
+    // The desktop window is the shell's; without it, the root window, which
+    // nothing moves.
+    EXPECT_EQ(session.Run({check, "desktop"}).out, "\"DesktopExplorerWindow\" \"Desktop\" 0 0 240 294\n");
+    session.Probe({"post", "DesktopExplorerWindow", "Desktop", "16", "0", "0"});
+    session.Probe({"post", "HHTaskBar", "", "16", "0", "0"});
+    ASSERT_EQ(session.Probe({"gone", "HHTaskBar", "", "30000"}).exitCode, 0);
+    ASSERT_EQ(session.Probe({"gone", "DesktopExplorerWindow", "Desktop", "30000"}).exitCode, 0);
+    EXPECT_EQ(session.Run({check, "desktop"}).out, "\"#32769\" \"\" 0 0 240 340\n");
+    EXPECT_EQ(session.Run({check, "moveroot"}).out, "0 0 0 240 340\n");
+}
+
 // ---------------------------------------------------------------- resident
 
 TEST(WineResident, StartsReplacesItsRunningCopyAndEndsOnClose)
@@ -212,6 +245,39 @@ TEST(WineResident, TheButtonTravelsWithTheTaskbarAndRunsWithoutOne)
     EXPECT_EQ(Count(session.Windows(), "VeltoButton"), 0u);
     session.Probe({"post", "Velto", "Velto", "16", "0", "0"});
     EXPECT_EQ(session.WaitExit(alone, LONG_WAIT), 0);
+}
+
+// With no button in a taskbar, the button's repaint must not become a
+// repaint of every window on the screen, as a null window means on desktop
+// Windows.
+TEST(WineResident, WithoutATaskbarTheProxyRepaintsNoOtherWindow)
+{
+    WineSession session("no_taskbar_repaint");
+    session.StartShell();
+    session.Probe({"post", "HHTaskBar", "", "16", "0", "0"});
+    ASSERT_EQ(session.Probe({"gone", "HHTaskBar", "", "30000"}).exitCode, 0);
+    std::string log = session.Dir() + "/notes.log";
+    session.Start({ToolExe("samples"), "paints", "Notes"}, log);
+    ASSERT_TRUE(session.WaitWindow("VeltoSample", "Notes", LONG_WAIT));
+    session.StartVelto();
+    ASSERT_EQ(session.Probe({"waittray", "Velto", "Velto", "0", "present", "30000"}).exitCode, 0);
+    // Two messages sent to Notes: after the second, any paint it had
+    // pending has been handled.
+    auto settle = [&] {
+        session.Probe({"send", "VeltoSample", "Notes", "0", "0", "0"});
+        session.Probe({"send", "VeltoSample", "Notes", "0", "0", "0"});
+    };
+    settle();
+    std::string before = Text(session.ReadFile(log));
+
+    // The monitor's report, sent as the monitor sends it.
+    for (const char* flags : {"0x00100400", "0x00080400", "0x00000400"}) {
+        Result sent = session.Probe({"send", "Velto", "Velto", "0x111", flags, "0"});
+        ASSERT_EQ(sent.exitCode, 0) << sent.err;
+    }
+    settle();
+    EXPECT_EQ(Text(session.ReadFile(log)), before);
+    EXPECT_NE(before.find("Notes: WM_PAINT\n"), std::string::npos) << before;
 }
 
 // A tap on a tray icon reaches Velto the way Wine's taskbar delivers it: a

@@ -7,6 +7,8 @@
  *                                     caption (WS_EX_CAPTIONOKBTN); OK ends it
  *   samples.exe windows TITLE...      one window with a close button
  *                                     (WS_SYSMENU) per title, in one process
+ *   samples.exe paints TITLE...       the same, and each says when it is
+ *                                     painted ("TITLE: WM_PAINT")
  *   samples.exe faces VELTO_EXE       a sheet of every icon and button face
  *                                     read out of velto.exe's own resources
  *   samples.exe menu N                a window that shows a plain popup menu
@@ -36,6 +38,7 @@
 static LONG OpenWindows;
 static HMODULE VeltoImage; /* velto.exe, loaded as data for the faces sheet */
 static int PlainMenuItems; /* the menu sample: items of its popup menu */
+static BOOL ReportPaints;
 
 static void ShowPlainMenu(HWND window)
 {
@@ -149,6 +152,8 @@ static LRESULT CALLBACK SampleWndProc(HWND window, UINT message, WPARAM wParam, 
     BOOL dialog = (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_CAPTIONOKBTN) != 0;
     switch (message) {
     case WM_PAINT:
+        if (ReportPaints)
+            Report(window, "WM_PAINT");
         if (VeltoImage != NULL)
             PaintFaces(window);
         else
@@ -182,10 +187,12 @@ static LRESULT CALLBACK SampleWndProc(HWND window, UINT message, WPARAM wParam, 
 int wmain(int argc, wchar_t** argv)
 {
     if (argc < 3 || (wcscmp(argv[1], L"dialog") != 0 && wcscmp(argv[1], L"windows") != 0 &&
-                     wcscmp(argv[1], L"faces") != 0 && wcscmp(argv[1], L"menu") != 0)) {
-        fprintf(stderr, "usage: samples.exe dialog TITLE | windows TITLE... | faces VELTO_EXE | menu N\n");
+                     wcscmp(argv[1], L"faces") != 0 && wcscmp(argv[1], L"menu") != 0 &&
+                     wcscmp(argv[1], L"paints") != 0)) {
+        fprintf(stderr, "usage: samples.exe dialog TITLE | windows TITLE... | paints TITLE... | faces VELTO_EXE | menu N\n");
         return 2;
     }
+    ReportPaints = wcscmp(argv[1], L"paints") == 0;
     if (wcscmp(argv[1], L"faces") == 0) {
         VeltoImage = LoadLibraryExW(argv[2], NULL, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
         if (VeltoImage == NULL) {
