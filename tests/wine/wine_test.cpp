@@ -61,17 +61,39 @@ std::vector<std::string> StoredSettings(unsigned onTop)
             "AutoHide 4 4 0"};
 }
 
-// Calls probe until it succeeds or the time is up; for taps that Velto may
-// ignore while its tap debounce runs (the double-click time after start).
+// Waits until a condition holds, at most timeoutMs.
+template <typename Done>
+bool WaitFor(Done done, int timeoutMs)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+// Plays an action (a tap) until its effect shows, waiting up to EFFECT_WAIT
+// for the effect after each play: Velto ignores taps within the double-click
+// time after its start or its last tap, and a tap that counted must not be
+// played again.
+constexpr int EFFECT_WAIT = 3000;
+
 template <typename Done>
 bool Retry(WineSession& session, const std::vector<std::string>& action, Done done, int timeoutMs)
 {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    using Clock = std::chrono::steady_clock;
+    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     do {
         session.Probe(action);
-        if (done())
-            return true;
-    } while (std::chrono::steady_clock::now() < deadline);
+        auto effectDeadline = Clock::now() + std::chrono::milliseconds(EFFECT_WAIT);
+        do {
+            if (done())
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        } while (Clock::now() < effectDeadline);
+    } while (Clock::now() < deadline);
     return false;
 }
 
@@ -459,9 +481,7 @@ TEST(WineTaskMenu, ATapAtTheRightEndOfAWindowItemClosesThatWindow)
     Window menu = OpenTaskMenu(session);
     // The first item is the topmost window; x 232 is in the close strip (225 or more).
     session.Probe({"click", "232", std::to_string(menu.rect.top + 6)});
-    ASSERT_TRUE(Retry(
-        session, {"foreground"},
-        [&] { return Text(session.ReadFile(log)).find("WM_CLOSE") != std::string::npos; }, LONG_WAIT));
+    ASSERT_TRUE(WaitFor([&] { return Text(session.ReadFile(log)).find("WM_CLOSE") != std::string::npos; }, LONG_WAIT));
     std::string closed = Text(session.ReadFile(log));
     EXPECT_EQ(std::count(closed.begin(), closed.end(), '\n'), 2) << closed;  // "ready" and one close
     EXPECT_EQ(Count(session.Windows(), "VeltoSample"), 2u);
@@ -477,11 +497,9 @@ TEST(WineTaskMenu, OnTopMovesTheTaskbarAndStoresTheSetting)
     // Settings (above Close All), then TaskBar, then its first item, OnTop.
     Keys(session, {VK_UP_KEY, VK_UP_KEY, VK_RIGHT_KEY, VK_RIGHT_KEY, VK_RETURN_KEY});
     Window taskbar;
-    bool moved = false;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(LONG_WAIT);
-    while (!moved && std::chrono::steady_clock::now() < deadline)
-        moved = session.WaitWindow("HHTaskBar", "", 1000, &taskbar) && taskbar.rect == TOP_TASKBAR;
-    EXPECT_TRUE(moved) << taskbar.rect;
+    EXPECT_TRUE(WaitFor(
+        [&] { return session.WaitWindow("HHTaskBar", "", 1000, &taskbar) && taskbar.rect == TOP_TASKBAR; }, LONG_WAIT))
+        << taskbar.rect;
     EXPECT_EQ(session.Settings(), StoredSettings(1));
     std::vector<Window> inTaskbar = session.Children("HHTaskBar", "");
     ASSERT_EQ(inTaskbar.size(), 1u);
