@@ -1,7 +1,8 @@
 // A Pocket PC screen under Wine for one test: its own X server (Xvfb), its
 // own Wine prefix made fresh from the prepared template, the shell stand-in,
 // and ways to start Velto and the sample programs and to ask the probe.
-// Everything it started is ended when it goes.
+// Everything it started is ended when it goes. Its logs stay in
+// build/native/wine/tests/NAME; VELTO_WINE_KEEP=1 keeps its Wine prefix too.
 #pragma once
 
 #include <sys/types.h>

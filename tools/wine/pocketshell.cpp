@@ -161,6 +161,10 @@ static LRESULT CALLBACK TaskbarWndProc(HWND window, UINT message, WPARAM wParam,
         else
             InvalidateRect(window, NULL, FALSE);
         return 0;
+    case WM_MOUSEACTIVATE:
+        /* A tap on the taskbar, or on a button inside it, leaves the
+           foreground window in front. */
+        return MA_NOACTIVATE;
     case WM_CLOSE:
         DestroyWindow(window);
         return 0;
