@@ -14,6 +14,7 @@
  * | `GetModuleFileNameW` (process handle) | takes a handle from `OpenProcess` | takes modules of this process only | a process handle is answered by `QueryFullProcessImageNameW`; `PLATFORM_PROCESS_ACCESS` is the access it needs |
  * | `GetDesktopWindow` | the shell's desktop window ("DesktopExplorerWindow", "Desktop") | the root window at (0, 0) | the shell's desktop window when there is one, else the root window |
  * | `SetWindowPos` on `GetDesktopWindow`'s window without a shell desktop | moves the desktop window | the root window: the call fails, nothing moves (Wine too) | nothing |
+ * | `GetClassLongW` (`GCL_HICON`) | 32 bits, the class icon | 64-bit: no `GCL_HICON`, handles in `GetClassLongPtrW` | `GCL_HICON` is -14, the call reads the pointer-sized slot |
  * | `InvalidateRect` (null window) | does nothing | repaints every window of the screen | does nothing |
  * | `WS_EX_CAPTIONOKBTN` | the OK button in a caption | no such style | the CE bit value, 0x80000000 |
  * | `GetSysColor` index | carries the flag 0x40000000 | the bare index | `SYS_COLOR_INDEX_FLAG` is 0 |
@@ -84,6 +85,16 @@ inline HWND PlatformGetDesktopWindow(void)
     return shell != NULL ? shell : GetDesktopWindow();
 }
 
+/* Windows CE is 32-bit: a class long holds the class icon. 64-bit Windows
+   keeps handles in pointer-sized slots and names no GCL_HICON. */
+#ifndef GCL_HICON
+#define GCL_HICON (-14)
+#endif
+inline ULONG_PTR PlatformGetClassLongW(HWND window, int index)
+{
+    return GetClassLongPtrW(window, index);
+}
+
 inline BOOL PlatformInvalidateRect(HWND window, const RECT* rect, BOOL erase)
 {
     if (window == NULL)
@@ -97,6 +108,7 @@ inline BOOL PlatformInvalidateRect(HWND window, const RECT* rect, BOOL erase)
 #define GetModuleFileNameW PlatformGetModuleFileNameW
 #define GetDesktopWindow PlatformGetDesktopWindow
 #define InvalidateRect PlatformInvalidateRect
+#define GetClassLongW PlatformGetClassLongW
 
 /* The program's entry runs behind a front end that first checks the screen
    (platform/windows.cpp). */

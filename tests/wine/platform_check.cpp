@@ -8,6 +8,11 @@
  *   platform_check.exe own           this program's own file name
  *   platform_check.exe desktop       class and title of GetDesktopWindow's
  *                                    window and its rectangle
+ *   platform_check.exe classicon     whether a window of a class with an icon
+ *                                    and one of a class without show one,
+ *                                    read the way the task menu reads it
+ *                                    (Wine answers only for windows of the
+ *                                    asking process)
  *   platform_check.exe moveroot      whether SetWindowPos moves the root
  *                                    window, and the root's rectangle after
  */
@@ -47,6 +52,25 @@ int wmain(int argc, wchar_t** argv)
         printf("\"%ls\" \"%ls\" %ld %ld %ld %ld\n", buffer, title, rect.left, rect.top, rect.right, rect.bottom);
         return 0;
     }
+    if (argc == 2 && wcscmp(argv[1], L"classicon") == 0) {
+        WNDCLASSW windowClass;
+        ZeroMemory(&windowClass, sizeof(windowClass));
+        windowClass.lpfnWndProc = DefWindowProcW;
+        windowClass.hInstance = GetModuleHandleW(NULL);
+        windowClass.hIcon = LoadIconW(NULL, (LPCWSTR)IDI_APPLICATION);
+        windowClass.lpszClassName = L"WithIcon";
+        RegisterClassW(&windowClass);
+        windowClass.hIcon = NULL;
+        windowClass.lpszClassName = L"WithoutIcon";
+        RegisterClassW(&windowClass);
+        HWND with = CreateWindowExW(0, L"WithIcon", L"", WS_POPUP, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
+        HWND without = CreateWindowExW(0, L"WithoutIcon", L"", WS_POPUP, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
+        HICON expected = LoadIconW(NULL, (LPCWSTR)IDI_APPLICATION);
+        HICON icon = (HICON)GetClassLongW(with, GCL_HICON);
+        printf("%s %s\n", icon == NULL ? "none" : icon == expected ? "icon" : "another icon",
+               GetClassLongW(without, GCL_HICON) == 0 ? "none" : "icon");
+        return 0;
+    }
     if (argc == 2 && wcscmp(argv[1], L"moveroot") == 0) {
         /* The root window: the parent of every top-level window. */
         HWND root = GetAncestor(GetTopWindow(NULL), GA_PARENT);
@@ -56,6 +80,6 @@ int wmain(int argc, wchar_t** argv)
         printf("%d %ld %ld %ld %ld\n", moved ? 1 : 0, rect.left, rect.top, rect.right, rect.bottom);
         return 0;
     }
-    fprintf(stderr, "usage: platform_check.exe module PID | own | desktop | moveroot\n");
+    fprintf(stderr, "usage: platform_check.exe module PID | own | desktop | classicon | moveroot\n");
     return 2;
 }

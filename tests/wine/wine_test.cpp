@@ -191,6 +191,9 @@ TEST(WinePlatform, AnswersAsWindowsCeDoes)
     ASSERT_GT(own.out.size(), ownFile.size());
     EXPECT_EQ(own.out.substr(own.out.size() - ownFile.size()), ownFile) << own.out;
 
+    // A class icon, read as the task menu reads it, whole.
+    EXPECT_EQ(session.Run({check, "classicon"}).out, "icon none\n");
+
     // The desktop window is the shell's; without it, the root window, which
     // nothing moves.
     EXPECT_EQ(session.Run({check, "desktop"}).out, "\"DesktopExplorerWindow\" \"Desktop\" 0 0 240 294\n");
