@@ -5,6 +5,23 @@
  * Pocket PC that the tests run against. The handful of things that only
  * Windows CE has, or that desktop Windows does differently, are settled here
  * so that the rest of the program is written for Windows CE alone.
+ *
+ * Where desktop Windows (and Wine) differ from Windows CE, and what we do:
+ *
+ * | Call or value | Windows CE | Desktop Windows | What we do on Windows |
+ * |---|---|---|---|
+ * | top-level window, style WS_VISIBLE alone | no caption, no border | an overlapped window: caption, border, a minimum size | a top-level window without WS_CAPTION becomes a popup (`CreateWindowExW`) |
+ * | `GetModuleFileNameW` (process handle) | takes a handle from `OpenProcess` | takes modules of this process only | a process handle is answered by `QueryFullProcessImageNameW`; `PLATFORM_PROCESS_ACCESS` is the access it needs |
+ * | `GetDesktopWindow` | the shell's desktop window ("DesktopExplorerWindow", "Desktop") | the root window at (0, 0) | the shell's desktop window when there is one, else the root window |
+ * | `SetWindowPos` on `GetDesktopWindow`'s window without a shell desktop | moves the desktop window | the root window: the call fails, nothing moves (Wine too) | nothing |
+ * | `GetClassLongW` (`GCL_HICON`) | 32 bits, the class icon | 64-bit: no `GCL_HICON`, handles in `GetClassLongPtrW` | `GCL_HICON` is -14, the call reads the pointer-sized slot |
+ * | `InvalidateRect` (null window) | does nothing | repaints every window of the screen | does nothing |
+ * | `WS_EX_CAPTIONOKBTN` | the OK button in a caption | no such style | the CE bit value, 0x80000000 |
+ * | `GetSysColor` index | carries the flag 0x40000000 | the bare index | `SYS_COLOR_INDEX_FLAG` is 0 |
+ * | registry access mask | ignored | mask 0 refuses reads and writes | `PLATFORM_KEY_ACCESS` asks for query, set and create |
+ * | tray record size | 152 bytes (32-bit handles) | the record has grown | `PLATFORM_TRAY_RECORD_SIZE` is the first version's size |
+ * | `SPI_SETWORKAREA` and moving other programs' windows | the Pocket PC's own screen | rearranges an ordinary desktop | velto.exe runs only on a screen no larger than 480 x 640, and otherwise ends at once with exit code 0 (platform/windows.cpp) |
+ * | the work area, class-name case | one system-wide work area; class names compared exactly | (Wine) a work area per process; class names case-insensitive within a process | nothing: the simulated device's tests cover both |
  */
 #ifndef VELTO_PLATFORM_H
 #define VELTO_PLATFORM_H
@@ -39,16 +56,64 @@
    152 bytes with Windows CE's 32-bit handles. */
 #define PLATFORM_TRAY_RECORD_SIZE NOTIFYICONDATAW_V1_SIZE
 
-/* Windows CE opens a process with no access rights; desktop Windows needs
-   these to read its module name. */
-#define PLATFORM_PROCESS_ACCESS (PROCESS_QUERY_INFORMATION | PROCESS_VM_READ)
+/* The access that reading another program's file name needs. */
+#define PLATFORM_PROCESS_ACCESS PROCESS_QUERY_LIMITED_INFORMATION
 
-/* A class's icon is a 32-bit class value on Windows CE; 64-bit desktop
-   Windows keeps it pointer-sized. */
-#ifdef _WIN64
-#define GCL_HICON GCLP_HICON
-#define GetClassLongW GetClassLongPtrW
+/* Windows CE has no overlapped windows: a top-level window without a caption
+   has no frame at all. */
+inline HWND PlatformCreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD style, int x, int y,
+                                    int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param)
+{
+    if (!(style & (WS_CHILD | WS_POPUP)) && (style & WS_CAPTION) == 0)
+        style |= WS_POPUP;
+    return CreateWindowExW(exStyle, className, title, style, x, y, width, height, parent, menu, instance, param);
+}
+
+/* Windows CE names another program's file from its process handle. */
+inline DWORD PlatformGetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD capacity)
+{
+    DWORD chars = capacity;
+    if (module != NULL && QueryFullProcessImageNameW((HANDLE)module, 0, buffer, &chars))
+        return chars;
+    return GetModuleFileNameW(module, buffer, capacity);
+}
+
+/* The desktop window of Windows CE is the shell's. */
+inline HWND PlatformGetDesktopWindow(void)
+{
+    HWND shell = FindWindowW(L"DesktopExplorerWindow", L"Desktop");
+    return shell != NULL ? shell : GetDesktopWindow();
+}
+
+/* Windows CE is 32-bit: a class long holds the class icon. 64-bit Windows
+   keeps handles in pointer-sized slots and names no GCL_HICON. */
+#ifndef GCL_HICON
+#define GCL_HICON (-14)
 #endif
+inline ULONG_PTR PlatformGetClassLongW(HWND window, int index)
+{
+    return GetClassLongPtrW(window, index);
+}
+
+inline BOOL PlatformInvalidateRect(HWND window, const RECT* rect, BOOL erase)
+{
+    if (window == NULL)
+        return FALSE;
+    return InvalidateRect(window, rect, erase);
+}
+
+#undef CreateWindowExW
+#undef GetModuleFileNameW
+#define CreateWindowExW PlatformCreateWindowExW
+#define GetModuleFileNameW PlatformGetModuleFileNameW
+#define GetDesktopWindow PlatformGetDesktopWindow
+#define InvalidateRect PlatformInvalidateRect
+#define GetClassLongW PlatformGetClassLongW
+
+/* The program's entry runs behind a front end that first checks the screen
+   (platform/windows.cpp). */
+#define wWinMain VeltoWinMain
+int WINAPI VeltoWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int show);
 
 #else /* the simulated Pocket PC */
 

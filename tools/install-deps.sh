@@ -8,6 +8,8 @@ packages=(
     clang libclang-rt-14-dev                     # the settings fuzzer (libFuzzer)
     gcovr                                        # coverage of the program by the tests
     libbenchmark-dev                             # the benchmarks
+    wine wine64 fonts-wine                       # velto.exe on a real Win32 platform (64-bit only)
+    xvfb imagemagick                             # a screen without a display, and its screenshots
 )
 
 missing=()

@@ -1,13 +1,149 @@
 #!/usr/bin/env bash
-# Builds Velto and runs it once on the simulated Pocket PC: "velto -taskbar_up"
-# by default, or with the arguments given (see tools/velto_sim.cpp).
+# Velto on a Pocket PC screen under Wine, or its text report on the simulated
+# device.
+#
+#   tools/run.sh [--headless] [--out DIR]
+#       Installs and builds what is missing, then starts the 240 x 320 Pocket
+#       PC screen (Wine's virtual desktop) with the shell stand-in, sample
+#       programs and Velto resident. With a display ($DISPLAY) you use it live
+#       until you press Ctrl+C. Without one (or with --headless) it runs under
+#       Xvfb, plays a short tour, writes a PNG per step into DIR
+#       (build/wine/tour by default) and says what each one shows.
+#   tools/run.sh --sim [ARGUMENTS]
+#       Velto once on the simulated Pocket PC, with a text report of the screen
+#       and the registry before and after: "velto -taskbar_up" by default, or
+#       the arguments given (see tools/velto_sim.cpp), e.g.
+#       tools/run.sh --sim -- -taskbar_switch
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$(pwd)
+
+if [ "${1:-}" = "--sim" ]; then
+    shift
+    tools/install-deps.sh
+    cmake --preset native >/dev/null
+    cmake --build --preset native >/dev/null
+    [ $# -eq 0 ] && set -- -taskbar_up
+    exec build/native/tools/velto-sim "$@"
+fi
+
+headless=0
+out=$root/build/wine/tour
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --headless) headless=1 ;;
+    --out)
+        [ $# -ge 2 ] || { echo "run.sh: --out needs a folder" >&2; exit 2; }
+        mkdir -p "$2"
+        out=$(cd "$2" && pwd)
+        shift ;;
+    *) echo "run.sh: unknown argument '$1' (see the head of tools/run.sh)" >&2; exit 2 ;;
+    esac
+    shift
+done
+[ -n "${DISPLAY:-}" ] || headless=1
 
 tools/install-deps.sh
-cmake --preset native >/dev/null
-cmake --build --preset native >/dev/null
-if [ $# -eq 0 ]; then
-    set -- -taskbar_up
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 -j2 >/dev/null
+work=$root/build/wine/run
+. tools/wine/screen.sh
+pocket_screen $headless
+must probe setreg OkButton 1
+must probe setreg CloseButton 1
+wine "$exe/tools/wine/samples.exe" windows Calendar Contacts Notes >"$work/windows.log" &
+must probe wait VeltoSample Notes 60000
+wine "$exe/tools/wine/samples.exe" dialog "Sample dialog" >"$work/dialog.log" &
+must probe wait VeltoSample "Sample dialog" 60000
+
+if [ $headless -eq 0 ]; then
+    wine "$exe/velto.exe" &
+    must probe wait Velto Velto 60000
+    cat <<TEXT
+The Pocket PC screen is the 240 x 340 Wine desktop window on your display:
+the Pocket PC's 240 x 320 screen above, Wine's own taskbar with the tray
+icons below it. Velto's tray icon (the arrows) is at the right end of Wine's
+taskbar; its button sits at the right end of the Pocket PC taskbar (Wine does
+not paint it: tap there all the same). Move the taskbar from a terminal with
+  WINEPREFIX=$WINEPREFIX wine $exe/velto.exe -taskbar_switch
+Press Ctrl+C here to end it all.
+TEXT
+    wineserver -w &
+    wait $!  # Ctrl+C ends the wait, and the exit ends it all
+    exit 0
 fi
-exec build/native/tools/velto-sim "$@"
+
+# ---- the tour, without a display
+rm -f "$out"/*.png
+mkdir -p "$out"
+steps=()
+shot() {
+    local name=$1 what=$2
+    sleep 0.5  # lets Wine finish painting
+    import -window root "$out/$name.png"
+    steps+=("$out/$name.png: $what")
+}
+
+shot 01-pocket-pc "the Pocket PC screen: the shell stand-in's desktop and taskbar (start flag, clock) with sample programs; the sample dialog, which has the OK caption button of Windows CE, in front (desktop Windows draws no OK button); Wine's taskbar below"
+
+wine "$exe/velto.exe" &
+must probe wait Velto Velto 60000
+must probe waittray Velto Velto 0 present 60000
+shot 02-velto-resident "Velto resident: its tray icon (the arrows) at the right end of Wine's taskbar; its button sits in the Pocket PC taskbar's right end, where Wine paints nothing (see 00-faces.png)"
+
+must probe activate VeltoSample "Sample dialog"
+if ! has app/resident.cpp CreateThread; then
+    # No foreground monitor in this velto.exe yet: report the dialog the way
+    # the monitor does (CMD_FOREGROUND with CAPTION_OK).
+    dialog=$(probe wait VeltoSample "Sample dialog" 1000 | cut -d' ' -f1)
+    must probe send Velto Velto 0x111 0x00080400 "0x$dialog"
+fi
+must probe waittray Velto Velto 3 present 60000
+shot 03-ok-offered "the sample dialog in front: Velto offers OK for it, its OK tray icon beside its own"
+
+for _ in $(seq 1 60); do
+    probe taptray 1 >/dev/null
+    probe gone VeltoSample "Sample dialog" 1000 >/dev/null && break
+done
+must probe gone VeltoSample "Sample dialog" 1000
+shot 04-ok-sent "a tap on the OK tray icon: Velto sent OK to the dialog, which closed (it logged: $(tr -d '\r' <"$work/dialog.log" | tail -1))"
+
+wine "$exe/velto.exe" -taskbar_up
+shot 05-taskbar-up "velto -taskbar_up: the taskbar at the top, the desktop window below it, the windows moved to the desktop's corner"
+
+if has taskmenu/taskmenu.cpp TrackPopupMenuEx; then
+    for _ in $(seq 1 60); do
+        probe taptray 0 >/dev/null
+        probe wait "#32768" - 1000 >/dev/null && break
+    done
+    must probe wait "#32768" - 1000
+    shot 06-task-menu "a tap on Velto's tray icon: the task menu with the windows, Settings and Close All"
+    # The taskbar is at the top now: "Close All" comes first, then "Settings".
+    probe key 0x28 >/dev/null; probe key 0x28 >/dev/null; probe key 0x27 >/dev/null
+    shot 07-settings "the Settings submenu: TaskBar, Tray, About Velto"
+    probe key 0x1B >/dev/null; probe key 0x1B >/dev/null; probe key 0x1B >/dev/null
+    if has about/about.cpp DialogBoxIndirectParamW; then
+        for _ in $(seq 1 60); do
+            probe taptray 0 >/dev/null
+            probe wait "#32768" - 1000 >/dev/null && break
+        done
+        probe key 0x28 >/dev/null; probe key 0x28 >/dev/null; probe key 0x27 >/dev/null
+        probe key 0x26 >/dev/null; probe key 0x0D >/dev/null
+        if probe wait "#32770" - 30000 >/dev/null; then
+            shot 08-about "the About box over the desktop window"
+        fi
+    fi
+fi
+
+wine "$exe/tools/wine/samples.exe" faces "$exe/velto.exe" >/dev/null &
+faces=$(probe wait VeltoSample "Velto's faces" 60000)
+sleep 0.5
+read -r l t r b <<<"$(echo "$faces" | cut -d' ' -f6-9)"
+import -window root -crop "$((r - l))x$((b - t))+$l+$t" +repage -filter point -resize 200% "$out/00-faces.png"
+steps=("$out/00-faces.png: every icon and button face read out of velto.exe's own resources, drawn by Wine (twice their size; the button's faces at rest and pressed)" "${steps[@]}")
+probe post VeltoSample "Velto's faces" 16 0 0 >/dev/null
+
+echo "The tour's screenshots ($out):"
+for step in "${steps[@]}"; do
+    echo "  $step"
+done

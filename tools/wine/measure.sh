@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Timings of Velto under Wine, headless, printed as a table:
+#   tools/wine/measure.sh [TRIALS]
+# - a plain popup menu of 10, 100 and 500 string items: from a tap to the
+#   menu on screen (the platform's own time, for comparison);
+# - Velto's task menu with as many windows listed, from a tap on its tray
+#   icon (once velto.exe has the task menu);
+# - from a dialog coming to the front to Velto's OK state, seen as its OK
+#   tray icon (once velto.exe has the foreground monitor); 50 trials.
+# Median and worst in milliseconds; TRIALS (default 20) per menu size.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+root=$(pwd)
+trials=${1:-20}
+case "$trials" in ''|*[!0-9]*) echo "measure.sh: TRIALS must be a number" >&2; exit 2 ;; esac
+
+tools/install-deps.sh
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 -j2 >/dev/null
+work=$root/build/wine/measure
+. tools/wine/screen.sh
+pocket_screen 1
+
+echo "| what | items | median ms | worst ms |"
+echo "|---|---|---|---|"
+for n in 10 100 500; do
+    wine "$exe/tools/wine/samples.exe" menu "$n" >/dev/null &
+    must probe wait VeltoSample "Plain menu" 60000
+    must probe activate VeltoSample "Plain menu"
+    read -r _ median _ worst _ <<<"$(probe menutime at 120 150 "$trials")"
+    echo "| plain popup menu | $n | $median | $worst |"
+    probe post VeltoSample "Plain menu" 16 0 0 >/dev/null
+    must probe gone VeltoSample "Plain menu" 60000
+
+    if has taskmenu/taskmenu.cpp TrackPopupMenuEx; then
+        titles=()
+        for i in $(seq 1 "$n"); do titles+=("Window $i"); done
+        wine "$exe/tools/wine/samples.exe" windows "${titles[@]}" >/dev/null &
+        must probe wait VeltoSample "Window $n" 60000
+        wine "$exe/velto.exe" &
+        must probe waittray Velto Velto 0 present 60000
+        read -r _ median _ worst _ <<<"$(probe menutime tray 0 "$trials")"
+        echo "| Velto's task menu | $n | $median | $worst |"
+        probe post Velto Velto 16 0 0 >/dev/null
+        must probe gone Velto Velto 60000
+        for i in $(seq 1 "$n"); do probe post VeltoSample "Window $i" 16 0 0 >/dev/null; done
+    fi
+done
+
+if has app/resident.cpp CreateThread; then
+    must probe setreg OkButton 1
+    wine "$exe/tools/wine/samples.exe" dialog "Sample dialog" >/dev/null &
+    wine "$exe/tools/wine/samples.exe" windows Notes >/dev/null &
+    must probe wait VeltoSample "Sample dialog" 60000
+    must probe wait VeltoSample Notes 60000
+    wine "$exe/velto.exe" &
+    must probe waittray Velto Velto 0 present 60000
+    read -r _ median _ worst _ <<<"$(probe proxytime VeltoSample "Sample dialog" VeltoSample Notes 50)"
+    echo "| dialog to the front, to Velto's OK state | - | $median | $worst |"
+fi
