@@ -21,6 +21,7 @@
  * | registry access mask | ignored | mask 0 refuses reads and writes | `PLATFORM_KEY_ACCESS` asks for query, set and create |
  * | tray record size | 152 bytes (32-bit handles) | the record has grown | `PLATFORM_TRAY_RECORD_SIZE` is the first version's size |
  * | `SPI_SETWORKAREA` and moving other programs' windows | the Pocket PC's own screen | rearranges an ordinary desktop | velto.exe runs only on a screen no larger than 480 x 640, and otherwise ends at once with exit code 0 (platform/windows.cpp) |
+ * | a tray icon's callback | the stylus only taps: button down, button up | every mouse move over the icon comes too, and Velto counts any mouse message on its icon as a tap (the debounce) | the message loop leaves the moves out (`GetMessageW`, `Shell_NotifyIconW`) |
  * | the work area, class-name case | one system-wide work area; class names compared exactly | (Wine) a work area per process; class names case-insensitive within a process | nothing: the simulated device's tests cover both |
  */
 #ifndef VELTO_PLATFORM_H
@@ -95,6 +96,31 @@ inline ULONG_PTR PlatformGetClassLongW(HWND window, int index)
     return GetClassLongPtrW(window, index);
 }
 
+/* The callback message of the program's tray icons, as they were added. */
+inline UINT& PlatformTrayCallback(void)
+{
+    static UINT message;
+    return message;
+}
+
+inline BOOL PlatformShell_NotifyIconW(DWORD message, PNOTIFYICONDATAW data)
+{
+    if (message == NIM_ADD && data != NULL && (data->uFlags & NIF_MESSAGE))
+        PlatformTrayCallback() = data->uCallbackMessage;
+    return Shell_NotifyIconW(message, data);
+}
+
+/* A stylus does not hover: the mouse moving over a tray icon is no tap. */
+inline BOOL PlatformGetMessageW(LPMSG msg, HWND window, UINT first, UINT last)
+{
+    for (;;) {
+        BOOL got = GetMessageW(msg, window, first, last);
+        if (got <= 0 || PlatformTrayCallback() == 0 || msg->message != PlatformTrayCallback() ||
+            msg->lParam != WM_MOUSEMOVE)
+            return got;
+    }
+}
+
 inline BOOL PlatformInvalidateRect(HWND window, const RECT* rect, BOOL erase)
 {
     if (window == NULL)
@@ -108,6 +134,10 @@ inline BOOL PlatformInvalidateRect(HWND window, const RECT* rect, BOOL erase)
 #define GetModuleFileNameW PlatformGetModuleFileNameW
 #define GetDesktopWindow PlatformGetDesktopWindow
 #define InvalidateRect PlatformInvalidateRect
+#undef Shell_NotifyIcon
+#define Shell_NotifyIconW PlatformShell_NotifyIconW
+#undef GetMessage
+#define GetMessageW PlatformGetMessageW
 #define GetClassLongW PlatformGetClassLongW
 
 /* The program's entry runs behind a front end that first checks the screen
