@@ -303,6 +303,13 @@ void* Device::Symbol(DWORD process, const std::string& name) const
     return FindImageSymbol(p->image, name.c_str());
 }
 
+void Device::ClearEventWatchers()
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    w.event_watchers.clear();
+}
+
 void Device::OnEventSet(const std::u16string& name, std::function<void()> fn)
 {
     if (name.empty() || !fn)

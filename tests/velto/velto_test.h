@@ -72,6 +72,7 @@ protected:
     // its two window classes. One still running is closed first.
     void TearDown() override
     {
+        device.ClearEventWatchers();  // they may hold the finished test's locals
         for (DWORD velto : started) {
             if (device.Running(velto)) {
                 if (HWND main = MainWindowOf(velto))

@@ -234,6 +234,7 @@ public:
     // Runs fn on the thread that sets the named event, inside its SetEvent
     // call: to see the program's state at that very moment.
     void OnEventSet(const std::u16string& name, std::function<void()> fn);
+    void ClearEventWatchers();  // every OnEventSet hook goes
 
     // ---- time
     // Simulated threads run only while the test settles or advances the
