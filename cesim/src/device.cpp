@@ -885,7 +885,7 @@ std::optional<DialogInfo> Device::Dialog() const
         DialogState& d = **it;
         if (w.FindWindowObject(d.window) == nullptr || d.ended)
             continue;
-        DialogInfo info{d.window, d.owner, {}};
+        DialogInfo info{d.window, d.owner, d.init_param, {}};
         for (size_t i = 0; i < d.controls.size(); ++i) {
             Window* c = w.AnyWindowObject(d.controls[i]);
             info.controls.push_back(DialogControlInfo{c->handle, c->class_name, c->title, d.control_icons[i], c->id,

@@ -111,6 +111,7 @@ INT_PTR WINAPI DialogBoxIndirectParamW(HINSTANCE, LPCDLGTEMPLATEW dialogTemplate
     d.thread = c.self;
     d.owner = owner;
     d.proc = dialogProc;
+    d.init_param = initParam;
 
     const POINT origin = owner_window ? w.ClientOrigin(owner_window) : POINT{0, 0};
     Window* dialog = w.NewWindow(c.lk, ui.dialog_class, c.self);

@@ -404,7 +404,8 @@ BOOL WINAPI DestroyIcon(HICON icon)
 }
 
 // A program file carries at most one icon; its small image is 16 x 16. Each
-// icon extracted is a new one that the caller owns until DestroyIcon.
+// icon extracted is a new one that the caller owns until DestroyIcon. As on
+// Windows CE, icons are extracted one at a time: any other count fails.
 UINT WINAPI ExtractIconExW(LPCWSTR file, int index, HICON* large, HICON* small, UINT count)
 {
     Call c("ExtractIconExW");
@@ -420,7 +421,11 @@ UINT WINAPI ExtractIconExW(LPCWSTR file, int index, HICON* large, HICON* small, 
     UINT icons = found->has_icon ? 1 : 0;
     if (index == -1)
         return icons;
-    if (index != 0 || icons == 0 || count == 0)
+    if (count != 1) {
+        SetError(c.self, ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (index != 0 || icons == 0)
         return 0;
     UINT extracted = 0;
     if (large != nullptr) {

@@ -52,6 +52,7 @@ struct DialogState {
     HWND window = nullptr;
     HWND owner = nullptr;
     DLGPROC proc = nullptr;
+    LPARAM init_param = 0;  // handed to the dialog procedure with WM_INITDIALOG
     bool ended = false;
     INT_PTR result = 0;
     std::vector<HWND> controls;

@@ -48,8 +48,9 @@ protected:
         device.Settle();
     }
 
-    // Items written out: "text#id" (with "*" when checked), "text>(...)" for
-    // a submenu, "-" for a separator and "[title]" for a window's item.
+    // Items written out: "text#id" (with "*" when checked, "!flags" for any
+    // other flags), "text>(...)" for a submenu, "-" for a separator and
+    // "[title]" for a window's item.
     std::string Describe(const std::vector<cesim::MenuItemInfo>& items)
     {
         std::string out;
@@ -63,7 +64,8 @@ protected:
             else if (item.flags == MF_POPUP)
                 out += cesim::Utf8(item.text) + ">(" + Describe(item.submenu) + ")";
             else
-                out += cesim::Utf8(item.text) + "#" + std::to_string(item.id) + (item.flags == MF_CHECKED ? "*" : "");
+                out += cesim::Utf8(item.text) + "#" + std::to_string(item.id) +
+                       (item.flags == MF_CHECKED ? "*" : item.flags == 0 ? "" : "!" + std::to_string(item.flags));
         }
         return out;
     }

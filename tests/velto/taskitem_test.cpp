@@ -24,11 +24,11 @@ protected:
         return Drawn(from);
     }
 
-    HWND AddProgramWindow(DWORD process, HICON class_icon)
+    HWND AddProgramWindow(DWORD process, HICON class_icon, const std::u16string& name = u"Prog")
     {
         cesim::WindowOptions options;
-        options.class_name = u"Prog";
-        options.title = u"Prog";
+        options.class_name = name;
+        options.title = name;
         options.class_icon = class_icon;
         return device.AddWindow(process, options);
     }
@@ -98,37 +98,41 @@ TEST_F(TaskItemTest, ItemShowsIconTitleAndGlyphSizedToTheTitle)
 }
 
 // The icon is the class's, else the small icon in the owning program's file,
-// else there is none and no glyph either. Extracted icons are let go.
+// else there is none and no glyph either. Extracted icons are let go. Names
+// of one character (U+0001 the lowest there is) count as names.
 TEST_F(TaskItemTest, IconComesFromTheClassOrTheProgramFileAndIsNotLeaked)
 {
     device.InstallShell();
     struct Source {
+        const char16_t* name;  // the window's class and title
         bool class_icon;
         const char16_t* file;
         bool file_has_icon;
         size_t ops;  // the title, and the icon and the glyph when there is an icon
     };
-    const std::vector<Source> sources{{true, u"\\Windows\\a.exe", true, 3},
-                                      {false, u"\\Windows\\b.exe", true, 3},
-                                      {false, u"\\Windows\\c.exe", false, 1},
-                                      {false, u"", true, 1}};
+    const std::vector<Source> sources{{u"Prog", true, u"\\Windows\\a.exe", true, 3},
+                                      {u"Prog", false, u"\\Windows\\b.exe", true, 3},
+                                      {u"Prog", false, u"\\Windows\\c.exe", false, 1},
+                                      {u"Prog", false, u"", true, 1},
+                                      {u"\u0001", true, u"", false, 3},
+                                      {u"Prog", false, u"e", true, 3}};
     std::vector<HICON> class_icons;
     for (const Source& s : sources) {
         DWORD program = device.AddProcess(u"prog.exe");
         device.SetProgramFile(program, s.file, s.file_has_icon);
         class_icons.push_back(s.class_icon ? device.AddIcon(program, 32, 32) : nullptr);
-        AddProgramWindow(program, class_icons.back());
+        AddProgramWindow(program, class_icons.back(), s.name);
     }
     StartVelto();
     const int icons = device.OpenHandles(velto, "icon");
     OpenMenu();
     for (int paint = 0; paint < 50; ++paint) {
         auto ops = paint == 0 ? Drawn() : Repaint();
-        ASSERT_EQ(3u + 3u + 1u + 1u + 1u, ops.size());  // the windows from the last added on, then the desktop
+        ASSERT_EQ(3u + 3u + 1u + 1u + 3u + 3u + 1u, ops.size());  // the windows from the last added on, then the desktop
         size_t at = 0;
         for (size_t k = sources.size(); k-- > 0;) {
             const RECT item{0, (LONG)(19 * (sources.size() - 1 - k)), 86, (LONG)(19 * (sources.size() - k))};
-            ExpectText(ops[at], item, u"Prog", false);
+            ExpectText(ops[at], item, sources[k].name, false);
             if (sources[k].ops == 3) {
                 ExpectIcons(ops[at + 1], ops[at + 2], item);
                 if (sources[k].class_icon)
@@ -139,8 +143,8 @@ TEST_F(TaskItemTest, IconComesFromTheClassOrTheProgramFileAndIsNotLeaked)
             at += sources[k].ops;
         }
     }
-    EXPECT_EQ(50u * 2u, device.Calls("ExtractIconExW"));  // files b and c; a has its class icon, d no file
-    EXPECT_EQ(50u * 3u, device.Calls("OpenProcess"));
+    EXPECT_EQ(50u * 3u, device.Calls("ExtractIconExW"));  // files b, c and e; a and U+0001 have class icons, d no file
+    EXPECT_EQ(50u * 4u, device.Calls("OpenProcess"));
     EXPECT_EQ(icons, device.OpenHandles(velto, "icon"));
     EXPECT_EQ(0, device.OpenHandles(velto, "process"));
 }

@@ -153,6 +153,23 @@ TEST_F(TaskMenuTest, WindowHandlesStayWholeAsCommandIds)
     EXPECT_EQ(0, device.WorkAreaSets());
 }
 
+// An item is appended only with its text: string 502 is empty, 999 missing.
+TEST_F(TaskMenuTest, AStringItemWithoutItsTextIsLeftOut)
+{
+    StartVelto();
+    using Append = int (*)(HMENU, UINT, UINT_PTR, UINT);
+    auto append = (Append)device.Symbol(velto, "_Z16AppendStringItemP7HMENU__jmj");
+    ASSERT_NE(nullptr, append);
+    std::vector<int> results;
+    device.RunInProcess(velto, [&]() -> DWORD {
+        HMENU menu = CreatePopupMenu();
+        for (UINT string_id : {208u, 502u, 999u})
+            results.push_back(append(menu, 0, 2, string_id));
+        return (DWORD)DestroyMenu(menu);
+    });
+    EXPECT_EQ((std::vector<int>{TRUE, 0, 0}), results);
+}
+
 TEST_F(TaskMenuTest, CloseAllClosesOrdinaryWindowsTitledOrNot)
 {
     cesim::Shell shell = device.InstallShell();
@@ -171,6 +188,8 @@ TEST_F(TaskMenuTest, CloseAllClosesOrdinaryWindowsTitledOrNot)
         auto got = device.Received(closed);
         ASSERT_EQ(1u, got.size()) << cesim::Utf8(device.Title(closed));
         EXPECT_EQ((UINT)WM_CLOSE, got[0].message);
+        EXPECT_EQ(0u, got[0].wParam);
+        EXPECT_EQ(0, got[0].lParam);
         EXPECT_FALSE(got[0].sent);
     }
     for (HWND kept : {tool, hidden, desktop_like, shell.desktop, shell.taskbar})
@@ -227,11 +246,13 @@ TEST_F(TaskMenuTest, SwitchesToggleAreStoredAndAppliedInOrder)
 }
 
 // With the last of its three uses switched off the monitor parks: no calls,
-// no wake-ups, however the foreground changes; switching one on wakes it.
+// no wake-ups, however the foreground changes (OnTop is no use of it);
+// switching one on wakes it.
 TEST_F(TaskMenuTest, TurningOffTheLastUseParksTheMonitor)
 {
     device.InstallShell();
     device.RegSetDword(SETTINGS_KEY, u"OkButton", 1);
+    StoreOnTop(1);
     StartVelto();
     DWORD monitor = device.Threads(velto).at(1);
     Choose({u"Settings", u"Tray", u"Ok button"});

@@ -156,6 +156,7 @@ struct DialogControlInfo {
 struct DialogInfo {
     HWND window;
     HWND owner;
+    LPARAM init_param;  // the parameter the dialog was run with, as WM_INITDIALOG carried it
     std::vector<DialogControlInfo> controls;
 };
 
