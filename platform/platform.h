@@ -15,6 +15,7 @@
  * | `GetDesktopWindow` | the shell's desktop window ("DesktopExplorerWindow", "Desktop") | the root window at (0, 0) | the shell's desktop window when there is one, else the root window |
  * | `SetWindowPos` on `GetDesktopWindow`'s window without a shell desktop | moves the desktop window | the root window: the call fails, nothing moves (Wine too) | nothing |
  * | `GetClassLongW` (`GCL_HICON`) | 32 bits, the class icon | 64-bit: no `GCL_HICON`, handles in `GetClassLongPtrW` | `GCL_HICON` is -14, the call reads the pointer-sized slot |
+ * | tray icon notifications | taps: the stylus gives no reports without touching | also the mouse moving over an icon, which Velto would take for a tap, ignoring the real tap that follows within the double-click time | the owner of a tray icon does not get the move reports (`Shell_NotifyIconW`, platform/windows.cpp) |
  * | `InvalidateRect` (null window) | does nothing | repaints every window of the screen | does nothing |
  * | `WS_EX_CAPTIONOKBTN` | the OK button in a caption | no such style | the CE bit value, 0x80000000 |
  * | `GetSysColor` index | carries the flag 0x40000000 | the bare index | `SYS_COLOR_INDEX_FLAG` is 0 |
@@ -95,6 +96,9 @@ inline ULONG_PTR PlatformGetClassLongW(HWND window, int index)
     return GetClassLongPtrW(window, index);
 }
 
+/* Tray icons: the owner of a tray icon hears of taps only (see windows.cpp). */
+BOOL PlatformShellNotifyIconW(DWORD message, NOTIFYICONDATAW* record);
+
 inline BOOL PlatformInvalidateRect(HWND window, const RECT* rect, BOOL erase)
 {
     if (window == NULL)
@@ -109,6 +113,7 @@ inline BOOL PlatformInvalidateRect(HWND window, const RECT* rect, BOOL erase)
 #define GetDesktopWindow PlatformGetDesktopWindow
 #define InvalidateRect PlatformInvalidateRect
 #define GetClassLongW PlatformGetClassLongW
+#define Shell_NotifyIconW PlatformShellNotifyIconW
 
 /* The program's entry runs behind a front end that first checks the screen
    (platform/windows.cpp). */

@@ -114,9 +114,9 @@ shot 05-taskbar-up "velto -taskbar_up: the taskbar at the top, the desktop windo
 if has taskmenu/taskmenu.cpp TrackPopupMenuEx; then
     for _ in $(seq 1 60); do
         probe taptray 0 >/dev/null
-        probe wait "#32768" - 1000 >/dev/null && break
+        probe menu 1000 >/dev/null && break
     done
-    must probe wait "#32768" - 1000
+    must probe menu 1000
     shot 06-task-menu "a tap on Velto's tray icon: the task menu with the windows, Settings and Close All"
     # The taskbar is at the top now: "Close All" comes first, then "Settings".
     probe key 0x28 >/dev/null; probe key 0x28 >/dev/null; probe key 0x27 >/dev/null
@@ -125,7 +125,7 @@ if has taskmenu/taskmenu.cpp TrackPopupMenuEx; then
     if has about/about.cpp DialogBoxIndirectParamW; then
         for _ in $(seq 1 60); do
             probe taptray 0 >/dev/null
-            probe wait "#32768" - 1000 >/dev/null && break
+            probe menu 1000 >/dev/null && break
         done
         probe key 0x28 >/dev/null; probe key 0x28 >/dev/null; probe key 0x27 >/dev/null
         probe key 0x26 >/dev/null; probe key 0x0D >/dev/null
