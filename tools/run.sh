@@ -92,7 +92,7 @@ must probe waittray Velto Velto 0 present 60000
 shot 02-velto-resident "Velto resident: its tray icon (the arrows) at the right end of Wine's taskbar; its button sits in the Pocket PC taskbar's right end, where Wine paints nothing (see 00-faces.png)"
 
 must probe activate VeltoSample "Sample dialog"
-if ! has app/resident.cpp CreateThread; then
+if ! has "app/*.cpp proxy/*.cpp" CreateThread; then
     # No foreground monitor in this velto.exe yet: report the dialog the way
     # the monitor does (CMD_FOREGROUND with CAPTION_OK).
     dialog=$(probe wait VeltoSample "Sample dialog" 1000 | cut -d' ' -f1)
@@ -111,7 +111,7 @@ shot 04-ok-sent "a tap on the OK tray icon: Velto sent OK to the dialog, which c
 wine "$exe/velto.exe" -taskbar_up
 shot 05-taskbar-up "velto -taskbar_up: the taskbar at the top, the desktop window below it, the windows moved to the desktop's corner"
 
-if has taskmenu/taskmenu.cpp TrackPopupMenuEx; then
+if has "taskmenu/*.cpp" TrackPopupMenuEx; then
     for _ in $(seq 1 60); do
         probe taptray 0 >/dev/null
         probe menu 1000 >/dev/null && break
@@ -122,7 +122,7 @@ if has taskmenu/taskmenu.cpp TrackPopupMenuEx; then
     probe key 0x28 >/dev/null; probe key 0x28 >/dev/null; probe key 0x27 >/dev/null
     shot 07-settings "the Settings submenu: TaskBar, Tray, About Velto"
     probe key 0x1B >/dev/null; probe key 0x1B >/dev/null; probe key 0x1B >/dev/null
-    if has about/about.cpp DialogBoxIndirectParamW; then
+    if has "about/*.cpp" DialogBoxIndirectParamW; then
         for _ in $(seq 1 60); do
             probe taptray 0 >/dev/null
             probe menu 1000 >/dev/null && break

@@ -32,7 +32,7 @@ for n in 10 100 500; do
     probe post VeltoSample "Plain menu" 16 0 0 >/dev/null
     must probe gone VeltoSample "Plain menu" 60000
 
-    if has taskmenu/taskmenu.cpp TrackPopupMenuEx; then
+    if has "taskmenu/*.cpp" TrackPopupMenuEx; then
         titles=()
         for i in $(seq 1 "$n"); do titles+=("Window $i"); done
         wine "$exe/tools/wine/samples.exe" owned "${titles[@]}" >/dev/null &
@@ -59,7 +59,7 @@ for n in 10 100 500; do
     fi
 done
 
-if has app/resident.cpp CreateThread; then
+if has "app/*.cpp proxy/*.cpp" CreateThread; then
     must probe setreg OkButton 1
     wine "$exe/tools/wine/samples.exe" dialog "Sample dialog" >/dev/null &
     wine "$exe/tools/wine/samples.exe" windows Notes >/dev/null &
