@@ -96,7 +96,10 @@ if ! has "app/*.cpp proxy/*.cpp" CreateThread; then
     # No foreground monitor in this velto.exe yet: report the dialog the way
     # the monitor does (CMD_FOREGROUND with CAPTION_OK).
     dialog=$(probe wait VeltoSample "Sample dialog" 1000 | cut -d' ' -f1)
-    must probe send Velto Velto 0x111 0x00080400 "0x$dialog"
+    for _ in $(seq 1 20); do
+        probe send Velto Velto 0x111 0x00080400 "0x$dialog" >/dev/null
+        probe waittray Velto Velto 3 present 3000 >/dev/null 2>&1 && break
+    done
 fi
 must probe waittray Velto Velto 3 present 60000
 shot 03-ok-offered "the sample dialog in front: Velto offers OK for it, its OK tray icon beside its own"

@@ -275,6 +275,7 @@ Result WineSession::Run(const std::vector<std::string>& args, int timeoutMs)
         kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
     }
+    std::ofstream(base + ".code") << result.exitCode << "\n";
     // Windows programs end their lines with CR LF.
     result.out = WithoutCarriageReturns(ReadFile(base + ".out"));
     result.err = WithoutCarriageReturns(ReadFile(base + ".err"));
