@@ -15,13 +15,13 @@
  * | `GetDesktopWindow` | the shell's desktop window ("DesktopExplorerWindow", "Desktop") | the root window at (0, 0) | the shell's desktop window when there is one, else the root window |
  * | `SetWindowPos` on `GetDesktopWindow`'s window without a shell desktop | moves the desktop window | the root window: the call fails, nothing moves (Wine too) | nothing |
  * | `GetClassLongW` (`GCL_HICON`) | 32 bits, the class icon | 64-bit: no `GCL_HICON`, handles in `GetClassLongPtrW` | `GCL_HICON` is -14, the call reads the pointer-sized slot |
+ * | tray icon notifications | taps: the stylus gives no reports without touching | also the mouse moving over an icon, which Velto would take for a tap, ignoring the real tap that follows within the double-click time | the owner of a tray icon does not get the move reports (`Shell_NotifyIconW`, platform/windows.cpp) |
  * | `InvalidateRect` (null window) | does nothing | repaints every window of the screen | does nothing |
  * | `WS_EX_CAPTIONOKBTN` | the OK button in a caption | no such style | the CE bit value, 0x80000000 |
  * | `GetSysColor` index | carries the flag 0x40000000 | the bare index | `SYS_COLOR_INDEX_FLAG` is 0 |
  * | registry access mask | ignored | mask 0 refuses reads and writes | `PLATFORM_KEY_ACCESS` asks for query, set and create |
  * | tray record size | 152 bytes (32-bit handles) | the record has grown | `PLATFORM_TRAY_RECORD_SIZE` is the first version's size |
  * | `SPI_SETWORKAREA` and moving other programs' windows | the Pocket PC's own screen | rearranges an ordinary desktop | velto.exe runs only on a screen no larger than 480 x 640, and otherwise ends at once with exit code 0 (platform/windows.cpp) |
- * | a tray icon's callback | the stylus only taps: button down, button up | every mouse move over the icon comes too, and Velto counts any mouse message on its icon as a tap (the debounce) | the message loop leaves the moves out (`GetMessageW`, `Shell_NotifyIconW`) |
  * | the work area, class-name case | one system-wide work area; class names compared exactly | (Wine) a work area per process; class names case-insensitive within a process | nothing: the simulated device's tests cover both |
  */
 #ifndef VELTO_PLATFORM_H
@@ -96,30 +96,8 @@ inline ULONG_PTR PlatformGetClassLongW(HWND window, int index)
     return GetClassLongPtrW(window, index);
 }
 
-/* The callback message of the program's tray icons, as they were added. */
-inline UINT& PlatformTrayCallback(void)
-{
-    static UINT message;
-    return message;
-}
-
-inline BOOL PlatformShell_NotifyIconW(DWORD message, PNOTIFYICONDATAW data)
-{
-    if (message == NIM_ADD && data != NULL && (data->uFlags & NIF_MESSAGE))
-        PlatformTrayCallback() = data->uCallbackMessage;
-    return Shell_NotifyIconW(message, data);
-}
-
-/* A stylus does not hover: the mouse moving over a tray icon is no tap. */
-inline BOOL PlatformGetMessageW(LPMSG msg, HWND window, UINT first, UINT last)
-{
-    for (;;) {
-        BOOL got = GetMessageW(msg, window, first, last);
-        if (got <= 0 || PlatformTrayCallback() == 0 || msg->message != PlatformTrayCallback() ||
-            msg->lParam != WM_MOUSEMOVE)
-            return got;
-    }
-}
+/* Tray icons: the owner of a tray icon hears of taps only (see windows.cpp). */
+BOOL PlatformShellNotifyIconW(DWORD message, NOTIFYICONDATAW* record);
 
 inline BOOL PlatformInvalidateRect(HWND window, const RECT* rect, BOOL erase)
 {
@@ -134,11 +112,8 @@ inline BOOL PlatformInvalidateRect(HWND window, const RECT* rect, BOOL erase)
 #define GetModuleFileNameW PlatformGetModuleFileNameW
 #define GetDesktopWindow PlatformGetDesktopWindow
 #define InvalidateRect PlatformInvalidateRect
-#undef Shell_NotifyIcon
-#define Shell_NotifyIconW PlatformShell_NotifyIconW
-#undef GetMessage
-#define GetMessageW PlatformGetMessageW
 #define GetClassLongW PlatformGetClassLongW
+#define Shell_NotifyIconW PlatformShellNotifyIconW
 
 /* The program's entry runs behind a front end that first checks the screen
    (platform/windows.cpp). */

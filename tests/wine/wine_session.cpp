@@ -1,5 +1,7 @@
 #include "wine_session.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -195,6 +197,9 @@ void WineSession::Open(const std::string& name, const std::string& desktop)
 
 WineSession::~WineSession()
 {
+    // A failed test leaves a picture of its screen beside its logs.
+    if (::testing::Test::HasFailure() && xvfb_ > 0)
+        System("import -display " + display_ + " -window root " + Quote(dir_ + "/screen.png") + " 2>/dev/null");
     StopAll();
 }
 
@@ -270,6 +275,7 @@ Result WineSession::Run(const std::vector<std::string>& args, int timeoutMs)
         kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
     }
+    std::ofstream(base + ".code") << result.exitCode << "\n";
     // Windows programs end their lines with CR LF.
     result.out = WithoutCarriageReturns(ReadFile(base + ".out"));
     result.err = WithoutCarriageReturns(ReadFile(base + ".err"));
@@ -336,6 +342,17 @@ bool WineSession::WaitWindow(const std::string& className, const std::string& ti
         return false;
     Window window;
     if (!ParseWindow(result.out, &window))
+        return false;
+    if (found != nullptr)
+        *found = window;
+    return true;
+}
+
+bool WineSession::WaitMenu(int timeoutMs, Window* found)
+{
+    Result result = Probe({"menu", std::to_string(timeoutMs)});
+    Window window;
+    if (result.exitCode != 0 || !ParseWindow(result.out, &window))
         return false;
     if (found != nullptr)
         *found = window;

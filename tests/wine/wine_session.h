@@ -2,7 +2,8 @@
 // own Wine prefix made fresh from the prepared template, the shell stand-in,
 // and ways to start Velto and the sample programs and to ask the probe.
 // Everything it started is ended when it goes. Its logs stay in
-// build/native/wine/tests/NAME; VELTO_WINE_KEEP=1 keeps its Wine prefix too.
+// build/native/wine/tests/NAME, with a screenshot when the test failed;
+// VELTO_WINE_KEEP=1 keeps its Wine prefix too.
 #pragma once
 
 #include <sys/types.h>
@@ -58,6 +59,8 @@ public:
     std::vector<Window> Windows();
     std::vector<Window> Children(const std::string& className, const std::string& title);
     bool WaitWindow(const std::string& className, const std::string& title, int timeoutMs, Window* found = nullptr);
+    // Waits until a popup menu is on screen (Wine keeps hidden ones too).
+    bool WaitMenu(int timeoutMs, Window* found = nullptr);
     // The registry values of Velto as "NAME TYPE SIZE DATA" lines.
     std::vector<std::string> Settings();
     void SetSetting(const std::string& name, unsigned value);

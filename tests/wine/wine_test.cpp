@@ -97,6 +97,21 @@ bool Retry(WineSession& session, const std::vector<std::string>& action, Done do
     return false;
 }
 
+// Reports a window in front to Velto as its monitor does (CMD_FOREGROUND:
+// WM_COMMAND with the caption flags in the high word and the window in
+// lParam), until Velto shows the tray icon that answers it. Reporting again
+// is harmless; once in many runs a report was seen to have no effect.
+bool ReportForeground(WineSession& session, const std::string& handle, const char* wParam, const char* trayId)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(LONG_WAIT);
+    do {
+        session.Probe({"send", "Velto", "Velto", "0x111", wParam, "0x" + handle});
+        if (session.Probe({"waittray", "Velto", "Velto", trayId, "present", "3000"}).exitCode == 0)
+            return true;
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- switches
@@ -323,9 +338,7 @@ TEST(WineTray, TapOnTheOkIconSendsOkToTheForegroundDialog)
     // The dialog in front, reported as the monitor reports it: CMD_FOREGROUND
     // with CAPTION_OK in the high word and the dialog in lParam.
     session.Probe({"activate", "VeltoSample", "Sample dialog"});
-    Result sent = session.Probe({"send", "Velto", "Velto", "0x111", "0x00080400", "0x" + found.handle});
-    ASSERT_EQ(sent.exitCode, 0) << sent.err;
-    ASSERT_EQ(session.Probe({"waittray", "Velto", "Velto", "3", "present", "30000"}).exitCode, 0);
+    ASSERT_TRUE(ReportForeground(session, found.handle, "0x00080400", "3"));
     EXPECT_EQ(session.Probe({"tray", "Velto", "Velto", "4"}).out, "absent\n");
 
     // Icon 0 is the rightmost slot, icon 3 the next one.
@@ -349,8 +362,7 @@ TEST(WineTray, TapOnTheCloseIconClosesTheForegroundWindow)
     session.StartVelto();
     ASSERT_EQ(session.Probe({"waittray", "Velto", "Velto", "0", "present", "30000"}).exitCode, 0);
     session.Probe({"activate", "VeltoSample", "Notes"});
-    session.Probe({"send", "Velto", "Velto", "0x111", "0x00100400", "0x" + found.handle});
-    ASSERT_EQ(session.Probe({"waittray", "Velto", "Velto", "4", "present", "30000"}).exitCode, 0);
+    ASSERT_TRUE(ReportForeground(session, found.handle, "0x00100400", "4"));
     EXPECT_EQ(session.Probe({"tray", "Velto", "Velto", "3"}).out, "absent\n");
 
     bool closed = Retry(
@@ -359,6 +371,28 @@ TEST(WineTray, TapOnTheCloseIconClosesTheForegroundWindow)
     ASSERT_TRUE(closed);
     EXPECT_EQ(session.WaitExit(sample, LONG_WAIT), 0);
     EXPECT_EQ(Text(session.ReadFile(log)), "ready\nNotes: WM_CLOSE\n");
+}
+
+TEST(WineTray, ATapOnTheMainIconBringsVeltoForward)
+{
+    WineSession session("tray_main");
+    session.StartShell();
+    session.Start({ToolExe("samples"), "windows", "Notes"});
+    ASSERT_TRUE(session.WaitWindow("VeltoSample", "Notes", LONG_WAIT));
+    session.StartVelto();
+    ASSERT_EQ(session.Probe({"waittray", "Velto", "Velto", "0", "present", "30000"}).exitCode, 0);
+    session.Probe({"activate", "VeltoSample", "Notes"});
+
+    // The task menu (or, before it, the tray icon's answer) puts Velto's main
+    // window in front. Each try comes from away from the icon.
+    bool forward = false;
+    for (int attempt = 0; attempt < 5 && !forward; ++attempt) {
+        session.Probe({"move", "120", "150"});
+        session.Probe({"taptray", "0"});
+        forward = session.Probe({"waitforeground", "Velto", "Velto", "5000"}).exitCode == 0;
+    }
+    EXPECT_TRUE(forward);
+    session.Probe({"key", "27"});  // closes a menu, if one is open
 }
 
 // ------------------------------------------ what velto.exe does not have yet
@@ -372,7 +406,6 @@ TEST(WineTray, TapOnTheCloseIconClosesTheForegroundWindow)
             GTEST_SKIP() << "velto.exe has no " what " yet";                 \
     } while (0)
 
-constexpr const char* MENU_CLASS = "#32768";
 constexpr const char* DIALOG_CLASS = "#32770";
 constexpr int VK_RETURN_KEY = 0x0D;
 constexpr int VK_UP_KEY = 0x26;
@@ -383,8 +416,7 @@ Window OpenTaskMenu(WineSession& session)
 {
     Window menu;
     bool open = Retry(
-        session, {"taptray", "0"}, [&] { return session.WaitWindow(MENU_CLASS, "-", 1000, &menu) && menu.visible; },
-        LONG_WAIT);
+        session, {"taptray", "0"}, [&] { return session.WaitMenu(1000, &menu); }, LONG_WAIT);
     EXPECT_TRUE(open) << "no task menu on a tap on the tray icon";
     return menu;
 }

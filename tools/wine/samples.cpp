@@ -9,6 +9,9 @@
  *                                     (WS_SYSMENU) per title, in one process
  *   samples.exe paints TITLE...       the same, and each says when it is
  *                                     painted ("TITLE: WM_PAINT")
+ *   samples.exe owned TITLE...        the same windows, owned by a hidden one,
+ *                                     so that Wine's taskbar shows no button
+ *                                     for them (for many windows at once)
  *   samples.exe faces VELTO_EXE       a sheet of every icon and button face
  *                                     read out of velto.exe's own resources
  *   samples.exe menu N                a window that shows a plain popup menu
@@ -188,8 +191,8 @@ int wmain(int argc, wchar_t** argv)
 {
     if (argc < 3 || (wcscmp(argv[1], L"dialog") != 0 && wcscmp(argv[1], L"windows") != 0 &&
                      wcscmp(argv[1], L"faces") != 0 && wcscmp(argv[1], L"menu") != 0 &&
-                     wcscmp(argv[1], L"paints") != 0)) {
-        fprintf(stderr, "usage: samples.exe dialog TITLE | windows TITLE... | paints TITLE... | faces VELTO_EXE | menu N\n");
+                     wcscmp(argv[1], L"paints") != 0 && wcscmp(argv[1], L"owned") != 0)) {
+        fprintf(stderr, "usage: samples.exe dialog TITLE | windows TITLE... | paints TITLE... | owned TITLE... | faces VELTO_EXE | menu N\n");
         return 2;
     }
     ReportPaints = wcscmp(argv[1], L"paints") == 0;
@@ -224,11 +227,14 @@ int wmain(int argc, wchar_t** argv)
     RegisterClassW(&windowClass);
 
     BOOL dialog = wcscmp(argv[1], L"dialog") == 0;
+    HWND owner = NULL;
+    if (wcscmp(argv[1], L"owned") == 0)
+        owner = CreateWindowExW(0, L"VeltoSample", L"", WS_POPUP, 0, 0, 0, 0, NULL, NULL, instance, NULL);
     for (int i = 2; i < argc; ++i) {
         DWORD exStyle = dialog ? WS_EX_CAPTIONOKBTN | WS_EX_DLGMODALFRAME : 0;
         DWORD style = dialog ? WS_POPUP | WS_CAPTION : WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
         HWND window = CreateWindowExW(exStyle, L"VeltoSample", argv[i], style, 0, 0, SCREEN_WIDTH, DESKTOP_HEIGHT,
-                                      NULL, NULL, instance, NULL);
+                                      owner, NULL, instance, NULL);
         if (window == NULL) {
             fprintf(stderr, "samples.exe: cannot create window %d (error %lu)\n", i - 1, GetLastError());
             return 1;

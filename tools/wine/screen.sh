@@ -16,7 +16,12 @@ pocket_cleanup() {
 
 probe() { wine "$exe/tools/wine/probe.exe" "$@" | tr -d '\r'; }
 must() { "$@" >/dev/null || { echo "$(basename "$0"): step failed: $*" >&2; exit 1; }; }
-has() { grep -q "$2" "$root/$1" 2>/dev/null; }
+# has "FOLDER/*.cpp ..." TEXT: one of the program's files makes that call.
+has() {
+    local pattern files=()
+    for pattern in $1; do files+=("$root"/$pattern); done
+    grep -q "$2" "${files[@]}" 2>/dev/null
+}
 
 pocket_screen() {
     local headless=$1
