@@ -33,25 +33,13 @@ static BOOL MonitoringOn(void)
     return on;
 }
 
-/* The shell's own windows are never moved. The names are compared under the
-   settings lock, since the main thread may be reloading them. */
-static BOOL IsShellClass(const WCHAR* className)
-{
-    LockSettings();
-    BOOL shell = SameText(className, Settings.DesktopClass) || SameText(className, Settings.TaskbarClass);
-    UnlockSettings();
-    return shell;
-}
-
 /* Moves the window down to the work area's top edge when it starts above
-   it. The call is made also when the window stays where it is; when either
-   rectangle cannot be read, the window is left alone this time. */
+   it; the shell's own windows are never moved. The call is made also when
+   the window stays where it is; when either rectangle cannot be read, the
+   window is left alone this time. */
 static void FitToWorkArea(HWND window)
 {
-    WCHAR className[NAME_CHARS];
-    className[0] = 0;
-    GetClassNameW(window, className, NAME_CHARS);
-    if (IsShellClass(className))
+    if (IsShellWindow(window))
         return;
 
     RECT windowRect;

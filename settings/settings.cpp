@@ -23,6 +23,17 @@ void UnlockSettings(void)
     LeaveCriticalSection(&SettingsLock);
 }
 
+BOOL IsShellWindow(HWND window)
+{
+    WCHAR className[NAME_CHARS];
+    className[0] = 0;
+    GetClassNameW(window, className, NAME_CHARS);
+    LockSettings();
+    BOOL shell = SameText(className, Settings.DesktopClass) || SameText(className, Settings.TaskbarClass);
+    UnlockSettings();
+    return shell;
+}
+
 static HKEY OpenKey(HKEY parent, LPCWSTR path)
 {
     HKEY key = NULL;

@@ -35,4 +35,8 @@ void InitSettingsLock(void);
 void LockSettings(void);
 void UnlockSettings(void);
 
+/* Whether a window is one of the shell's own: its class is DesktopClass or
+   TaskbarClass, compared whole and case-sensitively. Any thread may ask. */
+BOOL IsShellWindow(HWND window);
+
 #endif

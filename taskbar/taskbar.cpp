@@ -32,11 +32,7 @@ BOOL CALLBACK AlignWindowEnumProc(HWND window, LPARAM)
         return TRUE;
     if (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW)
         return TRUE;
-
-    WCHAR className[NAME_CHARS];
-    className[0] = 0;
-    GetClassNameW(window, className, NAME_CHARS);
-    if (SameText(className, Settings.DesktopClass) || SameText(className, Settings.TaskbarClass))
+    if (IsShellWindow(window))
         return TRUE;
 
     RECT desktop;

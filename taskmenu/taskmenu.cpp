@@ -65,12 +65,7 @@ BOOL CALLBACK TaskItemEnumProc(HWND window, LPARAM menu)
 
 BOOL CALLBACK CloseAllEnumProc(HWND window, LPARAM)
 {
-    if (!IsOrdinaryWindow(window))
-        return TRUE;
-    WCHAR className[NAME_CHARS];
-    className[0] = 0;
-    GetClassNameW(window, className, NAME_CHARS);
-    if (SameText(className, Settings.DesktopClass) || SameText(className, Settings.TaskbarClass))
+    if (!IsOrdinaryWindow(window) || IsShellWindow(window))
         return TRUE;
     PostMessageW(window, WM_CLOSE, 0, 0);
     return TRUE;
