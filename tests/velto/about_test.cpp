@@ -4,6 +4,10 @@
 
 using namespace velto_test;
 
+namespace cesim {
+void PrintTo(TaskbarEdge edge, std::ostream* out) { *out << (edge == TaskbarEdge::TOP ? "top" : "bottom"); }
+}  // namespace cesim
+
 namespace {
 
 class AboutTest : public MenuTest {
@@ -51,7 +55,10 @@ TEST_P(AboutLayoutTest, BoxCoversTheDesktopWindowEachTimeItOpens)
 }
 
 INSTANTIATE_TEST_SUITE_P(Taskbar, AboutLayoutTest,
-                         ::testing::Values(cesim::TaskbarEdge::BOTTOM, cesim::TaskbarEdge::TOP));
+                         ::testing::Values(cesim::TaskbarEdge::BOTTOM, cesim::TaskbarEdge::TOP),
+                         [](const ::testing::TestParamInfo<cesim::TaskbarEdge>& info) {
+                             return std::string(info.param == cesim::TaskbarEdge::TOP ? "top" : "bottom");
+                         });
 
 // Only the low word of the command counts: OK and cancel close the box, whatever the high word.
 TEST_F(AboutTest, OnlyOkAndCancelCloseTheBox)

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -122,6 +123,8 @@ struct SwitchCase {
     int storedOnTop;   // -1: nothing stored yet
     unsigned onTop;    // the placement afterwards
 };
+
+void PrintTo(const SwitchCase& c, std::ostream* out) { *out << c.name; }
 
 class TaskbarSwitch : public ::testing::TestWithParam<SwitchCase> {};
 
