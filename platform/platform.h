@@ -21,7 +21,7 @@
  * | registry access mask | ignored | mask 0 refuses reads and writes | `PLATFORM_KEY_ACCESS` asks for query, set and create |
  * | tray record size | 152 bytes (32-bit handles) | the record has grown | `PLATFORM_TRAY_RECORD_SIZE` is the first version's size |
  * | `SPI_SETWORKAREA` and moving other programs' windows | the Pocket PC's own screen | rearranges an ordinary desktop | velto.exe runs only on a screen no larger than 480 x 640, and otherwise ends at once with exit code 0 (platform/windows.cpp) |
- * | a tray icon's callback | the stylus only taps: button down, button up | every mouse move over the icon comes too, and Velto counts any mouse message on its icon as a tap (the debounce) | the message loop leaves the moves out (`GetMessageW`, `Shell_NotifyIconW`) |
+ * | a tray icon's callback | the stylus only taps: button down, button up | every mouse move over the icon comes too, and Velto counts any mouse message on its icon as a tap (the debounce) | the shell sends the callback (`SendNotifyMessage`), straight to the window procedure, past the message loop: `Shell_NotifyIconW` subclasses the icon's owner window, whose procedure then never sees the moves |
  * | the work area, class-name case | one system-wide work area; class names compared exactly | (Wine) a work area per process; class names case-insensitive within a process | nothing: the simulated device's tests cover both |
  */
 #ifndef VELTO_PLATFORM_H
@@ -96,29 +96,48 @@ inline ULONG_PTR PlatformGetClassLongW(HWND window, int index)
     return GetClassLongPtrW(window, index);
 }
 
-/* The callback message of the program's tray icons, as they were added. */
-inline UINT& PlatformTrayCallback(void)
+/* A stylus does not hover: the mouse moving over a tray icon is no tap. The
+   shell passes a tray icon's mouse messages on with SendNotifyMessage, which
+   runs the owner's window procedure directly, past the message loop: so the
+   moves are left out in front of that procedure. The owner window is
+   subclassed when its first icon with a callback message is added. */
+#define PLATFORM_TRAY_FILTER_PROC L"VeltoTrayFilterProc"
+#define PLATFORM_TRAY_FILTER_MESSAGE L"VeltoTrayFilterMessage"
+
+inline LRESULT CALLBACK PlatformTrayFilterProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    static UINT message;
-    return message;
+    WNDPROC next = (WNDPROC)GetPropW(window, PLATFORM_TRAY_FILTER_PROC);
+    UINT callback = (UINT)(UINT_PTR)GetPropW(window, PLATFORM_TRAY_FILTER_MESSAGE);
+    if (next == NULL)
+        return DefWindowProcW(window, message, wParam, lParam);
+    if (message == callback && callback != 0 && lParam == WM_MOUSEMOVE)
+        return 0;
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(window, GWLP_WNDPROC, (LONG_PTR)next);
+        RemovePropW(window, PLATFORM_TRAY_FILTER_PROC);
+        RemovePropW(window, PLATFORM_TRAY_FILTER_MESSAGE);
+    }
+    return CallWindowProcW(next, window, message, wParam, lParam);
+}
+
+inline void PlatformFilterTrayMoves(HWND owner, UINT callback)
+{
+    if (owner == NULL || callback == 0 || !IsWindow(owner))
+        return;
+    SetPropW(owner, PLATFORM_TRAY_FILTER_MESSAGE, (HANDLE)(UINT_PTR)callback);
+    if (GetPropW(owner, PLATFORM_TRAY_FILTER_PROC) != NULL)
+        return;
+    WNDPROC next = (WNDPROC)GetWindowLongPtrW(owner, GWLP_WNDPROC);
+    if (next == NULL || !SetPropW(owner, PLATFORM_TRAY_FILTER_PROC, (HANDLE)next))
+        return;
+    SetWindowLongPtrW(owner, GWLP_WNDPROC, (LONG_PTR)PlatformTrayFilterProc);
 }
 
 inline BOOL PlatformShell_NotifyIconW(DWORD message, PNOTIFYICONDATAW data)
 {
     if (message == NIM_ADD && data != NULL && (data->uFlags & NIF_MESSAGE))
-        PlatformTrayCallback() = data->uCallbackMessage;
+        PlatformFilterTrayMoves(data->hWnd, data->uCallbackMessage);
     return Shell_NotifyIconW(message, data);
-}
-
-/* A stylus does not hover: the mouse moving over a tray icon is no tap. */
-inline BOOL PlatformGetMessageW(LPMSG msg, HWND window, UINT first, UINT last)
-{
-    for (;;) {
-        BOOL got = GetMessageW(msg, window, first, last);
-        if (got <= 0 || PlatformTrayCallback() == 0 || msg->message != PlatformTrayCallback() ||
-            msg->lParam != WM_MOUSEMOVE)
-            return got;
-    }
 }
 
 inline BOOL PlatformInvalidateRect(HWND window, const RECT* rect, BOOL erase)
@@ -136,8 +155,6 @@ inline BOOL PlatformInvalidateRect(HWND window, const RECT* rect, BOOL erase)
 #define InvalidateRect PlatformInvalidateRect
 #undef Shell_NotifyIcon
 #define Shell_NotifyIconW PlatformShell_NotifyIconW
-#undef GetMessage
-#define GetMessageW PlatformGetMessageW
 #define GetClassLongW PlatformGetClassLongW
 
 /* The program's entry runs behind a front end that first checks the screen
