@@ -93,7 +93,8 @@ inline HWND PlatformGetDesktopWindow(void)
    icons (no instance) load as they are. */
 #define PLATFORM_ICON_SIZE 32
 #define PLATFORM_ICON_VERSION 0x00030000
-inline HICON PlatformLoadIconW(HINSTANCE instance, LPCWSTR name)
+/* Out of line: one copy serves every icon the program loads. */
+__attribute__((noinline)) inline HICON PlatformLoadIconW(HINSTANCE instance, LPCWSTR name)
 {
     if (instance == NULL)
         return LoadIconW(instance, name);
