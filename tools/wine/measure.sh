@@ -4,7 +4,9 @@
 # - a plain popup menu of 10, 100 and 500 string items: from a tap to the
 #   menu on screen (the platform's own time, for comparison);
 # - Velto's task menu with as many windows listed, from a tap on its tray
-#   icon (once velto.exe has the task menu);
+#   icon; and from the tap as Wine's taskbar passes it on to Velto (with 500
+#   windows Wine's taskbar fills with their buttons and has no room left for
+#   the tray icons, so only this second way measures there);
 # - from a dialog coming to the front to Velto's OK state, seen as its OK
 #   tray icon (once velto.exe has the foreground monitor); 50 trials.
 # Median and worst in milliseconds; TRIALS (default 20) per menu size.
@@ -39,8 +41,12 @@ for n in 10 100 500; do
         must probe wait VeltoSample "Window $n" 60000
         wine "$exe/velto.exe" &
         must probe waittray Velto Velto 0 present 60000
-        read -r _ median _ worst _ <<<"$(probe menutime tray 0 "$trials")"
-        echo "| Velto's task menu | $n | $median | $worst |"
+        if [ "$n" -le 100 ]; then
+            read -r _ median _ worst _ <<<"$(probe menutime tray 0 "$trials")"
+            echo "| Velto's task menu, a tap on its tray icon | $n | $median | $worst |"
+        fi
+        read -r _ median _ worst _ <<<"$(probe menutime notify "$trials")"
+        echo "| Velto's task menu, the tap passed on to Velto | $n | $median | $worst |"
         probe post Velto Velto 16 0 0 >/dev/null
         must probe gone Velto Velto 60000
         for i in $(seq 1 "$n"); do probe post VeltoSample "Window $i" 16 0 0 >/dev/null; done
