@@ -25,6 +25,25 @@ pocket_screen 1
 
 echo "| what | items | median ms | worst ms |"
 echo "|---|---|---|---|"
+# First, on a quiet screen: after hundreds of windows Wine's taskbar stays
+# busy for a while, and every tray icon change waits for it.
+if has app/resident.cpp CreateThread; then
+    must probe setreg OkButton 1
+    wine "$exe/tools/wine/samples.exe" dialog "Sample dialog" >/dev/null &
+    wine "$exe/tools/wine/samples.exe" windows Notes >/dev/null &
+    must probe wait VeltoSample "Sample dialog" 60000
+    must probe wait VeltoSample Notes 60000
+    wine "$exe/velto.exe" &
+    must probe waittray Velto Velto 0 present 60000
+    read -r _ median _ worst _ <<<"$(probe proxytime VeltoSample "Sample dialog" VeltoSample Notes 50)"
+    echo "| dialog to the front, to Velto's OK state | - | $median | $worst |"
+    probe post Velto Velto 16 0 0 >/dev/null
+    probe post VeltoSample "Sample dialog" 16 0 0 >/dev/null
+    probe post VeltoSample Notes 16 0 0 >/dev/null
+    must probe gone Velto Velto 60000
+    must probe gone VeltoSample "Sample dialog" 60000
+    must probe gone VeltoSample Notes 60000
+fi
 for n in 10 100 500; do
     wine "$exe/tools/wine/samples.exe" menu "$n" >/dev/null &
     must probe wait VeltoSample "Plain menu" 60000
@@ -53,14 +72,3 @@ for n in 10 100 500; do
     fi
 done
 
-if has app/resident.cpp CreateThread; then
-    must probe setreg OkButton 1
-    wine "$exe/tools/wine/samples.exe" dialog "Sample dialog" >/dev/null &
-    wine "$exe/tools/wine/samples.exe" windows Notes >/dev/null &
-    must probe wait VeltoSample "Sample dialog" 60000
-    must probe wait VeltoSample Notes 60000
-    wine "$exe/velto.exe" &
-    must probe waittray Velto Velto 0 present 60000
-    read -r _ median _ worst _ <<<"$(probe proxytime VeltoSample "Sample dialog" VeltoSample Notes 50)"
-    echo "| dialog to the front, to Velto's OK state | - | $median | $worst |"
-fi
