@@ -111,32 +111,43 @@ done
 must probe gone VeltoSample "Sample dialog" 1000
 shot 04-ok-sent "a tap on the OK tray icon: Velto sent OK to the dialog, which closed (it logged: $(tr -d '\r' <"$work/dialog.log" | tail -1))"
 
-wine "$exe/velto.exe" -taskbar_up
-shot 05-taskbar-up "velto -taskbar_up: the taskbar at the top, the desktop window below it, the windows moved to the desktop's corner"
-
-if has "taskmenu/*.cpp" TrackPopupMenuEx; then
+# Opens the task menu with a tap on Velto's tray icon (slot 0).
+open_menu() {
     for _ in $(seq 1 60); do
         probe taptray 0 >/dev/null
-        probe menu 1000 >/dev/null && break
+        probe wait "#32768" - 1000 >/dev/null && return 0
     done
-    must probe menu 1000
-    shot 06-task-menu "a tap on Velto's tray icon: the task menu with the windows, Settings and Close All"
-    # The taskbar is at the top now: "Close All" comes first, then "Settings".
-    probe key 0x28 >/dev/null; probe key 0x28 >/dev/null; probe key 0x27 >/dev/null
-    shot 07-settings "the Settings submenu: TaskBar, Tray, About Velto"
-    probe key 0x1B >/dev/null; probe key 0x1B >/dev/null; probe key 0x1B >/dev/null
-    if has "about/*.cpp" DialogBoxIndirectParamW; then
-        for _ in $(seq 1 60); do
-            probe taptray 0 >/dev/null
-            probe menu 1000 >/dev/null && break
-        done
-        probe key 0x28 >/dev/null; probe key 0x28 >/dev/null; probe key 0x27 >/dev/null
-        probe key 0x26 >/dev/null; probe key 0x0D >/dev/null
-        if probe wait "#32770" - 30000 >/dev/null; then
-            shot 08-about "the About box over the desktop window"
-        fi
-    fi
-fi
+    echo "$(basename "$0"): step failed: no task menu on a tap on Velto's tray icon" >&2
+    exit 1
+}
+keys() { for key in "$@"; do probe key "$key" >/dev/null; done; }
+
+open_menu
+shot 05-task-menu "a tap on Velto's tray icon: the task menu against the taskbar, the windows first (each drawn by Velto), then Settings and Close All next to the taskbar"
+# Up to Settings (above Close All), into it, into TaskBar.
+keys 0x26 0x26 0x27 0x27
+shot 06-settings "the Settings submenu (TaskBar, Tray, About Velto) and its TaskBar submenu, OnTop selected"
+keys 0x0D
+for _ in $(seq 1 300); do
+    [ "$(probe wait HHTaskBar "" 1000 | cut -d' ' -f7)" = "0" ] && break
+    sleep 0.1
+done
+[ "$(probe wait HHTaskBar "" 1000 | cut -d' ' -f7)" = "0" ] || {
+    echo "$(basename "$0"): step failed: OnTop did not move the taskbar to the top" >&2; exit 1; }
+shot 07-taskbar-up "OnTop chosen: the taskbar at the top, the desktop window below it, the windows moved to the desktop's corner; Velto stored the setting (TaskBarOnTop $(probe reg | grep '^TaskBarOnTop' | cut -d' ' -f4))"
+
+# The taskbar is at the top now: "Close All" comes first, then "Settings",
+# whose last item is "About Velto".
+open_menu
+keys 0x28 0x28 0x27 0x26 0x0D
+must probe wait "#32770" - 30000
+must probe waittray Velto Velto 3 present 60000
+shot 08-about "About Velto: the box covers the desktop window, with the OK caption button; Velto offers OK for it in the tray"
+for _ in $(seq 1 60); do
+    probe taptray 1 >/dev/null
+    probe gone "#32770" - 1000 >/dev/null && break
+done
+must probe gone "#32770" - 1000
 
 wine "$exe/tools/wine/samples.exe" faces "$exe/velto.exe" >/dev/null &
 faces=$(probe wait VeltoSample "Velto's faces" 60000)

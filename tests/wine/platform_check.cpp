@@ -15,6 +15,9 @@
  *                                    asking process)
  *   platform_check.exe moveroot      whether SetWindowPos moves the root
  *                                    window, and the root's rectangle after
+ *   platform_check.exe iconsize      width and height of this program's icons
+ *                                    1 (made at 16 x 16 only) and 2 (16 x 16
+ *                                    and 32 x 32) as LoadIconW loads them
  */
 #include "platform/platform.h"
 
@@ -80,6 +83,25 @@ int wmain(int argc, wchar_t** argv)
         printf("%d %ld %ld %ld %ld\n", moved ? 1 : 0, rect.left, rect.top, rect.right, rect.bottom);
         return 0;
     }
-    fprintf(stderr, "usage: platform_check.exe module PID | own | desktop | classicon | moveroot\n");
+    if (argc == 2 && wcscmp(argv[1], L"iconsize") == 0) {
+        for (int id = 1; id <= 2; ++id) {
+            HICON icon = LoadIconW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(id));
+            ICONINFO info;
+            BITMAP bitmap;
+            if (icon == NULL || !GetIconInfo(icon, &info) ||
+                !GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap)) {
+                printf("no icon %d\n", id);
+                return 1;
+            }
+            printf("%s%ld %ld", id > 1 ? " " : "", bitmap.bmWidth, bitmap.bmHeight);
+            if (info.hbmColor)
+                DeleteObject(info.hbmColor);
+            DeleteObject(info.hbmMask);
+            DestroyIcon(icon);
+        }
+        printf("\n");
+        return 0;
+    }
+    fprintf(stderr, "usage: platform_check.exe module PID | own | desktop | classicon | moveroot | iconsize\n");
     return 2;
 }

@@ -211,6 +211,9 @@ TEST(WinePlatform, AnswersAsWindowsCeDoes)
 
     // A class icon, read as the task menu reads it, whole.
     EXPECT_EQ(session.Run({check, "classicon"}).out, "icon none\n");
+    // A program's icon at its own size: the close glyph of the task menu is
+    // made at 16 x 16 only; of two sizes, the 32 x 32 one.
+    EXPECT_EQ(session.Run({check, "iconsize"}).out, "16 16 32 32\n");
 
     // The desktop window is the shell's; without it, the root window, which
     // nothing moves.

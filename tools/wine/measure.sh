@@ -4,7 +4,9 @@
 # - a plain popup menu of 10, 100 and 500 string items: from a tap to the
 #   menu on screen (the platform's own time, for comparison);
 # - Velto's task menu with as many windows listed, from a tap on its tray
-#   icon (once velto.exe has the task menu);
+#   icon; and from the tap as Wine's taskbar passes it on to Velto (with 500
+#   windows Wine's taskbar fills with their buttons and has no room left for
+#   the tray icons, so only this second way measures there);
 # - from a dialog coming to the front to Velto's OK state, seen as its OK
 #   tray icon (once velto.exe has the foreground monitor); 50 trials.
 # Median and worst in milliseconds; TRIALS (default 20) per menu size.
@@ -23,6 +25,25 @@ pocket_screen 1
 
 echo "| what | items | median ms | worst ms |"
 echo "|---|---|---|---|"
+# First, on a quiet screen: after hundreds of windows Wine's taskbar stays
+# busy for a while, and every tray icon change waits for it.
+if has app/resident.cpp CreateThread; then
+    must probe setreg OkButton 1
+    wine "$exe/tools/wine/samples.exe" dialog "Sample dialog" >/dev/null &
+    wine "$exe/tools/wine/samples.exe" windows Notes >/dev/null &
+    must probe wait VeltoSample "Sample dialog" 60000
+    must probe wait VeltoSample Notes 60000
+    wine "$exe/velto.exe" &
+    must probe waittray Velto Velto 0 present 60000
+    read -r _ median _ worst _ <<<"$(probe proxytime VeltoSample "Sample dialog" VeltoSample Notes 50)"
+    echo "| dialog to the front, to Velto's OK state | - | $median | $worst |"
+    probe post Velto Velto 16 0 0 >/dev/null
+    probe post VeltoSample "Sample dialog" 16 0 0 >/dev/null
+    probe post VeltoSample Notes 16 0 0 >/dev/null
+    must probe gone Velto Velto 60000
+    must probe gone VeltoSample "Sample dialog" 60000
+    must probe gone VeltoSample Notes 60000
+fi
 for n in 10 100 500; do
     wine "$exe/tools/wine/samples.exe" menu "$n" >/dev/null &
     must probe wait VeltoSample "Plain menu" 60000
@@ -40,17 +61,12 @@ for n in 10 100 500; do
         must probe wait VeltoSample "Window $n" 60000
         wine "$exe/velto.exe" &
         must probe waittray Velto Velto 0 present 60000
-        # Wine's explorer takes its time over hundreds of new windows (about a
-        # minute for 500 here) before it answers taps on the tray again.
-        for _ in $(seq 1 120); do
-            probe taptray 0 >/dev/null
-            probe menu 2000 >/dev/null 2>&1 && break
-        done
-        must probe menu 1000
-        probe key 0x1B >/dev/null
-        must probe nomenu 30000
-        read -r _ median _ worst _ <<<"$(probe menutime tray 0 "$trials")"
-        echo "| Velto's task menu | $n | $median | $worst |"
+        if [ "$n" -le 100 ]; then
+            read -r _ median _ worst _ <<<"$(probe menutime tray 0 "$trials")"
+            echo "| Velto's task menu, a tap on its tray icon | $n | $median | $worst |"
+        fi
+        read -r _ median _ worst _ <<<"$(probe menutime notify "$trials")"
+        echo "| Velto's task menu, the tap passed on to Velto | $n | $median | $worst |"
         probe post Velto Velto 16 0 0 >/dev/null
         must probe gone Velto Velto 60000
         kill "$samples" 2>/dev/null || true
@@ -59,14 +75,3 @@ for n in 10 100 500; do
     fi
 done
 
-if has "app/*.cpp proxy/*.cpp" CreateThread; then
-    must probe setreg OkButton 1
-    wine "$exe/tools/wine/samples.exe" dialog "Sample dialog" >/dev/null &
-    wine "$exe/tools/wine/samples.exe" windows Notes >/dev/null &
-    must probe wait VeltoSample "Sample dialog" 60000
-    must probe wait VeltoSample Notes 60000
-    wine "$exe/velto.exe" &
-    must probe waittray Velto Velto 0 present 60000
-    read -r _ median _ worst _ <<<"$(probe proxytime VeltoSample "Sample dialog" VeltoSample Notes 50)"
-    echo "| dialog to the front, to Velto's OK state | - | $median | $worst |"
-fi

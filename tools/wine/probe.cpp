@@ -31,9 +31,12 @@
  *   menu MS                     wait until a popup menu is on screen; print it
  *   nomenu MS                   wait until no popup menu is on screen
  *   menutime tray SLOT COUNT    COUNT times: a tap on tray slot SLOT (or at
- *   menutime at X Y COUNT       the point X Y), the time until a popup menu
- *                               is on screen, then Escape; prints the median
- *                               and the worst in milliseconds
+ *   menutime at X Y COUNT       the point X Y, or a tap on Velto's tray icon 0
+ *   menutime notify COUNT       passed to Velto as the shell passes it, for
+ *                               when Wine's taskbar has no room left for the
+ *                               tray), the time until a popup menu is on
+ *                               screen, then Escape; prints the median and
+ *                               the worst in milliseconds
  *   proxytime CLASS TITLE OTHER_CLASS OTHER_TITLE COUNT
  *                               COUNT times: the window to the front, the
  *                               time until Velto's OK tray icon (3) is
@@ -244,10 +247,21 @@ static HWND VisibleMenu(void)
 }
 
 #define MAX_TRIALS 200
+#define MONITOR_PERIOD_MS 250
 #define MEASURE_TIMEOUT 30000
 
+/* Velto's tray callback message, and how Wine's taskbar passes a tap on
+   one of its icons on to the icon's window. */
+#define VELTO_TRAY_MESSAGE 0x8D3
+static BOOL NotifyTap(void)
+{
+    HWND velto = FindWindowW(L"Velto", L"Velto");
+    return velto != NULL && SendNotifyMessageW(velto, VELTO_TRAY_MESSAGE, 0, WM_LBUTTONDOWN) &&
+           SendNotifyMessageW(velto, VELTO_TRAY_MESSAGE, 0, WM_LBUTTONUP);
+}
+
 /* A tap and the time until the popup menu it opens is on screen. */
-static int MenuTime(BOOL tray, int a, int b, int count)
+static int MenuTime(BOOL tray, BOOL notify, int a, int b, int count)
 {
     static double times[MAX_TRIALS];
     int done = 0;
@@ -259,7 +273,12 @@ static int MenuTime(BOOL tray, int a, int b, int count)
         Sleep(GetDoubleClickTime() + 100);
         LARGE_INTEGER start, now;
         QueryPerformanceCounter(&start);
-        Tap(point.x, point.y);
+        if (!notify)
+            Tap(point.x, point.y);
+        else if (!NotifyTap()) {
+            fprintf(stderr, "probe.exe: Velto is not running\n");
+            return 1;
+        }
         DWORD began = GetTickCount();
         while (VisibleMenu() == NULL && GetTickCount() - began < MEASURE_TIMEOUT)
             Sleep(1);
@@ -291,6 +310,10 @@ static int ProxyTime(HWND target, HWND other, int count)
         DWORD began = GetTickCount();
         while (TrayIconPresent(velto, 3) && GetTickCount() - began < MEASURE_TIMEOUT)
             Sleep(5);
+        /* The icon goes at one of the monitor's polls: start each trial at
+           a different point of its period, spread evenly over the trials,
+           or every trial would wait the whole period. */
+        Sleep((DWORD)(i * MONITOR_PERIOD_MS / count));
         LARGE_INTEGER start, now;
         QueryPerformanceCounter(&start);
         SetForegroundWindow(target);
@@ -477,13 +500,18 @@ int wmain(int argc, wchar_t** argv)
             }
             Sleep(POLL_MS);
         }
+    if (wcscmp(command, L"menutime") == 0 && argc == 4 && wcscmp(argv[2], L"notify") == 0) {
+        int count = (int)Number(argv[3]);
+        if (count < 1 || count > MAX_TRIALS)
+            return Usage();
+        return MenuTime(FALSE, TRUE, 0, 0, count);
     }
     if (wcscmp(command, L"menutime") == 0 && (argc == 5 || argc == 6)) {
         BOOL tray = wcscmp(argv[2], L"tray") == 0;
         int count = (int)Number(argv[argc - 1]);
         if (count < 1 || count > MAX_TRIALS || (tray ? argc != 5 : argc != 6 || wcscmp(argv[2], L"at") != 0))
             return Usage();
-        return MenuTime(tray, (int)Number(argv[3]), tray ? 0 : (int)Number(argv[4]), count);
+        return MenuTime(tray, FALSE, (int)Number(argv[3]), tray ? 0 : (int)Number(argv[4]), count);
     }
     if (wcscmp(command, L"proxytime") == 0 && argc == 7) {
         HWND target = FindWindowW(Name(argv[2]), Name(argv[3]));
