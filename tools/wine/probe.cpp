@@ -20,7 +20,6 @@
  *   reg                         Velto's registry values: NAME TYPE SIZE DATA
  *   setreg NAME VALUE           store a REG_DWORD value of Velto's settings
  *   click X Y                   a tap (mouse down and up) at a screen point
- *   move X Y                    the mouse to a screen point, no button
  *   key VK                      press and release a virtual key
  *   post CLASS TITLE MSG WPARAM LPARAM
  *   send CLASS TITLE MSG WPARAM LPARAM
@@ -129,23 +128,9 @@ static BOOL TraySlot(int slot, POINT* centre)
     return TRUE;
 }
 
-/* Input as a person gives it: the pointer moves to the point, then the
-   button goes down and up there. (SetCursorPos followed at once by the
-   buttons can leave Wine taking the tap where the pointer was before.) */
-static void MoveTo(int x, int y)
-{
-    INPUT input;
-    ZeroMemory(&input, sizeof(input));
-    input.type = INPUT_MOUSE;
-    input.mi.dx = (LONG)((x * 65535 + (GetSystemMetrics(SM_CXSCREEN) - 1) / 2) / (GetSystemMetrics(SM_CXSCREEN) - 1));
-    input.mi.dy = (LONG)((y * 65535 + (GetSystemMetrics(SM_CYSCREEN) - 1) / 2) / (GetSystemMetrics(SM_CYSCREEN) - 1));
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    SendInput(1, &input, sizeof(INPUT));
-}
-
 static void Tap(int x, int y)
 {
-    MoveTo(x, y);
+    SetCursorPos(x, y);
     INPUT inputs[2];
     ZeroMemory(inputs, sizeof(inputs));
     inputs[0].type = INPUT_MOUSE;
@@ -226,24 +211,10 @@ static void PrintTimes(double* times, int count)
     printf("median %.1f worst %.1f trials %d\n", median, times[count - 1], count);
 }
 
-static BOOL CALLBACK VisibleMenuEnumProc(HWND window, LPARAM parameter)
-{
-    WCHAR className[16];
-    className[0] = 0;
-    GetClassNameW(window, className, 16);
-    if (wcscmp(className, L"#32768") == 0 && IsWindowVisible(window)) {
-        *(HWND*)parameter = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-/* The popup menu on screen: Wine keeps hidden menu windows too. */
 static HWND VisibleMenu(void)
 {
-    HWND menu = NULL;
-    EnumWindows(VisibleMenuEnumProc, (LPARAM)&menu);
-    return menu;
+    HWND menu = FindWindowW(L"#32768", NULL);
+    return menu != NULL && IsWindowVisible(menu) ? menu : NULL;
 }
 
 #define MAX_TRIALS 200
@@ -428,10 +399,6 @@ int wmain(int argc, wchar_t** argv)
         Tap((int)Number(argv[2]), (int)Number(argv[3]));
         return 0;
     }
-    if (wcscmp(command, L"move") == 0 && argc == 4) {
-        MoveTo((int)Number(argv[2]), (int)Number(argv[3]));
-        return 0;
-    }
     if (wcscmp(command, L"key") == 0 && argc == 3) {
         PressKey((WORD)Number(argv[2]));
         return 0;
@@ -500,6 +467,7 @@ int wmain(int argc, wchar_t** argv)
             }
             Sleep(POLL_MS);
         }
+    }
     if (wcscmp(command, L"menutime") == 0 && argc == 4 && wcscmp(argv[2], L"notify") == 0) {
         int count = (int)Number(argv[3]);
         if (count < 1 || count > MAX_TRIALS)
