@@ -7,10 +7,10 @@ void InitGdi(World& w)
 {
     w.gdi = std::make_unique<World::GdiData>();
     for (int i = WHITE_BRUSH; i <= NULL_BRUSH; ++i)
-        w.gdi->brushes[(uintptr_t)w.gdi->NewObject()] = i;
-    w.gdi->stock_bitmap = w.gdi->NewObject();
+        w.gdi->brushes[(uintptr_t)w.gdi->NewObject(World::GdiData::STOCK)] = i;
+    w.gdi->stock_bitmap = w.gdi->NewObject(World::GdiData::STOCK);
     w.gdi->bitmaps[(uintptr_t)w.gdi->stock_bitmap] = BitmapObject{0, 1, 1, 1, nullptr};
-    w.gdi->system_font = w.gdi->NewObject();
+    w.gdi->system_font = w.gdi->NewObject(World::GdiData::STOCK);
 }
 
 DcObject* FindDc(World& w, HDC dc)
@@ -21,14 +21,14 @@ DcObject* FindDc(World& w, HDC dc)
 
 static HDC NewDc(Call& c, Window* window, bool paint)
 {
-    HDC h = (HDC)c.w.gdi->NewObject();
+    HDC h = (HDC)c.w.gdi->NewObject(World::GdiData::DC);
     c.w.gdi->dcs[(uintptr_t)h] = DcObject{window, paint, window ? nullptr : c.w.gdi->stock_bitmap, c.self->process};
     return h;
 }
 
 HDC NewSystemDc(World& w, std::vector<DrawOp>* record)
 {
-    HDC h = (HDC)w.gdi->NewObject();
+    HDC h = (HDC)w.gdi->NewObject(World::GdiData::DC);
     DcObject d;
     d.record = record;
     w.gdi->dcs[(uintptr_t)h] = d;
@@ -37,7 +37,7 @@ HDC NewSystemDc(World& w, std::vector<DrawOp>* record)
 
 HICON NewIcon(World& w, IconObject icon)
 {
-    HICON h = (HICON)w.gdi->NewObject();
+    HICON h = (HICON)w.gdi->NewObject(World::GdiData::ICON);
     w.gdi->icons[(uintptr_t)h] = icon;
     return h;
 }

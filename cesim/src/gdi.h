@@ -49,11 +49,17 @@ struct World::GdiData {
     std::map<std::pair<Process*, int>, HICON> shared_icons;
     HGDIOBJ stock_bitmap = nullptr;  // what a new memory device context holds
     HGDIOBJ system_font = nullptr;   // the one font: every device context starts with it
-    uintptr_t next = 0x20000;
-    void* NewObject()
+    // Each kind of drawing object has a value range of its own, so that a
+    // handle of one kind is never taken for another.
+    enum Kind { DC = 1, ICON, BITMAP, STOCK };
+    std::map<int, uintptr_t> next;
+    void* NewObject(Kind kind)
     {
-        next += 4;
-        return (void*)next;
+        uintptr_t& last = next[kind];
+        if (last == 0)
+            last = 0x40000000u + ((uintptr_t)kind << 24);
+        last += 4;
+        return (void*)last;
     }
 };
 

@@ -9,13 +9,19 @@
 
 namespace cesim {
 
+// Registry keys and each kind of kernel object have a value range of their
+// own, so that a handle of one kind is never taken for another.
 HANDLE World::NewHandle(HandleEntry entry)
 {
-    next_handle += 4;
+    int range = entry.kind == HandleEntry::REGISTRY ? 0 : 1 + (int)entry.object->kind;
+    uintptr_t& last = next_handle_of[range];
+    if (last == 0)
+        last = 0x60000000u + ((uintptr_t)range << 24);
+    last += 4;
     if (entry.object)
         ++entry.object->references;
-    handles[next_handle] = std::move(entry);
-    return (HANDLE)next_handle;
+    handles[last] = std::move(entry);
+    return (HANDLE)last;
 }
 
 HandleEntry* World::FindHandle(HANDLE h, HandleEntry::Kind kind)

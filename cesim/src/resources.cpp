@@ -335,7 +335,7 @@ HICON WINAPI LoadIconW(HINSTANCE instance, LPCWSTR name)
     }
     IconObject icon{group_id, (int)Le32(image->data, 4), (int)Le32(image->data, 8) / 2, Le16(image->data, 14),
                     p};
-    HICON h = (HICON)gdi.NewObject();
+    HICON h = (HICON)gdi.NewObject(World::GdiData::ICON);
     gdi.icons[(uintptr_t)h] = icon;
     gdi.shared_icons[{p, group_id}] = h;
     return h;
@@ -353,7 +353,7 @@ HBITMAP WINAPI LoadBitmapW(HINSTANCE instance, LPCWSTR name)
     LONG height = (LONG)Le32(e->data, 8);
     BitmapObject bitmap{e->name.is_number ? e->name.number : 0, (int)Le32(e->data, 4), height < 0 ? -height : height,
                         Le16(e->data, 14), p};
-    HBITMAP h = (HBITMAP)c.w.gdi->NewObject();
+    HBITMAP h = (HBITMAP)c.w.gdi->NewObject(World::GdiData::BITMAP);
     c.w.gdi->bitmaps[(uintptr_t)h] = bitmap;
     return h;
 }

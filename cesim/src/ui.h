@@ -61,7 +61,7 @@ struct DialogState {
 
 struct UiData {
     std::map<uintptr_t, std::unique_ptr<MenuObject>> menus;
-    uintptr_t next_menu = 0x30000;
+    uintptr_t next_menu = 0x50000000;  // menus have a value range of their own
     std::vector<std::unique_ptr<TrackedMenu>> tracked;  // every menu tracked, the latest last
     std::vector<std::unique_ptr<DialogState>> dialogs;  // every dialog run, the latest last
     WindowClass* dialog_class = nullptr;

@@ -326,7 +326,7 @@ public:
     std::multimap<Text, std::function<void()>> event_watchers;  // by event name
     std::map<Text, int> wait_faults;  // event name: waits on it that fail (-1: all)
     std::vector<std::unique_ptr<LockObject>> locks;
-    uintptr_t next_handle = 0x40;
+    std::map<int, uintptr_t> next_handle_of;  // by range: registry keys, then each kernel kind
 
     static const char* KindName(const KernelObject* o);  // "event", "thread" or "process"
 

@@ -3,6 +3,7 @@
 // simulated thread comes back to the test instead of passing unseen.
 #include "sim_support.h"
 
+#include <set>
 #include <stdexcept>
 
 using simtest::DeviceTest;
@@ -168,6 +169,52 @@ TEST_F(cesimDevice, CallCountsAreKept)
     EXPECT_EQ(2u, device().Calls("GetTickCount"));
     EXPECT_EQ(1u, device().Calls("FindWindowW"));
     EXPECT_EQ(0u, device().Calls("SendMessageW"));
+}
+
+}  // namespace
+
+namespace {
+
+class cesimHandles : public DeviceTest {};
+
+// Every kind of handle has a value range of its own, so that one kind is
+// never taken for another; Handles counts each kind a program holds, now
+// and when it ended.
+TEST_F(cesimHandles, EachKindHasItsOwnRangeAndIsCountedByItsOwner)
+{
+    std::vector<std::pair<std::string, uintptr_t>> made;
+    BOOL crossed[3] = {TRUE, TRUE, TRUE};
+    DWORD pid = device().StartFunction(
+        u"probe.exe",
+        [&] {
+            HWND window = MakeWindow(u"Counted", u"w", 0, RECT{0, 0, 10, 10});
+            HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+            HKEY key = nullptr;
+            RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Probe", 0, nullptr, 0, 0, nullptr, &key, nullptr);
+            HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(113));
+            HBITMAP bitmap = LoadBitmapW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(110));
+            HDC dc = GetDC(window);
+            HMENU menu = CreatePopupMenu();
+            made = {{"window", (uintptr_t)window}, {"event", (uintptr_t)event}, {"registry", (uintptr_t)key},
+                    {"icon", (uintptr_t)icon},     {"bitmap", (uintptr_t)bitmap}, {"dc", (uintptr_t)dc},
+                    {"menu", (uintptr_t)menu}};
+            crossed[0] = DestroyIcon((HICON)bitmap);
+            crossed[1] = CloseHandle((HANDLE)key);
+            crossed[2] = DeleteDC((HDC)icon);
+            return Pump();
+        },
+        VELTO_RES);
+    device().Settle();
+    std::set<uintptr_t> ranges;
+    for (auto& m : made)
+        ranges.insert(m.second >> 24);
+    EXPECT_EQ(made.size(), ranges.size()) << "two kinds share a value range";
+    EXPECT_EQ((std::vector<BOOL>{FALSE, FALSE, FALSE}), std::vector<BOOL>(crossed, crossed + 3));
+    auto now = device().Handles(pid);
+    for (auto& m : made)
+        EXPECT_EQ(1, now[m.first]) << m.first;
+    EXPECT_EQ(1, now["class"]);
+    EXPECT_EQ(0, now["thread"]);  // the first thread comes without a handle
 }
 
 }  // namespace
