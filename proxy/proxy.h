@@ -30,8 +30,9 @@ int UpdateTrayButtons(HWND owner, WORD flags);
 
 LRESULT CALLBACK ButtonWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-/* The monitor thread: reports each new foreground window's caption buttons
-   to the main window while MonitorEvent is set, until StopFlag is raised. */
+/* The monitor thread: tells the main window the caption buttons of each
+   window that comes to the front, while MonitorEvent is set, until StopFlag
+   is raised. */
 DWORD WINAPI MonitorThreadProc(LPVOID unused);
 
 #endif

@@ -290,7 +290,7 @@ void DrawTaskItem(const DRAWITEMSTRUCT* draw)
                        DI_NORMAL);
             DrawIconEx(dc, item->right - ITEM_GLYPH_LEFT, imageTop, IconCloseGlyph, 0, 0, 0, NULL, DI_NORMAL);
         }
-        /* A new icon is extracted at every paint: let it go at once. */
+        /* The icon is extracted afresh at every paint: let it go at once. */
         if (extracted != NULL)
             DestroyIcon(extracted);
     }
