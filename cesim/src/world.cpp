@@ -211,7 +211,6 @@ void World::StartThread(Lock&, Thread* t, std::function<DWORD()> body)
             {
                 Lock lk(mu);
                 WaitForToken(lk, t);
-                t->started = true;
                 SyncAcquire(t);
             }
             code = body();

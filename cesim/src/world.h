@@ -92,7 +92,6 @@ struct Thread {
 
     // scheduling
     bool parked = false;
-    bool started = false;  // has held the run token at least once
     bool takes_messages = false;  // parked in a wait that sent messages end
     std::optional<uint64_t> deadline;
     const void* waiting_on = nullptr;
