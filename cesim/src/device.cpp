@@ -33,6 +33,14 @@ Process* TestProcess(World& w, DWORD id, const char* what)
     return p;
 }
 
+// Names the Device method that runs on the test's thread, for the activation log.
+struct TestCall {
+    World& w;
+    const char* saved;
+    TestCall(World& world, const char* name) : w(world), saved(world.test_call) { w.test_call = name; }
+    ~TestCall() { w.test_call = saved; }
+};
+
 }  // namespace
 
 Device::Device() { new World(); }
@@ -138,6 +146,8 @@ void Device::SetShellDesktop(HWND window)
 
 void Device::SetWorkArea(RECT area)
 {
+    if (area.right < area.left || area.bottom < area.top)
+        throw Error("cesim: SetWorkArea: the work area has its edges swapped");
     World& w = World::Get();
     Lock lk(w.mu);
     w.work_area = area;
@@ -166,6 +176,19 @@ HICON Device::AddIcon(DWORD process, int width, int height)
 
 void Device::SetProgramFile(DWORD process, const std::u16string& path, bool carries_icon)
 {
+    std::vector<SIZE> images;
+    if (carries_icon)
+        images = {SIZE{32, 32}, SIZE{16, 16}};
+    SetProgramFileIcons(process, path, images);
+}
+
+void Device::SetProgramFileIcons(DWORD process, const std::u16string& path, const std::vector<SIZE>& images)
+{
+    for (const SIZE& image : images) {
+        if (image.cx <= 0 || image.cy <= 0)
+            throw Error("cesim: SetProgramFileIcons: an image is at least 1 x 1 pixels, not " +
+                        std::to_string(image.cx) + " x " + std::to_string(image.cy));
+    }
     World& w = World::Get();
     Lock lk(w.mu);
     Process* p = TestProcess(w, process, "SetProgramFile");
@@ -174,7 +197,7 @@ void Device::SetProgramFile(DWORD process, const std::u16string& path, bool carr
                     " is a running program, not one of the test's own");
     p->path = path;
     if (!path.empty())
-        w.program_files[path] = ProgramFile{carries_icon};
+        w.program_files[path] = ProgramFile{images};
 }
 
 void Device::SetNextWindowHandle(uintptr_t handle)
@@ -325,6 +348,7 @@ void Device::Settle()
 {
     World& w = World::Get();
     Lock lk(w.mu);
+    TestCall named(w, "Settle");
     w.Settle(lk);
 }
 
@@ -332,6 +356,7 @@ void Device::Advance(DWORD ms)
 {
     World& w = World::Get();
     Lock lk(w.mu);
+    TestCall named(w, "Advance");
     w.Advance(lk, ms);
 }
 
@@ -530,6 +555,20 @@ void Device::ClearDrawn(HWND window)
     TestWindow(w, window, "ClearDrawn")->drawn.clear();
 }
 
+std::vector<Activation> Device::Activations() const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    return w.activations;
+}
+
+void Device::ClearActivations()
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    w.activations.clear();
+}
+
 void Device::DestroyWindow(HWND window)
 {
     World& w = World::Get();
@@ -537,6 +576,7 @@ void Device::DestroyWindow(HWND window)
     Window* win = LiveWindow(w, window, "DestroyWindow");
     if (!win->fixture)
         throw Error("cesim: DestroyWindow: only the test's own windows can be destroyed from outside");
+    TestCall named(w, "DestroyWindow");
     w.DestroyWindowTree(lk, win, false);
 }
 
@@ -552,6 +592,7 @@ void Device::SetForeground(HWND window)
             throw Error("cesim: SetForeground: the window " + std::to_string((uintptr_t)window) +
                         " is hidden or never becomes the foreground window");
     }
+    TestCall named(w, "SetForeground");
     w.Activate(lk, win);
 }
 
@@ -562,6 +603,7 @@ void Device::ShowWindow(HWND window, bool visible)
     Window* win = LiveWindow(w, window, "ShowWindow");
     if (!win->fixture)
         throw Error("cesim: ShowWindow: only the test's own windows can be shown or hidden from outside");
+    TestCall named(w, "ShowWindow");
     if (visible) {
         w.Show(win);
         return;

@@ -1,0 +1,111 @@
+// Fixtures that show what a device shows: windows above the screen, shell
+// windows among look-alikes, icons of several sizes, and the activation log.
+#include "sim_support.h"
+
+#include <tuple>
+
+using namespace simtest;
+
+namespace {
+
+class cesimFixtures : public DeviceTest {};
+
+// A window whose top is above the screen keeps its signed edges through the
+// fixture, GetWindowRect, SetWindowPos and the WM_MOVE it gets.
+TEST_F(cesimFixtures, WindowsAboveAndLeftOfTheScreenKeepNegativeEdges)
+{
+    DWORD other = device().AddProcess(u"other.exe");
+    HWND above = AddFixtureWindow(other, u"Above", u"above", WS_VISIBLE, RECT{-5, -40, 100, 60});
+    RECT read{};
+    HWND own = nullptr;
+    Run([&] {
+        GetWindowRect(above, &read);
+        own = MakeWindow(u"Own", u"own", WS_VISIBLE, RECT{0, 0, 50, 50});
+        SetWindowPos(own, nullptr, -20, -30, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    });
+    EXPECT_RECT((RECT{-5, -40, 100, 60}), read);
+    EXPECT_RECT((RECT{-20, -30, 30, 20}), device().Rect(own));
+    auto moves = Log().Of(own, WM_MOVE);
+    ASSERT_EQ(1u, moves.size());
+    EXPECT_EQ(-20, (short)LOWORD(moves[0].lParam));
+    EXPECT_EQ(-30, (short)HIWORD(moves[0].lParam));
+}
+
+// ExtractIconExW takes the image nearest each size as it is; DrawIconEx
+// records the icon's own size beside the size it was drawn at.
+TEST_F(cesimFixtures, ProgramFileIconsComeInTheSizeAskedForAndTheDrawingSaysWhich)
+{
+    DWORD other = device().AddProcess(u"other.exe");
+    device().SetProgramFileIcons(other, u"\\Windows\\two.exe", {SIZE{32, 32}, SIZE{16, 16}});
+    device().SetProgramFile(other, u"\\Windows\\one.exe", false);
+    device().SetProgramFileIcons(other, u"\\Windows\\large.exe", {SIZE{32, 32}});
+    HWND canvas = AddFixtureWindow(other, u"Canvas", u"canvas");
+    struct Got {
+        SIZE large, small, only_large_small;
+        UINT none;
+    } got{};
+    auto size = [&](HICON icon) { return SIZE{device().Image(icon).width, device().Image(icon).height}; };
+    HICON large = nullptr, small = nullptr, from_large = nullptr;
+    Run([&] {
+        ExtractIconExW(u"\\Windows\\two.exe", 0, &large, nullptr, 1);
+        ExtractIconExW(u"\\Windows\\two.exe", 0, nullptr, &small, 1);
+        ExtractIconExW(u"\\Windows\\large.exe", 0, nullptr, &from_large, 1);
+        HICON none = nullptr;
+        got.none = ExtractIconExW(u"\\Windows\\one.exe", 0, nullptr, &none, 1);
+        HDC dc = GetDC(canvas);
+        DrawIconEx(dc, 4, 5, large, 16, 16, 0, nullptr, DI_NORMAL);
+        DrawIconEx(dc, 30, 5, small, 0, 0, 0, nullptr, DI_NORMAL);
+        ReleaseDC(canvas, dc);
+        return 0;
+    });
+    got.large = size(large);
+    got.small = size(small);
+    got.only_large_small = size(from_large);
+    EXPECT_EQ(32, got.large.cx);
+    EXPECT_EQ(16, got.small.cy);
+    EXPECT_EQ(32, got.only_large_small.cx);  // never stretched
+    EXPECT_EQ(0u, got.none);
+    auto drawn = device().Drawn(canvas);
+    ASSERT_EQ(2u, drawn.size());
+    EXPECT_EQ(32, drawn[0].icon_size.cx);
+    EXPECT_RECT((RECT{4, 5, 20, 21}), drawn[0].dest);
+    EXPECT_EQ(16, drawn[1].icon_size.cy);
+    EXPECT_RECT((RECT{30, 5, 46, 21}), drawn[1].dest);
+    EXPECT_EQ("cesim: SetProgramFileIcons: an image is at least 1 x 1 pixels, not 0 x 16",
+              ErrorOf([&] { device().SetProgramFileIcons(other, u"x.exe", {SIZE{0, 16}}); }));
+}
+
+// Every call that activates a window is logged with its name, in order; the
+// taskbar, which never takes the foreground, is logged when a call asks.
+TEST_F(cesimFixtures, EveryActivationIsLoggedWithItsCallTheTaskbarIncluded)
+{
+    cesim::Shell shell = device().InstallShell();
+    DWORD other = device().AddProcess(u"other.exe");
+    HWND notes = AddFixtureWindow(other, u"Notes", u"notes");
+    device().SetForeground(notes);
+    HWND own = nullptr;
+    Run([&] {
+        own = MakeWindow(u"Own", u"own", WS_VISIBLE, RECT{0, 0, 50, 50});
+        SetForegroundWindow(notes);
+        SetWindowPos(shell.taskbar, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+        SetWindowPos(notes, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        SetForegroundWindow(shell.taskbar);
+        ShowWindow(own, SW_SHOW);
+        return 0;
+    });
+    // The program has ended: its window handed the foreground on.
+    std::vector<std::tuple<HWND, std::string, bool>> got;
+    for (const cesim::Activation& a : device().Activations())
+        got.emplace_back(a.window, a.call, a.foreground);
+    std::vector<std::tuple<HWND, std::string, bool>> expected{
+        {notes, "SetForeground", true},         {own, "CreateWindowExW", true},
+        {notes, "SetForegroundWindow", true},   {shell.taskbar, "SetWindowPos", false},
+        {shell.taskbar, "SetForegroundWindow", false}, {own, "ShowWindow", true},
+        {notes, "(thread ending)", true}};
+    EXPECT_EQ(expected, got);
+    device().ClearActivations();
+    EXPECT_TRUE(device().Activations().empty());
+}
+
+}  // namespace
