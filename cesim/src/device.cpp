@@ -8,6 +8,19 @@ namespace cesim {
 
 namespace {
 
+// The world with its lock taken; the lock goes when the Device call ends:
+//     auto&& [w, lk] = LockWorld();
+struct LockedWorld {
+    World& w;
+    Lock lk;
+};
+
+LockedWorld LockWorld()
+{
+    World& w = World::Get();
+    return LockedWorld{w, Lock(w.mu)};
+}
+
 Window* TestWindow(World& w, HWND h, const char* what)
 {
     Window* win = w.AnyWindowObject(h);
@@ -53,15 +66,13 @@ DWORD Device::AddProcess(const std::u16string& exe_name)
 {
     if (exe_name.empty())
         throw Error("cesim: AddProcess needs the program's file name");
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     return w.NewProcess(lk, exe_name, true)->id;
 }
 
 HWND Device::AddWindow(DWORD process, const WindowOptions& options)
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     Process* p = TestProcess(w, process, "AddWindow");
     if (!p->fixture)
         throw Error("cesim: AddWindow: process " + std::to_string(process) +
@@ -128,8 +139,7 @@ Shell Device::InstallShell(ShellNames names, TaskbarEdge edge)
     taskbar.rect = top ? RECT{0, 0, 240, 26} : RECT{0, 294, 240, 320};
     taskbar.activates = false;
     HWND taskbar_window = AddWindow(shell, taskbar);
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     Window* d = w.FindWindowObject(desktop_window);
     w.PlaceInZOrder(d, HWND_BOTTOM);
     w.shell_desktop = d;
@@ -139,8 +149,7 @@ Shell Device::InstallShell(ShellNames names, TaskbarEdge edge)
 
 void Device::SetShellDesktop(HWND window)
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     w.shell_desktop = window ? LiveWindow(w, window, "SetShellDesktop") : nullptr;
 }
 
@@ -148,22 +157,19 @@ void Device::SetWorkArea(RECT area)
 {
     if (area.right < area.left || area.bottom < area.top)
         throw Error("cesim: SetWorkArea: the work area has its edges swapped");
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     w.work_area = area;
 }
 
 void Device::SetDoubleClickTime(UINT ms)
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     w.double_click_time = ms;
 }
 
 HICON Device::AddIcon(DWORD process, int width, int height)
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     Process* p = TestProcess(w, process, "AddIcon");
     if (!p->fixture)
         throw Error("cesim: AddIcon: process " + std::to_string(process) +
@@ -189,8 +195,7 @@ void Device::SetProgramFileIcons(DWORD process, const std::u16string& path, cons
             throw Error("cesim: SetProgramFileIcons: an image is at least 1 x 1 pixels, not " +
                         std::to_string(image.cx) + " x " + std::to_string(image.cy));
     }
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     Process* p = TestProcess(w, process, "SetProgramFile");
     if (!p->fixture)
         throw Error("cesim: SetProgramFile: process " + std::to_string(process) +
@@ -202,8 +207,7 @@ void Device::SetProgramFileIcons(DWORD process, const std::u16string& path, cons
 
 void Device::SetNextWindowHandle(uintptr_t handle)
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     if (handle % 4 != 0 || handle <= w.next_window || handle > 0xFFFFFFFFu)
         throw Error("cesim: SetNextWindowHandle: " + std::to_string(handle) +
                     " is not a 32-bit multiple of 4 above the last window handle " + std::to_string(w.next_window));
@@ -214,22 +218,19 @@ void Device::SetNextWindowHandle(uintptr_t handle)
 
 bool Device::Running(DWORD process) const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     return !TestProcess(w, process, "Running")->exited;
 }
 
 DWORD Device::ExitCode(DWORD process) const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     return TestProcess(w, process, "ExitCode")->exit_code;
 }
 
 int Device::ThreadCount(DWORD process) const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     int n = 0;
     for (Thread* t : TestProcess(w, process, "ThreadCount")->threads)
         n += t->real && !t->finished;
@@ -238,8 +239,7 @@ int Device::ThreadCount(DWORD process) const
 
 std::map<std::string, int> Device::Handles(DWORD process) const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     Process* p = TestProcess(w, process, "Handles");
     return p->exited ? p->handles_at_exit : w.CountHandles(p);
 }
@@ -267,8 +267,7 @@ DWORD Device::StartFunction(const std::u16string& exe_name, std::function<int()>
         resources = std::make_shared<ResourceSet>();
         resources->file = ResourceFile::Read(resource_file);
     }
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     Process* p = w.NewProcess(lk, exe_name, false);
     p->resources = resources;
     w.StartThread(lk, p->main_thread, [main]() -> DWORD { return (DWORD)main(); });
@@ -277,8 +276,7 @@ DWORD Device::StartFunction(const std::u16string& exe_name, std::function<int()>
 
 DWORD Device::RunInProcess(DWORD process, std::function<DWORD()> fn)
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     Process* p = TestProcess(w, process, "RunInProcess");
     if (p->exited || p->fixture)
         throw Error("cesim: RunInProcess: process " + std::to_string(process) + " is not a running program");
@@ -294,8 +292,7 @@ DWORD Device::StartInProcess(DWORD process, std::function<DWORD()> fn)
 {
     if (!fn)
         throw Error("cesim: StartInProcess needs a function to run");
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     Process* p = TestProcess(w, process, "StartInProcess");
     if (p->exited || p->fixture)
         throw Error("cesim: StartInProcess: process " + std::to_string(process) + " is not a running program");
@@ -306,8 +303,7 @@ DWORD Device::StartInProcess(DWORD process, std::function<DWORD()> fn)
 
 std::vector<DWORD> Device::Threads(DWORD process) const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     std::vector<DWORD> ids;
     for (Thread* t : TestProcess(w, process, "Threads")->threads) {
         if (t->real && !t->finished)
@@ -318,8 +314,7 @@ std::vector<DWORD> Device::Threads(DWORD process) const
 
 void* Device::Symbol(DWORD process, const std::string& name) const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     Process* p = TestProcess(w, process, "Symbol");
     if (p->image == nullptr)
         throw Error("cesim: Symbol: process " + std::to_string(process) + " runs no program image");
@@ -328,8 +323,7 @@ void* Device::Symbol(DWORD process, const std::string& name) const
 
 void Device::ClearEventWatchers()
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     w.event_watchers.clear();
 }
 
@@ -337,8 +331,7 @@ void Device::OnEventSet(const std::u16string& name, std::function<void()> fn)
 {
     if (name.empty() || !fn)
         throw Error("cesim: OnEventSet needs an event name and a function");
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     w.event_watchers.emplace(name, std::move(fn));
 }
 
@@ -346,31 +339,27 @@ void Device::OnEventSet(const std::u16string& name, std::function<void()> fn)
 
 void Device::Settle()
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     TestCall named(w, "Settle");
     w.Settle(lk);
 }
 
 void Device::Advance(DWORD ms)
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     TestCall named(w, "Advance");
     w.Advance(lk, ms);
 }
 
 DWORD Device::Tick() const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     return w.Tick();
 }
 
 void Device::SetTick(DWORD tick)
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     w.tick_base = (uint32_t)(tick - (uint32_t)w.now);
 }
 
@@ -378,8 +367,7 @@ void Device::SetSettleLimit(std::chrono::milliseconds limit)
 {
     if (limit.count() <= 0)
         throw Error("cesim: SetSettleLimit needs a limit of at least 1 ms");
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     w.settle_limit = limit;
 }
 
@@ -387,51 +375,44 @@ void Device::SetSettleLimit(std::chrono::milliseconds limit)
 
 bool Device::IsAlive(HWND window) const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     return TestWindow(w, window, "IsAlive")->alive;
 }
 
 RECT Device::Rect(HWND window) const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     return w.ScreenRect(TestWindow(w, window, "Rect"));
 }
 
 bool Device::Visible(HWND window) const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     Window* win = TestWindow(w, window, "Visible");
     return win->alive && w.VisibleOnScreen(win);
 }
 
 DWORD Device::Style(HWND window) const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     return TestWindow(w, window, "Style")->style;
 }
 
 DWORD Device::ExStyle(HWND window) const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     return TestWindow(w, window, "ExStyle")->exstyle;
 }
 
 std::u16string Device::ClassName(HWND window) const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     return TestWindow(w, window, "ClassName")->class_name;
 }
 
 WindowClassInfo Device::Class(HWND window) const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     Window* win = TestWindow(w, window, "Class");
     if (win->cls == nullptr)
         throw Error("cesim: Class: the window " + std::to_string((uintptr_t)window) + " has no class");
@@ -442,30 +423,26 @@ WindowClassInfo Device::Class(HWND window) const
 
 std::u16string Device::Title(HWND window) const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     return TestWindow(w, window, "Title")->title;
 }
 
 HWND Device::Parent(HWND window) const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     Window* parent = TestWindow(w, window, "Parent")->parent;
     return parent ? parent->handle : nullptr;
 }
 
 DWORD Device::ProcessOf(HWND window) const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     return TestWindow(w, window, "ProcessOf")->thread->process->id;
 }
 
 std::vector<HWND> Device::TopLevel() const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     std::vector<HWND> out;
     for (Window* win : w.top_level)
         out.push_back(win->handle);
@@ -474,8 +451,7 @@ std::vector<HWND> Device::TopLevel() const
 
 std::vector<HWND> Device::WindowsOf(DWORD process) const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     Process* p = TestProcess(w, process, "WindowsOf");
     std::vector<HWND> out;
     for (auto& entry : w.windows) {
@@ -487,8 +463,7 @@ std::vector<HWND> Device::WindowsOf(DWORD process) const
 
 HWND Device::Find(const std::u16string& class_name, const std::u16string& title) const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     for (Window* win : w.top_level) {
         if (win->alive && win->class_name == class_name && win->title == title)
             return win->handle;
@@ -498,43 +473,37 @@ HWND Device::Find(const std::u16string& class_name, const std::u16string& title)
 
 HWND Device::Foreground() const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     return w.foreground ? w.foreground->handle : nullptr;
 }
 
 HWND Device::DesktopWindow() const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     return w.shell_desktop ? w.shell_desktop->handle : w.desktop_root->handle;
 }
 
 RECT Device::WorkArea() const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     return w.work_area;
 }
 
 int Device::WorkAreaSets() const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     return w.work_area_sets;
 }
 
 int Device::PositionsSet(HWND window) const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     return TestWindow(w, window, "PositionsSet")->positions_set;
 }
 
 std::vector<ReceivedMessage> Device::Received(HWND window) const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     Window* win = TestWindow(w, window, "Received");
     if (!win->fixture)
         throw Error("cesim: Received: only the test's own windows record what they receive");
@@ -543,36 +512,31 @@ std::vector<ReceivedMessage> Device::Received(HWND window) const
 
 std::vector<DrawOp> Device::Drawn(HWND window) const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     return TestWindow(w, window, "Drawn")->drawn;
 }
 
 void Device::ClearDrawn(HWND window)
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     TestWindow(w, window, "ClearDrawn")->drawn.clear();
 }
 
 std::vector<Activation> Device::Activations() const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     return w.activations;
 }
 
 void Device::ClearActivations()
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     w.activations.clear();
 }
 
 void Device::DestroyWindow(HWND window)
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     Window* win = LiveWindow(w, window, "DestroyWindow");
     if (!win->fixture)
         throw Error("cesim: DestroyWindow: only the test's own windows can be destroyed from outside");
@@ -582,8 +546,7 @@ void Device::DestroyWindow(HWND window)
 
 void Device::SetForeground(HWND window)
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     Window* win = window ? LiveWindow(w, window, "SetForeground") : nullptr;
     if (win != nullptr) {
         while (win->parent != nullptr)
@@ -598,8 +561,7 @@ void Device::SetForeground(HWND window)
 
 void Device::ShowWindow(HWND window, bool visible)
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     Window* win = LiveWindow(w, window, "ShowWindow");
     if (!win->fixture)
         throw Error("cesim: ShowWindow: only the test's own windows can be shown or hidden from outside");
@@ -614,8 +576,7 @@ void Device::ShowWindow(HWND window, bool visible)
 
 void Device::SetStyles(HWND window, DWORD style, DWORD exstyle)
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     Window* win = LiveWindow(w, window, "SetStyles");
     if (!win->fixture)
         throw Error("cesim: SetStyles: only the test's own windows can be changed from outside");
@@ -625,15 +586,13 @@ void Device::SetStyles(HWND window, DWORD style, DWORD exstyle)
 
 void Device::FailWorkAreaQuery(bool fail)
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     w.fail_work_area_query = fail;
 }
 
 std::vector<ReceivedMessage> Device::HeldSends(HWND window) const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     std::vector<ReceivedMessage> out;
     for (auto& m : TestWindow(w, window, "HeldSends")->held)
         out.push_back(ReceivedMessage{m->message, m->wParam, m->lParam, true, 0});
@@ -642,8 +601,7 @@ std::vector<ReceivedMessage> Device::HeldSends(HWND window) const
 
 void Device::AnswerHeld(HWND window, LRESULT result)
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     Window* win = TestWindow(w, window, "AnswerHeld");
     if (win->held.empty())
         throw Error("cesim: AnswerHeld: the window " + std::to_string((uintptr_t)window) +
@@ -672,46 +630,40 @@ void Mouse(World& w, POINT screen, UINT message, WPARAM keys, const char* what)
 
 void Device::MouseDown(POINT screen)
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     Mouse(w, screen, WM_LBUTTONDOWN, MK_LBUTTON, "MouseDown");
 }
 
 void Device::MouseUp(POINT screen)
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     Mouse(w, screen, WM_LBUTTONUP, 0, "MouseUp");
 }
 
 void Device::Tap(POINT screen)
 {
     // Both at once, so that free-running threads cannot slip in between.
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     Mouse(w, screen, WM_LBUTTONDOWN, MK_LBUTTON, "Tap");
     Mouse(w, screen, WM_LBUTTONUP, 0, "Tap");
 }
 
 HWND Device::WindowAt(POINT screen) const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     Window* win = w.WindowAt(screen);
     return win ? win->handle : nullptr;
 }
 
 void Device::Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     w.Post(lk, LiveWindow(w, window, "Post"), message, wParam, lParam);
 }
 
 void Device::TrayMouse(HWND owner, UINT id, UINT mouse_message, POINT at)
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     w.cursor = at;
     for (auto& icon : w.tray) {
         if (icon.owner != owner || icon.id != id)
@@ -737,15 +689,13 @@ void Device::TapTrayIcon(HWND owner, UINT id)
 
 std::vector<TrayIcon> Device::Tray() const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     return w.tray;
 }
 
 std::optional<TrayIcon> Device::FindTrayIcon(HWND owner, UINT id) const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     for (auto& icon : w.tray) {
         if (icon.owner == owner && icon.id == id)
             return icon;
@@ -755,8 +705,7 @@ std::optional<TrayIcon> Device::FindTrayIcon(HWND owner, UINT id) const
 
 ImageInfo Device::Image(HICON icon) const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     auto it = w.gdi->icons.find((uintptr_t)icon);
     if (it == w.gdi->icons.end())
         throw Error("cesim: Image: " + std::to_string((uintptr_t)icon) + " is not an icon");
@@ -765,8 +714,7 @@ ImageInfo Device::Image(HICON icon) const
 
 ImageInfo Device::Image(HBITMAP bitmap) const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     auto it = w.gdi->bitmaps.find((uintptr_t)bitmap);
     if (it == w.gdi->bitmaps.end())
         throw Error("cesim: Image: " + std::to_string((uintptr_t)bitmap) + " is not a bitmap");
@@ -775,8 +723,7 @@ ImageInfo Device::Image(HBITMAP bitmap) const
 
 uint64_t Device::Calls(const std::string& api) const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     auto it = w.calls.find(api);
     return it == w.calls.end() ? 0 : it->second;
 }
@@ -808,8 +755,7 @@ Thread* TestThread(World& w, DWORD id, const char* what)
 
 uint64_t Device::Calls(DWORD process, const std::string& api) const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     uint64_t n = 0;
     for (Thread* t : TestProcess(w, process, "Calls")->threads)
         n += CallsOf(t, api);
@@ -818,15 +764,13 @@ uint64_t Device::Calls(DWORD process, const std::string& api) const
 
 uint64_t Device::ThreadCalls(DWORD thread, const std::string& api) const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     return CallsOf(TestThread(w, thread, "ThreadCalls"), api);
 }
 
 uint64_t Device::Wakeups(DWORD thread) const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     return TestThread(w, thread, "Wakeups")->wakeups;
 }
 
@@ -834,8 +778,7 @@ void Device::FailWaits(const std::u16string& event_name, int times)
 {
     if (event_name.empty() || times == 0 || times < -1)
         throw Error("cesim: FailWaits needs an event name and a count of at least 1 (or -1 for always)");
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     w.wait_faults[event_name] = times;
 }
 
@@ -873,8 +816,7 @@ TrackedMenu* InnermostOpenMenu(World& w)
 
 void MenuAction(MenuInput input, const char* what)
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     TrackedMenu* t = InnermostOpenMenu(w);
     if (t == nullptr)
         throw Error(std::string("cesim: ") + what + ": no menu is open");
@@ -886,8 +828,7 @@ void MenuAction(MenuInput input, const char* what)
 
 std::optional<MenuInfo> Device::Menu() const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     TrackedMenu* t = InnermostOpenMenu(w);
     if (t == nullptr && !w.ui->tracked.empty())
         t = w.ui->tracked.back().get();
@@ -905,8 +846,7 @@ std::optional<MenuInfo> Device::Menu() const
 
 int Device::OpenMenus() const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     int n = 0;
     for (auto& t : w.ui->tracked)
         n += t->open;
@@ -921,8 +861,7 @@ void Device::RepaintMenu() { MenuAction(MenuInput{MenuInput::REPAINT, POINT{0, 0
 
 std::optional<DialogInfo> Device::Dialog() const
 {
-    World& w = World::Get();
-    Lock lk(w.mu);
+    auto&& [w, lk] = LockWorld();
     for (auto it = w.ui->dialogs.rbegin(); it != w.ui->dialogs.rend(); ++it) {
         DialogState& d = **it;
         if (w.FindWindowObject(d.window) == nullptr || d.ended)
