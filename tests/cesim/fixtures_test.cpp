@@ -32,40 +32,65 @@ TEST_F(cesimFixtures, WindowsAboveAndLeftOfTheScreenKeepNegativeEdges)
     EXPECT_EQ(-30, (short)HIWORD(moves[0].lParam));
 }
 
+// Shell windows among look-alikes: FindWindowW takes the frontmost window
+// that matches every name it is given. The work area is the shell's own
+// setting, whatever the desktop window's rectangle.
+TEST_F(cesimFixtures, LookAlikesAreToldApartByEveryNameAndTheWorkAreaStandsApart)
+{
+    cesim::Shell shell = device().InstallShell();
+    DWORD other = device().AddProcess(u"other.exe");
+    HWND decoy = AddFixtureWindow(other, u"DesktopExplorerWindow", u"Decoy");
+    HWND namesake = AddFixtureWindow(other, u"Namesake", u"Desktop");
+    device().SetWorkArea(RECT{0, 30, 200, 260});
+    HWND found[5] = {};
+    RECT desktop{}, area{};
+    Run([&] {
+        found[0] = FindWindowW(u"DesktopExplorerWindow", u"Desktop");
+        found[1] = FindWindowW(u"DesktopExplorerWindow", nullptr);
+        found[2] = FindWindowW(nullptr, u"Desktop");
+        found[3] = FindWindowW(u"Namesake", u"Desktop");
+        found[4] = FindWindowW(u"Namesake", u"Decoy");
+        GetWindowRect(GetDesktopWindow(), &desktop);
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+        return 0;
+    });
+    EXPECT_EQ(shell.desktop, found[0]);
+    EXPECT_EQ(decoy, found[1]);
+    EXPECT_EQ(namesake, found[2]);
+    EXPECT_EQ(namesake, found[3]);
+    EXPECT_EQ(nullptr, found[4]);
+    EXPECT_RECT((RECT{0, 0, 240, 294}), desktop);
+    EXPECT_RECT((RECT{0, 30, 200, 260}), area);
+    EXPECT_EQ("cesim: SetWorkArea: the work area has its edges swapped",
+              ErrorOf([&] { device().SetWorkArea(RECT{0, 30, 200, 20}); }));
+}
+
 // ExtractIconExW takes the image nearest each size as it is; DrawIconEx
 // records the icon's own size beside the size it was drawn at.
 TEST_F(cesimFixtures, ProgramFileIconsComeInTheSizeAskedForAndTheDrawingSaysWhich)
 {
     DWORD other = device().AddProcess(u"other.exe");
-    device().SetProgramFileIcons(other, u"\\Windows\\two.exe", {SIZE{32, 32}, SIZE{16, 16}});
-    device().SetProgramFile(other, u"\\Windows\\one.exe", false);
+    device().SetProgramFileIcons(other, u"\\Windows\\two.exe", {SIZE{16, 16}, SIZE{32, 32}});
     device().SetProgramFileIcons(other, u"\\Windows\\large.exe", {SIZE{32, 32}});
+    device().SetProgramFile(other, u"\\Windows\\none.exe", false);
     HWND canvas = AddFixtureWindow(other, u"Canvas", u"canvas");
-    struct Got {
-        SIZE large, small, only_large_small;
-        UINT none;
-    } got{};
-    auto size = [&](HICON icon) { return SIZE{device().Image(icon).width, device().Image(icon).height}; };
-    HICON large = nullptr, small = nullptr, from_large = nullptr;
+    HICON large = nullptr, small = nullptr, small_of_large = nullptr, none = nullptr;
+    UINT none_extracted = 1;
     Run([&] {
         ExtractIconExW(u"\\Windows\\two.exe", 0, &large, nullptr, 1);
         ExtractIconExW(u"\\Windows\\two.exe", 0, nullptr, &small, 1);
-        ExtractIconExW(u"\\Windows\\large.exe", 0, nullptr, &from_large, 1);
-        HICON none = nullptr;
-        got.none = ExtractIconExW(u"\\Windows\\one.exe", 0, nullptr, &none, 1);
+        ExtractIconExW(u"\\Windows\\large.exe", 0, nullptr, &small_of_large, 1);
+        none_extracted = ExtractIconExW(u"\\Windows\\none.exe", 0, nullptr, &none, 1);
         HDC dc = GetDC(canvas);
         DrawIconEx(dc, 4, 5, large, 16, 16, 0, nullptr, DI_NORMAL);
         DrawIconEx(dc, 30, 5, small, 0, 0, 0, nullptr, DI_NORMAL);
         ReleaseDC(canvas, dc);
         return 0;
     });
-    got.large = size(large);
-    got.small = size(small);
-    got.only_large_small = size(from_large);
-    EXPECT_EQ(32, got.large.cx);
-    EXPECT_EQ(16, got.small.cy);
-    EXPECT_EQ(32, got.only_large_small.cx);  // never stretched
-    EXPECT_EQ(0u, got.none);
+    EXPECT_EQ(32, device().Image(large).width);
+    EXPECT_EQ(16, device().Image(small).height);
+    EXPECT_EQ(32, device().Image(small_of_large).width);  // never stretched
+    EXPECT_EQ(0u, none_extracted);
     auto drawn = device().Drawn(canvas);
     ASSERT_EQ(2u, drawn.size());
     EXPECT_EQ(32, drawn[0].icon_size.cx);
