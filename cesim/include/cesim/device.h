@@ -67,7 +67,8 @@ struct Activation {
     std::string call;  // the program's platform call (SetForegroundWindow, SetWindowPos, ShowWindow,
                        // CreateWindowExW, DestroyWindow handing the foreground on, ...); for what the
                        // test did itself, the Device method (SetForeground, ShowWindow, DestroyWindow,
-                       // Settle or Advance when a fixture window closed on WM_CLOSE)
+                       // Settle or Advance when a fixture window closed on WM_CLOSE); "(thread
+                       // ending)" when a program's thread ended with the foreground window
     bool foreground;   // it became the foreground window; false for one that never does (the taskbar)
 };
 
