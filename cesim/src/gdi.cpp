@@ -343,6 +343,7 @@ BOOL WINAPI DrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height, 
         op.options = flags;
         op.icon = icon;
         op.icon_id = it->second.resource_id;
+        op.icon_size = SIZE{it->second.width, it->second.height};
         target->push_back(op);
     }
     return TRUE;

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -418,7 +419,7 @@ UINT WINAPI ExtractIconExW(LPCWSTR file, int index, HICON* large, HICON* small, 
         SetError(c.self, ERROR_FILE_NOT_FOUND);
         return 0;
     }
-    UINT icons = found->has_icon ? 1 : 0;
+    UINT icons = found->images.empty() ? 0 : 1;
     if (index == -1)
         return icons;
     if (count != 1) {
@@ -427,13 +428,23 @@ UINT WINAPI ExtractIconExW(LPCWSTR file, int index, HICON* large, HICON* small, 
     }
     if (index != 0 || icons == 0)
         return 0;
+    // Each size takes the image nearest it, as it is: the first of equally near ones.
+    auto nearest = [&](LONG size) {
+        const SIZE* best = &found->images.front();
+        for (const SIZE& image : found->images) {
+            if (std::labs(image.cx - size) + std::labs(image.cy - size) <
+                std::labs(best->cx - size) + std::labs(best->cy - size))
+                best = &image;
+        }
+        return NewIcon(c.w, IconObject{0, (int)best->cx, (int)best->cy, 4, c.self->process});
+    };
     UINT extracted = 0;
     if (large != nullptr) {
-        *large = NewIcon(c.w, IconObject{0, 32, 32, 4, c.self->process});
+        *large = nearest(32);
         extracted = 1;
     }
     if (small != nullptr) {
-        *small = NewIcon(c.w, IconObject{0, 16, 16, 4, c.self->process});
+        *small = nearest(16);
         extracted = 1;
     }
     return extracted;

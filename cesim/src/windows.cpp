@@ -118,12 +118,29 @@ void World::NotifyMoved(Lock& lk, Window* w, RECT old)
         Send(lk, w, WM_SIZE, 0, MAKELPARAM(now.right - now.left, now.bottom - now.top), true);
 }
 
+void World::LogActivation(Window* w, bool foreground)
+{
+    Thread* self = SelfOrNull();
+    const char* by = self != nullptr ? (self->call ? self->call : "(thread ending)")
+                                     : (test_call ? test_call : "(device)");
+    activations.push_back(Activation{w->handle, by, foreground});
+}
+
+void World::ActivationRefused(Window* w)
+{
+    while (w->parent != nullptr)
+        w = w->parent;
+    LogActivation(w, false);
+}
+
 void World::Activate(Lock& lk, Window* w)
 {
     while (w != nullptr && w->parent != nullptr)
         w = w->parent;
-    if (w != nullptr)
+    if (w != nullptr) {
         PlaceInZOrder(w, HWND_TOP);
+        LogActivation(w, true);
+    }
     Window* old = foreground;
     if (old == w)
         return;
@@ -523,9 +540,12 @@ BOOL WINAPI SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width,
         c.w.Deactivate(c.lk, w);
     }
     // Activation brings the window to the top of its group, SWP_NOZORDER or not.
-    if (!(flags & SWP_NOACTIVATE) && w->parent == nullptr && w->activatable && (w->style & WS_VISIBLE) &&
-        !(w->style & WS_DISABLED))
-        c.w.Activate(c.lk, w);
+    if (!(flags & SWP_NOACTIVATE) && w->parent == nullptr && (w->style & WS_VISIBLE) && !(w->style & WS_DISABLED)) {
+        if (w->activatable)
+            c.w.Activate(c.lk, w);
+        else
+            c.w.ActivationRefused(w);
+    }
     if (!w->alive)
         return TRUE;
     c.w.NotifyMoved(c.lk, w, old);
@@ -544,8 +564,12 @@ BOOL WINAPI ShowWindow(HWND window, int command)
         c.w.Deactivate(c.lk, w);
     } else {
         c.w.Show(w);
-        if (command != SW_SHOWNA && command != SW_SHOWNOACTIVATE && w->parent == nullptr && w->activatable)
-            c.w.Activate(c.lk, w);
+        if (command != SW_SHOWNA && command != SW_SHOWNOACTIVATE && w->parent == nullptr) {
+            if (w->activatable)
+                c.w.Activate(c.lk, w);
+            else
+                c.w.ActivationRefused(w);
+        }
     }
     return was_visible;
 }
@@ -579,8 +603,10 @@ BOOL WINAPI SetForegroundWindow(HWND window)
         return FALSE;
     while (w->parent != nullptr)
         w = w->parent;
-    if (!w->activatable)
+    if (!w->activatable) {
+        c.w.ActivationRefused(w);
         return FALSE;
+    }
     c.w.Activate(c.lk, w);
     return TRUE;
 }

@@ -137,16 +137,23 @@ World& World::Get()
 
 World* World::Current() { return instance_; }
 
-Call::Call(const char* name, bool counted) : w(World::Get()), lk(w.mu), self(w.Self(lk, name))
+Call::Call(const char* name, bool counted) : w(World::Get()), lk(w.mu), self(w.Self(lk, name)), outer(self->call)
 {
-    if (counted && self->call_depth == 0) {
-        ++w.calls[name];
-        ++self->calls[name];
+    if (self->call_depth == 0) {
+        self->call = name;
+        if (counted) {
+            ++w.calls[name];
+            ++self->calls[name];
+        }
     }
     ++self->call_depth;
 }
 
-Call::~Call() { --self->call_depth; }
+Call::~Call()
+{
+    if (--self->call_depth == 0)
+        self->call = outer;
+}
 
 Nested::Nested() : t(tls_thread)
 {

@@ -103,6 +103,7 @@ struct Thread {
     // platform calls the program made on this thread, by name
     std::map<std::string, uint64_t> calls;
     int call_depth = 0;  // > 0 inside a platform call: nested calls are the platform's own
+    const char* call = nullptr;  // the program's platform call it is in, outermost
 
     // messages
     std::deque<QueuedMessage> posted;
@@ -184,7 +185,7 @@ struct LockObject {
 
 // A program file on the simulated device, as ExtractIconExW reads it.
 struct ProgramFile {
-    bool has_icon = false;  // carries one icon (its small image is 16 x 16)
+    std::vector<SIZE> images;  // the images of its one icon; none: no icon
 };
 
 // Kernel objects reached through HANDLEs.
@@ -270,6 +271,12 @@ public:
     // The one activation path: makes w (its top-level window; null for none)
     // the foreground window, raises it and tells both windows by WM_ACTIVATE.
     void Activate(Lock& lk, Window* w);
+    // A call asked to activate a window that never becomes the foreground
+    // window (the taskbar): only the log sees it.
+    void ActivationRefused(Window* w);
+    void LogActivation(Window* w, bool foreground);
+    std::vector<Activation> activations;
+    const char* test_call = nullptr;  // the Device method running on the test's thread, for the log
     Window* NextActive();  // the window that takes over when the foreground goes
     void Deactivate(Lock& lk, Window* w);  // hands the foreground on if w has it
     Window* WindowAt(POINT screen);        // the visible window under a point, children first
@@ -361,6 +368,7 @@ struct Call {
     World& w;
     Lock lk;
     Thread* self;
+    const char* outer;  // the call name it replaced
     explicit Call(const char* name, bool counted = true);
     ~Call();
     Call(const Call&) = delete;

@@ -4,10 +4,6 @@
 
 using namespace velto_test;
 
-namespace cesim {
-void PrintTo(TaskbarEdge edge, std::ostream* out) { *out << (edge == TaskbarEdge::TOP ? "top" : "bottom"); }
-}  // namespace cesim
-
 namespace {
 
 class AboutTest : public MenuTest {
@@ -21,11 +17,23 @@ protected:
     }
 };
 
-class AboutLayoutTest : public AboutTest, public ::testing::WithParamInterface<cesim::TaskbarEdge> {};
+// The taskbar's edge, and a work area of the shell's own that differs from
+// the desktop window's rectangle (right 0: the layout's own).
+struct AboutLayout {
+    const char* name;
+    cesim::TaskbarEdge edge;
+    RECT work_area;
+};
+
+void PrintTo(const AboutLayout& layout, std::ostream* out) { *out << layout.name; }
+
+class AboutLayoutTest : public AboutTest, public ::testing::WithParamInterface<AboutLayout> {};
 
 TEST_P(AboutLayoutTest, BoxCoversTheDesktopWindowEachTimeItOpens)
 {
-    cesim::Shell shell = device.InstallShell(cesim::ShellNames::STANDARD, GetParam());
+    cesim::Shell shell = device.InstallShell(cesim::ShellNames::STANDARD, GetParam().edge);
+    if (GetParam().work_area.right != 0)
+        device.SetWorkArea(GetParam().work_area);
     StartVelto();
     const RECT desktop = device.Rect(shell.desktop);
     for (UINT closing : {(UINT)WM_COMMAND, (UINT)WM_CLOSE}) {
@@ -55,10 +63,11 @@ TEST_P(AboutLayoutTest, BoxCoversTheDesktopWindowEachTimeItOpens)
 }
 
 INSTANTIATE_TEST_SUITE_P(Taskbar, AboutLayoutTest,
-                         ::testing::Values(cesim::TaskbarEdge::BOTTOM, cesim::TaskbarEdge::TOP),
-                         [](const ::testing::TestParamInfo<cesim::TaskbarEdge>& info) {
-                             return std::string(info.param == cesim::TaskbarEdge::TOP ? "top" : "bottom");
-                         });
+                         ::testing::Values(AboutLayout{"bottom", cesim::TaskbarEdge::BOTTOM, RECT{}},
+                                           AboutLayout{"top", cesim::TaskbarEdge::TOP, RECT{}},
+                                           AboutLayout{"work_area_apart", cesim::TaskbarEdge::BOTTOM,
+                                                       RECT{0, 30, 200, 260}}),
+                         [](const ::testing::TestParamInfo<AboutLayout>& info) { return std::string(info.param.name); });
 
 // Only the low word of the command counts: OK and cancel close the box, whatever the high word.
 TEST_F(AboutTest, OnlyOkAndCancelCloseTheBox)

@@ -38,7 +38,8 @@ TEST_F(VeltoTest, OrdinaryWindowsMoveToTheDesktopCornerKeepingTheirSize)
     HWND hidden = AddWindow(u"Hidden", u"Hidden", RECT{10, 10, 110, 110}, 0);
     HWND tool = AddWindow(u"Tool", u"Tool", RECT{20, 40, 120, 140}, WS_VISIBLE, WS_EX_TOOLWINDOW);
     HWND other_desktop = AddWindow(u"DesktopExplorerWindow", u"Other", RECT{1, 2, 41, 42});
-    HWND other_taskbar = AddWindow(u"HHTaskBar", u"Second bar", RECT{3, 4, 43, 44});
+    // in front of the taskbar, so that only the title tells them apart
+    HWND other_taskbar = AddWindow(u"HHTaskBar", u"Second bar", RECT{3, 4, 43, 44}, WS_VISIBLE, WS_EX_TOPMOST);
     // Another program's class that differs only in letter case is an ordinary window.
     DWORD lookalikes = device.AddProcess(u"lookalike.exe");
     HWND lookalike = AddWindow(u"hhtaskbar", u"Look-alike", RECT{50, 60, 90, 100}, WS_VISIBLE, 0, lookalikes);
@@ -76,6 +77,13 @@ TEST_F(VeltoTest, TaskbarIsRaisedToTheFrontAndTheDesktopKeepsItsPlace)
 
     RunOnce(u"-taskbar_up");
 
+    // Moving the taskbar activates it (it never takes the foreground); the desktop is not activated.
+    std::vector<std::pair<HWND, std::string>> shell_activations;
+    for (const cesim::Activation& a : device.Activations()) {
+        if (a.window == shell.taskbar || a.window == shell.desktop)
+            shell_activations.push_back({a.window, a.call});
+    }
+    EXPECT_EQ((std::vector<std::pair<HWND, std::string>>{{shell.taskbar, "SetWindowPos"}}), shell_activations);
     std::vector<HWND> order = device.TopLevel();
     EXPECT_EQ(shell.taskbar, order.front());
     ASSERT_EQ(below, order.back());

@@ -90,8 +90,12 @@ TEST_P(ReportTest, TheButtonAndTheTrayIconsFollowTheForegroundWindow)
             EXPECT_EQ(152u, icon->record_size);
         }
     }
-    // A tap on the button acts on the window only when it has a button to offer.
+    // A tap on the button acts on the window only when it has a button to offer,
+    // and never activates it.
+    device.ClearActivations();
     TapButton();
+    for (const cesim::Activation& a : device.Activations())
+        EXPECT_NE(window, a.window) << "activated by " << a.call;
     auto got = device.Received(window);
     if (c.face == FACE_IDLE) {
         EXPECT_TRUE(got.empty());
@@ -226,6 +230,8 @@ INSTANTIATE_TEST_SUITE_P(
     Windows, FitTest,
     ::testing::Values(
         FitCase{"AboveTheWorkAreaMovesDown", true, TOP, AT_ZERO, 0, u"App", NO_AREA, 1, RECT{0, 26, 120, 426}},
+        FitCase{"AboveTheScreenMovesDown", true, TOP, RECT{-8, -40, 112, 60}, 0, u"App", NO_AREA, 1,
+                RECT{0, 26, 120, 126}},
         FitCase{"AtTheWorkAreaTopStays", true, TOP, RECT{5, 26, 100, 90}, 0, u"App", NO_AREA, 1,
                 RECT{5, 26, 100, 90}},
         FitCase{"OneAboveMovesAndTakesTheLeftEdge", true, TOP, RECT{5, 25, 100, 90}, 0, u"App",
@@ -374,6 +380,8 @@ TEST_F(ProxyTest, TheProxyTrayIconsSendOkAndCloseToALiveTarget)
         EXPECT_EQ(0, got.back().lParam);
         EXPECT_FALSE(got.back().sent);
         EXPECT_EQ(dialog, device.Foreground());
+        ASSERT_FALSE(device.Activations().empty());
+        EXPECT_EQ("SetForegroundWindow", device.Activations().back().call);
     }
 
     // The target has gone: nothing more is sent, though the icons stay until the next report.

@@ -138,10 +138,14 @@ TEST_F(ResidentTest, ButtonShowsTheCloseFaceAtRestOnItsGreyBackground)
     EXPECT_EQ(0, device.OpenHandles(velto, "dc"));  // the paint released what it took
 }
 
+// The taskbar is found by its title too: a window of its class with another
+// title, in front of it, does not get the button.
 TEST_F(ResidentTest, ButtonFollowsTheTaskbarAtTheTop)
 {
-    device.InstallShell(cesim::ShellNames::STANDARD, cesim::TaskbarEdge::TOP);
+    cesim::Shell shell = device.InstallShell(cesim::ShellNames::STANDARD, cesim::TaskbarEdge::TOP);
+    AddWindow(u"HHTaskBar", u"Decoy", BOTTOM_TASKBAR, WS_VISIBLE | WS_POPUP, WS_EX_TOPMOST);
     DWORD velto = Start();
+    EXPECT_EQ(shell.taskbar, device.Parent(ButtonWindowOf(velto)));
     EXPECT_EQ((RECT{216, 2, 240, 26}), device.Rect(ButtonWindowOf(velto)));
 }
 

@@ -139,6 +139,8 @@ TEST_F(TaskItemTest, IconComesFromTheClassOrTheProgramFileAndIsNotLeaked)
                     EXPECT_EQ(class_icons[k], ops[at + 1].icon);
                 else
                     EXPECT_EQ(0, ops[at + 1].icon_id);  // not the class's, nor from Velto's resources
+                // A 32 x 32 class icon drawn small; from a file with both sizes, the small one.
+                EXPECT_EQ(sources[k].class_icon ? 32 : 16, ops[at + 1].icon_size.cx);
             }
             at += sources[k].ops;
         }

@@ -15,6 +15,7 @@ struct Placement {
     UINT flags;
     LONG anchor_y;
     const char* items;
+    std::optional<RECT> decoy = std::nullopt;  // a window of the taskbar's class with a title, in front of it
 };
 
 void PrintTo(const Placement& value, std::ostream* out) { *out << value.name; }
@@ -26,6 +27,8 @@ TEST_P(PlacementTest, MenuOpensAgainstTheTaskbarInItsOrder)
     const Placement& p = GetParam();
     if (p.taskbar)
         AddWindow(u"HHTaskBar", u"", *p.taskbar, WS_VISIBLE | WS_POPUP, WS_EX_TOPMOST);
+    if (p.decoy)
+        AddWindow(u"HHTaskBar", u"Decoy", *p.decoy, WS_VISIBLE | WS_POPUP, WS_EX_TOPMOST);
     HWND notes = AddWindow(u"Notes", u"Notes", RECT{0, 26, 240, 320});
     AddWindow(u"Hidden", u"Hidden", RECT{0, 0, 240, 294}, 0);
     AddWindow(u"Tool", u"Tool", RECT{0, 0, 10, 10}, WS_VISIBLE, WS_EX_TOOLWINDOW);
@@ -64,6 +67,10 @@ INSTANTIATE_TEST_SUITE_P(
         Placement{"top_edge_101", RECT{0, 101, 240, 127}, 0x128, 101,
                   "[Notes]|[Inbox]|-|Settings>(TaskBar>(OnTop#4|Monitoring#5)|Tray>(Ok button#7|Close "
                   "button#8)|About Velto#3)|Close All#2"},
+        Placement{"decoy_in_front", RECT{0, 101, 240, 127}, 0x128, 101,
+                  "[Decoy]|[Notes]|[Inbox]|-|Settings>(TaskBar>(OnTop#4|Monitoring#5)|Tray>(Ok button#7|Close "
+                  "button#8)|About Velto#3)|Close All#2",
+                  RECT{0, 100, 240, 126}},
         Placement{"none", std::nullopt, 0x108, 240,
                   "Close All#2|Settings>(TaskBar>(OnTop#4|Monitoring#5)|Tray>(Ok button#7|Close button#8)|About "
                   "Velto#3)|-|[Notes]|[Inbox]"}),

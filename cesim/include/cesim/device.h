@@ -58,6 +58,18 @@ struct DrawOp {
     COLORREF back_colour = 0;
     HICON icon = nullptr;      // ICON: the icon, drawn at dest (its size included)
     int icon_id = 0;           // ICON: its resource id, 0 when not from a resource
+    SIZE icon_size{};          // ICON: the icon's own size: which of its program's images was drawn
+};
+
+// A call that activated a window, or asked for it: the device keeps them in order.
+struct Activation {
+    HWND window;       // the top-level window
+    std::string call;  // the program's platform call (SetForegroundWindow, SetWindowPos, ShowWindow,
+                       // CreateWindowExW, DestroyWindow handing the foreground on, ...); for what the
+                       // test did itself, the Device method (SetForeground, ShowWindow, DestroyWindow,
+                       // Settle or Advance when a fixture window closed on WM_CLOSE); "(thread
+                       // ending)" when a program's thread ended with the foreground window
+    bool foreground;   // it became the foreground window; false for one that never does (the taskbar)
 };
 
 // The simulated system font: every character is the same size.
@@ -197,8 +209,12 @@ public:
     // An icon of a program of the test's own, for a window class (WindowOptions::class_icon).
     HICON AddIcon(DWORD process, int width, int height);
     // The program file of a process: its path (empty: GetModuleFileNameW fails) and
-    // whether the file carries an icon for ExtractIconExW.
+    // whether the file carries an icon for ExtractIconExW (a 32 x 32 and a 16 x 16 image).
     void SetProgramFile(DWORD process, const std::u16string& path, bool carries_icon);
+    // The same with the images of the file's one icon, in the order the file lists them
+    // (none: no icon). ExtractIconExW gives as the large icon the image nearest 32 x 32
+    // and as the small one the image nearest 16 x 16, each at its own size.
+    void SetProgramFileIcons(DWORD process, const std::u16string& path, const std::vector<SIZE>& images);
     // The next window created gets this handle (a multiple of 4, above every handle so far).
     void SetNextWindowHandle(uintptr_t handle);
 
@@ -270,6 +286,9 @@ public:
     std::vector<ReceivedMessage> Received(HWND window) const;
     std::vector<DrawOp> Drawn(HWND window) const;
     void ClearDrawn(HWND window);
+    // Every activation since the device began or since the last ClearActivations, in order.
+    std::vector<Activation> Activations() const;
+    void ClearActivations();
     void DestroyWindow(HWND window);  // a fixture window goes away
     // The user brings a window (its top-level window) to the front; null
     // leaves no foreground window at all.

@@ -1,0 +1,136 @@
+// The test side of the device: the shell tray, loaded images, and the open
+// menus and dialogs.
+#include "device_side.h"
+#include "gdi.h"
+#include "ui.h"
+
+namespace cesim {
+
+// ---------------------------------------------------------------- tray and images
+
+std::vector<TrayIcon> Device::Tray() const
+{
+    auto&& [w, lk] = LockWorld();
+    return w.tray;
+}
+
+std::optional<TrayIcon> Device::FindTrayIcon(HWND owner, UINT id) const
+{
+    auto&& [w, lk] = LockWorld();
+    for (auto& icon : w.tray) {
+        if (icon.owner == owner && icon.id == id)
+            return icon;
+    }
+    return std::nullopt;
+}
+
+ImageInfo Device::Image(HICON icon) const
+{
+    auto&& [w, lk] = LockWorld();
+    auto it = w.gdi->icons.find((uintptr_t)icon);
+    if (it == w.gdi->icons.end())
+        throw Error("cesim: Image: " + std::to_string((uintptr_t)icon) + " is not an icon");
+    return ImageInfo{it->second.resource_id, it->second.width, it->second.height, it->second.bits_per_pixel};
+}
+
+ImageInfo Device::Image(HBITMAP bitmap) const
+{
+    auto&& [w, lk] = LockWorld();
+    auto it = w.gdi->bitmaps.find((uintptr_t)bitmap);
+    if (it == w.gdi->bitmaps.end())
+        throw Error("cesim: Image: " + std::to_string((uintptr_t)bitmap) + " is not a bitmap");
+    return ImageInfo{it->second.resource_id, it->second.width, it->second.height, it->second.bits_per_pixel};
+}
+
+// ---------------------------------------------------------------- menus and dialogs
+
+namespace {
+
+std::vector<MenuItemInfo> ItemsInfo(World& w, const std::vector<MenuItem>& items, int depth)
+{
+    std::vector<MenuItemInfo> out;
+    for (const MenuItem& item : items) {
+        MenuItemInfo info{item.flags, item.id, item.text, {}};
+        if ((item.flags & MF_POPUP) && depth < 8) {
+            auto it = w.ui->menus.find(item.id);
+            if (it != w.ui->menus.end())
+                info.submenu = ItemsInfo(w, it->second->items, depth + 1);
+        }
+        out.push_back(info);
+    }
+    return out;
+}
+
+TrackedMenu* InnermostOpenMenu(World& w)
+{
+    for (auto it = w.ui->tracked.rbegin(); it != w.ui->tracked.rend(); ++it) {
+        if ((*it)->open)
+            return it->get();
+    }
+    return nullptr;
+}
+
+void MenuAction(MenuInput input, const char* what)
+{
+    auto&& [w, lk] = LockWorld();
+    TrackedMenu* t = InnermostOpenMenu(w);
+    if (t == nullptr)
+        throw Error(std::string("cesim: ") + what + ": no menu is open");
+    t->inputs.push_back(input);
+    w.WakeForMessages(t->thread);
+}
+
+}  // namespace
+
+std::optional<MenuInfo> Device::Menu() const
+{
+    auto&& [w, lk] = LockWorld();
+    TrackedMenu* t = InnermostOpenMenu(w);
+    if (t == nullptr && !w.ui->tracked.empty())
+        t = w.ui->tracked.back().get();
+    if (t == nullptr)
+        return std::nullopt;
+    MenuInfo info{t->open, t->owner, t->flags, t->anchor, {}, t->drawn, 0, 0};
+    for (const MenuLevel& level : t->levels)
+        info.levels.push_back(MenuLevelInfo{level.menu, level.rect, ItemsInfo(w, level.items, 0), level.item_rects});
+    if (DcObject* d = FindDc(w, t->dc)) {
+        info.text_colour = d->text_colour;
+        info.back_colour = d->back_colour;
+    }
+    return info;
+}
+
+int Device::OpenMenus() const
+{
+    auto&& [w, lk] = LockWorld();
+    int n = 0;
+    for (auto& t : w.ui->tracked)
+        n += t->open;
+    return n;
+}
+
+void Device::TapMenu(POINT at) { MenuAction(MenuInput{MenuInput::TAP, at}, "TapMenu"); }
+
+void Device::DismissMenu() { MenuAction(MenuInput{MenuInput::DISMISS, POINT{0, 0}}, "DismissMenu"); }
+
+void Device::RepaintMenu() { MenuAction(MenuInput{MenuInput::REPAINT, POINT{0, 0}}, "RepaintMenu"); }
+
+std::optional<DialogInfo> Device::Dialog() const
+{
+    auto&& [w, lk] = LockWorld();
+    for (auto it = w.ui->dialogs.rbegin(); it != w.ui->dialogs.rend(); ++it) {
+        DialogState& d = **it;
+        if (w.FindWindowObject(d.window) == nullptr || d.ended)
+            continue;
+        DialogInfo info{d.window, d.owner, d.init_param, {}};
+        for (size_t i = 0; i < d.controls.size(); ++i) {
+            Window* c = w.AnyWindowObject(d.controls[i]);
+            info.controls.push_back(DialogControlInfo{c->handle, c->class_name, c->title, d.control_icons[i], c->id,
+                                                      c->style, w.ScreenRect(c)});
+        }
+        return info;
+    }
+    return std::nullopt;
+}
+
+}  // namespace cesim
