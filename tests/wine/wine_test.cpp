@@ -401,16 +401,7 @@ TEST(WineTray, ATapOnTheMainIconBringsVeltoForward)
     session.Probe({"key", "27"});  // closes a menu, if one is open
 }
 
-// ------------------------------------------ what velto.exe does not have yet
-//
-// These switch themselves on when the sources have the feature (the build
-// looks for it, see tests/wine/CMakeLists.txt).
-
-#define REQUIRE_FEATURE(flag, what)                                          \
-    do {                                                                     \
-        if (!(flag))                                                         \
-            GTEST_SKIP() << "velto.exe has no " what " yet";                 \
-    } while (0)
+// ---------------------------------------------------- menu, proxy and About
 
 constexpr const char* DIALOG_CLASS = "#32770";
 constexpr int VK_RETURN_KEY = 0x0D;
@@ -435,7 +426,6 @@ void Keys(WineSession& session, std::initializer_list<int> keys)
 
 TEST(WineProxy, TheMonitorOffersOkForADialogAndCloseForAWindow)
 {
-    REQUIRE_FEATURE(VELTO_HAS_MONITOR, "foreground monitor");
     WineSession session("proxy_modes");
     session.StartShell();
     session.SetSetting("OkButton", 1);
@@ -456,7 +446,6 @@ TEST(WineProxy, TheMonitorOffersOkForADialogAndCloseForAWindow)
 
 TEST(WineProxy, ATapOnTheButtonSendsOkToTheDialogAndCloseToAWindow)
 {
-    REQUIRE_FEATURE(VELTO_HAS_MONITOR && VELTO_HAS_BUTTON_TAPS, "foreground monitor or button taps");
     WineSession session("proxy_button");
     session.StartShell();
     session.SetSetting("OkButton", 1);
@@ -490,7 +479,6 @@ TEST(WineProxy, ATapOnTheButtonSendsOkToTheDialogAndCloseToAWindow)
 
 TEST(WineTaskMenu, CloseAllClosesEveryOrdinaryWindow)
 {
-    REQUIRE_FEATURE(VELTO_HAS_TASK_MENU, "task menu");
     WineSession session("menu_close_all");
     session.StartShell();
     std::string log = session.Dir() + "/windows.log";
@@ -512,7 +500,6 @@ TEST(WineTaskMenu, CloseAllClosesEveryOrdinaryWindow)
 
 TEST(WineTaskMenu, ATapAtTheRightEndOfAWindowItemClosesThatWindow)
 {
-    REQUIRE_FEATURE(VELTO_HAS_TASK_MENU, "task menu");
     WineSession session("menu_close_item");
     session.StartShell();
     std::string log = session.Dir() + "/windows.log";
@@ -530,7 +517,6 @@ TEST(WineTaskMenu, ATapAtTheRightEndOfAWindowItemClosesThatWindow)
 
 TEST(WineTaskMenu, OnTopMovesTheTaskbarAndStoresTheSetting)
 {
-    REQUIRE_FEATURE(VELTO_HAS_TASK_MENU, "task menu");
     WineSession session("menu_ontop");
     session.StartShell();
     session.StartVelto();
@@ -549,7 +535,6 @@ TEST(WineTaskMenu, OnTopMovesTheTaskbarAndStoresTheSetting)
 
 TEST(WineAbout, TheAboutBoxCoversTheDesktopWindowAndClosesOnTheProxysOk)
 {
-    REQUIRE_FEATURE(VELTO_HAS_TASK_MENU && VELTO_HAS_ABOUT_BOX && VELTO_HAS_MONITOR, "task menu, About box or monitor");
     WineSession session("about");
     session.StartShell();
     session.SetSetting("OkButton", 1);
