@@ -21,6 +21,10 @@ namespace {
 
 constexpr int LONG_WAIT = 30000;  // generous: Wine on a busy machine
 constexpr int VK_ESCAPE_KEY = 0x1B;
+// Window messages as the probe takes them.
+const std::string WM_NULL_MESSAGE = "0x0000";
+const std::string WM_CLOSE_MESSAGE = "0x0010";
+const std::string WM_COMMAND_MESSAGE = "0x0111";
 
 const Rect TOP_TASKBAR{0, 0, 240, 26};
 const Rect TOP_DESKTOP{0, 26, 240, 320};
@@ -214,8 +218,8 @@ TEST(WinePlatform, AnswersAsWindowsCeDoes)
     // The desktop window is the shell's; without it, the root window, which
     // nothing moves.
     EXPECT_EQ(session.Run({check, "desktop"}).out, "\"DesktopExplorerWindow\" \"Desktop\" 0 0 240 294\n");
-    session.Probe({"post", "DesktopExplorerWindow", "Desktop", "16", "0", "0"});
-    session.Probe({"post", "HHTaskBar", "", "16", "0", "0"});
+    session.Probe({"post", "DesktopExplorerWindow", "Desktop", WM_CLOSE_MESSAGE, "0", "0"});
+    session.Probe({"post", "HHTaskBar", "", WM_CLOSE_MESSAGE, "0", "0"});
     ASSERT_EQ(session.Probe({"gone", "HHTaskBar", "", "30000"}).exitCode, 0);
     ASSERT_EQ(session.Probe({"gone", "DesktopExplorerWindow", "Desktop", "30000"}).exitCode, 0);
     EXPECT_EQ(session.Run({check, "desktop"}).out, "\"#32769\" \"\" 0 0 240 340\n");
@@ -259,7 +263,7 @@ TEST(WineResident, StartsReplacesItsRunningCopyAndEndsOnClose)
     EXPECT_EQ(inTaskbar[0].pid, newMain->pid);
 
     // WM_CLOSE ends it with exit code 0, its windows gone.
-    EXPECT_EQ(session.Probe({"post", "Velto", "Velto", "16", "0", "0"}).exitCode, 0);
+    EXPECT_EQ(session.Probe({"post", "Velto", "Velto", WM_CLOSE_MESSAGE, "0", "0"}).exitCode, 0);
     EXPECT_EQ(session.WaitExit(second, LONG_WAIT), 0);
     windows = session.Windows();
     EXPECT_EQ(Count(windows, "Velto"), 0u);
@@ -280,12 +284,12 @@ TEST(WineResident, TheButtonTravelsWithTheTaskbarAndRunsWithoutOne)
     EXPECT_EQ(Count(session.Windows(), "Velto"), 1u);
 
     // Without the shell's taskbar Velto still runs with its tray icon.
-    session.Probe({"post", "HHTaskBar", "", "16", "0", "0"});
+    session.Probe({"post", "HHTaskBar", "", WM_CLOSE_MESSAGE, "0", "0"});
     ASSERT_EQ(session.Probe({"gone", "HHTaskBar", "", "30000"}).exitCode, 0);
     pid_t alone = session.Start({VeltoExe()});
     ASSERT_EQ(session.Probe({"waittray", "Velto", "Velto", "0", "present", "30000"}).exitCode, 0);
     EXPECT_EQ(Count(session.Windows(), "VeltoButton"), 0u);
-    session.Probe({"post", "Velto", "Velto", "16", "0", "0"});
+    session.Probe({"post", "Velto", "Velto", WM_CLOSE_MESSAGE, "0", "0"});
     EXPECT_EQ(session.WaitExit(alone, LONG_WAIT), 0);
 }
 
@@ -296,7 +300,7 @@ TEST(WineResident, WithoutATaskbarTheProxyRepaintsNoOtherWindow)
 {
     WineSession session("no_taskbar_repaint");
     session.StartShell();
-    session.Probe({"post", "HHTaskBar", "", "16", "0", "0"});
+    session.Probe({"post", "HHTaskBar", "", WM_CLOSE_MESSAGE, "0", "0"});
     ASSERT_EQ(session.Probe({"gone", "HHTaskBar", "", "30000"}).exitCode, 0);
     std::string log = session.Dir() + "/notes.log";
     session.Start({ToolExe("samples"), "paints", "Notes"}, log);
@@ -306,15 +310,15 @@ TEST(WineResident, WithoutATaskbarTheProxyRepaintsNoOtherWindow)
     // Two messages sent to Notes: after the second, any paint it had
     // pending has been handled.
     auto settle = [&] {
-        session.Probe({"send", "VeltoSample", "Notes", "0", "0", "0"});
-        session.Probe({"send", "VeltoSample", "Notes", "0", "0", "0"});
+        session.Probe({"send", "VeltoSample", "Notes", WM_NULL_MESSAGE, "0", "0"});
+        session.Probe({"send", "VeltoSample", "Notes", WM_NULL_MESSAGE, "0", "0"});
     };
     settle();
     std::string before = Text(session.ReadFile(log));
 
     // The monitor's report, sent as the monitor sends it.
     for (const char* flags : {"0x00100400", "0x00080400", "0x00000400"}) {
-        Result sent = session.Probe({"send", "Velto", "Velto", "0x111", flags, "0"});
+        Result sent = session.Probe({"send", "Velto", "Velto", WM_COMMAND_MESSAGE, flags, "0"});
         ASSERT_EQ(sent.exitCode, 0) << sent.err;
     }
     settle();

@@ -41,6 +41,8 @@ pocket_screen() {
     if [ "$pocket_keep" -eq 1 ] && cmp -s "$template/.velto-template" "$prefix/.velto-template"; then
         pocket_new=0
     else
+        [ "$pocket_keep" -eq 0 ] || [ ! -d "$prefix" ] ||
+            echo "$(basename "$0"): $prefix was made by another Wine or recipe; making it anew" >&2
         "$root/tools/wine/new-prefix.sh" "$template" "$prefix"
     fi
     export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
