@@ -43,8 +43,9 @@ while [ $# -gt 0 ]; do
     --fresh) fresh=1 ;;
     --out|--prefix)
         [ $# -ge 2 ] || { echo "run.sh: $1 needs a folder" >&2; exit 2; }
-        mkdir -p "$2"
-        if [ "$1" = --out ]; then out=$(cd "$2" && pwd); else prefix=$(cd "$2" && pwd); fi
+        mkdir -p "$(dirname "$2")"
+        folder=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
+        if [ "$1" = --out ]; then out=$folder; else prefix=$folder; fi
         shift ;;
     *) echo "run.sh: unknown argument '$1' (see the head of tools/run.sh)" >&2; exit 2 ;;
     esac
@@ -61,11 +62,15 @@ fi
 if [ $headless -eq 1 ] && [ -z "${VELTO_RUN_XVFB:-}" ]; then
     VELTO_RUN_BUILT=1 VELTO_RUN_XVFB=1 exec xvfb-run -a -s "-screen 0 240x340x24 -nolisten tcp" "$0" --headless "${args[@]}"
 fi
+# The samples' logs: the live screen's beside its prefix, so that a tour can
+# run while it is in use.
 work=$root/build/wine/run
+[ $headless -eq 1 ] || work=$prefix-logs
 . tools/wine/screen.sh
 if [ $headless -eq 0 ]; then
-    [ $fresh -eq 1 ] || [ ! -d "$prefix" ] || [ -f "$prefix/.velto-template" ] || {
-        echo "run.sh: $prefix is there but is no Wine prefix of ours; give another --prefix" >&2; exit 2; }
+    # A folder that is no prefix of ours is never replaced.
+    [ ! -e "$prefix" ] || [ -f "$prefix/.velto-template" ] || [ -z "$(ls -A "$prefix")" ] || {
+        echo "run.sh: $prefix holds something else than a Wine prefix of ours; give another --prefix" >&2; exit 2; }
     pocket_screen "$prefix" $((1 - fresh))
     # --fresh made it anew; kept from now on.
     pocket_keep=1
