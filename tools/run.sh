@@ -176,6 +176,13 @@ for _ in $(seq 1 60); do
 done
 must probe gone "#32770" - 1000
 
+# "Close All", the first item with the taskbar at the top.
+open_menu
+keys $VK_DOWN $VK_RETURN
+must probe gone VeltoSample Notes 30000
+must probe waittray Velto Velto 0 present 1000
+shot 09-close-all "Close All: every window closed; the shell's windows, Wine's taskbar and Velto's tray icon stay"
+
 wine "$exe/tools/wine/samples.exe" faces "$exe/velto.exe" >/dev/null &
 faces=$(probe wait VeltoSample "Velto's faces" 60000)
 sleep 0.5
@@ -184,8 +191,8 @@ import -window root -crop "$((r - l))x$((b - t))+$l+$t" +repage -filter point -r
 steps=("$out/00-faces.png: every icon and button face read out of velto.exe's own resources, drawn by Wine (twice their size; the button's faces at rest and pressed)" "${steps[@]}")
 probe post VeltoSample "Velto's faces" $WM_CLOSE 0 0 >/dev/null
 
-convert -delay 200 -loop 0 "$out"/0[1-8]-*.png "$out/tour.gif"
-steps+=("$out/tour.gif: steps 01 to 08 as one moving picture, 2 seconds a step")
+convert -delay 200 -loop 0 "$out"/0[1-9]-*.png "$out/tour.gif"
+steps+=("$out/tour.gif: steps 01 to 09 as one moving picture, 2 seconds a step")
 
 echo "The tour's screenshots ($out):"
 for step in "${steps[@]}"; do
