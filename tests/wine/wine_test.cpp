@@ -545,10 +545,13 @@ TEST(WineAbout, TheAboutBoxCoversTheDesktopWindowAndClosesOnTheProxysOk)
     OpenTaskMenu(session);
     // Settings, then its last item, "About Velto".
     Keys(session, {VK_UP_KEY, VK_UP_KEY, VK_RIGHT_KEY, VK_UP_KEY, VK_RETURN_KEY});
-    Window about;
-    ASSERT_TRUE(session.WaitWindow(DIALOG_CLASS, "-", LONG_WAIT, &about));
     Window desktop;
     ASSERT_TRUE(session.WaitWindow("DesktopExplorerWindow", "Desktop", LONG_WAIT, &desktop));
+    // The box exists before it has its place (Velto places it as it opens):
+    // seen as soon as it is made, it still has the template's size.
+    Window about;
+    WaitFor([&] { return session.WaitWindow(DIALOG_CLASS, "-", 1000, &about) && about.rect == desktop.rect; },
+            LONG_WAIT);
     EXPECT_EQ(about.rect, desktop.rect);
     EXPECT_EQ(about.exStyle & 0x80000000, 0x80000000u);
 
