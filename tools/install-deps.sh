@@ -9,7 +9,8 @@ packages=(
     gcovr                                        # coverage of the program by the tests
     libbenchmark-dev                             # the benchmarks
     wine wine64 fonts-wine                       # velto.exe on a real Win32 platform (64-bit only)
-    xvfb imagemagick                             # a screen without a display, and its screenshots
+    xvfb xauth imagemagick                       # a screen without a display (xvfb-run), its screenshots
+    xdotool                                      # real pointer events on the live screen's test
 )
 
 missing=()

@@ -8,10 +8,12 @@
  *   pocketshell.exe            the desktop and the taskbar, until the taskbar
  *                              is closed (WM_CLOSE)
  *
- * Wine's own taskbar, which shows the tray icons below the Pocket PC screen,
- * is an ordinary window to Velto, which moves every such window to the
- * desktop's corner when it places the taskbar. No such window exists on a
- * Pocket PC, so the stand-in puts Wine's taskbar back below the screen.
+ * Wine's own taskbar (class "Shell_TrayWnd", no title), which shows the
+ * tray icons below the Pocket PC screen, would be an ordinary window to
+ * Velto: "Close All" would close it, taking the tray icons with it, and
+ * placing the taskbar would move it. A Pocket PC has its tray in the shell's
+ * own taskbar, which Velto never closes or moves, so the stand-in makes
+ * Wine's taskbar a tool window, which Velto leaves alone.
  */
 #ifndef UNICODE
 #define UNICODE
@@ -137,14 +139,16 @@ static LRESULT CALLBACK DesktopWndProc(HWND window, UINT message, WPARAM wParam,
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-static void KeepWineTaskbarBelow(void)
+/* Wine's taskbar as a tool window, out of Velto's reach. Checked on a timer
+   as well, in case Wine makes its taskbar anew. */
+static void KeepWineTaskbarAside(void)
 {
     HWND tray = FindWindowW(L"Shell_TrayWnd", NULL);
-    RECT rect;
-    if (tray == NULL || !GetWindowRect(tray, &rect))
+    if (tray == NULL)
         return;
-    if (rect.left != 0 || rect.top != SCREEN_HEIGHT)
-        SetWindowPos(tray, NULL, 0, SCREEN_HEIGHT, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    LONG exStyle = GetWindowLongW(tray, GWL_EXSTYLE);
+    if (!(exStyle & WS_EX_TOOLWINDOW))
+        SetWindowLongW(tray, GWL_EXSTYLE, exStyle | WS_EX_TOOLWINDOW);
 }
 
 static LRESULT CALLBACK TaskbarWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -157,7 +161,7 @@ static LRESULT CALLBACK TaskbarWndProc(HWND window, UINT message, WPARAM wParam,
         return 1;
     case WM_TIMER:
         if (wParam == TRAY_TIMER)
-            KeepWineTaskbarBelow();
+            KeepWineTaskbarAside();
         else
             InvalidateRect(window, NULL, FALSE);
         return 0;
@@ -196,6 +200,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
                                    DESKTOP_HEIGHT, SCREEN_WIDTH, TASKBAR_HEIGHT, NULL, NULL, instance, NULL);
     if (desktop == NULL || taskbar == NULL)
         return 1;
+    KeepWineTaskbarAside();
     SetWindowPos(desktop, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SetTimer(taskbar, CLOCK_TIMER, 10000, NULL);
     SetTimer(taskbar, TRAY_TIMER, 200, NULL);

@@ -308,192 +308,268 @@ static int Usage(void)
     return 2;
 }
 
+/* Each command takes the whole argument vector: argv[1] is its name,
+   argv[2] on its arguments, as many as its row in the table says. */
+static HWND FindNamed(LPCWSTR className, LPCWSTR title)
+{
+    HWND window = FindWindowW(Name(className), Name(title));
+    if (window == NULL)
+        fprintf(stderr, "probe.exe: no window \"%ls\" \"%ls\"\n", className, title);
+    return window;
+}
+
+static int CommandWait(int, wchar_t** argv)
+{
+    HWND window = WaitWindow(Name(argv[2]), Name(argv[3]), (DWORD)Number(argv[4]));
+    if (window == NULL) {
+        fprintf(stderr, "probe.exe: no window \"%ls\" \"%ls\" within %ls ms\n", argv[2], argv[3], argv[4]);
+        return 1;
+    }
+    PrintWindow(window);
+    return 0;
+}
+
+static int CommandGone(int, wchar_t** argv)
+{
+    DWORD start = GetTickCount();
+    while (FindWindowW(Name(argv[2]), Name(argv[3])) != NULL) {
+        if (GetTickCount() - start >= (DWORD)Number(argv[4])) {
+            fprintf(stderr, "probe.exe: window \"%ls\" \"%ls\" still there after %ls ms\n", argv[2], argv[3], argv[4]);
+            return 1;
+        }
+        Sleep(POLL_MS);
+    }
+    return 0;
+}
+
+static int CommandList(int, wchar_t**)
+{
+    EnumWindows(PrintEnumProc, 0);
+    return 0;
+}
+
+static int CommandChildren(int, wchar_t** argv)
+{
+    HWND parent = FindNamed(argv[2], argv[3]);
+    if (parent == NULL)
+        return 1;
+    EnumChildWindows(parent, PrintEnumProc, 0);
+    return 0;
+}
+
+/* trayslot N, taptray N */
+static int CommandTraySlot(int, wchar_t** argv)
+{
+    POINT centre;
+    if (!TraySlot((int)Number(argv[2]), &centre)) {
+        fprintf(stderr, "probe.exe: Wine's taskbar (Shell_TrayWnd) is not there\n");
+        return 1;
+    }
+    if (wcscmp(argv[1], L"taptray") == 0)
+        Tap(centre.x, centre.y);
+    printf("%ld %ld\n", centre.x, centre.y);
+    return 0;
+}
+
+/* tray CLASS TITLE ID, waittray CLASS TITLE ID present|absent MS */
+static int CommandTray(int argc, wchar_t** argv)
+{
+    BOOL wantPresent = argc == 7 ? wcscmp(argv[5], L"present") == 0 : TRUE;
+    DWORD timeout = argc == 7 ? (DWORD)Number(argv[6]) : 0;
+    DWORD start = GetTickCount();
+    for (;;) {
+        HWND owner = FindWindowW(Name(argv[2]), Name(argv[3]));
+        BOOL present = owner != NULL && TrayIconPresent(owner, (UINT)Number(argv[4]));
+        if (argc == 5) {
+            printf("%s\n", present ? "present" : "absent");
+            return 0;
+        }
+        if (present == wantPresent)
+            return 0;
+        if (GetTickCount() - start >= timeout) {
+            fprintf(stderr, "probe.exe: tray icon %ls of \"%ls\" not %ls within %ls ms\n", argv[4], argv[2], argv[5],
+                    argv[6]);
+            return 1;
+        }
+        Sleep(POLL_MS);
+    }
+}
+
+static int CommandReg(int, wchar_t**)
+{
+    return PrintSettings();
+}
+
+static int CommandSetReg(int, wchar_t** argv)
+{
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Zav\\Velto", 0, NULL, 0, KEY_SET_VALUE, NULL, &key, NULL) !=
+        ERROR_SUCCESS) {
+        fprintf(stderr, "probe.exe: cannot open Velto's settings key\n");
+        return 1;
+    }
+    DWORD value = (DWORD)Number(argv[3]);
+    LONG result = RegSetValueExW(key, argv[2], 0, REG_DWORD, (const BYTE*)&value, 4);
+    RegFlushKey(key);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS ? 0 : 1;
+}
+
+static int CommandClick(int, wchar_t** argv)
+{
+    Tap((int)Number(argv[2]), (int)Number(argv[3]));
+    return 0;
+}
+
+static int CommandKey(int, wchar_t** argv)
+{
+    PressKey((WORD)Number(argv[2]));
+    return 0;
+}
+
+/* post or send CLASS TITLE MSG WPARAM LPARAM */
+static int CommandMessage(int, wchar_t** argv)
+{
+    HWND window = FindNamed(argv[2], argv[3]);
+    if (window == NULL)
+        return 1;
+    UINT message = (UINT)Number(argv[4]);
+    WPARAM wParam = (WPARAM)Number(argv[5]);
+    LPARAM lParam = (LPARAM)Number(argv[6]);
+    if (wcscmp(argv[1], L"post") == 0)
+        return PostMessageW(window, message, wParam, lParam) ? 0 : 1;
+    printf("%lld\n", (long long)SendMessageW(window, message, wParam, lParam));
+    return 0;
+}
+
+static int CommandActivate(int, wchar_t** argv)
+{
+    HWND window = FindNamed(argv[2], argv[3]);
+    return window != NULL && SetForegroundWindow(window) ? 0 : 1;
+}
+
+static int CommandForeground(int, wchar_t**)
+{
+    HWND window = GetForegroundWindow();
+    if (window == NULL) {
+        printf("none\n");
+        return 1;
+    }
+    PrintWindow(window);
+    return 0;
+}
+
+static int CommandWaitForeground(int, wchar_t** argv)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        HWND window = FindWindowW(Name(argv[2]), Name(argv[3]));
+        if (window != NULL && GetForegroundWindow() == window) {
+            PrintWindow(window);
+            return 0;
+        }
+        if (GetTickCount() - start >= (DWORD)Number(argv[4])) {
+            fprintf(stderr, "probe.exe: \"%ls\" \"%ls\" not in the foreground within %ls ms\n", argv[2], argv[3],
+                    argv[4]);
+            return 1;
+        }
+        Sleep(POLL_MS);
+    }
+}
+
+/* menu MS, nomenu MS */
+static int CommandMenu(int, wchar_t** argv)
+{
+    BOOL wantMenu = wcscmp(argv[1], L"menu") == 0;
+    DWORD start = GetTickCount();
+    for (;;) {
+        HWND menu = VisibleMenu();
+        if ((menu != NULL) == wantMenu) {
+            if (menu != NULL)
+                PrintWindow(menu);
+            return 0;
+        }
+        if (GetTickCount() - start >= (DWORD)Number(argv[2])) {
+            fprintf(stderr, "probe.exe: %s within %ls ms\n", wantMenu ? "no popup menu" : "a popup menu still open",
+                    argv[2]);
+            return 1;
+        }
+        Sleep(POLL_MS);
+    }
+}
+
+/* menutime notify COUNT, menutime tray SLOT COUNT, menutime at X Y COUNT */
+static int CommandMenuTime(int argc, wchar_t** argv)
+{
+    LPCWSTR way = argv[2];
+    int count = (int)Number(argv[argc - 1]);
+    if (count < 1 || count > MAX_TRIALS)
+        return Usage();
+    if (wcscmp(way, L"notify") == 0 && argc == 4)
+        return MenuTime(FALSE, TRUE, 0, 0, count);
+    if (wcscmp(way, L"tray") == 0 && argc == 5)
+        return MenuTime(TRUE, FALSE, (int)Number(argv[3]), 0, count);
+    if (wcscmp(way, L"at") == 0 && argc == 6)
+        return MenuTime(FALSE, FALSE, (int)Number(argv[3]), (int)Number(argv[4]), count);
+    return Usage();
+}
+
+static int CommandProxyTime(int, wchar_t** argv)
+{
+    HWND target = FindWindowW(Name(argv[2]), Name(argv[3]));
+    HWND other = FindWindowW(Name(argv[4]), Name(argv[5]));
+    int count = (int)Number(argv[6]);
+    if (target == NULL || other == NULL || count < 1 || count > MAX_TRIALS) {
+        fprintf(stderr, "probe.exe: proxytime needs both windows and 1 to %d trials\n", MAX_TRIALS);
+        return 1;
+    }
+    return ProxyTime(target, other, count);
+}
+
+static int CommandScreen(int, wchar_t**)
+{
+    printf("%d %d\n", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    return 0;
+}
+
+/* The commands: name, the fewest and the most arguments after the name, and
+   what runs them. */
+static const struct {
+    LPCWSTR name;
+    int fewest, most;
+    int (*run)(int argc, wchar_t** argv);
+} Commands[] = {
+    { L"wait", 3, 3, CommandWait },
+    { L"gone", 3, 3, CommandGone },
+    { L"list", 0, 0, CommandList },
+    { L"children", 2, 2, CommandChildren },
+    { L"trayslot", 1, 1, CommandTraySlot },
+    { L"taptray", 1, 1, CommandTraySlot },
+    { L"tray", 3, 3, CommandTray },
+    { L"waittray", 5, 5, CommandTray },
+    { L"reg", 0, 0, CommandReg },
+    { L"setreg", 2, 2, CommandSetReg },
+    { L"click", 2, 2, CommandClick },
+    { L"key", 1, 1, CommandKey },
+    { L"post", 5, 5, CommandMessage },
+    { L"send", 5, 5, CommandMessage },
+    { L"activate", 2, 2, CommandActivate },
+    { L"foreground", 0, 0, CommandForeground },
+    { L"waitforeground", 3, 3, CommandWaitForeground },
+    { L"menu", 1, 1, CommandMenu },
+    { L"nomenu", 1, 1, CommandMenu },
+    { L"menutime", 2, 4, CommandMenuTime },
+    { L"proxytime", 5, 5, CommandProxyTime },
+    { L"screen", 0, 0, CommandScreen },
+};
+
 int wmain(int argc, wchar_t** argv)
 {
     if (argc < 2)
         return Usage();
-    LPCWSTR command = argv[1];
-
-    if (wcscmp(command, L"wait") == 0 && argc == 5) {
-        HWND window = WaitWindow(Name(argv[2]), Name(argv[3]), (DWORD)Number(argv[4]));
-        if (window == NULL) {
-            fprintf(stderr, "probe.exe: no window \"%ls\" \"%ls\" within %ls ms\n", argv[2], argv[3], argv[4]);
-            return 1;
-        }
-        PrintWindow(window);
-        return 0;
-    }
-    if (wcscmp(command, L"gone") == 0 && argc == 5) {
-        DWORD start = GetTickCount();
-        while (FindWindowW(Name(argv[2]), Name(argv[3])) != NULL) {
-            if (GetTickCount() - start >= (DWORD)Number(argv[4])) {
-                fprintf(stderr, "probe.exe: window \"%ls\" \"%ls\" still there after %ls ms\n", argv[2], argv[3],
-                        argv[4]);
-                return 1;
-            }
-            Sleep(POLL_MS);
-        }
-        return 0;
-    }
-    if (wcscmp(command, L"list") == 0 && argc == 2) {
-        EnumWindows(PrintEnumProc, 0);
-        return 0;
-    }
-    if (wcscmp(command, L"children") == 0 && argc == 4) {
-        HWND parent = FindWindowW(Name(argv[2]), Name(argv[3]));
-        if (parent == NULL) {
-            fprintf(stderr, "probe.exe: no window \"%ls\" \"%ls\"\n", argv[2], argv[3]);
-            return 1;
-        }
-        EnumChildWindows(parent, PrintEnumProc, 0);
-        return 0;
-    }
-    if ((wcscmp(command, L"trayslot") == 0 || wcscmp(command, L"taptray") == 0) && argc == 3) {
-        POINT centre;
-        if (!TraySlot((int)Number(argv[2]), &centre)) {
-            fprintf(stderr, "probe.exe: Wine's taskbar (Shell_TrayWnd) is not there\n");
-            return 1;
-        }
-        if (wcscmp(command, L"taptray") == 0)
-            Tap(centre.x, centre.y);
-        printf("%ld %ld\n", centre.x, centre.y);
-        return 0;
-    }
-    if ((wcscmp(command, L"tray") == 0 && argc == 5) || (wcscmp(command, L"waittray") == 0 && argc == 7)) {
-        BOOL wantPresent = argc == 7 ? wcscmp(argv[5], L"present") == 0 : TRUE;
-        DWORD timeout = argc == 7 ? (DWORD)Number(argv[6]) : 0;
-        DWORD start = GetTickCount();
-        for (;;) {
-            HWND owner = FindWindowW(Name(argv[2]), Name(argv[3]));
-            BOOL present = owner != NULL && TrayIconPresent(owner, (UINT)Number(argv[4]));
-            if (argc == 5) {
-                printf("%s\n", present ? "present" : "absent");
-                return 0;
-            }
-            if (present == wantPresent)
-                return 0;
-            if (GetTickCount() - start >= timeout) {
-                fprintf(stderr, "probe.exe: tray icon %ls of \"%ls\" not %ls within %ls ms\n", argv[4], argv[2],
-                        argv[5], argv[6]);
-                return 1;
-            }
-            Sleep(POLL_MS);
-        }
-    }
-    if (wcscmp(command, L"reg") == 0 && argc == 2)
-        return PrintSettings();
-    if (wcscmp(command, L"setreg") == 0 && argc == 4) {
-        HKEY key;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Zav\\Velto", 0, NULL, 0, KEY_SET_VALUE, NULL, &key,
-                            NULL) != ERROR_SUCCESS) {
-            fprintf(stderr, "probe.exe: cannot open Velto's settings key\n");
-            return 1;
-        }
-        DWORD value = (DWORD)Number(argv[3]);
-        LONG result = RegSetValueExW(key, argv[2], 0, REG_DWORD, (const BYTE*)&value, 4);
-        RegFlushKey(key);
-        RegCloseKey(key);
-        return result == ERROR_SUCCESS ? 0 : 1;
-    }
-    if (wcscmp(command, L"click") == 0 && argc == 4) {
-        Tap((int)Number(argv[2]), (int)Number(argv[3]));
-        return 0;
-    }
-    if (wcscmp(command, L"key") == 0 && argc == 3) {
-        PressKey((WORD)Number(argv[2]));
-        return 0;
-    }
-    if ((wcscmp(command, L"post") == 0 || wcscmp(command, L"send") == 0) && argc == 7) {
-        HWND window = FindWindowW(Name(argv[2]), Name(argv[3]));
-        if (window == NULL) {
-            fprintf(stderr, "probe.exe: no window \"%ls\" \"%ls\"\n", argv[2], argv[3]);
-            return 1;
-        }
-        UINT message = (UINT)Number(argv[4]);
-        WPARAM wParam = (WPARAM)Number(argv[5]);
-        LPARAM lParam = (LPARAM)Number(argv[6]);
-        if (wcscmp(command, L"post") == 0)
-            return PostMessageW(window, message, wParam, lParam) ? 0 : 1;
-        printf("%lld\n", (long long)SendMessageW(window, message, wParam, lParam));
-        return 0;
-    }
-    if (wcscmp(command, L"activate") == 0 && argc == 4) {
-        HWND window = FindWindowW(Name(argv[2]), Name(argv[3]));
-        if (window == NULL) {
-            fprintf(stderr, "probe.exe: no window \"%ls\" \"%ls\"\n", argv[2], argv[3]);
-            return 1;
-        }
-        return SetForegroundWindow(window) ? 0 : 1;
-    }
-    if (wcscmp(command, L"foreground") == 0 && argc == 2) {
-        HWND window = GetForegroundWindow();
-        if (window == NULL) {
-            printf("none\n");
-            return 1;
-        }
-        PrintWindow(window);
-        return 0;
-    }
-    if (wcscmp(command, L"waitforeground") == 0 && argc == 5) {
-        DWORD start = GetTickCount();
-        for (;;) {
-            HWND window = FindWindowW(Name(argv[2]), Name(argv[3]));
-            if (window != NULL && GetForegroundWindow() == window) {
-                PrintWindow(window);
-                return 0;
-            }
-            if (GetTickCount() - start >= (DWORD)Number(argv[4])) {
-                fprintf(stderr, "probe.exe: \"%ls\" \"%ls\" not in the foreground within %ls ms\n", argv[2], argv[3],
-                        argv[4]);
-                return 1;
-            }
-            Sleep(POLL_MS);
-        }
-    }
-    if ((wcscmp(command, L"menu") == 0 || wcscmp(command, L"nomenu") == 0) && argc == 3) {
-        BOOL wantMenu = wcscmp(command, L"menu") == 0;
-        DWORD start = GetTickCount();
-        for (;;) {
-            HWND menu = VisibleMenu();
-            if ((menu != NULL) == wantMenu) {
-                if (menu != NULL)
-                    PrintWindow(menu);
-                return 0;
-            }
-            if (GetTickCount() - start >= (DWORD)Number(argv[2])) {
-                fprintf(stderr, "probe.exe: %s within %ls ms\n", wantMenu ? "no popup menu" : "a popup menu still open",
-                        argv[2]);
-                return 1;
-            }
-            Sleep(POLL_MS);
-        }
-    }
-    if (wcscmp(command, L"menutime") == 0 && argc == 4 && wcscmp(argv[2], L"notify") == 0) {
-        int count = (int)Number(argv[3]);
-        if (count < 1 || count > MAX_TRIALS)
-            return Usage();
-        return MenuTime(FALSE, TRUE, 0, 0, count);
-    }
-    if (wcscmp(command, L"menutime") == 0 && (argc == 5 || argc == 6)) {
-        BOOL tray = wcscmp(argv[2], L"tray") == 0;
-        int count = (int)Number(argv[argc - 1]);
-        if (count < 1 || count > MAX_TRIALS || (tray ? argc != 5 : argc != 6 || wcscmp(argv[2], L"at") != 0))
-            return Usage();
-        return MenuTime(tray, FALSE, (int)Number(argv[3]), tray ? 0 : (int)Number(argv[4]), count);
-    }
-    if (wcscmp(command, L"proxytime") == 0 && argc == 7) {
-        HWND target = FindWindowW(Name(argv[2]), Name(argv[3]));
-        HWND other = FindWindowW(Name(argv[4]), Name(argv[5]));
-        int count = (int)Number(argv[6]);
-        if (target == NULL || other == NULL || count < 1 || count > MAX_TRIALS) {
-            fprintf(stderr, "probe.exe: proxytime needs both windows and 1 to %d trials\n", MAX_TRIALS);
-            return 1;
-        }
-        return ProxyTime(target, other, count);
-    }
-    if (wcscmp(command, L"screen") == 0 && argc == 2) {
-        printf("%d %d\n", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-        return 0;
+    for (size_t i = 0; i < sizeof(Commands) / sizeof(Commands[0]); ++i) {
+        if (wcscmp(argv[1], Commands[i].name) == 0 && argc - 2 >= Commands[i].fewest && argc - 2 <= Commands[i].most)
+            return Commands[i].run(argc, argv);
     }
     return Usage();
 }

@@ -1,46 +1,53 @@
 # The Pocket PC screen under Wine, for tools/run.sh and tools/wine/measure.sh
-# (sourced, not run). Needs $root (the source tree) and $work (a folder of
-# its own). pocket_screen HEADLESS makes a fresh Wine prefix from the
-# template, starts Xvfb when HEADLESS is 1, and the shell stand-in; everything
-# started ends when the calling script exits.
+# (sourced, not run). Needs $root (the source tree), $work (a folder of its
+# own) and a display ($DISPLAY: a real one, or the Xvfb of xvfb-run).
+#
+#   pocket_screen PREFIX KEEP
+#       Makes the Wine prefix PREFIX from the template, or with KEEP 1 goes on
+#       with the one already there if it was made from the same template
+#       ($pocket_new tells which: 1 when made now), then starts Wine's desktop
+#       and the shell stand-in. Everything started ends when the calling
+#       script exits; a prefix not kept is removed then.
 
 exe=$root/build/win32
-xvfb=""
 
+# The window messages and virtual keys the scripts send, by their Win32 names.
+WM_CLOSE=0x0010
+VK_RETURN=0x0D
+VK_ESCAPE=0x1B
+VK_UP=0x26
+VK_RIGHT=0x27
+VK_DOWN=0x28
+
+pocket_keep=0
 pocket_cleanup() {
+    # The wineserver writes the registry out as it ends.
     wineserver -k >/dev/null 2>&1 || true
     wineserver -w >/dev/null 2>&1 || true
-    if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; wait "$xvfb" 2>/dev/null || true; fi
-    rm -rf "$work/prefix"
+    [ "$pocket_keep" -eq 1 ] || rm -rf "$WINEPREFIX"
 }
 
 probe() { wine "$exe/tools/wine/probe.exe" "$@" | tr -d '\r'; }
 must() { "$@" >/dev/null || { echo "$(basename "$0"): step failed: $*" >&2; exit 1; }; }
-# has "FOLDER/*.cpp ..." TEXT: one of the program's files makes that call.
-has() {
-    local pattern files=()
-    for pattern in $1; do files+=("$root"/$pattern); done
-    grep -q "$2" "${files[@]}" 2>/dev/null
-}
 
 pocket_screen() {
-    local headless=$1
-    "$root/tools/wine/make-prefix.sh" "$root/build/wine/template"
+    local prefix=$1 template=$root/build/wine/template
+    pocket_keep=$2
+    [ -n "${DISPLAY:-}" ] || { echo "$(basename "$0"): no display" >&2; exit 1; }
+    "$root/tools/wine/make-prefix.sh" "$template"
     rm -rf "$work"
     mkdir -p "$work"
-    "$root/tools/wine/new-prefix.sh" "$root/build/wine/template" "$work/prefix"
-    export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+    pocket_new=1
+    if [ "$pocket_keep" -eq 1 ] && cmp -s "$template/.velto-template" "$prefix/.velto-template"; then
+        pocket_new=0
+    else
+        [ "$pocket_keep" -eq 0 ] || [ ! -d "$prefix" ] ||
+            echo "$(basename "$0"): $prefix was made by another Wine or recipe; making it anew" >&2
+        "$root/tools/wine/new-prefix.sh" "$template" "$prefix"
+    fi
+    export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
     trap pocket_cleanup EXIT
     trap 'exit 130' INT TERM
-    if [ "$headless" -eq 1 ]; then
-        mkfifo "$work/display"
-        Xvfb -displayfd 7 -screen 0 240x340x24 -nolisten tcp 7>"$work/display" >"$work/xvfb.log" 2>&1 &
-        xvfb=$!
-        local number
-        read -r -t 30 number <"$work/display" || {
-            echo "$(basename "$0"): Xvfb did not start (see $work/xvfb.log)" >&2; exit 1; }
-        export DISPLAY=:$number
-    fi
     # Wine's desktop first, then the shell stand-in.
     must probe screen
     wine "$exe/tools/wine/pocketshell.exe" &
