@@ -4,9 +4,9 @@
 #include "res/resource.h"
 #include "taskbar/taskbar.h"
 
-SettingsRecord Settings;
+SettingsRecord Settings;  /* what is stored, and the shell's window names */
 
-static CRITICAL_SECTION SettingsLock;
+static CRITICAL_SECTION SettingsLock;  /* see LockSettings in settings.h */
 
 void InitSettingsLock(void)
 {
