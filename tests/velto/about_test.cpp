@@ -27,6 +27,7 @@ TEST_P(AboutLayoutTest, BoxCoversTheDesktopWindowEachTimeItOpens)
 {
     cesim::Shell shell = device.InstallShell(cesim::ShellNames::STANDARD, GetParam());
     StartVelto();
+    device.SetWorkArea(RECT{0, 40, 240, 280});  // the desktop window's rectangle counts, not the work area
     const RECT desktop = device.Rect(shell.desktop);
     for (UINT closing : {(UINT)WM_COMMAND, (UINT)WM_CLOSE}) {
         HWND box = OpenAbout();

@@ -90,8 +90,11 @@ TEST_P(ReportTest, TheButtonAndTheTrayIconsFollowTheForegroundWindow)
             EXPECT_EQ(152u, icon->record_size);
         }
     }
-    // A tap on the button acts on the window only when it has a button to offer.
+    // A tap on the button acts on the window only when it has a button to
+    // offer, and unlike the tray icons it brings nothing to the front.
+    auto fronts = device.Calls(velto, "SetForegroundWindow");
     TapButton();
+    EXPECT_EQ(fronts, device.Calls(velto, "SetForegroundWindow"));
     auto got = device.Received(window);
     if (c.face == FACE_IDLE) {
         EXPECT_TRUE(got.empty());
@@ -226,6 +229,8 @@ INSTANTIATE_TEST_SUITE_P(
     Windows, FitTest,
     ::testing::Values(
         FitCase{"AboveTheWorkAreaMovesDown", true, TOP, AT_ZERO, 0, u"App", NO_AREA, 1, RECT{0, 26, 120, 426}},
+        FitCase{"AboveTheScreenMovesDown", true, TOP, RECT{0, -10, 120, 90}, 0, u"App", NO_AREA, 1,
+                RECT{0, 26, 120, 126}},
         FitCase{"AtTheWorkAreaTopStays", true, TOP, RECT{5, 26, 100, 90}, 0, u"App", NO_AREA, 1,
                 RECT{5, 26, 100, 90}},
         FitCase{"OneAboveMovesAndTakesTheLeftEdge", true, TOP, RECT{5, 25, 100, 90}, 0, u"App",
