@@ -430,7 +430,6 @@ class FileMutator:
             target = arg[1:] if arg.startswith("&") else arg
             kind = self.type_of(target) if IDENT.fullmatch(target) else None
             if kind is not None:
-                wanted = kind + ("&" if arg.startswith("&") else "")
                 for other in sorted(names):
                     if other != target and names[other] == kind and not (kind.endswith("[]") and arg.startswith("&")):
                         self.add(i, "arg-swap", replace(a, b, ("&" if arg.startswith("&") else "") + other))
@@ -466,9 +465,10 @@ class FileMutator:
                 continue  # a call's result, or an address: not a plain value
             if not (self.signed(left.group(1)) or self.signed(right.group(1))):
                 continue
+            la, lb = left.start(1), left.end(1)
             ra, rb = m.end() + right.start(1), m.end() + right.end(1)
-            new = line[:left.start(1)] + "(DWORD)(" + left.group(1) + ") " + m.group() + " (DWORD)(" \
-                + right.group(1) + ")" + line[rb:]
+            # the operands from the line itself: the code has its texts blanked
+            new = line[:la] + "(DWORD)(" + line[la:lb] + ") " + m.group() + " (DWORD)(" + line[ra:rb] + ")" + line[rb:]
             self.add(i, "unsigned", new)
 
     def function_text(self, i):
@@ -652,19 +652,19 @@ def visible_globals(root, rel, table, seen=None):
 
 
 def file_globals(root, rel):
+    """A file's own file-level variables of the types arg-swap offers."""
     names = {}
-    if True:
-        text = read_text(root / rel)
-        mask = mask_code(text)
-        code = "".join(ch if k == "c" or ch == "\n" else " " for ch, k in zip(text, mask))
-        depth = 0
-        for line in code.splitlines():
-            if depth == 0 and "(" not in line and not line.lstrip().startswith("#"):
-                m = re.match(r"^\s*(?:extern\s+|static\s+)?(volatile\s+)?(?:const\s+)*([A-Za-z_]\w*)\s*(\*?)\s*"
-                             r"([A-Za-z_]\w*)\s*(\[[^\]]*\])?\s*(?:=[^;]*)?;", line)
-                if m and m.group(2) in GLOBAL_TYPES and not m.group(1):
-                    names[m.group(4)] = m.group(2) + ("[]" if m.group(5) else "") + ("*" if m.group(3) else "")
-            depth += line.count("{") - line.count("}")
+    text = read_text(root / rel)
+    mask = mask_code(text)
+    code = "".join(ch if k == "c" or ch == "\n" else " " for ch, k in zip(text, mask))
+    depth = 0
+    for line in code.splitlines():
+        if depth == 0 and "(" not in line and not line.lstrip().startswith("#"):
+            m = re.match(r"^\s*(?:extern\s+|static\s+)?(volatile\s+)?(?:const\s+)*([A-Za-z_]\w*)\s*(\*?)\s*"
+                         r"([A-Za-z_]\w*)\s*(\[[^\]]*\])?\s*(?:=[^;]*)?;", line)
+            if m and m.group(2) in GLOBAL_TYPES and not m.group(1):
+                names[m.group(4)] = m.group(2) + ("[]" if m.group(5) else "") + ("*" if m.group(3) else "")
+        depth += line.count("{") - line.count("}")
     return names
 
 
