@@ -5,7 +5,10 @@
 
 #include "app/velto.h"
 
-/* Private messages of the main window. */
+/* Private messages of the main window. WM_TRAYNOTIFY is the callback message
+   of every tray icon, which the shell sends for each tap on one: 2259 (0x8D3)
+   lies above WM_USER, in the range a window class keeps for messages of its
+   own, so that no message of the system is taken for a tap. */
 #define WM_TRAYNOTIFY 2259    /* wParam: tray icon id; lParam: the mouse message */
 #define CMD_FOREGROUND 1024   /* WM_COMMAND: caption flags in the high word, window in lParam */
 #define CMD_ABOUT 40003       /* WM_COMMAND: open the About box */
@@ -24,14 +27,10 @@ extern HICON IconTrayActive;  /* the tray icon while the task menu is open */
 extern HICON IconCloseGlyph;  /* drawn at the right end of task items */
 extern HICON IconOk;          /* tray icon of the OK proxy */
 extern HICON IconClose;       /* tray icon of the close proxy */
-extern HBITMAP BitmapClose;   /* faces of the button in the taskbar */
-extern HBITMAP BitmapOk;
-extern HBITMAP BitmapIdle;
-extern HWND MainWindow;
-extern HWND ButtonWindow;
-extern HWND TargetWindow;     /* the window the OK and close proxies act on */
-extern HANDLE MonitorEvent;
-extern volatile LONG StopFlag;
+extern HWND MainWindow;        /* hidden; owns the tray icons, hears every notification */
+extern HWND ButtonWindow;      /* the button in the taskbar; NULL without a taskbar */
+extern HANDLE MonitorEvent;    /* set while the monitor runs, reset to park it */
+extern volatile LONG StopFlag; /* 1 once shutdown has begun; the monitor then ends */
 
 /* Whether shutdown has begun; the monitor thread asks after each step. */
 inline BOOL Stopping(void)
@@ -51,8 +50,5 @@ BOOL NotifyTrayIcon(DWORD message, HWND owner, UINT id, UINT flags, HICON icon);
    counts only when more than the double-click time has passed since the
    last one that counted. */
 BOOL AcceptTap(void);
-
-/* Whether the proxies have a window to act on: one that is still there and visible. */
-BOOL TargetIsLive(void);
 
 #endif

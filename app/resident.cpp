@@ -13,19 +13,23 @@ HICON IconTrayActive;
 HICON IconCloseGlyph;
 HICON IconOk;
 HICON IconClose;
-HBITMAP BitmapClose;
-HBITMAP BitmapOk;
-HBITMAP BitmapIdle;
 HWND MainWindow;
 HWND ButtonWindow;
-HWND TargetWindow;
 HANDLE MonitorEvent;
 volatile LONG StopFlag;
 
 /* How long shutdown waits for the monitor thread to end. */
 #define MONITOR_STOP_WAIT 10000
 
-static HANDLE MonitorThread;
+/* The class of the button in the taskbar, by which other programs know it. */
+#define BUTTON_CLASS TEXT("VeltoButton")
+
+/* The monitor's event has a name so that another program can open it and
+   park the monitor (reset) or wake it (set); such programs, our tests and
+   tools among them, know it by this name, which therefore stays as it is. */
+#define MONITOR_EVENT_NAME TEXT("AygshellEvent_")
+
+static HANDLE MonitorThread;  /* the monitor, waited for at shutdown */
 
 BOOL NotifyTrayIcon(DWORD message, HWND owner, UINT id, UINT flags, HICON icon)
 {
@@ -38,11 +42,6 @@ BOOL NotifyTrayIcon(DWORD message, HWND owner, UINT id, UINT flags, HICON icon)
     record.uCallbackMessage = WM_TRAYNOTIFY;
     record.hIcon = icon;
     return Shell_NotifyIconW(message, &record);
-}
-
-BOOL TargetIsLive(void)
-{
-    return TargetWindow != NULL && IsWindow(TargetWindow) && IsWindowVisible(TargetWindow);
 }
 
 BOOL AcceptTap(void)
@@ -83,7 +82,7 @@ static void CreateButtonWindow(HWND taskbar)
 {
     RECT taskbarRect = { 0, 0, 0, 0 };
     GetWindowRect(taskbar, &taskbarRect);
-    ButtonWindow = CreateWindowExW(0, TEXT("VeltoButton"), TEXT(""), WS_CHILD | WS_VISIBLE,
+    ButtonWindow = CreateWindowExW(0, BUTTON_CLASS, TEXT(""), WS_CHILD | WS_VISIBLE,
                                    taskbarRect.right - BUTTON_SIZE, 2, BUTTON_SIZE, BUTTON_SIZE, taskbar, NULL,
                                    AppInstance, NULL);
 }
@@ -121,7 +120,7 @@ int RunResident(LPCWSTR className, LPCWSTR windowTitle)
         PostMessageW(running, WM_CLOSE, 0, 0);
 
     RegisterWindowClass(className, MainWndProc);
-    RegisterWindowClass(TEXT("VeltoButton"), ButtonWndProc);
+    RegisterWindowClass(BUTTON_CLASS, ButtonWndProc);
 
     HWND taskbar = FindWindowW(Settings.TaskbarClass, Settings.TaskbarName);
     ButtonMode = BUTTON_CLOSE;
@@ -133,7 +132,7 @@ int RunResident(LPCWSTR className, LPCWSTR windowTitle)
         return 0;
 
     NotifyTrayIcon(NIM_ADD, MainWindow, TRAY_ID_MAIN, NIF_MESSAGE | NIF_ICON, IconTray);
-    MonitorEvent = CreateEventW(NULL, TRUE, TRUE, TEXT("AygshellEvent_"));
+    MonitorEvent = CreateEventW(NULL, TRUE, TRUE, MONITOR_EVENT_NAME);
     MonitorThread = CreateThread(NULL, 0, MonitorThreadProc, NULL, 0, NULL);
 
     MSG msg;
@@ -159,16 +158,10 @@ static void OnTrayNotify(HWND window, UINT id, UINT mouseMessage)
             ShowTaskMenu(window);
         break;
     case TRAY_ID_OK:
-        if (TargetIsLive()) {
-            SetForegroundWindow(TargetWindow);
-            PostMessageW(TargetWindow, WM_COMMAND, OK_COMMAND_WPARAM, 0);
-        }
+        PostToTarget(BUTTON_OK, TRUE);
         break;
     case TRAY_ID_CLOSE:
-        if (TargetIsLive()) {
-            SetForegroundWindow(TargetWindow);
-            PostMessageW(TargetWindow, WM_CLOSE, 0, 0);
-        }
+        PostToTarget(BUTTON_CLOSE, TRUE);
         break;
     }
 }

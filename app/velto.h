@@ -16,8 +16,8 @@
 #define TASKBAR_HEIGHT 26
 #define DESKTOP_HEIGHT (SCREEN_HEIGHT - TASKBAR_HEIGHT)
 
-extern HINSTANCE AppInstance;
-extern DWORD LastTapTick;
+extern HINSTANCE AppInstance;  /* the program's module, for its resources */
+extern DWORD LastTapTick;      /* tick count of the last accepted tap, or of the start */
 
 /* Whole, case-sensitive comparison of a name with one of the identity
    strings, one UTF-16 unit at a time. It never reads past the identity

@@ -29,6 +29,7 @@ static BOOL PocketPcScreen(void)
 
 /* The callback message of the program's tray icons, once one was added. */
 static UINT TrayCallbackMessage;
+/* The property under which a tray icon's owner keeps its own window procedure. */
 static const WCHAR OriginalProcProperty[] = L"VeltoOriginalWndProc";
 
 static LRESULT CALLBACK TrayOwnerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

@@ -4,8 +4,12 @@
 #include "app/app.h"
 #include "settings/settings.h"
 
+HWND TargetWindow;
 LONG ButtonMode;
 LONG ButtonPressed;
+HBITMAP BitmapClose;
+HBITMAP BitmapOk;
+HBITMAP BitmapIdle;
 
 int UpdateTrayButtons(HWND owner, WORD flags)
 {
@@ -24,6 +28,23 @@ int UpdateTrayButtons(HWND owner, WORD flags)
     return 0;
 }
 
+static BOOL TargetIsLive(void)
+{
+    return TargetWindow != NULL && IsWindow(TargetWindow) && IsWindowVisible(TargetWindow);
+}
+
+void PostToTarget(LONG command, BOOL bringToFront)
+{
+    if (!TargetIsLive())
+        return;
+    if (bringToFront)
+        SetForegroundWindow(TargetWindow);
+    if (command == BUTTON_OK)
+        PostMessageW(TargetWindow, WM_COMMAND, OK_COMMAND_WPARAM, 0);
+    else
+        PostMessageW(TargetWindow, WM_CLOSE, 0, 0);
+}
+
 static HBITMAP ButtonFace(void)
 {
     switch (ButtonMode) {
@@ -37,17 +58,31 @@ static HBITMAP ButtonFace(void)
 
 /* One 20 x 20 frame of the face inside a 2-pixel margin: the left frame at
    rest, the right one while the button is held down. */
+static void DrawFace(HDC dc, BOOL pressed)
+{
+    HDC faceDc = CreateCompatibleDC(dc);
+    HGDIOBJ previous = SelectObject(faceDc, ButtonFace());
+    BitBlt(dc, FACE_MARGIN, FACE_MARGIN, FACE_SIZE, FACE_SIZE, faceDc, pressed ? FACE_SIZE : 0, 0, SRCCOPY);
+    SelectObject(faceDc, previous);
+    DeleteDC(faceDc);
+}
+
 static void PaintButton(HWND window)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    HDC faceDc = CreateCompatibleDC(dc);
-    HGDIOBJ previous = SelectObject(faceDc, ButtonFace());
-    BitBlt(dc, FACE_MARGIN, FACE_MARGIN, FACE_SIZE, FACE_SIZE, faceDc, ButtonPressed ? FACE_SIZE : 0, 0, SRCCOPY);
-    SelectObject(faceDc, previous);
-    DeleteDC(faceDc);
+    DrawFace(dc, ButtonPressed);
+    /* A press ends at the paint that shows it: the release need not reach
+       the button (the stylus may lift elsewhere), and the next repaint, at
+       the latest the one the next report asks for, shows the face at rest. */
     ButtonPressed = 0;
     EndPaint(window, &paint);
+}
+
+/* Whether the button stands for OK or close; any other mode is none. */
+static BOOL Offering(void)
+{
+    return ButtonMode == BUTTON_OK || ButtonMode == BUTTON_CLOSE;
 }
 
 /* With nothing to stand in for, the button is part of the taskbar: the tap
@@ -67,19 +102,10 @@ static void OnButtonDown(HWND window, WPARAM wParam)
     if (!AcceptTap())
         return;
     ButtonPressed = 1;
-    switch (ButtonMode) {
-    case BUTTON_OK:
-        if (TargetIsLive())
-            PostMessageW(TargetWindow, WM_COMMAND, OK_COMMAND_WPARAM, 0);
-        break;
-    case BUTTON_CLOSE:
-        if (TargetIsLive())
-            PostMessageW(TargetWindow, WM_CLOSE, 0, 0);
-        break;
-    default:
+    if (Offering())
+        PostToTarget(ButtonMode, FALSE);
+    else
         PassTapToTaskbar(window, WM_LBUTTONDOWN, wParam);
-        break;
-    }
     InvalidateRect(window, NULL, FALSE);
 }
 
@@ -89,7 +115,7 @@ static void OnButtonUp(HWND window, WPARAM wParam)
     if (!ButtonPressed)
         return;
     ButtonPressed = 0;
-    if (ButtonMode != BUTTON_OK && ButtonMode != BUTTON_CLOSE)
+    if (!Offering())
         PassTapToTaskbar(window, WM_LBUTTONUP, wParam);
     InvalidateRect(window, NULL, FALSE);
 }

@@ -21,8 +21,17 @@
 #define FACE_SIZE 20    /* one frame of a button bitmap */
 #define FACE_MARGIN 2
 
-extern LONG ButtonMode;
-extern LONG ButtonPressed;
+extern HWND TargetWindow;     /* the window the OK and close proxies act on */
+extern LONG ButtonMode;       /* what the button stands for: BUTTON_OK, BUTTON_CLOSE or else none */
+extern LONG ButtonPressed;    /* 1 from an accepted tap until the next paint or release */
+extern HBITMAP BitmapClose;   /* faces of the button, each two frames: at rest, held down */
+extern HBITMAP BitmapOk;
+extern HBITMAP BitmapIdle;
+
+/* Posts OK (BUTTON_OK) or close (BUTTON_CLOSE) to TargetWindow when it is
+   still there and visible, after bringing it to the front if asked: the tray
+   icons do, the button does not. */
+void PostToTarget(LONG command, BOOL bringToFront);
 
 /* Sets the button's face and the OK and close tray icons from the caption
    flags of the foreground window. */

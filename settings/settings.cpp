@@ -4,9 +4,9 @@
 #include "res/resource.h"
 #include "taskbar/taskbar.h"
 
-SettingsRecord Settings;
+SettingsRecord Settings;  /* what is stored, and the shell's window names */
 
-static CRITICAL_SECTION SettingsLock;
+static CRITICAL_SECTION SettingsLock;  /* see LockSettings in settings.h */
 
 void InitSettingsLock(void)
 {
@@ -42,10 +42,23 @@ static HKEY OpenKey(HKEY parent, LPCWSTR path)
     return key;
 }
 
-static void CopyBytes(void* to, const void* from, DWORD count)
+/* The key under which the maker's programs keep their settings. */
+#define MAKER_KEY TEXT("Software\\Zav")
+
+/* Velto's own key under the maker's; when it cannot be opened the maker's key
+   is closed, and there is nothing more to do. */
+static HKEY OpenSettingsKey(HKEY makerKey)
 {
-    for (DWORD i = 0; i < count; ++i)
-        ((BYTE*)to)[i] = ((const BYTE*)from)[i];
+    HKEY settingsKey = OpenKey(makerKey, TEXT("Velto"));
+    if (settingsKey == NULL)
+        RegCloseKey(makerKey);
+    return settingsKey;
+}
+
+/* Writes a 32-bit value as the registry's REG_DWORD. */
+static void StoreWord(HKEY key, LPCWSTR name, const DWORD* field)
+{
+    RegSetValueExW(key, name, 0, REG_DWORD, (const BYTE*)field, sizeof(DWORD));
 }
 
 /* Reads a 32-bit value into field; a value that cannot be read is written
@@ -56,19 +69,11 @@ static void LoadWord(HKEY key, LPCWSTR name, DWORD* field)
     DWORD size = sizeof(data);
     if (RegQueryValueExW(key, name, NULL, NULL, (LPBYTE)&data, &size) == ERROR_SUCCESS) {
         LockSettings();
-        CopyBytes(field, &data, size);
+        CopyMemory(field, &data, size);
         UnlockSettings();
         return;
     }
-    RegSetValueExW(key, name, 0, REG_DWORD, (const BYTE*)field, sizeof(DWORD));
-}
-
-static DWORD TextBytes(const WCHAR* text)
-{
-    DWORD length = 0;
-    while (text[length] != 0)
-        ++length;
-    return (length + 1) * sizeof(WCHAR);
+    StoreWord(key, name, field);
 }
 
 /* Reads a text into a buffer of STRING_CHARS; a value that cannot be read,
@@ -83,12 +88,12 @@ static void LoadText(HKEY key, LPCWSTR name, WCHAR* field)
            characters end, dropping the last one if all of the buffer is used. */
         DWORD chars = size / sizeof(WCHAR);
         LockSettings();
-        CopyBytes(field, data, size);
+        CopyMemory(field, data, size);
         field[chars < STRING_CHARS ? chars : STRING_CHARS - 1] = 0;
         UnlockSettings();
         return;
     }
-    RegSetValueExW(key, name, 0, REG_SZ, (const BYTE*)field, TextBytes(field));
+    RegSetValueExW(key, name, 0, REG_SZ, (const BYTE*)field, (lstrlenW(field) + 1) * sizeof(WCHAR));
 }
 
 static void LoadDesktopNames(UINT nameId, UINT classId)
@@ -114,7 +119,7 @@ static void CheckDesktopIdentity(void)
 
 int LoadSettings(void)
 {
-    HKEY makerKey = OpenKey(HKEY_CURRENT_USER, TEXT("Software\\Zav"));
+    HKEY makerKey = OpenKey(HKEY_CURRENT_USER, MAKER_KEY);
     if (makerKey == NULL)
         return 0;
 
@@ -124,11 +129,9 @@ int LoadSettings(void)
         RegCloseKey(autoHideKey);
     }
 
-    HKEY settingsKey = OpenKey(makerKey, TEXT("Velto"));
-    if (settingsKey == NULL) {
-        RegCloseKey(makerKey);
+    HKEY settingsKey = OpenSettingsKey(makerKey);
+    if (settingsKey == NULL)
         return 0;
-    }
 
     LoadWord(settingsKey, TEXT("CloseButton"), &Settings.CloseButton);
     LoadWord(settingsKey, TEXT("OkButton"), &Settings.OkButton);
@@ -151,19 +154,17 @@ int LoadSettings(void)
 
 int SaveSettings(void)
 {
-    HKEY makerKey = OpenKey(HKEY_CURRENT_USER, TEXT("Software\\Zav"));
+    HKEY makerKey = OpenKey(HKEY_CURRENT_USER, MAKER_KEY);
     if (makerKey == NULL)
         return 0;
-    HKEY settingsKey = OpenKey(makerKey, TEXT("Velto"));
-    if (settingsKey == NULL) {
-        RegCloseKey(makerKey);
+    HKEY settingsKey = OpenSettingsKey(makerKey);
+    if (settingsKey == NULL)
         return 0;
-    }
 
-    RegSetValueExW(settingsKey, TEXT("Monitoring"), 0, REG_DWORD, (const BYTE*)&Settings.Monitoring, sizeof(DWORD));
-    RegSetValueExW(settingsKey, TEXT("CloseButton"), 0, REG_DWORD, (const BYTE*)&Settings.CloseButton, sizeof(DWORD));
-    RegSetValueExW(settingsKey, TEXT("OkButton"), 0, REG_DWORD, (const BYTE*)&Settings.OkButton, sizeof(DWORD));
-    RegSetValueExW(settingsKey, TEXT("TaskBarOnTop"), 0, REG_DWORD, (const BYTE*)&Settings.TaskBarOnTop, sizeof(DWORD));
+    StoreWord(settingsKey, TEXT("Monitoring"), &Settings.Monitoring);
+    StoreWord(settingsKey, TEXT("CloseButton"), &Settings.CloseButton);
+    StoreWord(settingsKey, TEXT("OkButton"), &Settings.OkButton);
+    StoreWord(settingsKey, TEXT("TaskBarOnTop"), &Settings.TaskBarOnTop);
 
     RegFlushKey(settingsKey);
     RegCloseKey(settingsKey);

@@ -3,6 +3,13 @@
 #include "taskbar/taskbar.h"
 #include "settings/settings.h"
 
+BOOL IsOrdinaryWindow(HWND window)
+{
+    if (!IsWindow(window) || !IsWindowVisible(window))
+        return FALSE;
+    return (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) == 0;
+}
+
 void PlaceTaskbar(DWORD onTop)
 {
     HWND taskbar = FindWindowW(Settings.TaskbarClass, Settings.TaskbarName);
@@ -28,11 +35,7 @@ void PlaceTaskbar(DWORD onTop)
    leaving tool windows and the shell's own windows where they are. */
 BOOL CALLBACK AlignWindowEnumProc(HWND window, LPARAM)
 {
-    if (!IsWindow(window) || !IsWindowVisible(window))
-        return TRUE;
-    if (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW)
-        return TRUE;
-    if (IsShellWindow(window))
+    if (!IsOrdinaryWindow(window) || IsShellWindow(window))
         return TRUE;
 
     RECT desktop;

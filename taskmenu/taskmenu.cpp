@@ -43,15 +43,6 @@ static UINT CheckFlag(DWORD setting)
     return setting ? MF_CHECKED : 0;
 }
 
-/* A visible top-level window that is not a tool window: the kind of window
-   that the menu lists and that "Close All" closes. */
-static BOOL IsOrdinaryWindow(HWND window)
-{
-    if (!IsWindow(window) || !IsWindowVisible(window))
-        return FALSE;
-    return (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) == 0;
-}
-
 BOOL CALLBACK TaskItemEnumProc(HWND window, LPARAM menu)
 {
     if (!IsOrdinaryWindow(window))
@@ -148,63 +139,89 @@ static void ActOnCommand(HWND mainWindow, UINT command, UINT tapX)
     }
 }
 
+/* The menu opens against the taskbar as it is now: above it when it lies at
+   the bottom, below it at the top, and at the default height without one. */
+static int MenuAnchor(BOOL* atBottom)
+{
+    RECT taskbarRect = { 0, 0, 0, 0 };
+    HWND taskbar = FindWindowW(Settings.TaskbarClass, Settings.TaskbarName);
+    if (taskbar != NULL)
+        GetWindowRect(taskbar, &taskbarRect);
+    *atBottom = taskbar != NULL && taskbarRect.top > TASKBAR_BOTTOM_LIMIT;
+    if (taskbar == NULL)
+        return MENU_ANCHOR_DEFAULT;
+    return *atBottom ? taskbarRect.top : taskbarRect.bottom;
+}
+
+/* The menu and its submenus, built afresh for every opening. */
+struct TaskMenus {
+    HMENU main;
+    HMENU settings;
+    HMENU taskbar;
+    HMENU tray;
+};
+
+/* Fills the menus with the settings reloaded and the windows as they are. */
+static void BuildTaskMenu(const TaskMenus* menus, BOOL atBottom)
+{
+    /* The check marks show what is stored. */
+    LoadSettings();
+
+    AppendStringItem(menus->settings, MF_POPUP, (UINT_PTR)menus->taskbar, IDS_MENU_TASKBAR);
+    AppendStringItem(menus->settings, MF_POPUP, (UINT_PTR)menus->tray, IDS_MENU_TRAY);
+    AppendStringItem(menus->settings, 0, MENU_ABOUT, IDS_MENU_ABOUT);
+    AppendStringItem(menus->taskbar, CheckFlag(Settings.TaskBarOnTop), MENU_ONTOP, IDS_MENU_ONTOP);
+    AppendStringItem(menus->taskbar, CheckFlag(Settings.Monitoring), MENU_MONITORING, IDS_MENU_MONITORING);
+    AppendStringItem(menus->tray, CheckFlag(Settings.OkButton), MENU_OK_BUTTON, IDS_MENU_OK_BUTTON);
+    AppendStringItem(menus->tray, CheckFlag(Settings.CloseButton), MENU_CLOSE_BUTTON, IDS_MENU_CLOSE_BUTTON);
+
+    /* "Close All" sits next to the taskbar, the windows farthest from it. */
+    if (atBottom) {
+        EnumWindows(TaskItemEnumProc, (LPARAM)menus->main);
+        AppendMenuW(menus->main, MF_SEPARATOR, 0, NULL);
+        AppendStringItem(menus->main, MF_POPUP, (UINT_PTR)menus->settings, IDS_MENU_SETTINGS);
+        AppendStringItem(menus->main, 0, MENU_CLOSE_ALL, IDS_MENU_CLOSE_ALL);
+    } else {
+        AppendStringItem(menus->main, 0, MENU_CLOSE_ALL, IDS_MENU_CLOSE_ALL);
+        AppendStringItem(menus->main, MF_POPUP, (UINT_PTR)menus->settings, IDS_MENU_SETTINGS);
+        AppendMenuW(menus->main, MF_SEPARATOR, 0, NULL);
+        EnumWindows(TaskItemEnumProc, (LPARAM)menus->main);
+    }
+}
+
+/* Tracks the menu with the tray icon in its active face, and destroys it;
+   the command chosen (0 for none) and the x of the tap that chose it. */
+static UINT TrackTaskMenu(HWND mainWindow, const TaskMenus* menus, BOOL atBottom, int anchorY, UINT* tapX)
+{
+    NotifyTrayIcon(NIM_MODIFY, mainWindow, TRAY_ID_MAIN, NIF_ICON, IconTrayActive);
+    SetForegroundWindow(mainWindow);
+    UINT flags = TPM_RETURNCMD | TPM_RIGHTALIGN | (atBottom ? TPM_BOTTOMALIGN : 0);
+    UINT command = (UINT)TrackPopupMenuEx(menus->main, flags, SCREEN_WIDTH, anchorY, mainWindow, NULL);
+    *tapX = LOWORD(GetMessagePos());
+
+    DestroyMenu(menus->main);
+    DestroyMenu(menus->settings);
+    DestroyMenu(menus->taskbar);
+    DestroyMenu(menus->tray);
+    NotifyTrayIcon(NIM_MODIFY, mainWindow, TRAY_ID_MAIN, NIF_ICON, IconTray);
+    return command;
+}
+
 int ShowTaskMenu(HWND mainWindow)
 {
     if (MenuOpen)
         return 0;
     MenuOpen = 1;
 
-    HMENU mainMenu = CreatePopupMenu();
-    HMENU settingsMenu = CreatePopupMenu();
-    HMENU taskbarMenu = CreatePopupMenu();
-    HMENU trayMenu = CreatePopupMenu();
-
-    /* Where the taskbar is now decides the order and the anchor, before the
-       reload below may move it. */
-    RECT taskbarRect = { 0, 0, 0, 0 };
-    HWND taskbar = FindWindowW(Settings.TaskbarClass, Settings.TaskbarName);
-    if (taskbar != NULL)
-        GetWindowRect(taskbar, &taskbarRect);
-    BOOL atBottom = taskbar != NULL && taskbarRect.top > TASKBAR_BOTTOM_LIMIT;
-    int anchorY = MENU_ANCHOR_DEFAULT;
-    if (taskbar != NULL)
-        anchorY = atBottom ? taskbarRect.top : taskbarRect.bottom;
-
-    /* The check marks show what is stored. */
-    LoadSettings();
-
-    AppendStringItem(settingsMenu, MF_POPUP, (UINT_PTR)taskbarMenu, IDS_MENU_TASKBAR);
-    AppendStringItem(settingsMenu, MF_POPUP, (UINT_PTR)trayMenu, IDS_MENU_TRAY);
-    AppendStringItem(settingsMenu, 0, MENU_ABOUT, IDS_MENU_ABOUT);
-    AppendStringItem(taskbarMenu, CheckFlag(Settings.TaskBarOnTop), MENU_ONTOP, IDS_MENU_ONTOP);
-    AppendStringItem(taskbarMenu, CheckFlag(Settings.Monitoring), MENU_MONITORING, IDS_MENU_MONITORING);
-    AppendStringItem(trayMenu, CheckFlag(Settings.OkButton), MENU_OK_BUTTON, IDS_MENU_OK_BUTTON);
-    AppendStringItem(trayMenu, CheckFlag(Settings.CloseButton), MENU_CLOSE_BUTTON, IDS_MENU_CLOSE_BUTTON);
-
-    /* "Close All" sits next to the taskbar, the windows farthest from it. */
-    if (atBottom) {
-        EnumWindows(TaskItemEnumProc, (LPARAM)mainMenu);
-        AppendMenuW(mainMenu, MF_SEPARATOR, 0, NULL);
-        AppendStringItem(mainMenu, MF_POPUP, (UINT_PTR)settingsMenu, IDS_MENU_SETTINGS);
-        AppendStringItem(mainMenu, 0, MENU_CLOSE_ALL, IDS_MENU_CLOSE_ALL);
-    } else {
-        AppendStringItem(mainMenu, 0, MENU_CLOSE_ALL, IDS_MENU_CLOSE_ALL);
-        AppendStringItem(mainMenu, MF_POPUP, (UINT_PTR)settingsMenu, IDS_MENU_SETTINGS);
-        AppendMenuW(mainMenu, MF_SEPARATOR, 0, NULL);
-        EnumWindows(TaskItemEnumProc, (LPARAM)mainMenu);
-    }
-
-    NotifyTrayIcon(NIM_MODIFY, mainWindow, TRAY_ID_MAIN, NIF_ICON, IconTrayActive);
-    SetForegroundWindow(mainWindow);
-    UINT flags = TPM_RETURNCMD | TPM_RIGHTALIGN | (atBottom ? TPM_BOTTOMALIGN : 0);
-    UINT command = (UINT)TrackPopupMenuEx(mainMenu, flags, SCREEN_WIDTH, anchorY, mainWindow, NULL);
-    UINT tapX = LOWORD(GetMessagePos());
-
-    DestroyMenu(mainMenu);
-    DestroyMenu(settingsMenu);
-    DestroyMenu(taskbarMenu);
-    DestroyMenu(trayMenu);
-    NotifyTrayIcon(NIM_MODIFY, mainWindow, TRAY_ID_MAIN, NIF_ICON, IconTray);
+    /* List initialisation creates them in this order. */
+    TaskMenus menus = { CreatePopupMenu(), CreatePopupMenu(), CreatePopupMenu(), CreatePopupMenu() };
+    /* Where the taskbar is now decides the order and the anchor: read it
+       before the settings are reloaded, which may move it. */
+    BOOL atBottom = FALSE;
+    int anchorY = MenuAnchor(&atBottom);
+    BuildTaskMenu(&menus, atBottom);
+    UINT tapX = 0;
+    UINT command = TrackTaskMenu(mainWindow, &menus, atBottom, anchorY, &tapX);
     MenuOpen = 0;
 
     ActOnCommand(mainWindow, command, tapX);

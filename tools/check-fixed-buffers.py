@@ -1,73 +1,83 @@
 #!/usr/bin/env python3
-"""Checks that the program's own folders keep to fixed buffers.
+"""Checks that the program keeps to fixed buffers, by what its image links.
 
-No heap allocation (new, delete, malloc and its kin, the platform's
-allocators) and no standard containers, strings or smart pointers. Comments
-and the insides of string literals are left out before looking. Prints each
-offending line and exits 1 when there is one, 0 otherwise, 2 on bad input.
+    tools/check-fixed-buffers.py IMAGE_OR_OBJECT...
+
+Reads the symbols of the built program image (build/native/velto.image) or of
+object files with `nm`: the program may neither call an allocator (operator
+new and delete, malloc and its kin, the platform's heap calls) nor hold any
+code of the standard library's containers, strings or smart pointers, which
+show as symbols in namespace std. The image is linked against the simulated
+device as a shared library, so only the program's own code is in it. Prints
+each offending symbol and exits 1 when there is one, 0 otherwise, 2 on bad
+input (no file given, a file missing, nm missing or failing).
 """
-import pathlib
-import re
+import shutil
+import subprocess
 import sys
 
-FOLDERS = ["app", "settings", "taskbar", "proxy", "taskmenu", "about"]
-PATTERN = re.compile(
-    r"\b(new|delete)\b"
-    r"|\b(malloc|calloc|realloc|free|strdup|wcsdup|_wcsdup|LocalAlloc|GlobalAlloc|HeapAlloc|VirtualAlloc|alloca)\s*\("
-    r"|\bstd::"
-    r"|#\s*include\s*<(vector|string|map|set|list|deque|memory|unordered_map|unordered_set|array|queue|stack"
-    r"|functional|sstream|iostream|new)>"
-)
+ALLOCATORS = {
+    "malloc", "calloc", "realloc", "free", "strdup", "wcsdup", "_wcsdup", "aligned_alloc", "posix_memalign",
+    "LocalAlloc", "LocalReAlloc", "GlobalAlloc", "GlobalReAlloc", "HeapAlloc", "HeapReAlloc", "VirtualAlloc",
+}
+# operator new, new[], delete and delete[] in all their forms.
+OPERATOR_PREFIXES = ("operator new", "operator delete")
 
 
-def code_only(text):
-    """The text with comments and literal contents blanked, lines kept."""
-    out = []
-    i, n = 0, len(text)
-    while i < n:
-        c = text[i]
-        if text.startswith("//", i):
-            while i < n and text[i] != "\n":
-                i += 1
-        elif text.startswith("/*", i):
-            end = text.find("*/", i + 2)
-            end = n if end < 0 else end + 2
-            out.append("".join(ch if ch == "\n" else " " for ch in text[i:end]))
-            i = end
-        elif c in "\"'":
-            j = i + 1
-            while j < n and text[j] != c and text[j] != "\n":
-                j += 2 if text[j] == "\\" else 1
-            out.append(c + " " * max(0, min(j, n) - i - 1) + (c if j < n else ""))
-            i = j + 1
-        else:
-            out.append(c)
-            i += 1
-    return "".join(out)
+def symbols(path):
+    """Every symbol name of the file, demangled, from its symbol table and,
+    for a shared object, its dynamic one."""
+    names = set()
+    for extra in ([], ["-D"]):
+        result = subprocess.run(["nm", "-C", *extra, path], capture_output=True, text=True)
+        if result.returncode != 0:
+            if extra:  # an object file has no dynamic symbols
+                continue
+            raise RuntimeError("nm %s failed: %s" % (path, result.stderr.strip()))
+        for line in result.stdout.splitlines():
+            # "ADDRESS TYPE NAME" or, for an undefined symbol, "TYPE NAME".
+            parts = line.split(None, 2) if line[:1] != " " else ["", *line.split(None, 1)]
+            if len(parts) == 3:
+                names.add(parts[2].split("@")[0])
+    return names
 
 
-def main():
-    root = pathlib.Path(__file__).resolve().parent.parent
+def offending(name):
+    if name in ALLOCATORS or name.startswith(OPERATOR_PREFIXES):
+        return "allocates on the heap"
+    if name.startswith("std::") or "std::" in name:
+        return "uses the standard library's containers, strings or smart pointers"
+    return None
+
+
+def main(argv):
+    if not argv or argv[0] in ("-h", "--help"):
+        print(__doc__.strip(), file=sys.stderr if not argv else sys.stdout)
+        return 2 if not argv else 0
+    if shutil.which("nm") is None:
+        print("check-fixed-buffers: nm is missing (binutils)", file=sys.stderr)
+        return 2
     found = 0
-    for folder in FOLDERS:
-        path = root / folder
-        if not path.is_dir():
-            print(f"check-fixed-buffers: the program folder {folder} is missing", file=sys.stderr)
+    for path in argv:
+        try:
+            names = symbols(path)
+        except (OSError, RuntimeError) as error:
+            print("check-fixed-buffers: %s" % error, file=sys.stderr)
             return 2
-        for file in sorted(list(path.rglob("*.cpp")) + list(path.rglob("*.h"))):
-            lines = code_only(file.read_text(encoding="utf-8")).split("\n")
-            original = file.read_text(encoding="utf-8").split("\n")
-            for number, line in enumerate(lines, 1):
-                if PATTERN.search(line):
-                    print(f"{file.relative_to(root)}:{number}: {original[number - 1].strip()}")
-                    found += 1
+        if not names:
+            print("check-fixed-buffers: %s has no symbols to read" % path, file=sys.stderr)
+            return 2
+        for name in sorted(names):
+            why = offending(name)
+            if why:
+                print("%s: %s %s" % (path, name, why))
+                found += 1
     if found:
-        print("check-fixed-buffers: the lines above allocate on the heap or use standard containers; "
-              "the program keeps to fixed buffers", file=sys.stderr)
+        print("check-fixed-buffers: the program keeps to fixed buffers; the symbols above break that", file=sys.stderr)
         return 1
-    print("check-fixed-buffers: no heap allocation and no standard containers in " + " ".join(FOLDERS))
+    print("check-fixed-buffers: no allocator and no standard container in " + " ".join(argv))
     return 0
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main(sys.argv[1:]))

@@ -25,6 +25,17 @@ Edits (one single edit per mutant):
   text       a text the program uses changed ("VeltoButton" -> "VeltoButton_")
   call-swap  two adjacent call statements swapped
   call-drop  a call statement dropped
+  arg-swap   a call's argument replaced by another value of the same type in
+             scope (a rectangle, a window, a flag variable: parameters,
+             locals declared before the line, the program's globals)
+  arg-null   NULL passed for a pointer or handle argument (a window, &value,
+             a text buffer, FindWindowW's title)
+  call-exch  a call exchanged for one that reads similar data (the desktop
+             window's rectangle and the work area, a window's title and its
+             class name, IsWindow and IsWindowVisible, GetForegroundWindow
+             and a window remembered in a variable, SetEvent and ResetEvent)
+  unsigned   a comparison of signed values (int, LONG, a rectangle's or a
+             point's coordinates) made as unsigned 32-bit values
 Comments, #include lines and declarations are left alone; res/resource.h is
 only mutated through the places that use its ids.
 
@@ -109,6 +120,41 @@ FAMILIES = [
     ["DesktopName", "DesktopClass", "TaskbarName", "TaskbarClass"],
     ["CloseButton", "OkButton", "Monitoring", "TaskBarOnTop"],
 ]
+
+# Calls exchanged for one that reads similar data (call-exch); each pattern is
+# tried on the code of a line, and its replacement may name the pattern's groups.
+CALL_EXCHANGES = [
+    (r"GetWindowRect\(\s*GetDesktopWindow\(\)\s*,\s*&(\w+)\s*\)", r"SystemParametersInfoW(SPI_GETWORKAREA, 0, &\1, 0)"),
+    (r"SystemParametersInfoW\(\s*SPI_GETWORKAREA\s*,\s*0\s*,\s*&(\w+)\s*,\s*0\s*\)", r"GetWindowRect(GetDesktopWindow(), &\1)"),
+    (r"\bGetWindowTextW\(", "GetClassNameW("),
+    (r"\bGetClassNameW\(", "GetWindowTextW("),
+    (r"\bIsWindowVisible\(", "IsWindow("),
+    (r"\bIsWindow\(", "IsWindowVisible("),
+    (r"\bSetEvent\(", "ResetEvent("),
+    (r"\bResetEvent\(", "SetEvent("),
+]
+
+# The types whose values arg-swap exchanges, and the signed ones that the
+# unsigned edit compares as unsigned.
+VALUE_TYPES = {"HWND", "RECT", "POINT", "SIZE", "HMENU", "HICON", "HBITMAP", "HDC", "HKEY", "HANDLE", "HGDIOBJ",
+               "HINSTANCE", "HMODULE", "BOOL", "UINT", "DWORD", "LONG", "WORD", "int", "WPARAM", "LPARAM",
+               "COLORREF", "WCHAR", "UINT_PTR", "LPCWSTR", "LPWSTR", "BYTE"}
+HANDLE_TYPES = {"HWND", "HMENU", "HICON", "HBITMAP", "HDC", "HKEY", "HANDLE", "HGDIOBJ", "HINSTANCE", "HMODULE",
+                "LPCWSTR", "LPWSTR"}
+SIGNED_TYPES = {"int", "LONG"}
+# Process-wide values that arg-swap offers besides the locals: handles and
+# rectangles (integers and flags are exchanged among the locals only).
+GLOBAL_TYPES = {"HWND", "RECT", "HMENU", "HICON", "HBITMAP", "HDC", "HKEY", "HANDLE", "HINSTANCE"}
+SIGNED_FIELDS = {"left", "top", "right", "bottom", "x", "y", "cx", "cy"}
+# Calls whose result is signed (a count, or -1 for a failure).
+SIGNED_RESULTS = {"GetMessageW", "GetWindowTextW", "GetClassNameW", "LoadStringW", "GetWindowLongW", "lstrlenW"}
+# The text buffers of the settings record, as arguments.
+RECORD_TEXTS = re.compile(r"^Settings\.(DesktopName|DesktopClass|TaskbarName|TaskbarClass)$")
+# Not calls: their "arguments" are left to the other edits.
+NOT_CALLS = {"if", "while", "for", "switch", "return", "sizeof", "TEXT", "MAKEINTRESOURCEW", "LOWORD", "HIWORD",
+             "MAKELPARAM", "MAKEWPARAM", "defined"}
+DECLARED = re.compile(r"(?:\b(?:const|static|volatile|struct)\s+)*\b([A-Za-z_]\w*)\s*(\*?)\s*([A-Za-z_]\w*)\s*(\[[^\]]*\])?"
+                      r"\s*(?=[=;,)\[]|$)")
 
 # Resource ids: each use is replaced by every other id of its family that
 # the program uses somewhere.
@@ -234,7 +280,10 @@ def balanced(code):
 class FileMutator:
     """The mutants of one file."""
 
-    def __init__(self, root, rel, resource_siblings):
+    def __init__(self, root, rel, resource_siblings, globals_=None):
+        self.globals = globals_ or {}
+        self.scope = {}           # name -> type of the parameters and locals seen so far
+        self.signature = ""       # the text of a function's head, gathered at depth 0
         self.rel = rel
         self.text = read_text(root / rel)
         self.rc = rel.endswith(".rc")
@@ -281,11 +330,21 @@ class FileMutator:
             if self.rc:
                 self.mutate_rc_line(i, code)
                 continue
+            if start_depth == 0:
+                self.signature = (self.signature + " " + stripped) if "(" in stripped or self.signature else ""
+                if depth > 0:  # a function's body begins: its parameters are in scope
+                    self.scope = parameters(self.signature)
+                    self.signature = ""
+                elif stripped.endswith(";"):
+                    self.signature = ""
             declaration = (start_depth == 0 and "(" in stripped) or DECLARATION.match(code) \
                 or stripped.startswith("extern ")
             if not declaration:
                 self.mutate_span(i, 0)
                 self.mutate_statement(i, code, previous_end)
+                self.mutate_values(i, code)
+            if start_depth > 0:
+                self.scope.update(locals_declared(code))
             previous_end = stripped[-1]
 
     def mutate_span(self, i, start):
@@ -351,6 +410,96 @@ class FileMutator:
                 continue
             self.add(i, "text", replace(m.end() - 1, m.end() - 1, "_"))
 
+    # -- values: arguments, exchanged calls, signed comparisons
+    def type_of(self, name):
+        return self.scope.get(name) or self.globals.get(name)
+
+    def in_scope(self):
+        names = dict(self.globals)
+        names.update(self.scope)
+        return names
+
+    def mutate_values(self, i, code):
+        line = self.lines[i]
+
+        def replace(a, b, new):
+            return line[:a] + new + line[b:]
+
+        names = self.in_scope()
+        for a, b, arg in call_arguments(code):
+            target = arg[1:] if arg.startswith("&") else arg
+            kind = self.type_of(target) if IDENT.fullmatch(target) else None
+            if kind is not None:
+                for other in sorted(names):
+                    if other != target and names[other] == kind and not (kind.endswith("[]") and arg.startswith("&")):
+                        self.add(i, "arg-swap", replace(a, b, ("&" if arg.startswith("&") else "") + other))
+            pointer = arg.startswith("&") or RECORD_TEXTS.match(arg) or re.fullmatch(r'TEXT\("[^"]*"\)', arg) \
+                or (kind is not None and (kind in HANDLE_TYPES or kind.endswith("*") or kind.endswith("[]")))
+            if pointer:
+                self.add(i, "arg-null", replace(a, b, "NULL"))
+        for pattern, new in CALL_EXCHANGES:
+            for m in re.finditer(pattern, code):
+                self.add(i, "call-exch", replace(m.start(), m.end(), m.expand(new)))
+        # GetForegroundWindow and a window remembered in a variable, both ways
+        windows = sorted(n for n, t in self.scope.items() if t == "HWND") \
+            if "GetForegroundWindow" in self.function_text(i) else []
+        for m in re.finditer(r"\bGetForegroundWindow\(\)", code):
+            for name in windows:
+                if not re.search(r"\b%s\s*=[^=]" % name, code):
+                    self.add(i, "call-exch", replace(m.start(), m.end(), name))
+        if "GetForegroundWindow" in self.function_text(i):
+            for m in IDENT.finditer(code):
+                if m.group() in windows and not re.match(r"\s*=[^=]", code[m.end():]) \
+                        and not re.search(r"\bHWND\s*$", code[:m.start()]):
+                    self.add(i, "call-exch", replace(m.start(), m.end(), "GetForegroundWindow()"))
+        # signed comparisons made unsigned
+        for m in re.finditer(r"(?<![<>=!-])(<=|>=|<|>)(?![<>=])", code):
+            left = re.search(r"([A-Za-z_]\w*(?:(?:\.|->)\w+)*|\d+)\s*$", code[:m.start()]) \
+                or signed_call(code[:m.start()])
+            right = re.match(r"\s*(-?[A-Za-z_0-9]\w*(?:(?:\.|->)\w+)*)", code[m.end():])
+            if not left or not right:
+                continue
+            before = code[:left.start()].rstrip()
+            if code[m.end() + right.end():].lstrip().startswith("(") \
+                    or (before.endswith(("&", "*")) and not before.endswith(("&&", "**"))):
+                continue  # a call's result, or an address: not a plain value
+            if not (self.signed(left.group(1)) or self.signed(right.group(1))):
+                continue
+            la, lb = left.start(1), left.end(1)
+            ra, rb = m.end() + right.start(1), m.end() + right.end(1)
+            # the operands from the line itself: the code has its texts blanked
+            new = line[:la] + "(DWORD)(" + line[la:lb] + ") " + m.group() + " (DWORD)(" + line[ra:rb] + ")" + line[rb:]
+            self.add(i, "unsigned", new)
+
+    def function_text(self, i):
+        """The code of the function that line i lies in ('' outside one)."""
+        if not hasattr(self, "functions"):
+            self.functions = []
+            depth, start = 0, None
+            for k in range(len(self.lines)):
+                code = self.code_only(k)
+                if depth == 0 and "{" in code:
+                    start = k
+                depth += code.count("{") - code.count("}")
+                if depth == 0 and start is not None:
+                    self.functions.append((start, k))
+                    start = None
+        for a, b in self.functions:
+            if a <= i <= b:
+                return "".join(self.code_only(k) for k in range(a, b + 1))
+        return ""
+
+    def signed(self, operand):
+        callee = re.match(r"(\w+)\s*\(", operand)
+        if callee:
+            return callee.group(1) in SIGNED_RESULTS
+        if re.fullmatch(r"-\d+", operand):
+            return True
+        parts = re.split(r"\.|->", operand)
+        if len(parts) > 1:
+            return parts[-1] in SIGNED_FIELDS and self.type_of(parts[0]) in ("RECT", "POINT", "SIZE", "RECT*")
+        return self.type_of(operand) in SIGNED_TYPES
+
     def siblings(self, name):
         if name in FIXED_SWAPS:
             return FIXED_SWAPS[name]
@@ -402,6 +551,123 @@ class FileMutator:
                 self.mutants.append(Mutant(self.rel, i + 1, "call-swap", i, 2, [nxt, line], [line, nxt]))
 
 
+def declarations(code):
+    """(name, type) of the variables a stretch of code declares; arrays are
+    'TYPE[]', pointers 'TYPE*'."""
+    found = []
+    for m in DECLARED.finditer(code):
+        kind, star, name, array = m.group(1), m.group(2), m.group(3), m.group(4)
+        if kind in VALUE_TYPES or kind in ("TaskMenus", "PAINTSTRUCT", "MEASUREITEMSTRUCT", "DRAWITEMSTRUCT",
+                                           "NOTIFYICONDATAW", "WNDCLASSW", "MSG", "SettingsRecord"):
+            found.append((name, kind + ("[]" if array else "") + ("*" if star else "")))
+    return found
+
+
+def parameters(signature):
+    """The parameters of a function from its head."""
+    m = re.search(r"\((.*)\)", signature)
+    if not m:
+        return {}
+    return dict(declarations(m.group(1)))
+
+
+def locals_declared(code):
+    """The variables a statement inside a function declares."""
+    stripped = code.strip()
+    if not re.match(r"^(const\s+|static\s+)*[A-Za-z_]\w*\s*\*?\s*[A-Za-z_]\w*\s*(\[[^\]]*\])?\s*[=;,\[]", stripped):
+        return {}
+    if re.match(r"^(return|case|goto|delete|else)\b", stripped):
+        return {}
+    head = stripped.split("=")[0] + ";"
+    return dict(declarations(head))
+
+
+def signed_call(before):
+    """A match whose group 1 is the call that the text ends with, when the
+    call's result is signed; else None."""
+    text = before.rstrip()
+    if not text.endswith(")"):
+        return None
+    depth = 0
+    for k in range(len(text) - 1, -1, -1):
+        depth += {")": 1, "(": -1}.get(text[k], 0)
+        if depth == 0:
+            m = re.search(r"([A-Za-z_]\w*)\s*$", text[:k])
+            if m and m.group(1) in SIGNED_RESULTS:
+                return re.compile(r"(.*)").match(text, m.start())
+            return None
+    return None
+
+
+def call_arguments(code):
+    """(start, end, text) of each argument of each call on the line whose
+    parentheses close on it; the text trimmed and its span exact."""
+    found = []
+    for m in re.finditer(r"\b([A-Za-z_]\w*)\s*\(", code):
+        if m.group(1) in NOT_CALLS:
+            continue
+        depth, k, start = 1, m.end(), m.end()
+        spans = []
+        while k < len(code) and depth > 0:
+            ch = code[k]
+            if ch in "([{":
+                depth += 1
+            elif ch in ")]}":
+                depth -= 1
+                if depth == 0:
+                    spans.append((start, k))
+            elif ch == "," and depth == 1:
+                spans.append((start, k))
+                start = k + 1
+            k += 1
+        if depth != 0:
+            continue
+        for a, b in spans:
+            text = code[a:b]
+            if not text.strip():
+                continue
+            lead = len(text) - len(text.lstrip())
+            trail = len(text.rstrip())
+            found.append((a + lead, a + trail, text.strip()))
+    return found
+
+
+def program_globals(root):
+    """Per program file, its own file-level variables and their types."""
+    return {rel: file_globals(root, rel) for rel in program_files(root) if not rel.endswith(".rc")}
+
+
+def visible_globals(root, rel, table, seen=None):
+    """The process-wide variables a file sees: its own and those of the
+    headers it includes, directly or not."""
+    seen = set() if seen is None else seen
+    if rel in seen or rel not in table:
+        return {}
+    seen.add(rel)
+    names = {}
+    for header in re.findall(r'^\s*#\s*include\s+"([^"]+)"', read_text(root / rel), re.M):
+        names.update(visible_globals(root, header, table, seen))
+    names.update(table[rel])
+    return names
+
+
+def file_globals(root, rel):
+    """A file's own file-level variables of the types arg-swap offers."""
+    names = {}
+    text = read_text(root / rel)
+    mask = mask_code(text)
+    code = "".join(ch if k == "c" or ch == "\n" else " " for ch, k in zip(text, mask))
+    depth = 0
+    for line in code.splitlines():
+        if depth == 0 and "(" not in line and not line.lstrip().startswith("#"):
+            m = re.match(r"^\s*(?:extern\s+|static\s+)?(volatile\s+)?(?:const\s+)*([A-Za-z_]\w*)\s*(\*?)\s*"
+                         r"([A-Za-z_]\w*)\s*(\[[^\]]*\])?\s*(?:=[^;]*)?;", line)
+            if m and m.group(2) in GLOBAL_TYPES and not m.group(1):
+                names[m.group(4)] = m.group(2) + ("[]" if m.group(5) else "") + ("*" if m.group(3) else "")
+        depth += line.count("{") - line.count("}")
+    return names
+
+
 def read_text(path):
     try:
         return path.read_text(encoding="utf-8")
@@ -446,9 +712,10 @@ def resource_siblings(root, files):
 
 def generate(root, files):
     siblings = resource_siblings(root, program_files(root))
+    table = program_globals(root)
     mutants = []
     for rel in files:
-        fm = FileMutator(root, rel, siblings)
+        fm = FileMutator(root, rel, siblings, visible_globals(root, rel, table))
         fm.generate()
         counters = {}
         fm.mutants.sort(key=lambda m: (m.line, m.operator))

@@ -79,7 +79,7 @@ struct DialogUnits {
 
 extern "C" {
 
-INT_PTR WINAPI DialogBoxIndirectParamW(HINSTANCE, LPCDLGTEMPLATEW dialogTemplate, HWND owner, DLGPROC dialogProc,
+INT_PTR WINAPI DialogBoxIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW dialogTemplate, HWND owner, DLGPROC dialogProc,
                                        LPARAM initParam)
 {
     Call c("DialogBoxIndirectParamW");
@@ -134,7 +134,10 @@ INT_PTR WINAPI DialogBoxIndirectParamW(HINSTANCE, LPCDLGTEMPLATEW dialogTemplate
             control->title = item.text.text;
         dialog->children.push_back(control);
         d.controls.push_back(control->handle);
-        d.control_icons.push_back(item.text.kind == NameOrOrdinal::ORDINAL ? item.text.ordinal : 0);
+        // An icon control loads its image from the dialog's instance; without
+        // one it would be one of the platform's own icons, which the device has none of.
+        d.control_icons.push_back(instance != nullptr && item.text.kind == NameOrOrdinal::ORDINAL ? item.text.ordinal
+                                                                                                : 0);
     }
 
     if (owner_window != nullptr)

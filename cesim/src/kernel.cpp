@@ -80,6 +80,16 @@ void WINAPI SetLastError(DWORD error)
     c.self->last_error = error;
 }
 
+int WINAPI lstrlenW(LPCWSTR text)
+{
+    Call c("lstrlenW");
+    int length = 0;
+    if (text != NULL)
+        while (text[length] != 0)
+            ++length;
+    return length;
+}
+
 DWORD WINAPI GetTickCount(void)
 {
     Call c("GetTickCount");

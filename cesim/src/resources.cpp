@@ -302,7 +302,9 @@ int WINAPI LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int capacity)
 HICON WINAPI LoadIconW(HINSTANCE instance, LPCWSTR name)
 {
     Call c("LoadIconW");
-    Process* p = ModuleProcess(c, instance);
+    // Without an instance the platform loads one of its own icons, never a
+    // program's; the device has none of its own.
+    Process* p = instance == nullptr ? nullptr : ModuleProcess(c, instance);
     const ResourceEntry* group = FindIn(p, 14, name);
     if (group == nullptr || group->data.size() < 6) {
         SetError(c.self, ERROR_RESOURCE_NAME_NOT_FOUND);
@@ -345,7 +347,9 @@ HICON WINAPI LoadIconW(HINSTANCE instance, LPCWSTR name)
 HBITMAP WINAPI LoadBitmapW(HINSTANCE instance, LPCWSTR name)
 {
     Call c("LoadBitmapW");
-    Process* p = ModuleProcess(c, instance);
+    // Without an instance the platform loads one of its own bitmaps, never a
+    // program's; the device has none of its own.
+    Process* p = instance == nullptr ? nullptr : ModuleProcess(c, instance);
     const ResourceEntry* e = FindIn(p, 2, name);
     if (e == nullptr || e->data.size() < 40) {
         SetError(c.self, ERROR_RESOURCE_NAME_NOT_FOUND);

@@ -40,6 +40,7 @@ TEST_F(VeltoTest, OrdinaryWindowsMoveToTheDesktopCornerKeepingTheirSize)
     HWND other_desktop = AddWindow(u"DesktopExplorerWindow", u"Other", RECT{1, 2, 41, 42});
     // in front of the taskbar, so that only the title tells them apart
     HWND other_taskbar = AddWindow(u"HHTaskBar", u"Second bar", RECT{3, 4, 43, 44}, WS_VISIBLE, WS_EX_TOPMOST);
+    AddWindow(u"Notes", u"Desktop", RECT{6, 7, 46, 47});  // the desktop's title alone is not the desktop
     // Another program's class that differs only in letter case is an ordinary window.
     DWORD lookalikes = device.AddProcess(u"lookalike.exe");
     HWND lookalike = AddWindow(u"hhtaskbar", u"Look-alike", RECT{50, 60, 90, 100}, WS_VISIBLE, 0, lookalikes);
@@ -147,6 +148,9 @@ TEST_F(VeltoTest, TopMenuShellIsFoundByTheSecondFallbackWhichIsNeverStored)
     cesim::Shell shell = device.InstallShell(cesim::ShellNames::TOP_MENU);
     device.SetShellDesktop(nullptr);  // so that only the names find the desktop window
     HWND notes = AddWindow(u"Notes", u"Notes", RECT{0, 0, 240, 294});
+    // Neither the first fallback's class nor its title alone finds a desktop.
+    AddWindow(u"DesktopExplorerWindow", u"Elsewhere", RECT{0, 0, 10, 10});
+    AddWindow(u"Notes", u"Desktop", RECT{0, 0, 10, 10});
     RunOnce(u"-taskbar_up");
     ExpectTopLayout(shell);
     // The notes window is aligned to the unmoved screen window.
@@ -180,6 +184,9 @@ TEST_F(VeltoTest, StoredDesktopNamesThatFindNoWindowFallBackWithoutBeingRewritte
     device.SetShellDesktop(nullptr);  // so that only the names find the desktop window
     device.RegSetString(SETTINGS_KEY, u"DesktopName", u"Gone");
     device.RegSetString(SETTINGS_KEY, u"DesktopClass", u"GoneClass");
+    // Neither the stored class nor the stored title alone finds a desktop.
+    AddWindow(u"GoneClass", u"Elsewhere", RECT{0, 0, 10, 10});
+    AddWindow(u"Notes", u"Gone", RECT{0, 0, 10, 10});
     RunOnce(u"-taskbar_up");
     ExpectTopLayout(shell);
     EXPECT_EQ((RECT{0, 0, 240, 320}), device.Rect(device.DesktopWindow()));

@@ -44,6 +44,9 @@ protected:
 TEST_F(ResidentTest, StartUpCreatesTheMainWindowTheButtonAndTheTrayIcon)
 {
     cesim::Shell shell = device.InstallShell();
+    // Neither the taskbar's class nor its empty title alone finds the taskbar.
+    AddWindow(u"HHTaskBar", u"Bar", RECT{0, 0, 10, 10}, WS_VISIBLE, WS_EX_TOPMOST);
+    AddWindow(u"Notes", u"", RECT{0, 0, 10, 10}, WS_VISIBLE, WS_EX_TOPMOST);
     DWORD velto = Start();
     ASSERT_TRUE(device.Running(velto));
 
@@ -231,8 +234,13 @@ TEST_F(ResidentTest, ARunningCopyIsAskedToCloseWithAPostedCloseMessage)
     running.rect = RECT{0, 0, 0, 0};
     running.closes_on_close = false;
     HWND other = device.AddWindow(apps, running);
+    // Neither the class nor the title alone makes a running copy.
+    HWND same_class = AddWindow(u"Velto", u"Notes", RECT{0, 0, 10, 10});
+    HWND same_title = AddWindow(u"Notes", u"Velto", RECT{0, 0, 10, 10});
     DWORD velto = Start();
     EXPECT_TRUE(device.Running(velto));
+    EXPECT_TRUE(device.Received(same_class).empty());
+    EXPECT_TRUE(device.Received(same_title).empty());
     auto got = device.Received(other);
     ASSERT_EQ(1u, got.size());
     EXPECT_EQ((UINT)WM_CLOSE, got[0].message);

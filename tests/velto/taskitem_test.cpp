@@ -151,8 +151,9 @@ TEST_F(TaskItemTest, IconComesFromTheClassOrTheProgramFileAndIsNotLeaked)
     EXPECT_EQ(0, device.OpenHandles(velto, "process"));
 }
 
-// Every paint looks the window up afresh: a new title, an empty one (the
-// icon and glyph without text or fill), a window that has gone (nothing).
+// Every paint looks the window up afresh: a new title (drawn also once the
+// window is hidden), an empty one (the icon and glyph without text or fill),
+// a window that has gone (nothing).
 TEST_F(TaskItemTest, PaintsFollowTheWindowWhileTheMenuIsOpen)
 {
     device.InstallShell();
@@ -165,6 +166,10 @@ TEST_F(TaskItemTest, PaintsFollowTheWindowWhileTheMenuIsOpen)
     };
     rename(u"Renamed");
     auto ops = Repaint();
+    ASSERT_EQ(4u, ops.size());
+    ExpectText(ops[0], item, u"Renamed", false);
+    device.ShowWindow(prog, false);
+    ops = Repaint();
     ASSERT_EQ(4u, ops.size());
     ExpectText(ops[0], item, u"Renamed", false);
 

@@ -29,6 +29,9 @@ TEST_P(PlacementTest, MenuOpensAgainstTheTaskbarInItsOrder)
         AddWindow(u"HHTaskBar", u"", *p.taskbar, WS_VISIBLE | WS_POPUP, WS_EX_TOPMOST);
     if (p.decoy)
         AddWindow(u"HHTaskBar", u"Decoy", *p.decoy, WS_VISIBLE | WS_POPUP, WS_EX_TOPMOST);
+    // A window of the taskbar's class with another title is not the taskbar.
+    AddWindow(u"HHTaskBar", u"Other bar", RECT{0, 200, 240, 226}, WS_VISIBLE | WS_POPUP,
+              WS_EX_TOOLWINDOW | WS_EX_TOPMOST);
     HWND notes = AddWindow(u"Notes", u"Notes", RECT{0, 26, 240, 320});
     AddWindow(u"Hidden", u"Hidden", RECT{0, 0, 240, 294}, 0);
     AddWindow(u"Tool", u"Tool", RECT{0, 0, 10, 10}, WS_VISIBLE, WS_EX_TOOLWINDOW);
@@ -71,6 +74,9 @@ INSTANTIATE_TEST_SUITE_P(
                   "[Decoy]|[Notes]|[Inbox]|-|Settings>(TaskBar>(OnTop#4|Monitoring#5)|Tray>(Ok button#7|Close "
                   "button#8)|About Velto#3)|Close All#2",
                   RECT{0, 100, 240, 126}},
+        Placement{"above_the_screen", RECT{0, -20, 240, 6}, 0x108, 6,
+                  "Close All#2|Settings>(TaskBar>(OnTop#4|Monitoring#5)|Tray>(Ok button#7|Close button#8)|About "
+                  "Velto#3)|-|[Notes]|[Inbox]"},
         Placement{"none", std::nullopt, 0x108, 240,
                   "Close All#2|Settings>(TaskBar>(OnTop#4|Monitoring#5)|Tray>(Ok button#7|Close button#8)|About "
                   "Velto#3)|-|[Notes]|[Inbox]"}),
@@ -105,6 +111,8 @@ struct WindowTap {
     LONG x;
     bool closes;
     bool activates;
+    bool hidden;  // while the menu is open: a window still there is acted on
+    bool no_shell;  // no taskbar, so no button either
 };
 
 void PrintTo(const WindowTap& value, std::ostream* out) { *out << value.name; }
@@ -114,12 +122,14 @@ class WindowTapTest : public TaskMenuTest, public ::testing::WithParamInterface<
 TEST_P(WindowTapTest, RightEndClosesTheRestActivates)
 {
     const WindowTap& t = GetParam();
-    cesim::Shell shell = device.InstallShell();
+    cesim::Shell shell = t.no_shell ? cesim::Shell{} : device.InstallShell();
     HWND notes = AddWindow(u"Notes", u"Notes", RECT{0, 0, 240, 294});
     StartVelto();
     HWND target = t.desktop ? shell.desktop : notes;
 
     OpenMenu();
+    if (t.hidden)
+        device.ShowWindow(target, false);
     TapItem(target, t.x);
     EXPECT_EQ(0, device.OpenMenus());
     EXPECT_EQ(t.activates ? target : main, device.Foreground());
@@ -137,7 +147,10 @@ INSTANTIATE_TEST_SUITE_P(Item, WindowTapTest,
                          ::testing::Values(WindowTap{"x224_activates", false, 224, false, true},
                                            WindowTap{"x225_closes", false, 225, true, false},
                                            WindowTap{"desktop_x224_activates", true, 224, false, true},
-                                           WindowTap{"desktop_x225_stays", true, 225, false, false}),
+                                           WindowTap{"desktop_x225_stays", true, 225, false, false},
+                                           WindowTap{"hidden_x225_closes", false, 225, true, false, true},
+                                           WindowTap{"no_shell_x224_activates", false, 224, false, true, false,
+                                                     true}),
                          [](const ::testing::TestParamInfo<WindowTap>& info) { return std::string(info.param.name); });
 
 // Window handles serve as command ids: one whose low 16 bits equal the OnTop
@@ -215,8 +228,11 @@ TEST_F(TaskMenuTest, SwitchesToggleAreStoredAndAppliedInOrder)
     int set_events = 0;
     device.OnEventSet(u"AygshellEvent_", [&] { ++set_events; });
     HWND dialog = AddWindow(u"Dialog", u"Dialog", RECT{0, 0, 100, 100});
-    device.Post(main, WM_COMMAND, MAKEWPARAM(1024, 0x18), (LPARAM)dialog);
-    device.Settle();
+    auto report = [&] {
+        device.Post(main, WM_COMMAND, MAKEWPARAM(1024, 0x18), (LPARAM)dialog);
+        device.Settle();
+    };
+    report();
     ASSERT_EQ((std::vector<UINT>{0, 4, 3}), TrayIds());
 
     struct Step {
@@ -227,13 +243,18 @@ TEST_F(TaskMenuTest, SwitchesToggleAreStoredAndAppliedInOrder)
         int set_events;
         uint64_t resets;
         std::vector<UINT> tray;
+        bool report;  // the dialog reported again after the switch
     };
     for (const Step& s : {Step{u"Tray", u"Ok button", u"OkButton", 0, 1, 0, {0, 4, 3}},
                           Step{u"Tray", u"Close button", u"CloseButton", 0, 1, 1, {0}},
                           Step{u"TaskBar", u"Monitoring", u"Monitoring", 1, 2, 1, {0}},
-                          Step{u"TaskBar", u"Monitoring", u"Monitoring", 0, 2, 2, {0}},
-                          Step{u"Tray", u"Close button", u"CloseButton", 1, 3, 2, {0}}}) {
+                          Step{u"Tray", u"Close button", u"CloseButton", 1, 3, 1, {0, 4}, true},
+                          Step{u"Tray", u"Close button", u"CloseButton", 0, 4, 1, {0, 4}},
+                          Step{u"TaskBar", u"Monitoring", u"Monitoring", 0, 4, 2, {0}},
+                          Step{u"Tray", u"Close button", u"CloseButton", 1, 5, 2, {0}}}) {
         Choose({u"Settings", s.submenu, s.item});
+        if (s.report)
+            report();
         EXPECT_EQ(s.stored, *device.RegGetDword(SETTINGS_KEY, s.value)) << cesim::Utf8(s.item);
         EXPECT_EQ(s.set_events, set_events) << cesim::Utf8(s.item);
         EXPECT_EQ(s.resets, device.Calls("ResetEvent")) << cesim::Utf8(s.item);
@@ -262,7 +283,12 @@ TEST_F(TaskMenuTest, TurningOffTheLastUseParksTheMonitor)
     StoreOnTop(1);
     StartVelto();
     DWORD monitor = device.Threads(velto).at(1);
+    HWND shown = AddWindow(u"Dialog", u"Shown", RECT{0, 0, 100, 100});
+    device.Post(main, WM_COMMAND, MAKEWPARAM(1024, 0x08), (LPARAM)shown);
+    device.Settle();
+    ASSERT_EQ((std::vector<UINT>{0, 3}), TrayIds());
     Choose({u"Settings", u"Tray", u"Ok button"});
+    EXPECT_EQ((std::vector<UINT>{0}), TrayIds());
     device.Advance(MONITOR_PERIOD);  // the pass under way ends in the wait
     uint64_t calls = device.ThreadCalls(monitor);
     uint64_t wakeups = device.Wakeups(monitor);

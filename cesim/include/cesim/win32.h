@@ -77,6 +77,7 @@ typedef HKEY* PHKEY;
 #define TEXT(quote) u##quote
 
 #define ZeroMemory(destination, length) memset((destination), 0, (length))
+#define CopyMemory(destination, source, length) memcpy((destination), (source), (length))
 
 #define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
 #define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))
@@ -554,6 +555,8 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES security, DWORD stackSize, LPTH
 BOOL WINAPI GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
 DWORD WINAPI GetCurrentThreadId(void);
 DWORD WINAPI GetCurrentProcessId(void);
+/* The characters before the text's null; 0 for a null pointer. */
+int WINAPI lstrlenW(LPCWSTR text);
 void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION section);
 void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION section);
 void WINAPI EnterCriticalSection(LPCRITICAL_SECTION section);
