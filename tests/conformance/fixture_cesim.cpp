@@ -69,10 +69,14 @@ bool OnCe() { return true; }
 void RunAsProgram(const std::function<void()>& body)
 {
     cesim::Device& dev = Dev();
-    DWORD pid = dev.StartFunction(u"program.exe", [&body] {
-        Guarded(body);
-        return 0;
-    });
+    // The program carries Velto's compiled resources, as conformance.exe does.
+    DWORD pid = dev.StartFunction(
+        u"program.exe",
+        [&body] {
+            Guarded(body);
+            return 0;
+        },
+        VELTO_RES);
     for (;;) {
         dev.Settle();
         if (!dev.Running(pid))
