@@ -144,6 +144,9 @@ void EnsureClass(const WCHAR* name, WNDPROC proc = NULL);
 // A window of the calling program, of a class from EnsureClass.
 HWND MakeWindow(const WCHAR* cls, const WCHAR* title, DWORD style, RECT r, HWND parent = NULL, DWORD exstyle = 0,
                 WNDPROC proc = NULL);
+// The size of an icon or a bitmap as the platform holds it.
+SIZE IconSize(HICON icon);
+SIZE BitmapSize(HBITMAP bitmap);
 
 // The keys of every CE_DIFFERENCE in the cases (the simulated device's build).
 std::vector<std::string> DifferenceKeys();

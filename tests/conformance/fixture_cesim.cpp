@@ -168,6 +168,18 @@ std::vector<std::string> DifferenceKeys()
     return keys;
 }
 
+SIZE IconSize(HICON icon)
+{
+    cesim::ImageInfo image = Dev().Image(icon);
+    return SIZE{image.width, image.height};
+}
+
+SIZE BitmapSize(HBITMAP bitmap)
+{
+    cesim::ImageInfo image = Dev().Image(bitmap);
+    return SIZE{image.width, image.height};
+}
+
 // ---- other programs
 
 struct OtherProgram::Impl {};
