@@ -127,6 +127,29 @@ void Tap(POINT screen)
 
 bool MenuOpen() { return OpenMenuWindow() != NULL; }
 
+SIZE IconSize(HICON icon)
+{
+    ICONINFO info;
+    SIZE size = {0, 0};
+    BITMAP colour;
+    if (!GetIconInfo(icon, &info))
+        return size;
+    if (GetObjectW(info.hbmColor, sizeof colour, &colour))
+        size = SIZE{colour.bmWidth, colour.bmHeight};
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return size;
+}
+
+SIZE BitmapSize(HBITMAP bitmap)
+{
+    BITMAP b;
+    SIZE size = {0, 0};
+    if (GetObjectW(bitmap, sizeof b, &b))
+        size = SIZE{b.bmWidth, b.bmHeight};
+    return size;
+}
+
 RECT OpenMenuRect()
 {
     HWND menu = OpenMenuWindow();

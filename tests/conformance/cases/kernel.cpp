@@ -79,7 +79,7 @@ TEST(Kernel, NamedEvents)
         EXPECT_EQ((DWORD)ERROR_ALREADY_EXISTS, GetLastError());
         ASSERT_NE((HANDLE)NULL, second);
         EXPECT_NE(first, second);
-        EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(second, 0));  // the first one's state
+        EXPECT_EQ((DWORD)WAIT_TIMEOUT, WaitForSingleObject(second, 0));  // the first one's state
         SetEvent(first);
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(second, 0));
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(second, 0));  // and its kind: manual reset
@@ -87,13 +87,13 @@ TEST(Kernel, NamedEvents)
         SetLastError(77);
         HANDLE other = CreateEventW(NULL, TRUE, FALSE, TEXT("velto.conformance"));
         EXPECT_EQ(0u, GetLastError());
-        EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(other, 0));
+        EXPECT_EQ((DWORD)WAIT_TIMEOUT, WaitForSingleObject(other, 0));
 
         CloseHandle(first);
         CloseHandle(second);
         HANDLE fresh = CreateEventW(NULL, TRUE, FALSE, TEXT("Velto.Conformance"));
         EXPECT_EQ(0u, GetLastError());
-        EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(fresh, 0));  // its own initial state
+        EXPECT_EQ((DWORD)WAIT_TIMEOUT, WaitForSingleObject(fresh, 0));  // its own initial state
         CloseHandle(fresh);
         CloseHandle(other);
     });
@@ -125,8 +125,8 @@ TEST(Kernel, WaitsEndAtTheSignalOrAtTheirTimeOut)
 {
     RunAsProgram([] {
         HANDLE never = CreateEventW(NULL, TRUE, FALSE, NULL);
-        EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(never, 0));
-        EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(never, 40));
+        EXPECT_EQ((DWORD)WAIT_TIMEOUT, WaitForSingleObject(never, 0));
+        EXPECT_EQ((DWORD)WAIT_TIMEOUT, WaitForSingleObject(never, 40));
         const DWORD timeouts[] = {5000, INFINITE};
         for (DWORD timeout : timeouts) {
             HANDLE later = CreateEventW(NULL, FALSE, FALSE, NULL);
@@ -156,7 +156,7 @@ TEST(Kernel, SetEventReleasesTheThreadsWaitingThen)
             if (manual)
                 ResetEvent(waiter.event);
             else
-                EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(waiter.event, 0));
+                EXPECT_EQ((DWORD)WAIT_TIMEOUT, WaitForSingleObject(waiter.event, 0));
             EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 5000)) << manual;
             EXPECT_EQ(WAIT_OBJECT_0, waiter.result);
             CloseHandle(thread);
@@ -261,7 +261,7 @@ TEST(Kernel, AThreadRunsOnItsOwnAndEndsWithItsExitCode)
         EXPECT_EQ(0u, worker.error_at_start);  // a thread starts with no error of its own
         EXPECT_TRUE(GetExitCodeThread(thread, &code));
         EXPECT_EQ(STILL_ACTIVE, code);
-        EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(thread, 20));
+        EXPECT_EQ((DWORD)WAIT_TIMEOUT, WaitForSingleObject(thread, 20));
         SetEvent(worker.go);
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 5000));
         EXPECT_TRUE(GetExitCodeThread(thread, &code));
