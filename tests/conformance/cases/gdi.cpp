@@ -1,0 +1,124 @@
+// Drawing: the colours a device context holds, system colours, text
+// extents, memory device contexts and bitmaps, icons.
+#include "fixture.h"
+
+#include "res/resource.h"
+
+using namespace conformance;
+
+namespace {
+
+const COLORREF NO_COLOUR = 0xFFFFFFFF;  // CLR_INVALID
+const COLORREF RED = 0x000000FF, BLUE = 0x00FF0000, GREEN = 0x0000FF00;
+
+HWND Canvas() { return MakeWindow(TEXT("Canvas"), TEXT("canvas"), WS_VISIBLE | WS_POPUP, RECT{0, 0, 100, 100}); }
+
+// A new device context, a window's or a memory one, draws text black on
+// white; each set returns the colour it replaces.
+TEST(Gdi, SetTextColorAndSetBkColorReturnTheColourBefore)
+{
+    RunAsProgram([] {
+        HWND window = Canvas();
+        HDC windowDc = GetDC(window);
+        HDC memoryDc = CreateCompatibleDC(windowDc);
+        for (HDC dc : {windowDc, memoryDc}) {
+            EXPECT_EQ(0x000000u, SetTextColor(dc, RED));
+            EXPECT_EQ(RED, SetTextColor(dc, BLUE));
+            EXPECT_EQ(BLUE, SetTextColor(dc, GREEN));
+            EXPECT_EQ(0xFFFFFFu, SetBkColor(dc, GREEN));
+            EXPECT_EQ(GREEN, SetBkColor(dc, RED));
+            EXPECT_EQ(GREEN, SetTextColor(dc, RED));  // the text colour is apart from the background's
+        }
+        EXPECT_EQ(NO_COLOUR, SetTextColor((HDC)(UINT_PTR)0x7777, RED));
+        EXPECT_EQ(NO_COLOUR, SetBkColor((HDC)(UINT_PTR)0x7777, RED));
+        EXPECT_TRUE(DeleteDC(memoryDc));
+        EXPECT_EQ(1, ReleaseDC(window, windowDc));
+        DestroyWindow(window);
+    });
+}
+
+// Windows CE takes a system colour's index with a flag; desktop Windows
+// takes the bare index and knows no flagged one.
+TEST(Gdi, GetSysColorIndex)
+{
+    RunAsProgram([] {
+        EXPECT_EQ(0xFFFFFFu, GetSysColor(SYS_COLOR_INDEX_FLAG | COLOR_WINDOW));
+        EXPECT_EQ(CE_DIFFERENCE("`GetSysColor` index", 0xFFFFFFu, 0u, "CE's system colours are flagged indexes",
+                                "GetSysColor (Windows CE 4.0)"),
+                  GetSysColor(0x40000000 | COLOR_WINDOW));
+        EXPECT_EQ(CE_DIFFERENCE("`GetSysColor` index", 0u, 0xFFFFFFu, "CE's system colours are flagged indexes",
+                                "GetSysColor (Windows CE 4.0)"),
+                  GetSysColor(COLOR_WINDOW));
+    });
+}
+
+// The extent of each first part of the text, the whole text's size, and
+// how many characters fit a width.
+TEST(Gdi, GetTextExtentExPointW)
+{
+    RunAsProgram([] {
+        HWND window = Canvas();
+        HDC dc = GetDC(window);
+        SIZE whole = {0, 0}, two = {0, 0};
+        ASSERT_TRUE(GetTextExtentExPointW(dc, TEXT("abcd"), 4, 0, NULL, NULL, &whole));
+        ASSERT_TRUE(GetTextExtentExPointW(dc, TEXT("abcd"), 2, 0, NULL, NULL, &two));
+        EXPECT_GT(two.cx, 0);
+        EXPECT_GT(whole.cx, two.cx);
+        EXPECT_GT(whole.cy, 0);
+        EXPECT_EQ(whole.cy, two.cy);
+        int extents[4] = {0, 0, 0, 0};
+        int fit = -1;
+        SIZE size = {0, 0};
+        ASSERT_TRUE(GetTextExtentExPointW(dc, TEXT("abcd"), 4, two.cx, &fit, extents, &size));
+        EXPECT_EQ(two.cx, extents[1]);
+        EXPECT_LT(extents[0], extents[1]);
+        EXPECT_LT(extents[2], extents[3]);
+        EXPECT_EQ(whole.cx, extents[3]);
+        EXPECT_EQ(whole.cx, size.cx);
+        EXPECT_EQ(2, fit);  // the first two end exactly at the width
+        ASSERT_TRUE(GetTextExtentExPointW(dc, TEXT("abcd"), 4, two.cx - 1, &fit, NULL, &size));
+        EXPECT_EQ(1, fit);
+        ReleaseDC(window, dc);
+        DestroyWindow(window);
+    });
+}
+
+// A memory device context holds a bitmap of its own until another is
+// selected; selecting gives back the one before, which goes back in before
+// the context is deleted. It draws into a window with BitBlt.
+TEST(Gdi, BitmapsInAMemoryDeviceContext)
+{
+    RunAsProgram([] {
+        HWND window = Canvas();
+        HDC dc = GetDC(window);
+        HDC memory = CreateCompatibleDC(dc);
+        HBITMAP face = LoadBitmapW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDB_BUTTON_OK));
+        HGDIOBJ previous = SelectObject(memory, face);
+        EXPECT_NE((HGDIOBJ)NULL, previous);
+        EXPECT_NE((HGDIOBJ)face, previous);
+        EXPECT_TRUE(BitBlt(dc, 2, 2, 20, 20, memory, 20, 0, SRCCOPY));
+        EXPECT_EQ((HGDIOBJ)face, SelectObject(memory, previous));
+        EXPECT_TRUE(DeleteDC(memory));
+        EXPECT_TRUE(DeleteObject(face));
+        EXPECT_NE(GetStockObject(LTGRAY_BRUSH), GetStockObject(WHITE_BRUSH));
+        EXPECT_NE((HGDIOBJ)NULL, GetStockObject(LTGRAY_BRUSH));
+        ReleaseDC(window, dc);
+        DestroyWindow(window);
+    });
+}
+
+TEST(Gdi, DrawIconEx)
+{
+    RunAsProgram([] {
+        HWND window = Canvas();
+        HDC dc = GetDC(window);
+        HICON icon = LoadIconW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDI_APP));
+        EXPECT_TRUE(DrawIconEx(dc, 0, 0, icon, 16, 16, 0, NULL, DI_NORMAL));
+        EXPECT_TRUE(DrawIconEx(dc, 20, 0, icon, 0, 0, 0, NULL, DI_NORMAL));
+        EXPECT_FALSE(DrawIconEx(dc, 0, 0, (HICON)(UINT_PTR)0x7777, 0, 0, 0, NULL, DI_NORMAL));
+        ReleaseDC(window, dc);
+        DestroyWindow(window);
+    });
+}
+
+}  // namespace
