@@ -121,31 +121,6 @@ TEST(ResourceIconGroupDecoder, EmptyGroupHasNoEntries)
     EXPECT_TRUE(cesim::DecodeIconGroup(b.bytes).entries.empty());
 }
 
-TEST(ResourceIconGroupDecoder, RejectsMoreEntriesThanTheDataHolds)
-{
-    Data d = TwoImageGroup();
-    d.resize(6 + 14 + 5);
-    std::string message = ErrorOf([&] { cesim::DecodeIconGroup(d, "group 7"); });
-    EXPECT_TRUE(Contains(message, "group 7")) << message;
-    EXPECT_TRUE(Contains(message, "lists 2 images")) << message;
-}
-
-TEST(ResourceIconGroupDecoder, RejectsAWrongHeader)
-{
-    Data cursor = TwoImageGroup();
-    cursor[2] = 2;
-    EXPECT_TRUE(Contains(ErrorOf([&] { cesim::DecodeIconGroup(cursor); }), "type is 2"));
-    Data reserved = TwoImageGroup();
-    reserved[0] = 5;
-    EXPECT_TRUE(Contains(ErrorOf([&] { cesim::DecodeIconGroup(reserved); }), "reserved word"));
-}
-
-TEST(ResourceIconGroupDecoder, RejectsEveryTruncation)
-{
-    Data d = TwoImageGroup();
-    ExpectEveryPrefixRejected(d, d.size(), [](const Data& p) { cesim::DecodeIconGroup(p); });
-}
-
 // ---------------------------------------------------------------- icon images
 
 // A 4 x 2 icon at 4 bits per pixel: colour rows bottom row first, then the
@@ -220,29 +195,6 @@ TEST(ResourceIconImageDecoder, RejectsPixelsOutsideThePicture)
     EXPECT_THROW(icon.Pixel(0, 2), Error);
     EXPECT_THROW(icon.Pixel(-1, 0), Error);
     EXPECT_THROW(icon.Masked(0, -1), Error);
-}
-
-TEST(ResourceIconImageDecoder, RejectsAnOddDibHeight)
-{
-    Data d = SmallIcon();
-    d[8] = 3;
-    EXPECT_TRUE(Contains(ErrorOf([&] { cesim::DecodeIconImage(d); }), "odd"));
-}
-
-TEST(ResourceIconImageDecoder, RejectsPngImages)
-{
-    Data d = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13};
-    EXPECT_TRUE(Contains(ErrorOf([&] { cesim::DecodeIconImage(d); }), "PNG"));
-}
-
-TEST(ResourceIconImageDecoder, RejectsEveryTruncationOfTheColourRows)
-{
-    ExpectEveryPrefixRejected(SmallIcon(), SMALL_ICON_COLOUR_END, [](const Data& p) { cesim::DecodeIconImage(p); });
-    Data d = SmallIcon();
-    d.resize(SMALL_ICON_COLOUR_END - 1);
-    std::string message = ErrorOf([&] { cesim::DecodeIconImage(d); });
-    EXPECT_TRUE(Contains(message, "pixel rows")) << message;
-    EXPECT_TRUE(Contains(message, "offset 104")) << message;
 }
 
 // ---------------------------------------------------------------- bitmaps
@@ -371,34 +323,6 @@ TEST(ResourceBitmapDecoder, ColourIndexPastTheTableIsAnError)
     EXPECT_TRUE(Contains(message, "only 2 entries")) << message;
 }
 
-TEST(ResourceBitmapDecoder, RejectsWhatItCannotRead)
-{
-    EXPECT_TRUE(Contains(ErrorOf([] { cesim::DecodeBitmap(BitmapHeader(4, 4, 8, 1, 0).bytes); }), "compression 1"));
-    EXPECT_TRUE(Contains(ErrorOf([] { cesim::DecodeBitmap(BitmapHeader(4, 4, 8, 0, 300).bytes); }), "300 colours"));
-    EXPECT_TRUE(Contains(ErrorOf([] { cesim::DecodeBitmap(BitmapHeader(4, 4, 5, 0, 0).bytes); }), "5 bits"));
-    EXPECT_TRUE(Contains(ErrorOf([] { cesim::DecodeBitmap(BitmapHeader(0, 4, 8, 0, 0).bytes); }), "width 0"));
-    EXPECT_TRUE(Contains(ErrorOf([] { cesim::DecodeBitmap(BitmapHeader(4, 0, 8, 0, 0).bytes); }), "height 0"));
-    Data huge = BitmapHeader(4, 4, 8, 0, 0xFFFFFFFF).bytes;
-    EXPECT_THROW(cesim::DecodeBitmap(huge), Error);
-    Data planes = SmallBitmap();
-    planes[12] = 3;
-    EXPECT_TRUE(Contains(ErrorOf([&] { cesim::DecodeBitmap(planes); }), "3 colour planes"));
-    Data header = SmallBitmap();
-    header[0] = 20;
-    EXPECT_TRUE(Contains(ErrorOf([&] { cesim::DecodeBitmap(header); }), "header size is 20"));
-}
-
-TEST(ResourceBitmapDecoder, RejectsEveryTruncation)
-{
-    Data d = SmallBitmap();
-    ExpectEveryPrefixRejected(d, d.size(), [](const Data& p) { cesim::DecodeBitmap(p); });
-    d.resize(45);
-    std::string message = ErrorOf([&] { cesim::DecodeBitmap(d, "bitmap 110"); });
-    EXPECT_TRUE(Contains(message, "bitmap 110")) << message;
-    EXPECT_TRUE(Contains(message, "colour table of 2 entries")) << message;
-    EXPECT_TRUE(Contains(message, "offset 40")) << message;
-}
-
 // ---------------------------------------------------------------- dialog templates
 
 // A classic template with a font and two controls: an icon control whose
@@ -522,40 +446,6 @@ TEST(ResourceDialogDecoder, ReadsTheExtendedForm)
     EXPECT_EQ(d.items[0].text.text, u"OK");
 }
 
-TEST(ResourceDialogDecoder, RejectsAnUnknownExtendedVersion)
-{
-    Builder b;
-    b.Word(2).Word(0xFFFF).Dword(0).Dword(0).Dword(0).Word(0).Word(0).Word(0).Word(0).Word(0).Word(0).Word(0).Word(0);
-    EXPECT_TRUE(Contains(ErrorOf([&] { cesim::DecodeDialog(b.bytes); }), "version 2"));
-}
-
-TEST(ResourceDialogDecoder, RejectsMoreControlsThanTheDataHolds)
-{
-    Builder b;
-    b.Raw(ClassicDialog());
-    b.PutWord(8, 3);
-    std::string message = ErrorOf([&] { cesim::DecodeDialog(b.bytes, "dialog 103"); });
-    EXPECT_TRUE(Contains(message, "dialog 103")) << message;
-    EXPECT_TRUE(Contains(message, "declares 3 controls")) << message;
-    EXPECT_TRUE(Contains(message, "control 3 of 3")) << message;
-}
-
-TEST(ResourceDialogDecoder, RejectsTextWithoutItsNul)
-{
-    Builder b;
-    b.Dword(0).Dword(0).Word(0).Word(0).Word(0).Word(10).Word(10);
-    b.Word(0).Word(0).Word('T').Word('i');
-    std::string message = ErrorOf([&] { cesim::DecodeDialog(b.bytes); });
-    EXPECT_TRUE(Contains(message, "title has no terminating NUL")) << message;
-    EXPECT_TRUE(Contains(message, "offset 22")) << message;
-}
-
-TEST(ResourceDialogDecoder, RejectsEveryTruncation)
-{
-    Data d = ClassicDialog();
-    ExpectEveryPrefixRejected(d, d.size(), [](const Data& p) { cesim::DecodeDialog(p); });
-}
-
 TEST(ResourceDialogDecoder, ReadsFromAnAddressWithinTheGivenSize)
 {
     Data d = ClassicDialog();
@@ -659,50 +549,114 @@ TEST(ResourceVersionDecoder, FixedPartIsOptional)
     EXPECT_EQ(v.string_tables.size(), 1u);
 }
 
-TEST(ResourceVersionDecoder, RejectsAWrongSignature)
+// ---------------------------------------------------------------- broken data
+
+enum Decoder { GROUP, IMAGE, BITMAP, DIALOG, VERSION };
+
+void Decode(Decoder decoder, const Data& data, const std::string& origin)
 {
-    std::string message = ErrorOf([] { cesim::DecodeVersion(VersionRecord(FixedInfo(0x12345678))); });
-    EXPECT_TRUE(Contains(message, "signature 0x12345678")) << message;
-    EXPECT_TRUE(Contains(message, "offset 40")) << message;
+    switch (decoder) {
+    case GROUP:
+        cesim::DecodeIconGroup(data, origin);
+        break;
+    case IMAGE:
+        cesim::DecodeIconImage(data, origin);
+        break;
+    case BITMAP:
+        cesim::DecodeBitmap(data, origin);
+        break;
+    case DIALOG:
+        cesim::DecodeDialog(data, origin);
+        break;
+    case VERSION:
+        cesim::DecodeVersion(data, origin);
+        break;
+    }
 }
 
-TEST(ResourceVersionDecoder, RejectsAShortFixedPart)
+Data Changed(Data data, size_t at, uint8_t value)
 {
-    Data fixed = FixedInfo();
-    fixed.resize(20);
-    EXPECT_TRUE(Contains(ErrorOf([&] { cesim::DecodeVersion(VersionRecord(fixed)); }), "fewer than the 52"));
+    data[at] = value;
+    return data;
 }
 
-TEST(ResourceVersionDecoder, RejectsAWrongRootKey)
+Data Cut(Data data, size_t size)
 {
-    Data d = Block(u"VS_VERSION_INFX", 0, {}, 0);
-    EXPECT_TRUE(Contains(ErrorOf([&] { cesim::DecodeVersion(d); }), "VS_VERSION_INFX"));
+    data.resize(size);
+    return data;
 }
 
-TEST(ResourceVersionDecoder, RejectsAChildLongerThanItsParent)
+struct Broken {
+    Decoder decoder;
+    Data data;
+    std::vector<std::string> says;  // what the error names, the origin first
+};
+
+// Each decoder rejects what it cannot read with an Error that names the
+// resource, what is wrong and, where it can, the offset.
+TEST(ResourceDecoders, RejectBrokenDataSayingWhatIsWrong)
 {
-    Data d = VersionRecord();
-    // The StringFileInfo block starts right after the 52-byte fixed part.
-    size_t child = 40 + 52;
-    d[child] = 0xF0;
-    d[child + 1] = 0x0F;
-    std::string message = ErrorOf([&] { cesim::DecodeVersion(d); });
-    EXPECT_TRUE(Contains(message, "4080 bytes long")) << message;
-    EXPECT_TRUE(Contains(message, "offset 92")) << message;
+    Builder textWithoutNul;
+    textWithoutNul.Dword(0).Dword(0).Word(0).Word(0).Word(0).Word(10).Word(10);
+    textWithoutNul.Word(0).Word(0).Word('T').Word('i');
+    Builder extendedVersion2;
+    extendedVersion2.Word(2).Word(0xFFFF).Dword(0).Dword(0).Dword(0);
+    for (int i = 0; i < 8; ++i)
+        extendedVersion2.Word(0);
+    Builder threeControls;
+    threeControls.Raw(ClassicDialog());
+    threeControls.PutWord(8, 3);
+    Data shortFixed = Cut(FixedInfo(), 20);
+    const Broken rows[] = {
+        {GROUP, Cut(TwoImageGroup(), 6 + 14 + 5), {"group 7", "lists 2 images"}},
+        {GROUP, Changed(TwoImageGroup(), 2, 2), {"icon group", "type is 2"}},
+        {GROUP, Changed(TwoImageGroup(), 0, 5), {"icon group", "reserved word"}},
+        {IMAGE, Changed(SmallIcon(), 8, 3), {"icon image", "odd"}},
+        {IMAGE, {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13}, {"icon image", "PNG"}},
+        {IMAGE, Cut(SmallIcon(), SMALL_ICON_COLOUR_END - 1), {"icon image", "pixel rows", "offset 104"}},
+        {BITMAP, BitmapHeader(4, 4, 8, 1, 0).bytes, {"bitmap", "compression 1"}},
+        {BITMAP, BitmapHeader(4, 4, 8, 0, 300).bytes, {"bitmap", "300 colours"}},
+        {BITMAP, BitmapHeader(4, 4, 5, 0, 0).bytes, {"bitmap", "5 bits"}},
+        {BITMAP, BitmapHeader(0, 4, 8, 0, 0).bytes, {"bitmap", "width 0"}},
+        {BITMAP, BitmapHeader(4, 0, 8, 0, 0).bytes, {"bitmap", "height 0"}},
+        {BITMAP, BitmapHeader(4, 4, 8, 0, 0xFFFFFFFF).bytes, {"bitmap"}},
+        {BITMAP, Changed(SmallBitmap(), 12, 3), {"bitmap", "3 colour planes"}},
+        {BITMAP, Changed(SmallBitmap(), 0, 20), {"bitmap", "header size is 20"}},
+        {BITMAP, Cut(SmallBitmap(), 45), {"bitmap 110", "colour table of 2 entries", "offset 40"}},
+        {DIALOG, extendedVersion2.bytes, {"dialog template", "version 2"}},
+        {DIALOG, threeControls.bytes, {"dialog 103", "declares 3 controls", "control 3 of 3"}},
+        {DIALOG, textWithoutNul.bytes, {"dialog template", "title has no terminating NUL", "offset 22"}},
+        {VERSION, VersionRecord(FixedInfo(0x12345678)), {"version record", "signature 0x12345678", "offset 40"}},
+        {VERSION, VersionRecord(shortFixed), {"version record", "fewer than the 52"}},
+        {VERSION, Block(u"VS_VERSION_INFX", 0, {}, 0), {"version record", "VS_VERSION_INFX"}},
+        // The StringFileInfo block starts right after the 52-byte fixed part, at 92.
+        {VERSION, Changed(Changed(VersionRecord(), 92, 0xF0), 93, 0x0F), {"version record", "4080 bytes long", "offset 92"}},
+        {VERSION, Changed(Changed(VersionRecord(), 92, 4), 93, 0), {"version record", "less than its own 6-byte header"}},
+    };
+    for (const Broken& row : rows) {
+        std::string message = ErrorOf([&] { Decode(row.decoder, row.data, row.says[0]); });
+        for (const std::string& part : row.says)
+            EXPECT_TRUE(Contains(message, part)) << message;
+    }
 }
 
-TEST(ResourceVersionDecoder, RejectsABlockShorterThanItsHeader)
+// Every prefix of well-formed data that stops short of what the decoder
+// needs is rejected.
+TEST(ResourceDecoders, RejectEveryTruncation)
 {
-    Data d = VersionRecord();
-    d[92] = 4;
-    d[93] = 0;
-    EXPECT_TRUE(Contains(ErrorOf([&] { cesim::DecodeVersion(d); }), "less than its own 6-byte header"));
-}
-
-TEST(ResourceVersionDecoder, RejectsEveryTruncation)
-{
-    Data d = VersionRecord();
-    ExpectEveryPrefixRejected(d, d.size(), [](const Data& p) { cesim::DecodeVersion(p); });
+    const struct {
+        Decoder decoder;
+        Data data;
+        size_t needed;
+    } rows[] = {
+        {GROUP, TwoImageGroup(), TwoImageGroup().size()},
+        {IMAGE, SmallIcon(), SMALL_ICON_COLOUR_END},
+        {BITMAP, SmallBitmap(), SmallBitmap().size()},
+        {DIALOG, ClassicDialog(), ClassicDialog().size()},
+        {VERSION, VersionRecord(), VersionRecord().size()},
+    };
+    for (const auto& row : rows)
+        ExpectEveryPrefixRejected(row.data, row.needed, [&](const Data& p) { Decode(row.decoder, p, "data"); });
 }
 
 }  // namespace
