@@ -79,6 +79,10 @@ bool MenuOpen();
 RECT OpenMenuRect();
 RECT MenuItemRect(HMENU menu, int index);
 
+// The Pocket PC's shell (its desktop window and taskbar) where the platform
+// has one: on the simulated device; under Wine the desktop is Wine's own.
+void PocketPcShell();
+
 // A window of another program.
 struct WindowSpec {
     const WCHAR* class_name;
@@ -114,6 +118,8 @@ public:
     void Show(HWND window, bool visible);
     // The user brings its window to the front.
     void Activate(HWND window);
+    // The work area as this program reads it.
+    RECT WorkArea();
     // What one of its windows received of one message, oldest first.
     std::vector<Received> ReceivedBy(HWND window, UINT message);
     int Count(HWND window, UINT message) { return (int)ReceivedBy(window, message).size(); }

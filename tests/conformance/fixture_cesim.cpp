@@ -128,6 +128,8 @@ void Tap(POINT screen)
         Dev().Tap(screen);
 }
 
+void PocketPcShell() { Dev().InstallShell(); }
+
 bool MenuOpen() { return Dev().OpenMenus() > 0; }
 
 RECT OpenMenuRect()
@@ -192,6 +194,8 @@ void OtherProgram::Destroy(HWND window) { Dev().DestroyWindow(window); }
 void OtherProgram::Show(HWND window, bool visible) { Dev().ShowWindow(window, visible); }
 
 void OtherProgram::Activate(HWND window) { Dev().SetForeground(window); }
+
+RECT OtherProgram::WorkArea() { return Dev().WorkArea(); }
 
 std::vector<Received> OtherProgram::ReceivedBy(HWND window, UINT message)
 {

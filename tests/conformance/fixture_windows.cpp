@@ -125,6 +125,8 @@ void Tap(POINT screen)
     SendInput(2, inputs, sizeof(INPUT));
 }
 
+void PocketPcShell() {}
+
 bool MenuOpen() { return OpenMenuWindow() != NULL; }
 
 RECT OpenMenuRect()
@@ -265,6 +267,14 @@ void OtherProgram::Destroy(HWND window) { impl_->Ask("destroy " + Handle(window)
 void OtherProgram::Show(HWND window, bool visible) { impl_->Ask("show " + Handle(window) + (visible ? " 1" : " 0")); }
 
 void OtherProgram::Activate(HWND window) { impl_->Ask("activate " + Handle(window)); }
+
+RECT OtherProgram::WorkArea()
+{
+    RECT r = {0, 0, 0, 0};
+    std::string answer = impl_->Ask("workarea");
+    sscanf(answer.c_str(), "%ld %ld %ld %ld", &r.left, &r.top, &r.right, &r.bottom);
+    return r;
+}
 
 std::vector<Received> OtherProgram::ReceivedBy(HWND window, UINT message)
 {
