@@ -74,8 +74,9 @@ bool WaitFor(const std::function<bool()>& done, DWORD bound_ms = 2000);
 // The stylus taps a screen point (an open menu takes it first).
 void Tap(POINT screen);
 // While a menu is open: its rectangle on the screen (the innermost level),
-// and an item's, by position, of one of its levels.
+// and an item's, by position, of one of its open levels (else all 0).
 bool MenuOpen();
+void DismissMenu();  // the open menu closes without a choice
 RECT OpenMenuRect();
 RECT MenuItemRect(HMENU menu, int index);
 

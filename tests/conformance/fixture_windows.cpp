@@ -129,6 +129,15 @@ void PocketPcShell() {}
 
 bool MenuOpen() { return OpenMenuWindow() != NULL; }
 
+void DismissMenu()
+{
+    HWND menu = OpenMenuWindow();
+    if (menu == NULL)
+        ADD_FAILURE() << "DismissMenu: no menu is open";
+    else
+        PostMessageW(menu, WM_CANCELMODE, 0, 0);
+}
+
 RECT OpenMenuRect()
 {
     HWND menu = OpenMenuWindow();
@@ -143,8 +152,8 @@ RECT OpenMenuRect()
 RECT MenuItemRect(HMENU menu, int index)
 {
     RECT r = {0, 0, 0, 0};
-    if (!GetMenuItemRect(NULL, menu, index, &r))
-        ADD_FAILURE() << "MenuItemRect: no such item of an open menu";
+    if (!GetMenuItemRect(NULL, menu, index, &r) || !MenuOpen())
+        SetRectEmpty(&r);
     return r;
 }
 
