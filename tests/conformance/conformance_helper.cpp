@@ -5,6 +5,7 @@
 //   window CLASS TITLE STYLE EXSTYLE LEFT TOP RIGHT BOTTOM PARENT CLOSES ICON
 //                                         -> the window's handle
 //   destroy HWND | show HWND 0|1 | activate HWND   -> ok
+//   workarea                              -> LEFT TOP RIGHT BOTTOM, as this program reads it
 //   received HWND MESSAGE                 -> COUNT, then WPARAM LPARAM SENT for each
 //   quit                                  -> (ends)
 // Class and title are UTF-16 code units in hex, 4 digits each ("-": empty);
@@ -97,8 +98,11 @@ static void Handle(char* request)
             wc.lpszClassName = cls;
             RegisterClassW(&wc);
         }
-        HWND made = CreateWindowExW(exstyle, cls, title, style, left, top, right - left, bottom - top,
+        // Shown without taking the foreground, as the user has not brought it there.
+        HWND made = CreateWindowExW(exstyle, cls, title, style & ~WS_VISIBLE, left, top, right - left, bottom - top,
                                     (HWND)(ULONG_PTR)strtoull(parent, NULL, 16), NULL, GetModuleHandleW(NULL), NULL);
+        if (made != NULL && (style & WS_VISIBLE))
+            ShowWindow(made, SW_SHOWNOACTIVATE);
         if (made == NULL) {
             sprintf(g_answer, "! CreateWindowExW failed: %lu", GetLastError());
         } else {
@@ -110,10 +114,14 @@ static void Handle(char* request)
         if (!DestroyWindow((HWND)(ULONG_PTR)window))
             strcpy(g_answer, "! DestroyWindow failed");
     } else if (strcmp(word, "show") == 0 && sscanf(request, "show %llx %d", &window, &on) == 2) {
-        ShowWindow((HWND)(ULONG_PTR)window, on ? SW_SHOW : SW_HIDE);
+        ShowWindow((HWND)(ULONG_PTR)window, on ? SW_SHOWNOACTIVATE : SW_HIDE);
     } else if (strcmp(word, "activate") == 0 && sscanf(request, "activate %llx", &window) == 1) {
         if (!SetForegroundWindow((HWND)(ULONG_PTR)window))
             strcpy(g_answer, "! SetForegroundWindow failed");
+    } else if (strcmp(word, "workarea") == 0) {
+        RECT area = {0, 0, 0, 0};
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+        sprintf(g_answer, "%ld %ld %ld %ld", area.left, area.top, area.right, area.bottom);
     } else if (strcmp(word, "received") == 0 && sscanf(request, "received %llx %lu", &window, &message) == 2) {
         int count = 0;
         for (int i = 0; i < g_record_count; ++i)

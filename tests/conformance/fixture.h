@@ -74,10 +74,15 @@ bool WaitFor(const std::function<bool()>& done, DWORD bound_ms = 2000);
 // The stylus taps a screen point (an open menu takes it first).
 void Tap(POINT screen);
 // While a menu is open: its rectangle on the screen (the innermost level),
-// and an item's, by position, of one of its levels.
+// and an item's, by position, of one of its open levels (else all 0).
 bool MenuOpen();
+void DismissMenu();  // the open menu closes without a choice
 RECT OpenMenuRect();
 RECT MenuItemRect(HMENU menu, int index);
+
+// The Pocket PC's shell (its desktop window and taskbar) where the platform
+// has one: on the simulated device; under Wine the desktop is Wine's own.
+void PocketPcShell();
 
 // A window of another program.
 struct WindowSpec {
@@ -114,6 +119,8 @@ public:
     void Show(HWND window, bool visible);
     // The user brings its window to the front.
     void Activate(HWND window);
+    // The work area as this program reads it.
+    RECT WorkArea();
     // What one of its windows received of one message, oldest first.
     std::vector<Received> ReceivedBy(HWND window, UINT message);
     int Count(HWND window, UINT message) { return (int)ReceivedBy(window, message).size(); }

@@ -132,7 +132,11 @@ void Tap(POINT screen)
         Dev().Tap(screen);
 }
 
+void PocketPcShell() { Dev().InstallShell(); }
+
 bool MenuOpen() { return Dev().OpenMenus() > 0; }
+
+void DismissMenu() { Dev().DismissMenu(); }
 
 RECT OpenMenuRect()
 {
@@ -151,7 +155,7 @@ RECT MenuItemRect(HMENU menu, int index)
                 return level.item_rects[index];
         }
     }
-    throw cesim::Error("conformance: MenuItemRect: no such item of an open menu");
+    return RECT{0, 0, 0, 0};
 }
 
 std::vector<std::string> DifferenceKeys()
@@ -208,6 +212,8 @@ void OtherProgram::Destroy(HWND window) { Dev().DestroyWindow(window); }
 void OtherProgram::Show(HWND window, bool visible) { Dev().ShowWindow(window, visible); }
 
 void OtherProgram::Activate(HWND window) { Dev().SetForeground(window); }
+
+RECT OtherProgram::WorkArea() { return Dev().WorkArea(); }
 
 std::vector<Received> OtherProgram::ReceivedBy(HWND window, UINT message)
 {

@@ -125,6 +125,8 @@ void Tap(POINT screen)
     SendInput(2, inputs, sizeof(INPUT));
 }
 
+void PocketPcShell() {}
+
 bool MenuOpen() { return OpenMenuWindow() != NULL; }
 
 SIZE IconSize(HICON icon)
@@ -150,6 +152,15 @@ SIZE BitmapSize(HBITMAP bitmap)
     return size;
 }
 
+void DismissMenu()
+{
+    HWND menu = OpenMenuWindow();
+    if (menu == NULL)
+        ADD_FAILURE() << "DismissMenu: no menu is open";
+    else
+        PostMessageW(menu, WM_CANCELMODE, 0, 0);
+}
+
 RECT OpenMenuRect()
 {
     HWND menu = OpenMenuWindow();
@@ -164,8 +175,8 @@ RECT OpenMenuRect()
 RECT MenuItemRect(HMENU menu, int index)
 {
     RECT r = {0, 0, 0, 0};
-    if (!GetMenuItemRect(NULL, menu, index, &r))
-        ADD_FAILURE() << "MenuItemRect: no such item of an open menu";
+    if (!GetMenuItemRect(NULL, menu, index, &r) || !MenuOpen())
+        SetRectEmpty(&r);
     return r;
 }
 
@@ -288,6 +299,14 @@ void OtherProgram::Destroy(HWND window) { impl_->Ask("destroy " + Handle(window)
 void OtherProgram::Show(HWND window, bool visible) { impl_->Ask("show " + Handle(window) + (visible ? " 1" : " 0")); }
 
 void OtherProgram::Activate(HWND window) { impl_->Ask("activate " + Handle(window)); }
+
+RECT OtherProgram::WorkArea()
+{
+    RECT r = {0, 0, 0, 0};
+    std::string answer = impl_->Ask("workarea");
+    sscanf(answer.c_str(), "%ld %ld %ld %ld", &r.left, &r.top, &r.right, &r.bottom);
+    return r;
+}
 
 std::vector<Received> OtherProgram::ReceivedBy(HWND window, UINT message)
 {
