@@ -73,6 +73,9 @@ bool WaitFor(const std::function<bool()>& done, DWORD bound_ms = 2000);
 
 // The stylus taps a screen point (an open menu takes it first).
 void Tap(POINT screen);
+// The stylus taps a tray icon of the program (under Wine: the place in
+// Wine's taskbar of the first icon added, the pointer moving there first).
+void TapTrayIcon(HWND owner, UINT id);
 // While a menu is open: its rectangle on the screen (the innermost level),
 // and an item's, by position, of one of its open levels (else all 0).
 bool MenuOpen();

@@ -134,6 +134,8 @@ void Tap(POINT screen)
 
 void PocketPcShell() { Dev().InstallShell(); }
 
+void TapTrayIcon(HWND owner, UINT id) { Dev().TapTrayIcon(owner, id); }
+
 bool MenuOpen() { return Dev().OpenMenus() > 0; }
 
 void DismissMenu() { Dev().DismissMenu(); }

@@ -127,6 +127,28 @@ void Tap(POINT screen)
 
 void PocketPcShell() {}
 
+// Wine's taskbar draws the tray icons right to left in the order they were
+// added, each a small icon with a 2-pixel border on either side.
+void TapTrayIcon(HWND, UINT)
+{
+    HWND tray = FindWindowW(L"Shell_TrayWnd", NULL);
+    RECT r;
+    if (tray == NULL || !GetWindowRect(tray, &r)) {
+        ADD_FAILURE() << "TapTrayIcon: Wine's taskbar (Shell_TrayWnd) is not there";
+        return;
+    }
+    int width = GetSystemMetrics(SM_CXSMICON) + 4;
+    INPUT move;
+    ZeroMemory(&move, sizeof move);
+    move.type = INPUT_MOUSE;
+    move.mi.dx = (r.right - width / 2) * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+    move.mi.dy = ((r.top + r.bottom) / 2) * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &move, sizeof move);
+    Sleep(100);
+    Tap(POINT{r.right - width / 2, (r.top + r.bottom) / 2});
+}
+
 bool MenuOpen() { return OpenMenuWindow() != NULL; }
 
 SIZE IconSize(HICON icon)

@@ -3,6 +3,7 @@
 
 #include "res/resource.h"
 
+#include <algorithm>
 #include <string>
 
 using namespace conformance;
@@ -126,6 +127,50 @@ TEST(Shell, TheWorkArea)
     std::vector<Received> got = other.ReceivedBy(theirs, WM_SETTINGCHANGE);
     ASSERT_EQ(1u, got.size());
     EXPECT_EQ((WPARAM)SPI_SETWORKAREA, got[0].wParam);
+}
+
+// ---------------------------------------------------------------- taps on a tray icon
+
+std::string g_trayReports;
+
+LRESULT CALLBACK TrayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == TRAY_MESSAGE && wParam == 7)
+        g_trayReports += lParam == WM_MOUSEMOVE ? 'm' : lParam == WM_LBUTTONDOWN ? 'd'
+                         : lParam == WM_LBUTTONUP ? 'u' : '?';
+    if (message == TRAY_MESSAGE + 1)
+        PostQuitMessage(0);
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// A tap on a tray icon reports the stylus going down and up. A desktop
+// taskbar also reports the mouse moving over the icon; a stylus gives no
+// such reports.
+TEST(Shell, ATapOnATrayIcon)
+{
+    RunAsProgram([] {
+        g_trayReports.clear();
+        HWND owner = MakeWindow(TEXT("TrayTapped"), TEXT("tray"), WS_POPUP, RECT{0, 0, 10, 10}, NULL, 0, TrayProc);
+        NOTIFYICONDATAW record = Record(owner, 7);
+        ASSERT_TRUE(Shell_NotifyIconW(NIM_ADD, &record));
+        Later([owner] {
+            TapTrayIcon(owner, 7);
+            WaitFor([] { return g_trayReports.find('u') != std::string::npos; });
+            PostMessageW(owner, TRAY_MESSAGE + 1, 0, 0);
+        });
+        MSG msg;
+        while (GetMessageW(&msg, NULL, 0, 0) > 0)
+            DispatchMessageW(&msg);
+        std::string taps = g_trayReports;
+        taps.erase(std::remove(taps.begin(), taps.end(), 'm'), taps.end());
+        EXPECT_EQ("du", taps) << g_trayReports;
+        EXPECT_EQ(CE_DIFFERENCE("tray icon notifications", false, true,
+                                "a stylus does not hover: CE reports taps only", "Shell_NotifyIcon (Windows CE 4.0)"),
+                  g_trayReports.find('m') != std::string::npos)
+            << g_trayReports;
+        Shell_NotifyIconW(NIM_DELETE, &record);
+        DestroyWindow(owner);
+    });
 }
 
 }  // namespace
