@@ -107,7 +107,39 @@ TEST(Gdi, BitmapsInAMemoryDeviceContext)
     });
 }
 
-TEST(Gdi, DrawIconEx)
+// Windows CE is 32-bit: the class long holds the whole class icon. 64-bit
+// desktop Windows keeps it in a pointer-sized slot, of which GetClassLongW
+// reads the low half (the whole handle while handles fit in 32 bits).
+TEST(Gdi, TheClassIcon)
+{
+    OtherProgram other;
+    WindowSpec spec{TEXT("WithIcon"), TEXT("icon")};
+    spec.icon_size = 32;
+    HWND theirs = other.AddWindow(spec);
+    RunAsProgram([&] {
+        HICON icon = LoadIconW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDI_APP));
+        WNDCLASSW wc;
+        ZeroMemory(&wc, sizeof wc);
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(NULL);
+        wc.hIcon = icon;
+        wc.lpszClassName = TEXT("MineWithIcon");
+        ASSERT_NE(0, RegisterClassW(&wc));
+        HWND mine = CreateWindowExW(0, TEXT("MineWithIcon"), TEXT("mine"), WS_POPUP, 0, 0, 10, 10, NULL, NULL,
+                                    GetModuleHandleW(NULL), NULL);
+        EXPECT_EQ(CE_DIFFERENCE("`GetClassLongW` (`GCL_HICON`)", (DWORD)(UINT_PTR)icon,
+                                (DWORD)((UINT_PTR)icon & 0xFFFFFFFF), "CE's handles are 32 bits, as its class longs",
+                                "GetClassLong (Windows CE 4.0)"),
+                  GetClassLongW(mine, GCL_HICON));
+        EXPECT_DOCUMENTED(GetClassLongW(theirs, GCL_HICON) != 0, "Wine gives no class icon of another process");
+        DestroyWindow(mine);
+        UnregisterClassW(TEXT("MineWithIcon"), GetModuleHandleW(NULL));
+    });
+}
+
+// Icons drawn at a given size and at their own; text drawn in the
+// context's colours.
+TEST(Gdi, DrawIconExAndExtTextOutW)
 {
     RunAsProgram([] {
         HWND window = Canvas();
@@ -116,6 +148,8 @@ TEST(Gdi, DrawIconEx)
         EXPECT_TRUE(DrawIconEx(dc, 0, 0, icon, 16, 16, 0, NULL, DI_NORMAL));
         EXPECT_TRUE(DrawIconEx(dc, 20, 0, icon, 0, 0, 0, NULL, DI_NORMAL));
         EXPECT_FALSE(DrawIconEx(dc, 0, 0, (HICON)(UINT_PTR)0x7777, 0, 0, 0, NULL, DI_NORMAL));
+        RECT item = {0, 40, 100, 60};
+        EXPECT_TRUE(ExtTextOutW(dc, 2, 42, ETO_OPAQUE, &item, TEXT("Velto"), 5, NULL));
         ReleaseDC(window, dc);
         DestroyWindow(window);
     });
