@@ -209,6 +209,7 @@ TEST_F(cesimKernel, SettleGivesUpOnAThreadThatNeverWaits)
     g_stopSpinning = true;
     EXPECT_NE(std::string::npos, message.find("did not settle within 1 ms")) << message;
     EXPECT_NE(std::string::npos, message.find("spinner.exe")) << message;
+    device().SetSettleLimit(std::chrono::seconds(5));
     device().Settle();  // the device recovers once the thread waits or ends
 }
 
