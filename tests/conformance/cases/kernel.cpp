@@ -2,6 +2,7 @@
 // sections and handles, as a program sees them.
 #include "fixture.h"
 
+#include <functional>
 #include <string>
 
 using namespace conformance;
@@ -193,39 +194,33 @@ TEST(Kernel, SetEventReleasesTheThreadsWaitingThen)
 TEST(Kernel, CallsOnAHandleThatIsNoneOrOfAnotherKindFail)
 {
     RunAsProgram([] {
-        // A handle value closed is free for the next handle made: no handle
-        // is made while the closed one is used.
+        // A handle value closed is free for the next handle made: nothing is
+        // made while the closed one is used.
         HANDLE closed = CreateEventW(NULL, TRUE, FALSE, NULL);
         EXPECT_TRUE(CloseHandle(closed));
-        struct Row {
+        HANDLE thread = NULL;
+        const struct {
             const char* call;
-            DWORD result;
+            std::function<DWORD()> make;
             DWORD expected;
+        } rows[] = {
+            {"CloseHandle, closed before", [&] { return (DWORD)CloseHandle(closed); }, FALSE},
+            {"SetEvent, closed before", [&] { return (DWORD)SetEvent(closed); }, FALSE},
+            {"WaitForSingleObject", [] { return WaitForSingleObject(NO_HANDLE, 0); }, WAIT_FAILED},
+            {"SetEvent", [] { return (DWORD)SetEvent(NO_HANDLE); }, FALSE},
+            {"ResetEvent", [] { return (DWORD)ResetEvent(NO_HANDLE); }, FALSE},
+            {"CloseHandle", [] { return (DWORD)CloseHandle(NO_HANDLE); }, FALSE},
+            {"SetEvent on a thread", [&] { return (DWORD)SetEvent(thread); }, FALSE},
         };
-        const Row rows[] = {
-            {"CloseHandle, closed before", (DWORD)CloseHandle(closed), FALSE},
-            {"SetEvent on a closed event", (DWORD)SetEvent(closed), FALSE},
-            {"WaitForSingleObject", WaitForSingleObject(NO_HANDLE, 0), WAIT_FAILED},
-            {"SetEvent", (DWORD)SetEvent(NO_HANDLE), FALSE},
-            {"ResetEvent", (DWORD)ResetEvent(NO_HANDLE), FALSE},
-            {"CloseHandle", (DWORD)CloseHandle(NO_HANDLE), FALSE},
-        };
-        for (const Row& row : rows)
-            EXPECT_EQ(row.expected, row.result) << row.call;
-        Waiter waiter{CreateEventW(NULL, TRUE, FALSE, NULL), INFINITE, 0};
-        HANDLE thread = CreateThread(NULL, 0, WaitOnEvent, &waiter, 0, NULL);
-        SetLastError(0);
-        EXPECT_FALSE(SetEvent(thread));  // a thread is no event
-        SetLastError(0);
-        WaitForSingleObject(NO_HANDLE, 0);
-        EXPECT_EQ((DWORD)ERROR_INVALID_HANDLE, GetLastError());
-        SetLastError(0);
-        CloseHandle(NO_HANDLE);
-        EXPECT_EQ((DWORD)ERROR_INVALID_HANDLE, GetLastError());
-        SetEvent(waiter.event);
-        WaitForSingleObject(thread, 5000);
+        for (const auto& row : rows) {
+            if (thread == NULL && std::string(row.call) == "SetEvent on a thread")
+                thread = CreateThread(NULL, 0, SetAfterAWhile, CreateEventW(NULL, TRUE, FALSE, NULL), 0, NULL);
+            SetLastError(0);
+            EXPECT_EQ(row.expected, row.make()) << row.call;
+            EXPECT_EQ((DWORD)ERROR_INVALID_HANDLE, GetLastError()) << row.call;
+        }
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 5000));
         CloseHandle(thread);
-        CloseHandle(waiter.event);
     });
 }
 
