@@ -157,6 +157,10 @@ HWND MakeWindow(const WCHAR* cls, const WCHAR* title, DWORD style, RECT r, HWND 
 // The size of an icon or a bitmap as the platform holds it.
 SIZE IconSize(HICON icon);
 SIZE BitmapSize(HBITMAP bitmap);
+// The smallest rectangle of a window's client area that holds what icons
+// and blits drew into it (under Wine: the pixels of another colour than its
+// bottom-right corner's, within 64 x 64).
+RECT PaintedRect(HWND window);
 
 // The keys of every CE_DIFFERENCE in the cases (the simulated device's build).
 std::vector<std::string> DifferenceKeys();

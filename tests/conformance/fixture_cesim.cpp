@@ -6,6 +6,7 @@
 
 #include <cesim/device.h>
 
+#include <algorithm>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -184,6 +185,21 @@ SIZE BitmapSize(HBITMAP bitmap)
 {
     cesim::ImageInfo image = Dev().Image(bitmap);
     return SIZE{image.width, image.height};
+}
+
+RECT PaintedRect(HWND window)
+{
+    RECT r = {0, 0, 0, 0};
+    for (const cesim::DrawOp& op : Dev().Drawn(window)) {
+        if (op.kind != cesim::DrawOp::ICON && op.kind != cesim::DrawOp::BLIT)
+            continue;
+        bool first = r.right == r.left;
+        r.left = first ? op.dest.left : std::min(r.left, op.dest.left);
+        r.top = first ? op.dest.top : std::min(r.top, op.dest.top);
+        r.right = first ? op.dest.right : std::max(r.right, op.dest.right);
+        r.bottom = first ? op.dest.bottom : std::max(r.bottom, op.dest.bottom);
+    }
+    return r;
 }
 
 // ---- other programs

@@ -165,6 +165,27 @@ SIZE IconSize(HICON icon)
     return size;
 }
 
+RECT PaintedRect(HWND window)
+{
+    RECT client, r = {0, 0, 0, 0};
+    HDC dc = GetDC(window);
+    GetClientRect(window, &client);
+    COLORREF background = GetPixel(dc, client.right - 1, client.bottom - 1);
+    for (int y = 0; y < 64 && y < client.bottom; ++y) {
+        for (int x = 0; x < 64 && x < client.right; ++x) {
+            if (GetPixel(dc, x, y) == background)
+                continue;
+            bool first = r.right == r.left;
+            r.left = first || x < r.left ? x : r.left;
+            r.top = first || y < r.top ? y : r.top;
+            r.right = first || x + 1 > r.right ? x + 1 : r.right;
+            r.bottom = first || y + 1 > r.bottom ? y + 1 : r.bottom;
+        }
+    }
+    ReleaseDC(window, dc);
+    return r;
+}
+
 SIZE BitmapSize(HBITMAP bitmap)
 {
     BITMAP b;
