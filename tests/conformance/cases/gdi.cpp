@@ -137,16 +137,49 @@ TEST(Gdi, TheClassIcon)
     });
 }
 
-// Icons drawn at a given size and at their own; text drawn in the
+// Icons drawn at a given size and at their own (the glyph's own size is
+// what LoadIconW gave it), a blit of part of a bitmap; text drawn in the
 // context's colours.
-TEST(Gdi, DrawIconExAndExtTextOutW)
+TEST(Gdi, DrawIconExBitBltAndExtTextOutW)
 {
     RunAsProgram([] {
+        HMODULE own = GetModuleHandleW(NULL);
+        const LONG glyph = CE_DIFFERENCE("`LoadIconW` (a program's icon)", 20, 36,
+                                         "CE keeps a program's icon at its own size", "LoadIcon (Windows CE 4.0)");
+        struct Row {
+            int icon;  // or 0: a blit
+            int size;  // 0: the icon's own
+            RECT painted;
+        };
+        const Row rows[] = {
+            {IDI_APP, 16, {4, 4, 20, 20}},
+            {IDI_APP, 0, {4, 4, 36, 36}},
+            {IDI_CLOSE_GLYPH, 0, {4, 4, glyph, glyph}},
+            {0, 0, {4, 4, 24, 24}},
+        };
+        for (const Row& row : rows) {
+            HWND window = Canvas();
+            HDC dc = GetDC(window);
+            RECT client = {0, 0, 100, 100};
+            FillRect(dc, &client, (HBRUSH)GetStockObject(GRAY_BRUSH));
+            if (row.icon != 0) {
+                HICON icon = LoadIconW(own, MAKEINTRESOURCEW(row.icon));
+                EXPECT_TRUE(DrawIconEx(dc, 4, 4, icon, row.size, row.size, 0, NULL, DI_IMAGE));
+            } else {
+                HDC memory = CreateCompatibleDC(dc);
+                HBITMAP face = LoadBitmapW(own, MAKEINTRESOURCEW(IDB_BUTTON_OK));
+                HGDIOBJ previous = SelectObject(memory, face);
+                EXPECT_TRUE(BitBlt(dc, 4, 4, 20, 20, memory, 20, 0, SRCCOPY));
+                SelectObject(memory, previous);
+                DeleteDC(memory);
+                DeleteObject(face);
+            }
+            EXPECT_RECT(row.painted, PaintedRect(window)) << row.icon << " at " << row.size;
+            ReleaseDC(window, dc);
+            DestroyWindow(window);
+        }
         HWND window = Canvas();
         HDC dc = GetDC(window);
-        HICON icon = LoadIconW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDI_APP));
-        EXPECT_TRUE(DrawIconEx(dc, 0, 0, icon, 16, 16, 0, NULL, DI_NORMAL));
-        EXPECT_TRUE(DrawIconEx(dc, 20, 0, icon, 0, 0, 0, NULL, DI_NORMAL));
         EXPECT_FALSE(DrawIconEx(dc, 0, 0, (HICON)(UINT_PTR)0x7777, 0, 0, 0, NULL, DI_NORMAL));
         RECT item = {0, 40, 100, 60};
         EXPECT_TRUE(ExtTextOutW(dc, 2, 42, ETO_OPAQUE, &item, TEXT("Velto"), 5, NULL));
