@@ -117,6 +117,8 @@ public:
     OtherProgram& operator=(const OtherProgram&) = delete;
 
     DWORD Id() const { return id_; }
+    // Its program file, which carries an icon of a 32 x 32 and a 16 x 16 image.
+    const WCHAR* File() const { return file_.c_str(); }
     HWND AddWindow(const WindowSpec& spec);
     void Destroy(HWND window);
     void Show(HWND window, bool visible);
@@ -132,6 +134,7 @@ public:
 
 private:
     DWORD id_ = 0;
+    std::basic_string<WCHAR> file_;
     Impl* impl_ = nullptr;
 };
 

@@ -206,7 +206,11 @@ RECT PaintedRect(HWND window)
 
 struct OtherProgram::Impl {};
 
-OtherProgram::OtherProgram() { id_ = Dev().AddProcess(u"other.exe"); }
+OtherProgram::OtherProgram() : file_(u"\\Windows\\other.exe")
+{
+    id_ = Dev().AddProcess(u"other.exe");
+    Dev().SetProgramFile(id_, file_, true);
+}
 
 OtherProgram::~OtherProgram() = default;
 

@@ -283,6 +283,7 @@ OtherProgram::OtherProgram() : impl_(new Impl)
     while (n > 0 && path[n - 1] != L'\\' && path[n - 1] != L'/')
         --n;
     lstrcpyW(path + n, L"conformance_helper.exe");
+    file_ = path;
 
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, NULL, TRUE};
     HANDLE childIn = NULL, childOut = NULL;
