@@ -57,4 +57,26 @@ TEST(Processes, TheProgramsOwnFile)
     });
 }
 
+// A program file's icon, extracted one size at a time: the large image and
+// the small one, each a new icon of its own size. An index past the file's
+// icons gives none.
+TEST(Processes, TheIconsOfAProgramFile)
+{
+    OtherProgram other;
+    RunAsProgram([&] {
+        HICON large = NULL, small = NULL, none = NULL;
+        EXPECT_EQ(1u, ExtractIconExW(other.File(), 0, NULL, &small, 1));
+        EXPECT_EQ(1u, ExtractIconExW(other.File(), 0, &large, NULL, 1));
+        ASSERT_NE((HICON)NULL, small);
+        ASSERT_NE((HICON)NULL, large);
+        EXPECT_NE(small, large);
+        EXPECT_EQ(16, IconSize(small).cx);
+        EXPECT_EQ(32, IconSize(large).cx);
+        EXPECT_TRUE(DestroyIcon(small));
+        EXPECT_TRUE(DestroyIcon(large));
+        EXPECT_EQ(0u, ExtractIconExW(other.File(), 99, NULL, &none, 1));
+        EXPECT_EQ((HICON)NULL, none);
+    });
+}
+
 }  // namespace
