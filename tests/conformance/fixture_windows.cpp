@@ -13,6 +13,7 @@ namespace {
 struct Task {
     std::function<void()> act;
     std::function<bool()> ready;
+    HANDLE previous;  // the action asked for before this one
 };
 
 HANDLE g_tasks[16];
@@ -36,6 +37,9 @@ DWORD WINAPI RunBody(LPVOID param)
 DWORD WINAPI RunTask(LPVOID param)
 {
     Task* task = (Task*)param;
+    // One after the other, as they were asked for.
+    if (task->previous != NULL)
+        WaitForSingleObject(task->previous, INFINITE);
     if (task->ready && !WaitFor(task->ready, 10000 / 4))
         ADD_FAILURE() << "what Later waits for did not come within 10 s";
     else
@@ -106,7 +110,8 @@ void Later(const std::function<void()>& act, const std::function<bool()>& ready)
         ADD_FAILURE() << "too many actions of Later";
         return;
     }
-    HANDLE thread = CreateThread(NULL, 0, RunTask, new Task{act, ready}, 0, NULL);
+    HANDLE thread = CreateThread(NULL, 0, RunTask, new Task{act, ready, g_task_count > 0 ? g_tasks[g_task_count - 1] : NULL},
+                                 0, NULL);
     if (thread == NULL)
         ADD_FAILURE() << "CreateThread failed: " << GetLastError();
     else
