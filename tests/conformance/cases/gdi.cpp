@@ -83,30 +83,6 @@ TEST(Gdi, GetTextExtentExPointW)
     });
 }
 
-// A memory device context holds a bitmap of its own until another is
-// selected; selecting gives back the one before, which goes back in before
-// the context is deleted. It draws into a window with BitBlt.
-TEST(Gdi, BitmapsInAMemoryDeviceContext)
-{
-    RunAsProgram([] {
-        HWND window = Canvas();
-        HDC dc = GetDC(window);
-        HDC memory = CreateCompatibleDC(dc);
-        HBITMAP face = LoadBitmapW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDB_BUTTON_OK));
-        HGDIOBJ previous = SelectObject(memory, face);
-        EXPECT_NE((HGDIOBJ)NULL, previous);
-        EXPECT_NE((HGDIOBJ)face, previous);
-        EXPECT_TRUE(BitBlt(dc, 2, 2, 20, 20, memory, 20, 0, SRCCOPY));
-        EXPECT_EQ((HGDIOBJ)face, SelectObject(memory, previous));
-        EXPECT_TRUE(DeleteDC(memory));
-        EXPECT_TRUE(DeleteObject(face));
-        EXPECT_NE(GetStockObject(LTGRAY_BRUSH), GetStockObject(WHITE_BRUSH));
-        EXPECT_NE((HGDIOBJ)NULL, GetStockObject(LTGRAY_BRUSH));
-        ReleaseDC(window, dc);
-        DestroyWindow(window);
-    });
-}
-
 // Windows CE is 32-bit: the class long holds the whole class icon. 64-bit
 // desktop Windows keeps it in a pointer-sized slot, of which GetClassLongW
 // reads the low half (the whole handle while handles fit in 32 bits).
@@ -138,8 +114,8 @@ TEST(Gdi, TheClassIcon)
 }
 
 // Icons drawn at a given size and at their own (the glyph's own size is
-// what LoadIconW gave it), a blit of part of a bitmap; text drawn in the
-// context's colours.
+// what LoadIconW gave it), a blit of part of a bitmap from a memory device
+// context; text; stock brushes.
 TEST(Gdi, DrawIconExBitBltAndExtTextOutW)
 {
     RunAsProgram([] {
@@ -168,11 +144,14 @@ TEST(Gdi, DrawIconExBitBltAndExtTextOutW)
             } else {
                 HDC memory = CreateCompatibleDC(dc);
                 HBITMAP face = LoadBitmapW(own, MAKEINTRESOURCEW(IDB_BUTTON_OK));
+                // The context's own bitmap comes back, and goes back in before it is deleted.
                 HGDIOBJ previous = SelectObject(memory, face);
+                EXPECT_NE((HGDIOBJ)NULL, previous);
+                EXPECT_NE((HGDIOBJ)face, previous);
                 EXPECT_TRUE(BitBlt(dc, 4, 4, 20, 20, memory, 20, 0, SRCCOPY));
-                SelectObject(memory, previous);
-                DeleteDC(memory);
-                DeleteObject(face);
+                EXPECT_EQ((HGDIOBJ)face, SelectObject(memory, previous));
+                EXPECT_TRUE(DeleteDC(memory));
+                EXPECT_TRUE(DeleteObject(face));
             }
             EXPECT_RECT(row.painted, PaintedRect(window)) << row.icon << " at " << row.size;
             ReleaseDC(window, dc);
@@ -183,6 +162,8 @@ TEST(Gdi, DrawIconExBitBltAndExtTextOutW)
         EXPECT_FALSE(DrawIconEx(dc, 0, 0, (HICON)(UINT_PTR)0x7777, 0, 0, 0, NULL, DI_NORMAL));
         RECT item = {0, 40, 100, 60};
         EXPECT_TRUE(ExtTextOutW(dc, 2, 42, ETO_OPAQUE, &item, TEXT("Velto"), 5, NULL));
+        EXPECT_NE((HGDIOBJ)NULL, GetStockObject(LTGRAY_BRUSH));
+        EXPECT_NE(GetStockObject(LTGRAY_BRUSH), GetStockObject(WHITE_BRUSH));
         ReleaseDC(window, dc);
         DestroyWindow(window);
     });
