@@ -39,6 +39,17 @@ LRESULT CALLBACK Recording(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     }
     if (message >= M1 && message <= M4)
         return g_answer != NULL ? g_answer(hwnd, message, wParam) : (LRESULT)wParam * 10 + 1;
+    if (message == WM_PAINT) {
+        // The whole client area is to be painted; BeginPaint erases first when asked.
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd, &ps);
+        RECT client;
+        GetClientRect(hwnd, &client);
+        EXPECT_TRUE(dc != NULL);
+        EXPECT_TRUE(SameRect(client, ps.rcPaint)) << Show(ps.rcPaint);
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
     if (message == WM_CLOSE && GetWindowLongW(hwnd, GWL_ID) == 1)
         return 0;  // a window that stays open
     return DefWindowProcW(hwnd, message, wParam, lParam);

@@ -249,9 +249,13 @@ TEST(Windows, CreatedWindowsKeepStylesIdsAndTitles)
         LONG ex = GetWindowLongW(top, GWL_EXSTYLE);
         EXPECT_EQ(ex, SetWindowLongW(top, GWL_EXSTYLE, ex & ~WS_EX_TOOLWINDOW));
         EXPECT_EQ(0, GetWindowLongW(top, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
-        // The OK button in the caption, a Windows CE style: desktop Windows has no such bit.
+        // The OK button in the caption: a Windows CE style. Desktop Windows has
+        // no such style, but keeps the bit, which is all that a call reads.
         SetWindowLongW(top, GWL_EXSTYLE, GetWindowLongW(top, GWL_EXSTYLE) | WS_EX_CAPTIONOKBTN);
-        EXPECT_EQ((DWORD)WS_EX_CAPTIONOKBTN, (DWORD)GetWindowLongW(top, GWL_EXSTYLE) & WS_EX_CAPTIONOKBTN);
+        EXPECT_EQ(CE_DIFFERENCE("`WS_EX_CAPTIONOKBTN`", (DWORD)WS_EX_CAPTIONOKBTN, (DWORD)WS_EX_CAPTIONOKBTN,
+                                "desktop Windows keeps the bit and draws no button",
+                                "Window Styles: WS_EX_CAPTIONOKBTN (Windows CE API reference)"),
+                  (DWORD)GetWindowLongW(top, GWL_EXSTYLE) & WS_EX_CAPTIONOKBTN);
         SetWindowLongW(child, GWL_STYLE, GetWindowLongW(child, GWL_STYLE) & ~WS_VISIBLE);
         EXPECT_FALSE(IsWindowVisible(child));
 
