@@ -31,6 +31,8 @@ TEST(Windows, FindWindowComparesWholeNamesWithoutCaseFrontFirst)
         {TEXT("Other"), TEXT("front")},                                           // 5
         {TEXT("Bar"), TEXT("")},                                                  // 6
         {TEXT("Bar"), TEXT("Named")},                                             // 7
+        {TEXT("Рабочий"), TEXT("Рабочий стол")},                                  // 8: case beyond ASCII
+        {TEXT("Greek"), TEXT("Επιφανεια")},                                       // 9
     };
     std::vector<HWND> w;
     for (const WindowSpec& s : specs)
@@ -60,6 +62,9 @@ TEST(Windows, FindWindowComparesWholeNamesWithoutCaseFrontFirst)
         {TEXT("Kid"), NULL, -1},                // top-level windows only
         {NULL, TEXT("kid"), -1},
         {TEXT("Gone"), NULL, -1},               // destroyed
+        {NULL, TEXT("РАБОЧИЙ СТОЛ"), 8},
+        {TEXT("рабочий"), NULL, 8},
+        {NULL, TEXT("ΕΠΙΦΑΝΕΙΑ"), 9},
     };
     RunAsProgram([&] {
         for (const FindCase& c : cases) {
@@ -404,8 +409,9 @@ TEST(Windows, SetWindowPosPlacesInTheZOrder)
     RunAsProgram([&] {
         HWND fg = GetForegroundWindow();
         for (const Step& s : steps) {
-            if (s.window != NULL)
+            if (s.window != NULL) {
                 EXPECT_TRUE(SetWindowPos(s.window, s.after, 0, 0, 0, 0, s.flags));
+            }
             Visits all = {{}, 0};
             EnumWindows(Visit, (LPARAM)&all);
             EXPECT_EQ(s.order, Ours(all.seen, ours)) << "step " << (&s - steps);
