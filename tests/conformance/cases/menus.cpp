@@ -144,8 +144,6 @@ TEST(Menus, TapsChooseAndTheChoiceComesBack)
         Later([&] { tapItem(m.menu, 1); }, [&] { return MenuOpen(); });  // "Sub" opens
         Later([&] { tapItem(m.sub, 0); }, [&] { return ItemShown(m.sub, 0); });
         EXPECT_NE(0, TrackPopupMenuEx(m.menu, 0, 100, 100, owner, NULL));
-        RECT subItem = {0, 0, 0, 0};
-        (void)subItem;
         MSG msg;
         while (g_command == 0 && GetMessageW(&msg, NULL, 0, 0) > 0)
             DispatchMessageW(&msg);
