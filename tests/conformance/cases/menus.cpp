@@ -109,13 +109,17 @@ TEST(Menus, TrackPopupMenuExAlignsTheMenuAtThePointOnTheScreen)
                                       std::to_string(c.at.y) + ": " + Show(r);
             EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= screen.right && r.bottom <= screen.bottom) << where;
             EXPECT_TRUE(r.right - r.left >= 42 && r.bottom - r.top >= 4 * 18) << where;
-            if (c.at.x == 100) {
-                const UINT h = c.flags & (TPM_CENTERALIGN | TPM_RIGHTALIGN), v = c.flags & (TPM_VCENTERALIGN | TPM_BOTTOMALIGN);
-                EXPECT_LE(std::abs((h == TPM_RIGHTALIGN ? r.right : h == TPM_CENTERALIGN ? (r.left + r.right) / 2 : r.left) - 100), 1) << where;
-                EXPECT_LE(std::abs((v == TPM_BOTTOMALIGN ? r.bottom : v == TPM_VCENTERALIGN ? (r.top + r.bottom) / 2 : r.top) - 100), 1) << where;
+            if (c.at.x == 100) {  // the point is the named corner, edge middle or centre
+                const UINT h = c.flags & (TPM_CENTERALIGN | TPM_RIGHTALIGN);
+                const UINT v = c.flags & (TPM_VCENTERALIGN | TPM_BOTTOMALIGN);
+                const LONG x = h == TPM_RIGHTALIGN ? r.right : h == TPM_CENTERALIGN ? (r.left + r.right) / 2 : r.left;
+                const LONG y = v == TPM_BOTTOMALIGN ? r.bottom : v == TPM_VCENTERALIGN ? (r.top + r.bottom) / 2 : r.top;
+                EXPECT_LE(std::abs(x - 100), 1) << where;
+                EXPECT_LE(std::abs(y - 100), 1) << where;
             }
-            if (c.at.x == 240)
+            if (c.at.x == 240) {
                 EXPECT_EQ(240, r.right) << where;
+            }
         }
         DestroyMenu(m.menu);
     });

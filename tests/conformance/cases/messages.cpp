@@ -119,7 +119,12 @@ TEST(Messages, PostedMessagesArriveInOrderAndQuitComesAfterThem)
         DestroyWindow(gone);           // takes its posted messages with it
         PostQuitMessage(5);
         PostMessageW(w, M4, 4, 0);     // still before the quit
-        const MSG expected[] = {{w, M1, 1, 0}, {w, M2, 2, 0}, {NULL, M3, 3, 0}, {w, M4, 4, 0}};
+        struct Posted {
+            HWND hwnd;
+            UINT message;
+            WPARAM wParam;
+        };
+        const Posted expected[] = {{w, M1, 1}, {w, M2, 2}, {NULL, M3, 3}, {w, M4, 4}};
         const LRESULT results[] = {11, 21, 0, 41};
         MSG msg;
         int i = 0;
