@@ -23,7 +23,7 @@
  * | tray record size | 152 bytes (32-bit handles) | the record has grown | `PLATFORM_TRAY_RECORD_SIZE` is the first version's size |
  * | `SPI_SETWORKAREA` and moving other programs' windows | the Pocket PC's own screen | rearranges an ordinary desktop | velto.exe runs only on a screen no larger than 480 x 640, and otherwise ends at once with exit code 0 (platform/windows.cpp) |
  * | `LoadIconW` (a program's icon) | the image nearest 32 x 32, at its own size | stretched to 32 x 32 | the image nearest 32 x 32, at its own size (`CreateIconFromResourceEx`) |
- * | the work area, class-name case | one system-wide work area; class names compared exactly | (Wine) a work area per process; class names case-insensitive within a process | nothing: the simulated device's tests cover both |
+ * | the work area | one system-wide work area | (Wine) a work area per process | nothing: the conformance cases cover both |
  */
 #ifndef VELTO_PLATFORM_H
 #define VELTO_PLATFORM_H

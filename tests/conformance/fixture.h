@@ -24,7 +24,13 @@
 //   with a generous bound. Never assert a time.
 // - Input from outside while the body waits in a modal loop (a menu, a
 //   dialog): Later(act, ready) runs act on another thread of the program once
-//   ready() holds; Tap(point) is the stylus at a screen point.
+//   ready() holds, each after the one asked for before it; Tap(point) is the
+//   stylus at a screen point; MenuOpen, OpenMenuRect, MenuItemRect and
+//   DismissMenu see and end an open popup menu.
+// - PocketPcShell() gives the simulated device its shell (desktop window and
+//   taskbar); under Wine the desktop is Wine's own.
+// - Classes made with EnsureClass go with the case; windows go with the
+//   body's thread (under Wine) or its process (on the simulated device).
 // - Where Windows CE and desktop Windows truly differ, a case names both
 //   answers with CE_DIFFERENCE (below); its key is the first cell of the row
 //   of the table of differences in platform/platform.h, and a test checks

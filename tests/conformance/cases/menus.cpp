@@ -2,6 +2,8 @@
 // the choice comes back, owner-drawn items, and where the stylus was.
 #include "fixture.h"
 
+#include <atomic>
+
 using namespace conformance;
 
 namespace {
@@ -98,24 +100,30 @@ TEST(Menus, TrackPopupMenuExAlignsTheMenuAtThePointOnTheScreen)
         const RECT screen = RectOf(GetDesktopWindow());
         for (const Case& c : cases) {
             RECT r = {0, 0, 0, 0};
+            std::atomic<bool> read(false);
             Later([&] {
                 r = OpenMenuRect();
+                read = true;
                 DismissMenu();
             },
                   MenuOpen);
             EXPECT_EQ(0, TrackPopupMenuEx(m.menu, TPM_RETURNCMD | c.flags, c.at.x, c.at.y, owner, NULL));
-            WaitFor([] { return !MenuOpen(); });
+            WaitFor([&] { return read.load() && !MenuOpen(); });
             const std::string where = "flags " + std::to_string(c.flags) + " at " + std::to_string(c.at.x) + "," +
                                       std::to_string(c.at.y) + ": " + Show(r);
             EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= screen.right && r.bottom <= screen.bottom) << where;
             EXPECT_TRUE(r.right - r.left >= 42 && r.bottom - r.top >= 4 * 18) << where;
-            if (c.at.x == 100) {
-                const UINT h = c.flags & (TPM_CENTERALIGN | TPM_RIGHTALIGN), v = c.flags & (TPM_VCENTERALIGN | TPM_BOTTOMALIGN);
-                EXPECT_LE(std::abs((h == TPM_RIGHTALIGN ? r.right : h == TPM_CENTERALIGN ? (r.left + r.right) / 2 : r.left) - 100), 1) << where;
-                EXPECT_LE(std::abs((v == TPM_BOTTOMALIGN ? r.bottom : v == TPM_VCENTERALIGN ? (r.top + r.bottom) / 2 : r.top) - 100), 1) << where;
+            if (c.at.x == 100) {  // the point is the named corner, edge middle or centre
+                const UINT h = c.flags & (TPM_CENTERALIGN | TPM_RIGHTALIGN);
+                const UINT v = c.flags & (TPM_VCENTERALIGN | TPM_BOTTOMALIGN);
+                const LONG x = h == TPM_RIGHTALIGN ? r.right : h == TPM_CENTERALIGN ? (r.left + r.right) / 2 : r.left;
+                const LONG y = v == TPM_BOTTOMALIGN ? r.bottom : v == TPM_VCENTERALIGN ? (r.top + r.bottom) / 2 : r.top;
+                EXPECT_LE(std::abs(x - 100), 1) << where;
+                EXPECT_LE(std::abs(y - 100), 1) << where;
             }
-            if (c.at.x == 240)
+            if (c.at.x == 240) {
                 EXPECT_EQ(240, r.right) << where;
+            }
         }
         DestroyMenu(m.menu);
     });
@@ -131,12 +139,15 @@ TEST(Menus, TapsChooseAndTheChoiceComesBack)
         HWND owner = Owner();
         Menus m = Build();
         POINT tapped = {0, 0};
+        std::atomic<int> taps(0);
         auto tapItem = [&](HMENU menu, int index) {
             tapped = Centre(MenuItemRect(menu, index));
+            ++taps;
             Tap(tapped);
         };
         Later([&] { tapItem(m.menu, 0); }, MenuOpen);
         EXPECT_EQ(11, TrackPopupMenuEx(m.menu, TPM_RETURNCMD, 100, 100, owner, NULL));
+        WaitFor([&] { return taps == 1; });
         EXPECT_EQ((DWORD)MAKELONG(tapped.x, tapped.y), GetMessagePos());
         EXPECT_EQ(0u, g_command);
 
@@ -144,18 +155,12 @@ TEST(Menus, TapsChooseAndTheChoiceComesBack)
         Later([&] { tapItem(m.menu, 1); }, [&] { return MenuOpen(); });  // "Sub" opens
         Later([&] { tapItem(m.sub, 0); }, [&] { return ItemShown(m.sub, 0); });
         EXPECT_NE(0, TrackPopupMenuEx(m.menu, 0, 100, 100, owner, NULL));
-        RECT subItem = {0, 0, 0, 0};
-        (void)subItem;
         MSG msg;
         while (g_command == 0 && GetMessageW(&msg, NULL, 0, 0) > 0)
             DispatchMessageW(&msg);
         EXPECT_EQ(12u, LOWORD(g_command));
 
-        Later([&] {
-            tapped = Outside(OpenMenuRect());
-            Tap(tapped);
-        },
-              MenuOpen);
+        Later([&] { Tap(Outside(OpenMenuRect())); }, MenuOpen);
         EXPECT_EQ(0, TrackPopupMenuEx(m.menu, TPM_RETURNCMD | TPM_RIGHTALIGN, 240, 100, owner, NULL));
         DestroyMenu(m.menu);
     });
@@ -190,8 +195,7 @@ TEST(Menus, TheMenuEndsOnAQuitOrWhenItsOwnerGoes)
     RunAsProgram([&] {
         HWND owner = Owner();
         Menus m = Build();
-        bool ended = false;
-        volatile bool acted = false;
+        std::atomic<bool> ended(false), acted(false);
         Later([&] {
             PostMessageW(owner, QUIT_IN_MENU, 0, 0);
             ended = WaitFor([] { return !MenuOpen(); }, 500);
@@ -201,7 +205,7 @@ TEST(Menus, TheMenuEndsOnAQuitOrWhenItsOwnerGoes)
         },
               MenuOpen);
         EXPECT_EQ(0, TrackPopupMenuEx(m.menu, TPM_RETURNCMD, 100, 100, owner, NULL));
-        WaitFor([&] { return acted; });
+        WaitFor([&] { return acted.load(); });
         // The quit is left for the thread's own loop (a guard message ends the wait if it was lost).
         Later([&] {
             Sleep(300);
@@ -224,7 +228,7 @@ TEST(Menus, TheMenuEndsOnAQuitOrWhenItsOwnerGoes)
         },
               MenuOpen);
         EXPECT_EQ(0, TrackPopupMenuEx(m.menu, TPM_RETURNCMD, 100, 100, owner, NULL));
-        WaitFor([&] { return acted; });
+        WaitFor([&] { return acted.load(); });
         EXPECT_TRUE(ended);
         EXPECT_FALSE(IsWindow(owner));
         DestroyMenu(m.menu);

@@ -39,6 +39,17 @@ LRESULT CALLBACK Recording(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     }
     if (message >= M1 && message <= M4)
         return g_answer != NULL ? g_answer(hwnd, message, wParam) : (LRESULT)wParam * 10 + 1;
+    if (message == WM_PAINT) {
+        // The whole client area is to be painted; BeginPaint erases first when asked.
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd, &ps);
+        RECT client;
+        GetClientRect(hwnd, &client);
+        EXPECT_TRUE(dc != NULL);
+        EXPECT_TRUE(SameRect(client, ps.rcPaint)) << Show(ps.rcPaint);
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
     if (message == WM_CLOSE && GetWindowLongW(hwnd, GWL_ID) == 1)
         return 0;  // a window that stays open
     return DefWindowProcW(hwnd, message, wParam, lParam);
@@ -108,7 +119,12 @@ TEST(Messages, PostedMessagesArriveInOrderAndQuitComesAfterThem)
         DestroyWindow(gone);           // takes its posted messages with it
         PostQuitMessage(5);
         PostMessageW(w, M4, 4, 0);     // still before the quit
-        const MSG expected[] = {{w, M1, 1, 0}, {w, M2, 2, 0}, {NULL, M3, 3, 0}, {w, M4, 4, 0}};
+        struct Posted {
+            HWND hwnd;
+            UINT message;
+            WPARAM wParam;
+        };
+        const Posted expected[] = {{w, M1, 1}, {w, M2, 2}, {NULL, M3, 3}, {w, M4, 4}};
         const LRESULT results[] = {11, 21, 0, 41};
         MSG msg;
         int i = 0;

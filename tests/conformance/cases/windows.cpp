@@ -31,6 +31,8 @@ TEST(Windows, FindWindowComparesWholeNamesWithoutCaseFrontFirst)
         {TEXT("Other"), TEXT("front")},                                           // 5
         {TEXT("Bar"), TEXT("")},                                                  // 6
         {TEXT("Bar"), TEXT("Named")},                                             // 7
+        {TEXT("Рабочий"), TEXT("Рабочий стол")},                                  // 8: case beyond ASCII
+        {TEXT("Greek"), TEXT("Επιφανεια")},                                       // 9
     };
     std::vector<HWND> w;
     for (const WindowSpec& s : specs)
@@ -60,6 +62,9 @@ TEST(Windows, FindWindowComparesWholeNamesWithoutCaseFrontFirst)
         {TEXT("Kid"), NULL, -1},                // top-level windows only
         {NULL, TEXT("kid"), -1},
         {TEXT("Gone"), NULL, -1},               // destroyed
+        {NULL, TEXT("РАБОЧИЙ СТОЛ"), 8},
+        {TEXT("рабочий"), NULL, 8},
+        {NULL, TEXT("ΕΠΙΦΑΝΕΙΑ"), 9},
     };
     RunAsProgram([&] {
         for (const FindCase& c : cases) {
@@ -249,9 +254,13 @@ TEST(Windows, CreatedWindowsKeepStylesIdsAndTitles)
         LONG ex = GetWindowLongW(top, GWL_EXSTYLE);
         EXPECT_EQ(ex, SetWindowLongW(top, GWL_EXSTYLE, ex & ~WS_EX_TOOLWINDOW));
         EXPECT_EQ(0, GetWindowLongW(top, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
-        // The OK button in the caption, a Windows CE style: desktop Windows has no such bit.
+        // The OK button in the caption: a Windows CE style. Desktop Windows has
+        // no such style, but keeps the bit, which is all that a call reads.
         SetWindowLongW(top, GWL_EXSTYLE, GetWindowLongW(top, GWL_EXSTYLE) | WS_EX_CAPTIONOKBTN);
-        EXPECT_EQ((DWORD)WS_EX_CAPTIONOKBTN, (DWORD)GetWindowLongW(top, GWL_EXSTYLE) & WS_EX_CAPTIONOKBTN);
+        EXPECT_EQ(CE_DIFFERENCE("`WS_EX_CAPTIONOKBTN`", (DWORD)WS_EX_CAPTIONOKBTN, (DWORD)WS_EX_CAPTIONOKBTN,
+                                "desktop Windows keeps the bit and draws no button",
+                                "Window Styles: WS_EX_CAPTIONOKBTN (Windows CE API reference)"),
+                  (DWORD)GetWindowLongW(top, GWL_EXSTYLE) & WS_EX_CAPTIONOKBTN);
         SetWindowLongW(child, GWL_STYLE, GetWindowLongW(child, GWL_STYLE) & ~WS_VISIBLE);
         EXPECT_FALSE(IsWindowVisible(child));
 
@@ -400,8 +409,9 @@ TEST(Windows, SetWindowPosPlacesInTheZOrder)
     RunAsProgram([&] {
         HWND fg = GetForegroundWindow();
         for (const Step& s : steps) {
-            if (s.window != NULL)
+            if (s.window != NULL) {
                 EXPECT_TRUE(SetWindowPos(s.window, s.after, 0, 0, 0, 0, s.flags));
+            }
             Visits all = {{}, 0};
             EnumWindows(Visit, (LPARAM)&all);
             EXPECT_EQ(s.order, Ours(all.seen, ours)) << "step " << (&s - steps);
