@@ -678,6 +678,17 @@ UINT WINAPI GetDoubleClickTime(void)
     return c.w.double_click_time;
 }
 
+/* The Pocket PC's screen, 240 x 320 in portrait; other metrics are not kept. */
+int WINAPI GetSystemMetrics(int index)
+{
+    Call c("GetSystemMetrics");
+    if (index == SM_CXSCREEN)
+        return 240;
+    if (index == SM_CYSCREEN)
+        return 320;
+    return 0;
+}
+
 DWORD WINAPI GetClassLongW(HWND window, int index)
 {
     Call c("GetClassLongW");

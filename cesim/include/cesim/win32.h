@@ -372,6 +372,8 @@ typedef struct _NOTIFYICONDATAW {
 /* SystemParametersInfo */
 #define SPI_SETWORKAREA 47
 #define SPI_GETWORKAREA 48
+#define SM_CXSCREEN 0
+#define SM_CYSCREEN 1
 #define SPIF_UPDATEINIFILE 0x0001
 #define SPIF_SENDCHANGE 0x0002
 
@@ -469,6 +471,7 @@ BOOL WINAPI SetForegroundWindow(HWND window);
 int WINAPI MapWindowPoints(HWND from, HWND to, LPPOINT points, UINT count);
 BOOL WINAPI SystemParametersInfoW(UINT action, UINT param, LPVOID data, UINT winIni);
 UINT WINAPI GetDoubleClickTime(void);
+int WINAPI GetSystemMetrics(int index);
 DWORD WINAPI GetWindowThreadProcessId(HWND window, LPDWORD processId);
 DWORD WINAPI GetClassLongW(HWND window, int index);
 

@@ -319,4 +319,14 @@ TEST(Kernel, InterlockedCallsReturnTheValueBefore)
     });
 }
 
+TEST(Kernel, StringLengthCountsUpToTheTerminator)
+{
+    RunAsProgram([] {
+        EXPECT_EQ(0, lstrlenW(TEXT("")));
+        EXPECT_EQ(5, lstrlenW(TEXT("Hello")));
+        EXPECT_EQ(2, lstrlenW(TEXT("ab\0cd")));
+        EXPECT_EQ(0, lstrlenW(NULL));
+    });
+}
+
 }  // namespace

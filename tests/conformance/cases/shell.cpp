@@ -129,6 +129,20 @@ TEST(Shell, TheWorkArea)
     EXPECT_EQ((WPARAM)SPI_SETWORKAREA, got[0].wParam);
 }
 
+// The screen that windows are placed on and the work area is set for. Under
+// Wine it is the suite's display: the Pocket PC's 240 x 320 with Wine's own
+// taskbar in 20 rows below it.
+TEST(Shell, TheScreen)
+{
+    RunAsProgram([] {
+        EXPECT_EQ(240, GetSystemMetrics(SM_CXSCREEN));
+        EXPECT_EQ(CE_DIFFERENCE("`SPI_SETWORKAREA` and moving other programs' windows", 320, 340,
+                                "a Pocket PC's screen is the device's own; a desktop's is whatever display it has",
+                                "GetSystemMetrics (Windows CE 4.0)"),
+                  GetSystemMetrics(SM_CYSCREEN));
+    });
+}
+
 // ---------------------------------------------------------------- taps on a tray icon
 
 std::string g_trayReports;
