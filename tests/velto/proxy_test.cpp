@@ -50,7 +50,10 @@ protected:
     }
 
     // The tap that the button passes on to the taskbar, at the button's point (10, 10).
-    static Msg TaskbarTap(UINT message) { return Msg{message, SENT, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0u, MAKELPARAM(226, 12)}; }
+    static Msg TaskbarTap(UINT message)
+    {
+        return Msg{message, SENT, message == WM_LBUTTONDOWN ? (WPARAM)MK_LBUTTON : 0, MAKELPARAM(226, 12)};
+    }
 };
 
 // Each report sets the button's face from the caption flags alone and the OK
@@ -111,8 +114,8 @@ TEST_P(ReportTest, TheButtonAndTheTrayIconsFollowTheForegroundWindow)
         EXPECT_TRUE(Received(shell.taskbar, {}));
 
     // The next window in front has nothing to offer: both icons go, and the
-    // report names no window for the OK and close tray ids to act on (their
-    // notices may still be on their way).
+    // report names no window, so that a tap on either icon that was already
+    // on its way acts on nothing.
     HWND plain = Window(WS_VISIBLE);
     BringToFront(plain);
     EXPECT_EQ((std::vector<UINT>{TRAY_ID_MAIN}), TrayIds());

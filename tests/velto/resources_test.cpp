@@ -191,7 +191,7 @@ TEST(VeltoResourceIcons, GroupsHoldTheCataloguedImagesOfTheirFiles)
             const std::vector<uint8_t>& data = Data(RT_ICON_, e.image_id);
             cesim::IconImage image = cesim::DecodeIconImage(data, Name("icon image", e.image_id));
             EXPECT_EQ((Size{e.width, e.height, e.bit_count}), (Size{image.width, image.height, image.bit_count}));
-            EXPECT_EQ(data.size(), e.bytes);
+            EXPECT_EQ(e.bytes, data.size());
             EXPECT_EQ(1, e.planes);
             EXPECT_EQ(e.bit_count == 4 ? 16 : 0, e.colour_count);
             EXPECT_TRUE(image.has_mask);
