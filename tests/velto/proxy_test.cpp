@@ -81,7 +81,7 @@ TEST_P(ReportTest, TheButtonAndTheTrayIconsFollowTheForegroundWindow)
     StartWithSettings(c.ok_icon, c.close_icon);
     HWND window = Window(c.style, c.exstyle);
     device.ClearDrawn(button);
-    const std::string face = "face " + std::to_string(c.face) + " from 0";
+    const std::string face = FaceName(c.face) + " at rest";
     std::vector<std::string> painted = {"fill", face};
     if (c.made_up) {
         ReportForeground(*c.made_up, *c.made_up ? window : nullptr);
@@ -302,7 +302,7 @@ TEST_F(ProxyTest, TheIdleButtonPassesTapsToTheTaskbar)
         EXPECT_TRUE(Received(shell.taskbar, {TaskbarTap(WM_LBUTTONDOWN), TaskbarTap(WM_LBUTTONUP)},
                              {WM_LBUTTONDOWN, WM_LBUTTONUP}));
         // one repaint, the normal frame once the release has come, on a background not erased
-        EXPECT_EQ((std::vector<std::string>{"face 112 from 0"}), Painted());
+        EXPECT_EQ((std::vector<std::string>{"idle face at rest"}), Painted());
     }
 }
 
@@ -315,7 +315,7 @@ TEST_F(ProxyTest, TheButtonShowsItsPressedFrameAndIgnoresTapsThatComeTooSoon)
     device.ClearDrawn(button);
     device.MouseDown(ON_THE_BUTTON);
     device.Settle();
-    EXPECT_EQ((std::vector<std::string>{"face 112 from 20"}), Painted());  // not erased first
+    EXPECT_EQ((std::vector<std::string>{"idle face pressed"}), Painted());  // not erased first
     device.MouseUp(ON_THE_BUTTON);
     device.Settle();
     EXPECT_TRUE(Received(shell.taskbar, {TaskbarTap(WM_LBUTTONDOWN)}));  // the button-down only

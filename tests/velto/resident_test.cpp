@@ -92,7 +92,7 @@ TEST_F(ResidentTest, ButtonShowsTheCloseFaceAtRestOnItsGreyBackground)
     // The first paint, then the repaint after the monitor's first report (the
     // main window itself in front: no caption buttons, the idle face), each on
     // the class's light grey background, the face 20 x 20, never stretched.
-    EXPECT_EQ((std::vector<std::string>{"fill", "face 111 from 0", "fill", "face 112 from 0"}), Painted());
+    EXPECT_EQ((std::vector<std::string>{"fill", "close face at rest", "fill", "idle face at rest"}), Painted());
     cesim::ImageInfo bitmap = device.Image(device.Drawn(button).at(1).bitmap);
     EXPECT_EQ(40, bitmap.width);
     EXPECT_EQ(20, bitmap.height);

@@ -259,8 +259,9 @@ protected:
     }
 
     // What the button painted, op by op: "fill" for its background erased
-    // with its class's brush, "face N from X" for the 20 x 20 frame of bitmap N
-    // at source x X copied to (2, 2); anything else as "other".
+    // with its class's brush; "OK face at rest" for the left 20 x 20 frame of
+    // the OK face copied to (2, 2), "pressed" for the right one; anything else
+    // as "other".
     std::vector<std::string> Painted()
     {
         std::vector<std::string> ops;
@@ -269,12 +270,20 @@ protected:
                 op.brush == device.Class(button).background)
                 ops.push_back("fill");
             else if (op.kind == cesim::DrawOp::BLIT && op.dest == RECT{2, 2, 22, 22} && op.source.y == 0 &&
-                     op.rop == SRCCOPY)
-                ops.push_back("face " + std::to_string(op.bitmap_id) + " from " + std::to_string(op.source.x));
+                     op.rop == SRCCOPY && (op.source.x == 0 || op.source.x == 20))
+                ops.push_back(FaceName(op.bitmap_id) + (op.source.x == 0 ? " at rest" : " pressed"));
             else
                 ops.push_back("other");
         }
         return ops;
+    }
+
+    static std::string FaceName(int bitmap_id)
+    {
+        return bitmap_id == FACE_OK      ? "OK face"
+               : bitmap_id == FACE_CLOSE ? "close face"
+               : bitmap_id == FACE_IDLE  ? "idle face"
+                                         : "bitmap " + std::to_string(bitmap_id);
     }
 
     // A report as the foreground monitor sends it, made up by the test; the
