@@ -15,7 +15,6 @@
 #include <iterator>
 #include <map>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 namespace velto_test {
