@@ -3,6 +3,8 @@
 // is the figure that carries over to a real device.
 #include <cesim/device.h>
 
+#include "velto/velto_hooks.h"
+
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -93,11 +95,7 @@ BENCHMARK(ParkedMonitor);
 void LoadSettings(benchmark::State& state)
 {
     Running r(false);
-    auto load = (int (*)())r.device.Symbol(r.velto, "_Z12LoadSettingsv");
-    if (load == nullptr) {
-        state.SkipWithError("the program image has no LoadSettings");
-        return;
-    }
+    velto_test::LoadSettingsFunction load = velto_test::LoadSettingsOf(r.device, r.velto);
     r.device.StartInProcess(r.velto, [load]() -> DWORD {
         for (;;) {
             Sleep(1);

@@ -34,7 +34,7 @@ TEST_P(AboutLayoutTest, BoxCoversTheDesktopWindowEachTimeItOpens)
     cesim::Shell shell = device.InstallShell(cesim::ShellNames::STANDARD, GetParam().edge);
     if (GetParam().work_area.right != 0)
         device.SetWorkArea(GetParam().work_area);
-    StartVelto();
+    Start();
     device.SetWorkArea(RECT{0, 40, 240, 280});  // the desktop window's rectangle counts, not the work area
     const RECT desktop = device.Rect(shell.desktop);
     for (UINT closing : {(UINT)WM_COMMAND, (UINT)WM_CLOSE}) {
@@ -49,7 +49,7 @@ TEST_P(AboutLayoutTest, BoxCoversTheDesktopWindowEachTimeItOpens)
         EXPECT_TRUE(device.Style(main) & WS_DISABLED);
         auto controls = device.Dialog()->controls;
         ASSERT_EQ(3u, controls.size());
-        EXPECT_EQ(101, controls[0].icon_id);
+        EXPECT_EQ(ICON_APP, controls[0].icon_id);
         EXPECT_EQ(u"Velto Version 0.9 build 7", controls[1].text);
         EXPECT_EQ(u"Copyright (C) 2026 Zav", controls[2].text);
         // (11, 17) in dialog units of the 8-point font, from the box's corner.
@@ -74,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(Taskbar, AboutLayoutTest,
 TEST_F(AboutTest, OnlyOkAndCancelCloseTheBox)
 {
     device.InstallShell();
-    StartVelto();
+    Start();
     HWND box = OpenAbout();
     for (WPARAM other : {0x0u, 0x3u, 0x10000003u, 0x00010000u}) {
         device.Post(box, WM_COMMAND, other, 0);
@@ -96,14 +96,14 @@ TEST_F(AboutTest, TrayTapsAndReportsAreHandledWhileTheBoxIsOpen)
 {
     device.InstallShell();
     device.RegSetDword(SETTINGS_KEY, u"OkButton", 1);
-    StartVelto();
+    Start();
     HWND box = OpenAbout();
     device.Advance(MONITOR_PERIOD);  // the monitor reports the box and its OK button
     EXPECT_EQ((std::vector<UINT>{0, 3}), TrayIds());
     OpenMenu();  // a tap on the tray icon opens the menu over the box
     Dismiss();
     device.SetForeground(box);
-    TapTray(3);  // the monitor sees the box again; the OK icon closes it
+    TapTray(TRAY_ID_OK);  // the monitor sees the box again; the OK icon closes it
     EXPECT_FALSE(device.IsAlive(box));
     EXPECT_FALSE(device.Style(main) & WS_DISABLED);
 }
@@ -112,11 +112,10 @@ TEST_F(AboutTest, TrayTapsAndReportsAreHandledWhileTheBoxIsOpen)
 TEST_F(AboutTest, TheButtonInTheTaskbarClosesTheBox)
 {
     device.InstallShell();
-    StartVelto();
+    Start();
     HWND box = OpenAbout();
-    device.Advance(600);  // the monitor reports the box; the double-click time passes
-    device.Tap(POINT{230, 310});
-    device.Settle();
+    PauseBetweenTaps();  // the monitor reports the box meanwhile
+    TapButton();
     EXPECT_FALSE(device.IsAlive(box));
 }
 

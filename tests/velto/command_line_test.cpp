@@ -38,7 +38,9 @@ std::string SwitchCaseName(const ::testing::TestParamInfo<SwitchCase>& info)
     return name + (info.param.stored_before ? "_from_top" : "_from_bottom");
 }
 
-class SwitchTest : public VeltoTest, public ::testing::WithParamInterface<SwitchCase> {};
+class CommandLineTest : public VeltoTest {};
+
+class SwitchTest : public CommandLineTest, public ::testing::WithParamInterface<SwitchCase> {};
 
 TEST_P(SwitchTest, PlacesTheTaskbarStoresThePlacementAndEnds)
 {
@@ -79,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SwitchCase{u"/q x-taskbar_upward", 0, 1}),
     SwitchCaseName);
 
-TEST_F(VeltoTest, HideTogglesThePlacementAndDoesNotHideTheTaskbar)
+TEST_F(CommandLineTest, HideTogglesThePlacementAndDoesNotHideTheTaskbar)
 {
     cesim::Shell shell = device.InstallShell();
     RunOnce(u"-taskbar_hide");
@@ -90,7 +92,7 @@ TEST_F(VeltoTest, HideTogglesThePlacementAndDoesNotHideTheTaskbar)
 
 // With TaskBarOnTop stored as 1, loading the settings moves the taskbar to the
 // top; the switch then moves it back down.
-TEST_F(VeltoTest, SwitchAfterAStoredTopPlacementMovesTwice)
+TEST_F(CommandLineTest, SwitchAfterAStoredTopPlacementMovesTwice)
 {
     cesim::Shell shell = device.InstallShell();
     StoreOnTop(1);
@@ -100,7 +102,7 @@ TEST_F(VeltoTest, SwitchAfterAStoredTopPlacementMovesTwice)
     EXPECT_EQ(0u, StoredOnTop());
 }
 
-TEST_F(VeltoTest, UnknownSwitchChangesNothing)
+TEST_F(CommandLineTest, UnknownSwitchChangesNothing)
 {
     cesim::Shell shell = device.InstallShell();
     RunOnce(u"-taskbar");  // a first run stores every value; start from there
@@ -124,11 +126,13 @@ TEST_F(VeltoTest, UnknownSwitchChangesNothing)
     ExpectBottomLayout(shell);
 }
 
-// The switches are case-sensitive: in capitals they are no switch at all.
-TEST_F(VeltoTest, SwitchInCapitalsIsNotASwitch)
+// The switches are case-sensitive: in capitals they are no switch at all,
+// and Velto starts resident.
+TEST_F(CommandLineTest, SwitchInCapitalsIsNotASwitch)
 {
     cesim::Shell shell = device.InstallShell();
     Start(u"-TASKBAR_UP");
+    EXPECT_TRUE(device.Running(velto));
     EXPECT_EQ(0, device.WorkAreaSets());
     ExpectBottomLayout(shell);
     EXPECT_EQ(0u, StoredOnTop());

@@ -8,29 +8,10 @@ namespace velto_test {
 
 class MenuTest : public VeltoTest {
 protected:
-    DWORD velto = 0;
-    HWND main = nullptr;
-
-    void StartVelto()
-    {
-        velto = Start();
-        main = device.Find(u"Velto", u"Velto");
-        ASSERT_NE(nullptr, main);
-    }
-
-    HWND Button()
-    {
-        for (HWND w : device.WindowsOf(velto)) {
-            if (device.ClassName(w) == u"VeltoButton")
-                return w;
-        }
-        return nullptr;
-    }
-
     // A tap on a tray icon once the double-click time has passed.
-    void TapTray(UINT id = 0)
+    void TapTray(UINT id = TRAY_ID_MAIN)
     {
-        device.Advance(600);
+        PauseBetweenTaps();
         device.TrayMouse(main, id, WM_LBUTTONDOWN);
         device.Settle();
     }
@@ -100,14 +81,6 @@ protected:
         for (const char16_t* text : path)
             TapItem(std::u16string(text));
         EXPECT_EQ(0, device.OpenMenus());
-    }
-
-    std::vector<UINT> TrayIds()
-    {
-        std::vector<UINT> ids;
-        for (auto& icon : device.Tray())
-            ids.push_back(icon.id);
-        return ids;
     }
 };
 

@@ -8,28 +8,23 @@ using namespace velto_test;
 
 namespace {
 
+class PlacementTest : public VeltoTest {};
+
 // Each layout also tells every top-level window that the work area changed.
-TEST_F(VeltoTest, TopAndBottomLayoutsHaveTheirExactGeometry)
+TEST_F(PlacementTest, TopAndBottomLayoutsHaveTheirExactGeometry)
 {
     cesim::Shell shell = device.InstallShell();
     HWND notes = AddWindow(u"Notes", u"Notes", RECT{0, 0, 240, 294});
-    auto settingChanges = [&] {
-        std::vector<std::pair<WPARAM, bool>> got;
-        for (const cesim::ReceivedMessage& m : device.Received(notes)) {
-            if (m.message == WM_SETTINGCHANGE)
-                got.push_back({m.wParam, m.sent});
-        }
-        return got;
-    };
+    const Msg changed{WM_SETTINGCHANGE, SENT, SPI_SETWORKAREA, 0};
     RunOnce(u"-taskbar_up");
     ExpectTopLayout(shell);
-    EXPECT_EQ((std::vector<std::pair<WPARAM, bool>>{{SPI_SETWORKAREA, true}}), settingChanges());
+    EXPECT_TRUE(Received(notes, {changed}, {WM_SETTINGCHANGE}));
     RunOnce(u"-taskbar_down");  // loading the stored 1 places the taskbar at the top first
     ExpectBottomLayout(shell);
-    EXPECT_EQ(3u, settingChanges().size());
+    EXPECT_TRUE(Received(notes, {changed, changed, changed}, {WM_SETTINGCHANGE}));
 }
 
-TEST_F(VeltoTest, OrdinaryWindowsMoveToTheDesktopCornerKeepingTheirSize)
+TEST_F(PlacementTest, OrdinaryWindowsMoveToTheDesktopCornerKeepingTheirSize)
 {
     cesim::Shell shell = device.InstallShell();
     HWND notes = AddWindow(u"Notes", u"Notes", RECT{0, 0, 240, 294});
@@ -63,7 +58,7 @@ TEST_F(VeltoTest, OrdinaryWindowsMoveToTheDesktopCornerKeepingTheirSize)
     EXPECT_EQ((RECT{10, 10, 110, 110}), device.Rect(hidden));
 }
 
-TEST_F(VeltoTest, TaskbarIsRaisedToTheFrontAndTheDesktopKeepsItsPlace)
+TEST_F(PlacementTest, TaskbarIsRaisedToTheFrontAndTheDesktopKeepsItsPlace)
 {
     cesim::Shell shell = device.InstallShell();
     HWND notes = AddWindow(u"Notes", u"Notes", RECT{0, 0, 240, 294});
@@ -93,7 +88,7 @@ TEST_F(VeltoTest, TaskbarIsRaisedToTheFrontAndTheDesktopKeepsItsPlace)
     EXPECT_LT(std::find(order.begin(), order.end(), front), std::find(order.begin(), order.end(), notes));
 }
 
-TEST_F(VeltoTest, HiddenTaskbarIsShownByEitherLayout)
+TEST_F(PlacementTest, HiddenTaskbarIsShownByEitherLayout)
 {
     DWORD shell = device.AddProcess(u"shell32.exe");
     HWND desktop = AddWindow(u"DesktopExplorerWindow", u"Desktop", BOTTOM_DESKTOP, WS_VISIBLE, 0, shell);
@@ -105,7 +100,7 @@ TEST_F(VeltoTest, HiddenTaskbarIsShownByEitherLayout)
     EXPECT_EQ(BOTTOM_TASKBAR, device.Rect(taskbar));
 }
 
-TEST_F(VeltoTest, AnyNonzeroStoredPlacementIsTheTopLayout)
+TEST_F(PlacementTest, AnyNonzeroStoredPlacementIsTheTopLayout)
 {
     cesim::Shell shell = device.InstallShell();
     StoreOnTop(2);
@@ -114,7 +109,7 @@ TEST_F(VeltoTest, AnyNonzeroStoredPlacementIsTheTopLayout)
     EXPECT_EQ(2u, StoredOnTop());  // the value is taken as it is
 }
 
-TEST_F(VeltoTest, StoredBottomPlacementIsNotAppliedAtStart)
+TEST_F(PlacementTest, StoredBottomPlacementIsNotAppliedAtStart)
 {
     // The taskbar sits at the top, but the stored 0 equals the start value.
     cesim::Shell shell = device.InstallShell(cesim::ShellNames::STANDARD, cesim::TaskbarEdge::TOP);
@@ -124,7 +119,7 @@ TEST_F(VeltoTest, StoredBottomPlacementIsNotAppliedAtStart)
     ExpectTopLayout(shell);
 }
 
-TEST_F(VeltoTest, FirstRunDoesNotMoveTheTaskbar)
+TEST_F(PlacementTest, FirstRunDoesNotMoveTheTaskbar)
 {
     cesim::Shell shell = device.InstallShell();
     RunOnce(u"-taskbar");
@@ -133,7 +128,7 @@ TEST_F(VeltoTest, FirstRunDoesNotMoveTheTaskbar)
     EXPECT_EQ(0, device.PositionsSet(shell.desktop));
 }
 
-TEST_F(VeltoTest, WithoutAShellTheScreenWindowStandsInForTheDesktop)
+TEST_F(PlacementTest, WithoutAShellTheScreenWindowStandsInForTheDesktop)
 {
     HWND notes = AddWindow(u"Notes", u"Notes", RECT{0, 0, 240, 320});
     RunOnce(u"-taskbar_up");
@@ -143,7 +138,7 @@ TEST_F(VeltoTest, WithoutAShellTheScreenWindowStandsInForTheDesktop)
     EXPECT_EQ(1u, StoredOnTop());
 }
 
-TEST_F(VeltoTest, TopMenuShellIsFoundByTheSecondFallbackWhichIsNeverStored)
+TEST_F(PlacementTest, TopMenuShellIsFoundByTheSecondFallbackWhichIsNeverStored)
 {
     cesim::Shell shell = device.InstallShell(cesim::ShellNames::TOP_MENU);
     device.SetShellDesktop(nullptr);  // so that only the names find the desktop window
@@ -161,7 +156,7 @@ TEST_F(VeltoTest, TopMenuShellIsFoundByTheSecondFallbackWhichIsNeverStored)
     EXPECT_EQ(u"DesktopExplorerWindow", device.RegGetString(SETTINGS_KEY, u"DesktopClass"));
 }
 
-TEST_F(VeltoTest, StoredDesktopNamesThatFindAWindowAreUsed)
+TEST_F(PlacementTest, StoredDesktopNamesThatFindAWindowAreUsed)
 {
     cesim::Shell shell = device.InstallShell();
     HWND custom = AddWindow(u"MyDeskClass", u"My Desk", RECT{0, 0, 240, 294});
@@ -178,7 +173,7 @@ TEST_F(VeltoTest, StoredDesktopNamesThatFindAWindowAreUsed)
     EXPECT_EQ((RECT{0, 0, 230, 284}), device.Rect(notes));
 }
 
-TEST_F(VeltoTest, StoredDesktopNamesThatFindNoWindowFallBackWithoutBeingRewritten)
+TEST_F(PlacementTest, StoredDesktopNamesThatFindNoWindowFallBackWithoutBeingRewritten)
 {
     cesim::Shell shell = device.InstallShell();
     device.SetShellDesktop(nullptr);  // so that only the names find the desktop window
@@ -194,7 +189,7 @@ TEST_F(VeltoTest, StoredDesktopNamesThatFindNoWindowFallBackWithoutBeingRewritte
     EXPECT_EQ(u"GoneClass", device.RegGetString(SETTINGS_KEY, u"DesktopClass"));
 }
 
-TEST_F(VeltoTest, StoredTaskbarNamesAreUsedAsTheyStand)
+TEST_F(PlacementTest, StoredTaskbarNamesAreUsedAsTheyStand)
 {
     cesim::Shell shell = device.InstallShell();
     DWORD other_shell = device.AddProcess(u"bar.exe");

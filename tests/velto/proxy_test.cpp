@@ -1,5 +1,6 @@
 // The caption-button proxy: the monitor thread that watches the foreground
 // window, the button in the taskbar and the OK and close tray icons.
+#include "velto/velto_hooks.h"
 #include "velto/velto_test.h"
 
 #include <algorithm>
@@ -10,32 +11,26 @@ using namespace velto_test;
 
 namespace {
 
-constexpr int FACE_OK = 110, FACE_CLOSE = 111, FACE_IDLE = 112;
+constexpr auto TOP = cesim::TaskbarEdge::TOP;
+constexpr auto BOTTOM = cesim::TaskbarEdge::BOTTOM;
 
 class ProxyTest : public VeltoTest {
 protected:
     cesim::Shell shell{};
-    DWORD velto = 0;
-    HWND main = nullptr;
-    HWND button = nullptr;
 
-    // Velto running with the given settings stored, past the double-click
-    // time after its start, so that the next tap counts.
-    void StartVelto(bool ok_icon = true, bool close_icon = true, bool monitoring = false,
-                    cesim::TaskbarEdge edge = cesim::TaskbarEdge::BOTTOM)
+    // Velto running with these settings stored, past the double-click time
+    // after its start, so that the next tap counts.
+    void StartWithSettings(bool ok_icon = true, bool close_icon = true, bool monitoring = false,
+                           cesim::TaskbarEdge edge = BOTTOM)
     {
         shell = device.InstallShell(cesim::ShellNames::STANDARD, edge);
         device.RegSetDword(SETTINGS_KEY, u"OkButton", ok_icon);
         device.RegSetDword(SETTINGS_KEY, u"CloseButton", close_icon);
         device.RegSetDword(SETTINGS_KEY, u"Monitoring", monitoring);
-        StoreOnTop(edge == cesim::TaskbarEdge::TOP);
-        velto = Start();
-        main = MainWindowOf(velto);
-        button = ButtonWindowOf(velto);
+        StoreOnTop(edge == TOP);
+        Start();
         PauseBetweenTaps();
     }
-
-    DWORD MonitorThread() { return device.Threads(velto).at(1); }
 
     HWND Window(DWORD style, DWORD exstyle = 0, RECT rect = RECT{0, 40, 200, 200},
                 const std::u16string& class_name = u"Dialog")
@@ -54,15 +49,24 @@ protected:
         return faces;
     }
 
-    void TapButton() { device.Tap(POINT{230, 310}); device.Settle(); }
+    // The tap that the button passes on to the taskbar, at the button's point (10, 10).
+    static Msg TaskbarTap(UINT message)
+    {
+        return Msg{message, SENT, message == WM_LBUTTONDOWN ? (WPARAM)MK_LBUTTON : 0, MAKELPARAM(226, 12)};
+    }
 };
 
-// Which report each foreground window gives: the button's face and the tray
-// icons that the settings allow, the close icon added before the OK icon.
+// Each report sets the button's face from the caption flags alone and the OK
+// and close tray icons from the flags and the settings, the close icon added
+// before the OK icon, and repaints the button on its erased background. Most
+// reports come from the monitor, for the window in front; a `made_up` report
+// is sent by the test itself, twice (one icon per id stays), with the monitor
+// asleep.
 struct ReportCase {
     const char* name;
-    DWORD style, exstyle;
-    bool ok_icon, close_icon;
+    bool ok_icon, close_icon;  // the settings
+    DWORD style, exstyle;      // the window in front
+    std::optional<WORD> made_up;
     int face;
     std::vector<UINT> tray;
 };
@@ -74,69 +78,90 @@ class ReportTest : public ProxyTest, public ::testing::WithParamInterface<Report
 TEST_P(ReportTest, TheButtonAndTheTrayIconsFollowTheForegroundWindow)
 {
     const ReportCase& c = GetParam();
-    StartVelto(c.ok_icon, c.close_icon);
+    StartWithSettings(c.ok_icon, c.close_icon);
     HWND window = Window(c.style, c.exstyle);
     device.ClearDrawn(button);
-    BringToFront(window);  // one period
-    EXPECT_EQ((std::vector<int>{c.face}), Faces());
-    EXPECT_EQ(c.tray, TrayIds(main));
-    // The report names the window only when it has something to offer.
-    EXPECT_EQ(c.face == FACE_IDLE ? nullptr : window, *(HWND*)device.Symbol(velto, "TargetWindow"));
-    for (UINT id : {3u, 4u}) {
+    const std::string face = FaceName(c.face) + " at rest";
+    std::vector<std::string> painted = {"fill", face};
+    if (c.made_up) {
+        ReportForeground(*c.made_up, *c.made_up ? window : nullptr);
+        ReportForeground(*c.made_up, *c.made_up ? window : nullptr);
+        painted = {"fill", face, "fill", face};
+    } else {
+        BringToFront(window);  // one period
+    }
+    EXPECT_EQ(painted, Painted());
+    EXPECT_EQ(c.tray, TrayIds());
+    for (UINT id : {TRAY_ID_OK, TRAY_ID_CLOSE}) {
         if (auto icon = device.FindTrayIcon(main, id)) {
-            EXPECT_EQ(id == 3 ? 104 : 105, device.Image(icon->icon).resource_id);
+            EXPECT_EQ(id == TRAY_ID_OK ? ICON_OK : ICON_CLOSE, device.Image(icon->icon).resource_id);
             EXPECT_EQ((UINT)(NIF_MESSAGE | NIF_ICON), icon->flags);
             EXPECT_EQ(WM_TRAYNOTIFY, icon->callback_message);
             EXPECT_EQ(152u, icon->record_size);
         }
     }
-    // A tap on the button acts on the window only when it has a button to offer,
-    // and never activates it.
+    // A tap on the button acts on the window when it has a button to offer,
+    // else it goes on to the taskbar; it never activates the window.
     device.ClearActivations();
     TapButton();
     for (const cesim::Activation& a : device.Activations())
         EXPECT_NE(window, a.window) << "activated by " << a.call;
-    auto got = device.Received(window);
-    if (c.face == FACE_IDLE) {
-        EXPECT_TRUE(got.empty());
-        return;
-    }
-    ASSERT_EQ(1u, got.size());
-    EXPECT_FALSE(got[0].sent);
-    if (c.face == FACE_OK) {
-        EXPECT_EQ((UINT)WM_COMMAND, got[0].message);
-        EXPECT_EQ(OK_COMMAND, got[0].wParam);
-    } else {
-        EXPECT_EQ((UINT)WM_CLOSE, got[0].message);
-        EXPECT_EQ(0u, got[0].wParam);
-    }
-    EXPECT_EQ(0, got[0].lParam);
-    EXPECT_TRUE(device.Received(shell.taskbar).empty());
+    const std::vector<Msg> acted = c.face == FACE_OK ? std::vector<Msg>{OK_POSTED}
+                                   : c.face == FACE_CLOSE ? std::vector<Msg>{CLOSE_POSTED}
+                                                           : std::vector<Msg>{};
+    EXPECT_TRUE(Received(window, acted));
+    if (c.face == FACE_IDLE)
+        EXPECT_TRUE(Received(shell.taskbar, {TaskbarTap(WM_LBUTTONDOWN), TaskbarTap(WM_LBUTTONUP)},
+                             {WM_LBUTTONDOWN, WM_LBUTTONUP}));
+    else
+        EXPECT_TRUE(Received(shell.taskbar, {}));
 
-    // The next window in front has nothing to offer: both icons go.
-    BringToFront(Window(WS_VISIBLE));
-    EXPECT_EQ((std::vector<UINT>{0}), TrayIds(main));
-    EXPECT_EQ(FACE_IDLE, LastFace(button).first);
+    // The next window in front has nothing to offer: both icons go, and the
+    // report names no window, so that a tap on either icon that was already
+    // on its way acts on nothing.
+    HWND plain = Window(WS_VISIBLE);
+    BringToFront(plain);
+    EXPECT_EQ((std::vector<UINT>{TRAY_ID_MAIN}), TrayIds());
+    EXPECT_EQ(FACE_IDLE, LastFace().first);
+    for (UINT id : {TRAY_ID_OK, TRAY_ID_CLOSE}) {
+        PauseBetweenTaps();
+        device.Post(main, WM_TRAYNOTIFY, id, WM_LBUTTONDOWN);
+        device.Settle();
+    }
+    EXPECT_TRUE(Received(plain, {}));
 }
+
+constexpr std::optional<WORD> MONITOR = std::nullopt;
+constexpr WORD BOTH = CAPTION_OK | CAPTION_CLOSE;
 
 INSTANTIATE_TEST_SUITE_P(
     Windows, ReportTest,
-    ::testing::Values(ReportCase{"NoCaptionButtons", WS_VISIBLE, 0, true, true, FACE_IDLE, {0}},
-                      ReportCase{"CloseButton", CLOSE_STYLE, 0, true, true, FACE_CLOSE, {0, 4}},
-                      ReportCase{"OkButton", WS_VISIBLE, OK_EXSTYLE, true, true, FACE_OK, {0, 3}},
-                      ReportCase{"BothButtons", CLOSE_STYLE, OK_EXSTYLE, true, true, FACE_OK, {0, 4, 3}},
-                      ReportCase{"ToolWindowWithOk", WS_VISIBLE, OK_EXSTYLE | WS_EX_TOOLWINDOW, true, true,
-                                 FACE_OK, {0, 3}},
-                      ReportCase{"BothIconsOff", CLOSE_STYLE, OK_EXSTYLE, false, false, FACE_OK, {0}},
-                      ReportCase{"OkIconOnly", CLOSE_STYLE, OK_EXSTYLE, true, false, FACE_OK, {0, 3}},
-                      ReportCase{"CloseIconOnly", CLOSE_STYLE, OK_EXSTYLE, false, true, FACE_OK, {0, 4}}),
+    ::testing::Values(
+        ReportCase{"NoCaptionButtons", true, true, WS_VISIBLE, 0, MONITOR, FACE_IDLE, {0}},
+        ReportCase{"CloseButton", true, true, CLOSE_STYLE, 0, MONITOR, FACE_CLOSE, {0, 4}},
+        ReportCase{"OkButton", true, true, WS_VISIBLE, OK_EXSTYLE, MONITOR, FACE_OK, {0, 3}},
+        ReportCase{"BothButtons", true, true, CLOSE_STYLE, OK_EXSTYLE, MONITOR, FACE_OK, {0, 4, 3}},
+        ReportCase{"ToolWindowWithOk", true, true, WS_VISIBLE, OK_EXSTYLE | WS_EX_TOOLWINDOW, MONITOR, FACE_OK, {0, 3}},
+        ReportCase{"BothIconsOff", false, false, CLOSE_STYLE, OK_EXSTYLE, MONITOR, FACE_OK, {0}},
+        ReportCase{"OkIconOnly", true, false, CLOSE_STYLE, OK_EXSTYLE, MONITOR, FACE_OK, {0, 3}},
+        ReportCase{"CloseIconOnly", false, true, CLOSE_STYLE, OK_EXSTYLE, MONITOR, FACE_OK, {0, 4}},
+        ReportCase{"ReportedBoth", true, true, WS_VISIBLE, 0, BOTH, FACE_OK, {0, 4, 3}},
+        ReportCase{"ReportedClose", true, true, WS_VISIBLE, 0, CAPTION_CLOSE, FACE_CLOSE, {0, 4}},
+        ReportCase{"ReportedOk", true, true, WS_VISIBLE, 0, CAPTION_OK, FACE_OK, {0, 3}},
+        ReportCase{"ReportedNothing", true, true, WS_VISIBLE, 0, 0, FACE_IDLE, {0}},
+        // the other bits are no caption buttons
+        ReportCase{"ReportedOtherBits", true, true, WS_VISIBLE, 0, (WORD)~BOTH, FACE_IDLE, {0}},
+        ReportCase{"ReportedBothCloseIconOnly", false, true, WS_VISIBLE, 0, BOTH, FACE_OK, {0, 4}},
+        ReportCase{"ReportedBothOkIconOnly", true, false, WS_VISIBLE, 0, BOTH, FACE_OK, {0, 3}},
+        ReportCase{"ReportedBothIconsOff", false, false, WS_VISIBLE, 0, BOTH, FACE_OK, {0}},
+        ReportCase{"ReportedCloseOkIconOnly", true, false, WS_VISIBLE, 0, CAPTION_CLOSE, FACE_CLOSE, {0}}),
     [](const ::testing::TestParamInfo<ReportCase>& info) { return std::string(info.param.name); });
 
 // A window seen once is examined once while it stays in front and alive: the
 // idle pass costs one GetForegroundWindow and one IsWindow, nothing else.
 TEST_F(ProxyTest, TheSameLiveWindowIsExaminedOnceAndThenCostsTwoCallsAPeriod)
 {
-    StartVelto(true, true, true, cesim::TaskbarEdge::TOP);
+    StartWithSettings(true, true, true, TOP);
     HWND window = Window(CLOSE_STYLE, OK_EXSTYLE, RECT{0, 0, 100, 100});
     device.ClearDrawn(button);
     BringToFront(window);
@@ -159,7 +184,7 @@ TEST_F(ProxyTest, TheSameLiveWindowIsExaminedOnceAndThenCostsTwoCallsAPeriod)
 // nothing to offer, and is not looked at again when it shows itself.
 TEST_F(ProxyTest, AWindowHiddenWhenItCameToTheFrontKeepsItsEmptyReport)
 {
-    StartVelto();
+    StartWithSettings();
     HWND window = Window(CLOSE_STYLE, OK_EXSTYLE);
     device.SetForeground(window);
     device.SetStyles(window, WS_SYSMENU, OK_EXSTYLE);
@@ -169,20 +194,20 @@ TEST_F(ProxyTest, AWindowHiddenWhenItCameToTheFrontKeepsItsEmptyReport)
     device.Advance(4 * MONITOR_PERIOD);
     EXPECT_EQ(window, device.Foreground());
     EXPECT_EQ((std::vector<int>{FACE_IDLE}), Faces());
-    EXPECT_EQ((std::vector<UINT>{0}), TrayIds(main));
+    EXPECT_EQ((std::vector<UINT>{0}), TrayIds());
 }
 
 // With no foreground window every pass reports that there is nothing to
 // offer, since no window is remembered as seen.
 TEST_F(ProxyTest, WithoutAForegroundWindowEveryPeriodReportsNothing)
 {
-    StartVelto();
+    StartWithSettings();
     BringToFront(Window(CLOSE_STYLE));
     device.SetForeground(nullptr);
     device.ClearDrawn(button);
     device.Advance(3 * MONITOR_PERIOD);
     EXPECT_EQ((std::vector<int>{FACE_IDLE, FACE_IDLE, FACE_IDLE}), Faces());
-    EXPECT_EQ((std::vector<UINT>{0}), TrayIds(main));
+    EXPECT_EQ((std::vector<UINT>{0}), TrayIds());
 }
 
 // With Monitoring on, a newly activated window that starts above the work
@@ -207,7 +232,7 @@ class FitTest : public ProxyTest, public ::testing::WithParamInterface<FitCase> 
 TEST_P(FitTest, NewForegroundWindowsAreFittedBelowTheWorkAreaTop)
 {
     const FitCase& c = GetParam();
-    StartVelto(false, false, c.monitoring, c.edge);
+    StartWithSettings(false, false, c.monitoring, c.edge);
     if (c.work_area.right != 0)
         device.SetWorkArea(c.work_area);
     HWND window = AddWindow(c.class_name, u"Window", c.window, WS_VISIBLE, c.exstyle);
@@ -223,8 +248,6 @@ TEST_P(FitTest, NewForegroundWindowsAreFittedBelowTheWorkAreaTop)
 
 constexpr RECT AT_ZERO{0, 0, 120, 400};
 constexpr RECT NO_AREA{0, 0, 0, 0};
-constexpr auto TOP = cesim::TaskbarEdge::TOP;
-constexpr auto BOTTOM = cesim::TaskbarEdge::BOTTOM;
 
 INSTANTIATE_TEST_SUITE_P(
     Windows, FitTest,
@@ -249,7 +272,7 @@ INSTANTIATE_TEST_SUITE_P(
 // area leaves the window where it is.
 TEST_F(ProxyTest, HiddenWindowsAreFittedAndAnUnreadableWorkAreaMovesNothing)
 {
-    StartVelto(false, false, true, TOP);
+    StartWithSettings(false, false, true, TOP);
     HWND hidden = AddWindow(u"App", u"Hidden", AT_ZERO);
     device.SetForeground(hidden);
     device.SetStyles(hidden, 0, 0);
@@ -276,30 +299,15 @@ TEST_F(ProxyTest, TheIdleButtonPassesTapsToTheTaskbar)
             device.DestroyWindow(shell.taskbar);
             device.DestroyWindow(shell.desktop);
         }
-        StartVelto(true, true, false, edge);
+        StartWithSettings(true, true, false, edge);
         LONG top = edge == TOP ? 0 : 294;
         device.ClearDrawn(button);
         device.Tap(POINT{238, top + 24});
         device.Settle();
-        std::vector<cesim::ReceivedMessage> got;
-        for (auto& m : device.Received(shell.taskbar)) {
-            if (m.message == WM_LBUTTONDOWN || m.message == WM_LBUTTONUP)
-                got.push_back(m);
-        }
-        ASSERT_EQ(2u, got.size());
-        EXPECT_EQ((UINT)WM_LBUTTONDOWN, got[0].message);
-        EXPECT_EQ((WPARAM)MK_LBUTTON, got[0].wParam);
-        EXPECT_EQ(MAKELPARAM(226, 12), got[0].lParam);
-        EXPECT_TRUE(got[0].sent);
-        EXPECT_EQ((UINT)WM_LBUTTONUP, got[1].message);
-        EXPECT_EQ(0u, got[1].wParam);
-        EXPECT_EQ(MAKELPARAM(226, 12), got[1].lParam);
-        EXPECT_TRUE(got[1].sent);
+        EXPECT_TRUE(Received(shell.taskbar, {TaskbarTap(WM_LBUTTONDOWN), TaskbarTap(WM_LBUTTONUP)},
+                             {WM_LBUTTONDOWN, WM_LBUTTONUP}));
         // one repaint, the normal frame once the release has come, on a background not erased
-        auto drawn = device.Drawn(button);
-        ASSERT_EQ(1u, drawn.size());
-        EXPECT_EQ(cesim::DrawOp::BLIT, drawn[0].kind);
-        EXPECT_EQ((std::pair<int, LONG>{FACE_IDLE, 0}), LastFace(button));
+        EXPECT_EQ((std::vector<std::string>{"idle face at rest"}), Painted());
     }
 }
 
@@ -308,28 +316,27 @@ TEST_F(ProxyTest, TheIdleButtonPassesTapsToTheTaskbar)
 // double-click time of the last one is ignored whole, and so is its release.
 TEST_F(ProxyTest, TheButtonShowsItsPressedFrameAndIgnoresTapsThatComeTooSoon)
 {
-    StartVelto();
+    StartWithSettings();
     device.ClearDrawn(button);
-    device.MouseDown(POINT{230, 310});
+    device.MouseDown(ON_THE_BUTTON);
     device.Settle();
-    ASSERT_EQ(1u, device.Drawn(button).size());  // not erased first
-    EXPECT_EQ((std::pair<int, LONG>{FACE_IDLE, 20}), LastFace(button));
-    device.MouseUp(POINT{230, 310});
+    EXPECT_EQ((std::vector<std::string>{"idle face pressed"}), Painted());  // not erased first
+    device.MouseUp(ON_THE_BUTTON);
     device.Settle();
-    EXPECT_EQ(1u, device.Received(shell.taskbar).size());  // the button-down only
-    EXPECT_EQ((std::pair<int, LONG>{FACE_IDLE, 20}), LastFace(button));
+    EXPECT_TRUE(Received(shell.taskbar, {TaskbarTap(WM_LBUTTONDOWN)}));  // the button-down only
+    EXPECT_EQ((std::pair<int, LONG>{FACE_IDLE, 20}), LastFace());
 
     HWND dialog = Window(CLOSE_STYLE);
     BringToFront(dialog);
     device.Advance(300);  // 550 ms after the last tap
     TapButton();
-    ASSERT_EQ(1u, device.Received(dialog).size());
+    ASSERT_TRUE(Received(dialog, {CLOSE_POSTED}));
     device.Advance(MONITOR_PERIOD);  // the dialog has closed
     HWND next = Window(CLOSE_STYLE);
     BringToFront(next);
     size_t drawn = device.Drawn(button).size();
     TapButton();  // 500 ms after the last accepted tap: too soon
-    EXPECT_TRUE(device.Received(next).empty());
+    EXPECT_TRUE(Received(next, {}));
     EXPECT_EQ(drawn, device.Drawn(button).size());
 }
 
@@ -337,27 +344,27 @@ TEST_F(ProxyTest, TheButtonShowsItsPressedFrameAndIgnoresTapsThatComeTooSoon)
 // nothing; the tap still shows the pressed frame.
 TEST_F(ProxyTest, ATargetThatWentAwayGetsNothing)
 {
-    StartVelto();
+    StartWithSettings();
     device.SetDoubleClickTime(0);
     HWND dialog = Window(CLOSE_STYLE, OK_EXSTYLE);
     BringToFront(dialog);
     device.SetStyles(dialog, WS_SYSMENU, OK_EXSTYLE);  // hides itself, still in front
-    device.MouseDown(POINT{230, 310});
+    device.MouseDown(ON_THE_BUTTON);
     device.Settle();
-    EXPECT_TRUE(device.Received(dialog).empty());
-    EXPECT_EQ((std::pair<int, LONG>{FACE_OK, 20}), LastFace(button));
-    device.MouseUp(POINT{230, 310});
+    EXPECT_TRUE(Received(dialog, {}));
+    EXPECT_EQ((std::pair<int, LONG>{FACE_OK, 20}), LastFace());
+    device.MouseUp(ON_THE_BUTTON);
     device.DestroyWindow(dialog);
     device.Advance(1);
     TapButton();
-    EXPECT_TRUE(device.Received(shell.taskbar).empty());
+    EXPECT_TRUE(Received(shell.taskbar, {}));
 }
 
 // Tray icons 3 and 4 bring a live target to the front and send it OK or
 // close; every mouse message on them acts, a button-up too.
 TEST_F(ProxyTest, TheProxyTrayIconsSendOkAndCloseToALiveTarget)
 {
-    StartVelto();
+    StartWithSettings();
     device.SetDoubleClickTime(0);
     cesim::WindowOptions options;  // a dialog that stays until the test closes it
     options.class_name = u"Dialog";
@@ -367,18 +374,15 @@ TEST_F(ProxyTest, TheProxyTrayIconsSendOkAndCloseToALiveTarget)
     HWND dialog = device.AddWindow(apps, options);
     HWND other = Window(WS_VISIBLE);
     BringToFront(dialog);
-    for (UINT id : {3u, 4u}) {
-        SCOPED_TRACE(id == 3 ? "OK icon, button-down" : "close icon, button-up");
+    std::vector<Msg> sent;
+    for (UINT id : {TRAY_ID_OK, TRAY_ID_CLOSE}) {
+        SCOPED_TRACE(id == TRAY_ID_OK ? "OK icon, button-down" : "close icon, button-up");
         device.SetForeground(other);  // before the monitor sees it
         device.Advance(1);
-        device.TrayMouse(main, id, id == 3 ? WM_LBUTTONDOWN : WM_LBUTTONUP);
+        device.TrayMouse(main, id, id == TRAY_ID_OK ? WM_LBUTTONDOWN : WM_LBUTTONUP);
         device.Settle();
-        auto got = device.Received(dialog);
-        ASSERT_EQ(id == 3 ? 1u : 2u, got.size());
-        EXPECT_EQ(id == 3 ? (UINT)WM_COMMAND : (UINT)WM_CLOSE, got.back().message);
-        EXPECT_EQ(id == 3 ? OK_COMMAND : 0u, got.back().wParam);
-        EXPECT_EQ(0, got.back().lParam);
-        EXPECT_FALSE(got.back().sent);
+        sent.push_back(id == TRAY_ID_OK ? OK_POSTED : CLOSE_POSTED);
+        EXPECT_TRUE(Received(dialog, sent));
         EXPECT_EQ(dialog, device.Foreground());
         ASSERT_FALSE(device.Activations().empty());
         EXPECT_EQ("SetForegroundWindow", device.Activations().back().call);
@@ -387,24 +391,24 @@ TEST_F(ProxyTest, TheProxyTrayIconsSendOkAndCloseToALiveTarget)
     // The target has gone: nothing more is sent, though the icons stay until the next report.
     device.DestroyWindow(dialog);
     device.Advance(1);
-    device.TrayMouse(main, 3, WM_LBUTTONDOWN);
+    device.TrayMouse(main, TRAY_ID_OK, WM_LBUTTONDOWN);
     device.Settle();
-    EXPECT_EQ(2u, device.Received(dialog).size());
+    EXPECT_TRUE(Received(dialog, sent));
 }
 
 TEST_F(ProxyTest, TheProxyTrayIconsSendNothingToAHiddenTarget)
 {
-    StartVelto();
+    StartWithSettings();
     device.SetDoubleClickTime(0);
     HWND dialog = Window(CLOSE_STYLE, OK_EXSTYLE);
     BringToFront(dialog);
     device.SetStyles(dialog, WS_SYSMENU, OK_EXSTYLE);
-    for (UINT id : {3u, 4u}) {
+    for (UINT id : {TRAY_ID_OK, TRAY_ID_CLOSE}) {
         device.Advance(1);
         device.TrayMouse(main, id, WM_LBUTTONDOWN);
         device.Settle();
     }
-    EXPECT_TRUE(device.Received(dialog).empty());
+    EXPECT_TRUE(Received(dialog, {}));
     EXPECT_EQ(dialog, device.Foreground());
 }
 
@@ -421,16 +425,15 @@ TEST_F(ProxyTest, AReportIsHandledWhileTheMainThreadWaitsInItsOwnSend)
     taskbar.holds_sends = true;
     HWND busy = device.AddWindow(shell_process, taskbar);
     device.RegSetDword(SETTINGS_KEY, u"OkButton", 1);
-    velto = Start();
-    main = MainWindowOf(velto);
+    Start();
     PauseBetweenTaps();
-    device.MouseDown(POINT{230, 310});
+    device.MouseDown(ON_THE_BUTTON);
     device.Settle();
     ASSERT_EQ(1u, device.HeldSends(busy).size());
 
     HWND dialog = Window(WS_VISIBLE, OK_EXSTYLE);
     BringToFront(dialog);
-    EXPECT_EQ((std::vector<UINT>{0, 3}), TrayIds(main));  // handled inside the waiting send
+    EXPECT_EQ((std::vector<UINT>{0, 3}), TrayIds());  // handled inside the waiting send
     device.AnswerHeld(busy, 0);
     device.Settle();
     EXPECT_TRUE(device.HeldSends(busy).empty());
@@ -441,7 +444,7 @@ TEST_F(ProxyTest, AReportIsHandledWhileTheMainThreadWaitsInItsOwnSend)
 // parked monitor ends at once.
 TEST_F(ProxyTest, AParkedMonitorCostsNothingAndShutdownWakesIt)
 {
-    StartVelto();
+    StartWithSettings();
     DWORD monitor = MonitorThread();
     device.RunInProcess(velto, [] {
         HANDLE event = CreateEventW(nullptr, TRUE, TRUE, u"AygshellEvent_");
@@ -456,7 +459,7 @@ TEST_F(ProxyTest, AParkedMonitorCostsNothingAndShutdownWakesIt)
     device.Advance(20 * MONITOR_PERIOD);
     EXPECT_EQ(calls, device.ThreadCalls(monitor));
     EXPECT_EQ(wakeups, device.Wakeups(monitor));
-    EXPECT_EQ((std::vector<UINT>{0}), TrayIds(main));
+    EXPECT_EQ((std::vector<UINT>{0}), TrayIds());
 
     device.Post(main, WM_CLOSE, 0, 0);
     device.Settle();
@@ -469,7 +472,7 @@ TEST_F(ProxyTest, AParkedMonitorCostsNothingAndShutdownWakesIt)
 // is waited for 10 s; then its handle is closed and the program ends.
 TEST_F(ProxyTest, ShutdownWaitsTenSecondsForAMonitorThatDoesNotEnd)
 {
-    StartVelto(false, false, true, TOP);
+    StartWithSettings(false, false, true, TOP);
     DWORD other = device.AddProcess(u"hung.exe");
     cesim::WindowOptions hung;
     hung.class_name = u"Hung";
@@ -491,7 +494,7 @@ TEST_F(ProxyTest, ShutdownWaitsTenSecondsForAMonitorThatDoesNotEnd)
 // A wait that fails is retried after a pause of one period, not at once.
 TEST_F(ProxyTest, AFailingWaitPausesAPeriodBeforeTheNextTry)
 {
-    StartVelto();
+    StartWithSettings();
     DWORD monitor = MonitorThread();
     device.FailWaits(u"AygshellEvent_", 8);
     uint64_t waits = device.ThreadCalls(monitor, "WaitForSingleObject");
@@ -501,7 +504,7 @@ TEST_F(ProxyTest, AFailingWaitPausesAPeriodBeforeTheNextTry)
     device.SetForeground(dialog);
     device.Advance(4 * MONITOR_PERIOD);  // the last failures, then a pass
     device.Advance(MONITOR_PERIOD);
-    EXPECT_EQ((std::vector<UINT>{0, 4}), TrayIds(main));
+    EXPECT_EQ((std::vector<UINT>{0, 4}), TrayIds());
     Stop(velto);
     EXPECT_FALSE(device.Running(velto));
 }
@@ -512,9 +515,8 @@ TEST_F(ProxyTest, AFailingWaitPausesAPeriodBeforeTheNextTry)
 TEST_F(ProxyTest, SettingsReloadedWhileTheMonitorComparesStayWhole)
 {
     DWORD started = device.Tick();
-    StartVelto(false, false, true, TOP);
-    auto load = (int (*)())device.Symbol(velto, "_Z12LoadSettingsv");
-    ASSERT_NE(nullptr, load);
+    StartWithSettings(false, false, true, TOP);
+    LoadSettingsFunction load = LoadSettingsOf(device, velto);
     static std::atomic<bool> stop;
     stop = false;
     // Wakes when the monitor does, and reloads the settings over and over.

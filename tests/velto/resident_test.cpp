@@ -1,5 +1,6 @@
 // Resident mode: start-up, the main window and the button in the taskbar, the
 // tray icon and its taps, replacing a running copy, and shutdown.
+#include "velto/velto_hooks.h"
 #include "velto/velto_test.h"
 
 #include <algorithm>
@@ -10,27 +11,10 @@ namespace {
 
 class ResidentTest : public VeltoTest {
 protected:
-    // A report as the foreground monitor sends it, made up by the test; the
-    // monitor itself stays asleep while the device only settles.
-    void ReportForeground(DWORD velto, WORD flags, HWND window)
-    {
-        device.Post(MainWindowOf(velto), WM_COMMAND, MAKEWPARAM(CMD_FOREGROUND, flags), (LPARAM)window);
-        device.Settle();
-    }
-
-    // A running copy with the OK and close tray icons switched on.
-    DWORD StartWithProxyIcons()
-    {
-        device.InstallShell();
-        device.RegSetDword(SETTINGS_KEY, u"OkButton", 1);
-        device.RegSetDword(SETTINGS_KEY, u"CloseButton", 1);
-        return Start();
-    }
-
     // A tap on a tray icon; a menu that it opens is dismissed.
-    void Tap(DWORD velto, UINT id, UINT mouse = WM_LBUTTONDOWN)
+    void Tap(UINT id, UINT mouse = WM_LBUTTONDOWN)
     {
-        device.TrayMouse(MainWindowOf(velto), id, mouse);
+        device.TrayMouse(main, id, mouse);
         device.Settle();
         if (device.OpenMenus() > 0) {
             device.DismissMenu();
@@ -47,10 +31,8 @@ TEST_F(ResidentTest, StartUpCreatesTheMainWindowTheButtonAndTheTrayIcon)
     // Neither the taskbar's class nor its empty title alone finds the taskbar.
     AddWindow(u"HHTaskBar", u"Bar", RECT{0, 0, 10, 10}, WS_VISIBLE, WS_EX_TOPMOST);
     AddWindow(u"Notes", u"", RECT{0, 0, 10, 10}, WS_VISIBLE, WS_EX_TOPMOST);
-    DWORD velto = Start();
+    Start();
     ASSERT_TRUE(device.Running(velto));
-
-    HWND main = MainWindowOf(velto);
     ASSERT_NE(nullptr, main);
     EXPECT_EQ(main, device.Find(u"Velto", u"Velto"));
     EXPECT_EQ(nullptr, device.Parent(main));
@@ -58,7 +40,6 @@ TEST_F(ResidentTest, StartUpCreatesTheMainWindowTheButtonAndTheTrayIcon)
     EXPECT_EQ((DWORD)WS_EX_TOOLWINDOW, device.ExStyle(main));
     EXPECT_EQ((RECT{0, 0, 0, 0}), device.Rect(main));
 
-    HWND button = ButtonWindowOf(velto);
     ASSERT_NE(nullptr, button);
     EXPECT_EQ(shell.taskbar, device.Parent(button));
     EXPECT_EQ((DWORD)(WS_CHILD | WS_VISIBLE), device.Style(button));
@@ -69,12 +50,12 @@ TEST_F(ResidentTest, StartUpCreatesTheMainWindowTheButtonAndTheTrayIcon)
     auto tray = device.Tray();
     ASSERT_EQ(1u, tray.size());
     EXPECT_EQ(main, tray[0].owner);
-    EXPECT_EQ(0u, tray[0].id);
+    EXPECT_EQ(TRAY_ID_MAIN, tray[0].id);
     EXPECT_EQ((UINT)(NIF_MESSAGE | NIF_ICON), tray[0].flags);
     EXPECT_EQ(WM_TRAYNOTIFY, tray[0].callback_message);
     EXPECT_EQ(152u, tray[0].record_size);
     cesim::ImageInfo icon = device.Image(tray[0].icon);
-    EXPECT_EQ(113, icon.resource_id);
+    EXPECT_EQ(ICON_TRAY, icon.resource_id);
     EXPECT_EQ(16, icon.width);
     EXPECT_EQ(4, icon.bits_per_pixel);
 
@@ -82,30 +63,23 @@ TEST_F(ResidentTest, StartUpCreatesTheMainWindowTheButtonAndTheTrayIcon)
     for (HWND w : {main, button}) {
         cesim::WindowClassInfo cls = device.Class(w);
         EXPECT_EQ((UINT)(CS_HREDRAW | CS_VREDRAW), cls.style) << cesim::Utf8(device.ClassName(w));
-        EXPECT_EQ(101, device.Image(cls.icon).resource_id) << cesim::Utf8(device.ClassName(w));
+        EXPECT_EQ(ICON_APP, device.Image(cls.icon).resource_id) << cesim::Utf8(device.ClassName(w));
         EXPECT_EQ(LTGRAY_BRUSH, cls.background_stock) << cesim::Utf8(device.ClassName(w));
     }
-    // The icons and bitmaps are loaded once, at the start, each into its own handle.
-    for (auto [name, id] : {std::pair{"IconTray", 113}, {"IconTrayActive", 106}, {"IconCloseGlyph", 109},
-                            {"IconOk", 104}, {"IconClose", 105}}) {
-        auto handle = (HICON*)device.Symbol(velto, name);
-        ASSERT_NE(nullptr, handle) << name;
-        EXPECT_EQ(id, device.Image(*handle).resource_id) << name;
-    }
-    for (auto [name, id] : {std::pair{"BitmapClose", 111}, {"BitmapOk", 110}, {"BitmapIdle", 112}}) {
-        auto handle = (HBITMAP*)device.Symbol(velto, name);
-        ASSERT_NE(nullptr, handle) << name;
-        EXPECT_EQ(id, device.Image(*handle).resource_id) << name;
-    }
+    // The icons and bitmaps are loaded once, at the start: their handles are
+    // all there now, and stay as they are (checked when the test ends).
+    EXPECT_EQ(6, device.OpenHandles(velto, "icon"));
+    EXPECT_EQ(3, device.OpenHandles(velto, "bitmap"));
 
-    // The monitor's event is manual-reset and starts signalled: waits do not reset it.
+    // The monitor's event, known by its name, is manual-reset and starts
+    // signalled: waits do not reset it.
     EXPECT_EQ(1, device.OpenHandles(velto, "event"));
-    auto event = (HANDLE*)device.Symbol(velto, "MonitorEvent");
-    ASSERT_NE(nullptr, event);
     std::vector<DWORD> waits;
     device.RunInProcess(velto, [&] {
-        waits.push_back(WaitForSingleObject(*event, 0));
-        waits.push_back(WaitForSingleObject(*event, 0));
+        HANDLE event = CreateEventW(nullptr, FALSE, FALSE, u"AygshellEvent_");  // opens Velto's
+        waits.push_back(WaitForSingleObject(event, 0));
+        waits.push_back(WaitForSingleObject(event, 0));
+        CloseHandle(event);
         return (DWORD)0;
     });
     EXPECT_EQ((std::vector<DWORD>{WAIT_OBJECT_0, WAIT_OBJECT_0}), waits);
@@ -117,24 +91,12 @@ TEST_F(ResidentTest, ButtonShowsTheCloseFaceAtRestOnItsGreyBackground)
     if (FreeRunning())
         GTEST_SKIP() << "the monitor's first report may come before the first paint";
     device.InstallShell();
-    DWORD velto = Start();
-    HWND button = ButtonWindowOf(velto);
-    auto drawn = device.Drawn(button);
+    Start();
     // The first paint, then the repaint after the monitor's first report (the
-    // main window itself in front: no caption buttons, the idle face).
-    ASSERT_EQ(4u, drawn.size());
-    EXPECT_EQ(112, drawn[3].bitmap_id);
-    EXPECT_EQ(cesim::DrawOp::FILL, drawn[0].kind);  // the class's light grey background
-    EXPECT_EQ((RECT{0, 0, 24, 24}), drawn[0].dest);
-    EXPECT_EQ(device.Class(button).background, drawn[0].brush);
-    const cesim::DrawOp& face = drawn[1];
-    EXPECT_EQ(cesim::DrawOp::BLIT, face.kind);
-    EXPECT_EQ(111, face.bitmap_id);
-    EXPECT_EQ((RECT{2, 2, 22, 22}), face.dest);  // 20 x 20, never stretched
-    EXPECT_EQ(0, face.source.x);
-    EXPECT_EQ(0, face.source.y);
-    EXPECT_EQ((DWORD)SRCCOPY, face.rop);
-    cesim::ImageInfo bitmap = device.Image(face.bitmap);
+    // main window itself in front: no caption buttons, the idle face), each on
+    // the class's light grey background, the face 20 x 20, never stretched.
+    EXPECT_EQ((std::vector<std::string>{"fill", "close face at rest", "fill", "idle face at rest"}), Painted());
+    cesim::ImageInfo bitmap = device.Image(device.Drawn(button).at(1).bitmap);
     EXPECT_EQ(40, bitmap.width);
     EXPECT_EQ(20, bitmap.height);
     EXPECT_EQ(8, bitmap.bits_per_pixel);
@@ -147,41 +109,34 @@ TEST_F(ResidentTest, ButtonFollowsTheTaskbarAtTheTop)
 {
     cesim::Shell shell = device.InstallShell(cesim::ShellNames::STANDARD, cesim::TaskbarEdge::TOP);
     AddWindow(u"HHTaskBar", u"Decoy", BOTTOM_TASKBAR, WS_VISIBLE | WS_POPUP, WS_EX_TOPMOST);
-    DWORD velto = Start();
-    EXPECT_EQ(shell.taskbar, device.Parent(ButtonWindowOf(velto)));
-    EXPECT_EQ((RECT{216, 2, 240, 26}), device.Rect(ButtonWindowOf(velto)));
+    Start();
+    EXPECT_EQ(shell.taskbar, device.Parent(button));
+    EXPECT_EQ((RECT{216, 2, 240, 26}), device.Rect(button));
 }
 
 TEST_F(ResidentTest, WithoutATaskbarTheProgramRunsWithoutItsButton)
 {
     device.RegSetDword(SETTINGS_KEY, u"CloseButton", 1);
-    DWORD velto = Start();
+    Start();
     ASSERT_TRUE(device.Running(velto));
-    EXPECT_EQ(nullptr, ButtonWindowOf(velto));
-    EXPECT_EQ((std::vector<UINT>{0}), TrayIds(MainWindowOf(velto)));
+    EXPECT_EQ(nullptr, button);
+    EXPECT_EQ((std::vector<UINT>{0}), TrayIds());
 
     // Reports still set the tray icons.
     HWND dialog = AddWindow(u"Dialog", u"Dialog", RECT{0, 0, 100, 100}, CLOSE_STYLE);
     BringToFront(dialog);
-    EXPECT_EQ((std::vector<UINT>{0, 4}), TrayIds(MainWindowOf(velto)));
-}
-
-TEST_F(ResidentTest, CapitalSwitchStartsResidentMode)
-{
-    device.InstallShell();
-    DWORD velto = Start(u"-TASKBAR_UP");
-    EXPECT_TRUE(device.Running(velto));
-    EXPECT_EQ(0, device.WorkAreaSets());
+    EXPECT_EQ((std::vector<UINT>{0, 4}), TrayIds());
 }
 
 TEST_F(ResidentTest, ClosingTheMainWindowShutsDownInOrder)
 {
-    DWORD velto = StartWithProxyIcons();
-    HWND main = MainWindowOf(velto);
-    HWND button = ButtonWindowOf(velto);
+    device.InstallShell();
+    device.RegSetDword(SETTINGS_KEY, u"OkButton", 1);
+    device.RegSetDword(SETTINGS_KEY, u"CloseButton", 1);
+    Start();
     HWND dialog = AddWindow(u"Dialog", u"Dialog", RECT{0, 0, 100, 100}, CLOSE_STYLE, OK_EXSTYLE);
     BringToFront(dialog);
-    ASSERT_EQ(3u, TrayIds(main).size());
+    ASSERT_EQ(3u, TrayIds().size());
 
     Stop(velto);
 
@@ -193,7 +148,7 @@ TEST_F(ResidentTest, ClosingTheMainWindowShutsDownInOrder)
     EXPECT_EQ(0, device.OpenHandles(velto, "event"));
     EXPECT_EQ(0, device.OpenHandles(velto, "thread"));
     EXPECT_EQ(0, device.OpenHandles(velto, "registry"));
-    EXPECT_TRUE(device.Received(dialog).empty());  // shutdown sends nothing to the target
+    EXPECT_TRUE(Received(dialog, {}));  // shutdown sends nothing to the target
 }
 
 TEST_F(ResidentTest, SecondCopyReplacesTheFirst)
@@ -213,7 +168,7 @@ TEST_F(ResidentTest, SecondCopyReplacesTheFirst)
     auto tray = device.Tray();
     ASSERT_EQ(1u, tray.size());
     EXPECT_EQ(second_main, tray[0].owner);
-    EXPECT_EQ(0u, tray[0].id);
+    EXPECT_EQ(TRAY_ID_MAIN, tray[0].id);
     // One button in the taskbar: the new copy's.
     int buttons = 0;
     for (HWND w : device.WindowsOf(second))
@@ -237,46 +192,40 @@ TEST_F(ResidentTest, ARunningCopyIsAskedToCloseWithAPostedCloseMessage)
     // Neither the class nor the title alone makes a running copy.
     HWND same_class = AddWindow(u"Velto", u"Notes", RECT{0, 0, 10, 10});
     HWND same_title = AddWindow(u"Notes", u"Velto", RECT{0, 0, 10, 10});
-    DWORD velto = Start();
+    Start();
     EXPECT_TRUE(device.Running(velto));
-    EXPECT_TRUE(device.Received(same_class).empty());
-    EXPECT_TRUE(device.Received(same_title).empty());
-    auto got = device.Received(other);
-    ASSERT_EQ(1u, got.size());
-    EXPECT_EQ((UINT)WM_CLOSE, got[0].message);
-    EXPECT_EQ(0u, got[0].wParam);
-    EXPECT_EQ(0, got[0].lParam);
-    EXPECT_FALSE(got[0].sent);
+    EXPECT_TRUE(Received(same_class, {}));
+    EXPECT_TRUE(Received(same_title, {}));
+    EXPECT_TRUE(Received(other, {CLOSE_POSTED}));
 }
 
 TEST_F(ResidentTest, TapsWithinTheDoubleClickTimeAreIgnored)
 {
     device.InstallShell();
-    DWORD velto = Start();
-    HWND main = MainWindowOf(velto);
+    Start();
     int base = MenuOpenings();
 
     // Just after start-up.
     device.Advance(500);
-    Tap(velto, 0);
+    Tap(TRAY_ID_MAIN);
     EXPECT_EQ(base, MenuOpenings());
 
     device.Advance(1);  // 501 ms: more than the double-click time
-    Tap(velto, 0);
+    Tap(TRAY_ID_MAIN);
     EXPECT_EQ(base + 1, MenuOpenings());
     EXPECT_EQ(main, device.Foreground());
-    EXPECT_EQ(113, device.Image(device.FindTrayIcon(main, 0)->icon).resource_id);  // back to normal
+    EXPECT_EQ(ICON_TRAY, TrayImage(TRAY_ID_MAIN));  // back to normal
 
     // The button-up of that tap, and another tap, come too soon.
-    Tap(velto, 0, WM_LBUTTONUP);
+    Tap(TRAY_ID_MAIN, WM_LBUTTONUP);
     device.Advance(500);
-    Tap(velto, 0);
+    Tap(TRAY_ID_MAIN);
     EXPECT_EQ(base + 1, MenuOpenings());
 
     // A button-up on its own counts as a tap, though it opens nothing.
     device.Advance(501);
-    Tap(velto, 0, WM_LBUTTONUP);
-    Tap(velto, 0);
+    Tap(TRAY_ID_MAIN, WM_LBUTTONUP);
+    Tap(TRAY_ID_MAIN);
     EXPECT_EQ(base + 1, MenuOpenings());
 }
 
@@ -284,13 +233,13 @@ TEST_F(ResidentTest, TheDebounceHoldsAcrossTheTickCountWrap)
 {
     device.InstallShell();
     device.SetTick(0xFFFFFF00u);
-    DWORD velto = Start();
+    Start();
     int base = MenuOpenings();
     device.Advance(0x100);  // the tick count is 0 now
-    Tap(velto, 0);
+    Tap(TRAY_ID_MAIN);
     EXPECT_EQ(base, MenuOpenings());
     device.Advance(245);  // 501 ms after start
-    Tap(velto, 0);
+    Tap(TRAY_ID_MAIN);
     EXPECT_EQ(base + 1, MenuOpenings());
 }
 
@@ -298,71 +247,17 @@ TEST_F(ResidentTest, DoubleClickTimeComesFromThePlatform)
 {
     device.InstallShell();
     device.SetDoubleClickTime(200);
-    DWORD velto = Start();
+    Start();
     int base = MenuOpenings();
     device.Advance(201);
-    Tap(velto, 0);
+    Tap(TRAY_ID_MAIN);
     EXPECT_EQ(base + 1, MenuOpenings());
-}
-
-struct ReportCase {
-    DWORD close_button;  // the settings
-    DWORD ok_button;
-    WORD flags;                 // the caption flags reported
-    std::vector<UINT> tray;     // the main window's tray icons afterwards, in the order added
-    LONG mode;                  // ButtonMode: 3 OK, 4 close, -1 none
-    int face;                   // the bitmap drawn into the button
-};
-
-// Each report sets the button's face from the flags alone and the OK and close
-// tray icons from the flags and the settings, and repaints the button on its
-// erased background. A repeated report leaves one icon per id.
-TEST_F(ResidentTest, ReportsSetTheButtonFaceAndTheIconsTheSettingsAllow)
-{
-    device.InstallShell();
-    HWND window = AddWindow(u"App", u"App", RECT{0, 0, 100, 100});
-    const ReportCase cases[] = {
-        {1, 1, 0x18, {0, 4, 3}, 3, 110},  // OK wins over close; the close icon comes first
-        {1, 1, 0x10, {0, 4}, 4, 111},
-        {1, 1, 0x08, {0, 3}, 3, 110},
-        {1, 1, 0, {0}, -1, 112},
-        {1, 1, 0xFFE7, {0}, -1, 112},  // the other bits are no caption buttons
-        {1, 0, 0x18, {0, 4}, 3, 110},
-        {0, 1, 0x18, {0, 3}, 3, 110},
-        {0, 0, 0x18, {0}, 3, 110},
-        {0, 1, 0x10, {0}, 4, 111},
-    };
-    for (const ReportCase& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "CloseButton " << c.close_button << ", OkButton " << c.ok_button
-                                          << ", flags 0x" << std::hex << c.flags);
-        device.RegSetDword(SETTINGS_KEY, u"CloseButton", c.close_button);
-        device.RegSetDword(SETTINGS_KEY, u"OkButton", c.ok_button);
-        DWORD velto = Start();  // replaces the copy before
-        HWND button = ButtonWindowOf(velto);
-        device.ClearDrawn(button);
-        ReportForeground(velto, c.flags, c.flags ? window : nullptr);
-        ReportForeground(velto, c.flags, c.flags ? window : nullptr);
-
-        EXPECT_EQ(c.tray, TrayIds(MainWindowOf(velto)));
-        EXPECT_EQ(c.mode, *(LONG*)device.Symbol(velto, "ButtonMode"));
-        auto drawn = device.Drawn(button);
-        ASSERT_EQ(4u, drawn.size());
-        for (size_t k : {0, 2}) {
-            EXPECT_EQ(cesim::DrawOp::FILL, drawn[k].kind);
-            EXPECT_EQ(device.Class(button).background, drawn[k].brush);
-            EXPECT_EQ(cesim::DrawOp::BLIT, drawn[k + 1].kind);
-            EXPECT_EQ(c.face, drawn[k + 1].bitmap_id);
-            EXPECT_EQ((RECT{2, 2, 22, 22}), drawn[k + 1].dest);
-            EXPECT_EQ(0, drawn[k + 1].source.x);  // the frame at rest
-        }
-    }
 }
 
 TEST_F(ResidentTest, OtherTrayIdsAndCommandsDoNothing)
 {
     device.InstallShell();
-    DWORD velto = Start();
-    HWND main = MainWindowOf(velto);
+    Start();
     int base = MenuOpenings();
     PauseBetweenTaps();
     device.Post(main, WM_TRAYNOTIFY, 7, WM_LBUTTONDOWN);
@@ -371,22 +266,17 @@ TEST_F(ResidentTest, OtherTrayIdsAndCommandsDoNothing)
     EXPECT_EQ(base, MenuOpenings());
     EXPECT_TRUE(device.Running(velto));
     // The unknown id still counted as a tap.
-    Tap(velto, 0);
+    Tap(TRAY_ID_MAIN);
     EXPECT_EQ(base, MenuOpenings());
 }
-
-}  // namespace
-
-namespace {
 
 // The main window hands owner-draw requests and the About command on.
 TEST_F(ResidentTest, MainWindowRoutesAboutAndOwnerDrawRequests)
 {
     device.InstallShell();
-    DWORD velto = Start();
-    HWND main = MainWindowOf(velto);
+    Start();
 
-    device.Post(main, WM_COMMAND, MAKEWPARAM(40003, 0), 0);
+    device.Post(main, WM_COMMAND, MAKEWPARAM(CMD_ABOUT, 0), 0);
     device.Settle();
     EXPECT_EQ(1u, device.Calls("FindResourceW"));
     EXPECT_EQ(1u, device.Calls("LoadResource"));
@@ -415,20 +305,13 @@ TEST_F(ResidentTest, MainWindowRoutesAboutAndOwnerDrawRequests)
     EXPECT_TRUE(device.Running(velto));
 }
 
-}  // namespace
-
-namespace {
-
 // Shutdown raises StopFlag and then sets the monitor's event, so that a
 // monitor parked on the reset event wakes up and sees that it must end.
 TEST_F(ResidentTest, ShutdownRaisesTheStopFlagBeforeSettingTheMonitorEvent)
 {
     device.InstallShell();
-    DWORD velto = Start();
-    HWND main = MainWindowOf(velto);
-    HWND button = ButtonWindowOf(velto);
-    auto stop_flag = (volatile LONG*)device.Symbol(velto, "StopFlag");
-    ASSERT_NE(nullptr, stop_flag);
+    Start();
+    const volatile LONG* stop_flag = StopFlagOf(device, velto);
     // By then the main window has been destroyed, the button too, and the tray icon deleted.
     std::vector<std::vector<LONG>> seen;
     device.OnEventSet(u"AygshellEvent_", [&] {

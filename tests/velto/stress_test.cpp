@@ -29,14 +29,13 @@ TEST_F(StressTest, LongUseLeavesTheHandleCountsFlat)
         o.rect = RECT{0, i % 2 ? 0 : 40, 200, 200};
         windows.push_back(device.AddWindow(i % 2 ? with_icon : apps, o));
     }
-    DWORD velto = Start();
-    HWND main = MainWindowOf(velto);
+    Start();
     device.SetDoubleClickTime(0);
     device.Advance(1);
     const auto baseline = device.Handles(velto);
 
     for (int i = 0; i < 1000; ++i) {
-        device.TrayMouse(main, 0, WM_LBUTTONDOWN);
+        device.TrayMouse(main, TRAY_ID_MAIN, WM_LBUTTONDOWN);
         device.Settle();
         ASSERT_EQ(1, device.OpenMenus());
         device.RepaintMenu();
@@ -52,7 +51,7 @@ TEST_F(StressTest, LongUseLeavesTheHandleCountsFlat)
     EXPECT_EQ(baseline, device.Handles(velto)) << "after 1000 foreground changes";
 
     for (int i = 0; i < 200; ++i) {
-        velto = Start();
+        Start();
         device.Advance(MONITOR_PERIOD);  // the copy before ends
     }
     EXPECT_EQ(baseline, device.Handles(velto)) << "in the 200th copy";
@@ -62,10 +61,6 @@ TEST_F(StressTest, LongUseLeavesTheHandleCountsFlat)
     EXPECT_EQ(1, running);
 }
 
-}  // namespace
-
-namespace {
-
 class FaultTest : public VeltoTest {};
 
 // The shell's windows go away under a running copy: it goes on, with its tray
@@ -73,16 +68,14 @@ class FaultTest : public VeltoTest {};
 TEST_F(FaultTest, TheShellsWindowsDestroyedWhileVeltoRuns)
 {
     cesim::Shell shell = device.InstallShell();
-    DWORD velto = Start();
-    HWND main = MainWindowOf(velto);
-    HWND button = ButtonWindowOf(velto);
+    Start();
     device.DestroyWindow(shell.taskbar);  // the button goes with it
     device.DestroyWindow(shell.desktop);
     EXPECT_FALSE(device.IsAlive(button));
     HWND dialog = AddWindow(u"Dialog", u"Dialog", RECT{0, 0, 100, 100}, CLOSE_STYLE, OK_EXSTYLE);
     BringToFront(dialog);
-    device.Advance(600);
-    device.TrayMouse(main, 0, WM_LBUTTONDOWN);
+    PauseBetweenTaps();
+    device.TrayMouse(main, TRAY_ID_MAIN, WM_LBUTTONDOWN);
     device.Settle();
     EXPECT_EQ(1, device.OpenMenus());
     EXPECT_EQ(240, device.Menu()->anchor.y);  // no taskbar: the menu opens at (240, 240)
@@ -99,11 +92,10 @@ TEST_F(FaultTest, LongNamesAndALongCommandLine)
     device.RegSetDword(SETTINGS_KEY, u"Monitoring", 1);
     std::u16string long_class(3000, u'C'), long_title(3000, u'T');
     HWND window = AddWindow(long_class, long_title, RECT{0, 0, 100, 100}, CLOSE_STYLE);
-    DWORD velto = Start();
-    HWND main = MainWindowOf(velto);
+    Start();
     BringToFront(window);
-    device.Advance(600);
-    device.TrayMouse(main, 0, WM_LBUTTONDOWN);
+    PauseBetweenTaps();
+    device.TrayMouse(main, TRAY_ID_MAIN, WM_LBUTTONDOWN);
     device.Settle();
     ASSERT_EQ(1, device.OpenMenus());
     device.RepaintMenu();
@@ -124,7 +116,7 @@ TEST_F(FaultTest, AForegroundWindowDestroyedInTheMiddleOfAPass)
     device.RegSetDword(SETTINGS_KEY, u"Monitoring", 1);
     device.RegSetDword(SETTINGS_KEY, u"CloseButton", 1);
     StoreOnTop(1);
-    DWORD velto = Start();
+    Start();
     DWORD other = device.AddProcess(u"slow.exe");
     cesim::WindowOptions slow;
     slow.class_name = u"Slow";
@@ -136,8 +128,8 @@ TEST_F(FaultTest, AForegroundWindowDestroyedInTheMiddleOfAPass)
     ASSERT_FALSE(device.HeldSends(window).empty());
     device.DestroyWindow(window);  // answers what it held with 0
     device.Settle();
-    EXPECT_EQ((std::vector<UINT>{0}), TrayIds(MainWindowOf(velto)));
-    EXPECT_EQ(112, LastFace(ButtonWindowOf(velto)).first);
+    EXPECT_EQ((std::vector<UINT>{0}), TrayIds());
+    EXPECT_EQ(FACE_IDLE, LastFace().first);
 }
 
 }  // namespace

@@ -56,7 +56,7 @@ protected:
         EXPECT_EQ((RECT{item.left + 4, item.bottom - 18, item.left + 20, item.bottom - 2}), icon.dest);
         EXPECT_EQ((UINT)DI_NORMAL, icon.options);
         EXPECT_EQ(DrawOp::ICON, glyph.kind);
-        EXPECT_EQ(109, glyph.icon_id);
+        EXPECT_EQ(ICON_CLOSE_GLYPH, glyph.icon_id);
         EXPECT_EQ((RECT{item.right - 18, item.bottom - 18, item.right - 2, item.bottom - 2}), glyph.dest);
         EXPECT_EQ((UINT)DI_NORMAL, glyph.options);
     }
@@ -67,7 +67,7 @@ TEST_F(TaskItemTest, ItemShowsIconTitleAndGlyphSizedToTheTitle)
     cesim::Shell shell = device.InstallShell();
     HICON icon = device.AddIcon(apps, 32, 32);
     HWND prog = AddProgramWindow(apps, icon);
-    StartVelto();
+    Start();
 
     // "Prog" is 24 x 13: 68 x 19. "Desktop" is wider: 86.
     cesim::MenuInfo menu = OpenMenu();
@@ -123,7 +123,7 @@ TEST_F(TaskItemTest, IconComesFromTheClassOrTheProgramFileAndIsNotLeaked)
         class_icons.push_back(s.class_icon ? device.AddIcon(program, 32, 32) : nullptr);
         AddProgramWindow(program, class_icons.back(), s.name);
     }
-    StartVelto();
+    Start();
     const int icons = device.OpenHandles(velto, "icon");
     OpenMenu();
     for (int paint = 0; paint < 50; ++paint) {
@@ -158,7 +158,7 @@ TEST_F(TaskItemTest, PaintsFollowTheWindowWhileTheMenuIsOpen)
 {
     device.InstallShell();
     HWND prog = AddProgramWindow(apps, device.AddIcon(apps, 16, 16));
-    StartVelto();
+    Start();
     OpenMenu();
     const RECT item{0, 0, 86, 19};
     auto rename = [&](const char16_t* title) {

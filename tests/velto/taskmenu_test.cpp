@@ -1,6 +1,7 @@
 // The task menu: its tree, where it opens, the window list and what each
 // command does.
 #include "velto/menu_test.h"
+#include "velto/velto_hooks.h"
 
 using namespace velto_test;
 
@@ -20,9 +21,9 @@ struct Placement {
 
 void PrintTo(const Placement& value, std::ostream* out) { *out << value.name; }
 
-class PlacementTest : public TaskMenuTest, public ::testing::WithParamInterface<Placement> {};
+class MenuPlacementTest : public TaskMenuTest, public ::testing::WithParamInterface<Placement> {};
 
-TEST_P(PlacementTest, MenuOpensAgainstTheTaskbarInItsOrder)
+TEST_P(MenuPlacementTest, MenuOpensAgainstTheTaskbarInItsOrder)
 {
     const Placement& p = GetParam();
     if (p.taskbar)
@@ -37,7 +38,7 @@ TEST_P(PlacementTest, MenuOpensAgainstTheTaskbarInItsOrder)
     AddWindow(u"Tool", u"Tool", RECT{0, 0, 10, 10}, WS_VISIBLE, WS_EX_TOOLWINDOW);
     AddWindow(u"Untitled", u"", RECT{0, 0, 240, 294});
     AddWindow(u"Inbox", u"Inbox", RECT{0, 0, 240, 294});
-    StartVelto();
+    Start();
     // Another window is in front when the tray icon is tapped.
     device.RunInProcess(velto, [&]() -> DWORD { return (DWORD)SetForegroundWindow(notes); });
 
@@ -51,33 +52,33 @@ TEST_P(PlacementTest, MenuOpensAgainstTheTaskbarInItsOrder)
     EXPECT_EQ(p.anchor_y, (p.flags & TPM_BOTTOMALIGN) ? top.rect.bottom : top.rect.top);
     EXPECT_EQ(p.items, Describe(top.items));
     // While the menu is open the tray icon shows its active face, and the main window is in front.
-    EXPECT_EQ(106, device.Image(device.FindTrayIcon(main, 0)->icon).resource_id);
+    EXPECT_EQ(ICON_TRAY_ACTIVE, TrayImage(TRAY_ID_MAIN));
     EXPECT_EQ(main, device.Foreground());
 
     Dismiss();
-    EXPECT_EQ(113, device.Image(device.FindTrayIcon(main, 0)->icon).resource_id);
+    EXPECT_EQ(ICON_TRAY, TrayImage(TRAY_ID_MAIN));
     EXPECT_EQ(0, device.OpenHandles(velto, "menu"));  // the whole tree is destroyed
-    EXPECT_TRUE(device.Received(notes).empty());      // a dismissed menu does nothing
+    EXPECT_TRUE(Received(notes, {}));  // a dismissed menu does nothing
     EXPECT_EQ(main, device.Foreground());
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Taskbar, PlacementTest,
+    Taskbar, MenuPlacementTest,
     ::testing::Values(
-        Placement{"top_edge_100", RECT{0, 100, 240, 126}, 0x108, 126,
+        Placement{"top_edge_100", RECT{0, 100, 240, 126}, MENU_HANGS, 126,
                   "Close All#2|Settings>(TaskBar>(OnTop#4|Monitoring#5)|Tray>(Ok button#7|Close button#8)|About "
                   "Velto#3)|-|[Notes]|[Inbox]"},
-        Placement{"top_edge_101", RECT{0, 101, 240, 127}, 0x128, 101,
+        Placement{"top_edge_101", RECT{0, 101, 240, 127}, MENU_STANDS, 101,
                   "[Notes]|[Inbox]|-|Settings>(TaskBar>(OnTop#4|Monitoring#5)|Tray>(Ok button#7|Close "
                   "button#8)|About Velto#3)|Close All#2"},
-        Placement{"decoy_in_front", RECT{0, 101, 240, 127}, 0x128, 101,
+        Placement{"decoy_in_front", RECT{0, 101, 240, 127}, MENU_STANDS, 101,
                   "[Decoy]|[Notes]|[Inbox]|-|Settings>(TaskBar>(OnTop#4|Monitoring#5)|Tray>(Ok button#7|Close "
                   "button#8)|About Velto#3)|Close All#2",
                   RECT{0, 100, 240, 126}},
-        Placement{"above_the_screen", RECT{0, -20, 240, 6}, 0x108, 6,
+        Placement{"above_the_screen", RECT{0, -20, 240, 6}, MENU_HANGS, 6,
                   "Close All#2|Settings>(TaskBar>(OnTop#4|Monitoring#5)|Tray>(Ok button#7|Close button#8)|About "
                   "Velto#3)|-|[Notes]|[Inbox]"},
-        Placement{"none", std::nullopt, 0x108, 240,
+                Placement{"none", std::nullopt, MENU_HANGS, 240,
                   "Close All#2|Settings>(TaskBar>(OnTop#4|Monitoring#5)|Tray>(Ok button#7|Close button#8)|About "
                   "Velto#3)|-|[Notes]|[Inbox]"}),
     [](const ::testing::TestParamInfo<Placement>& info) { return std::string(info.param.name); });
@@ -88,7 +89,7 @@ TEST_F(TaskMenuTest, SwitchesShowTheStoredSettings)
     device.InstallShell();
     device.RegSetDword(SETTINGS_KEY, u"Monitoring", 1);
     device.RegSetDword(SETTINGS_KEY, u"CloseButton", 1);
-    StartVelto();
+    Start();
     auto settings = [this] {
         std::string items = Describe(OpenMenu().levels.at(0).items);
         Dismiss();
@@ -124,7 +125,7 @@ TEST_P(WindowTapTest, RightEndClosesTheRestActivates)
     const WindowTap& t = GetParam();
     cesim::Shell shell = t.no_shell ? cesim::Shell{} : device.InstallShell();
     HWND notes = AddWindow(u"Notes", u"Notes", RECT{0, 0, 240, 294});
-    StartVelto();
+    Start();
     HWND target = t.desktop ? shell.desktop : notes;
 
     OpenMenu();
@@ -133,14 +134,7 @@ TEST_P(WindowTapTest, RightEndClosesTheRestActivates)
     TapItem(target, t.x);
     EXPECT_EQ(0, device.OpenMenus());
     EXPECT_EQ(t.activates ? target : main, device.Foreground());
-    auto got = device.Received(target);
-    ASSERT_EQ(t.closes ? 1u : 0u, got.size());
-    if (t.closes) {
-        EXPECT_EQ((UINT)WM_CLOSE, got[0].message);
-        EXPECT_EQ(0u, got[0].wParam);
-        EXPECT_EQ(0, got[0].lParam);
-        EXPECT_FALSE(got[0].sent);
-    }
+    EXPECT_TRUE(Received(target, t.closes ? std::vector<Msg>{CLOSE_POSTED} : std::vector<Msg>{}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Item, WindowTapTest,
@@ -161,7 +155,7 @@ TEST_F(TaskMenuTest, WindowHandlesStayWholeAsCommandIds)
     device.SetNextWindowHandle(0x20004);
     HWND window = AddWindow(u"App", u"App", RECT{0, 0, 240, 294});
     HWND gone = AddWindow(u"Gone", u"Gone", RECT{0, 0, 240, 294});
-    StartVelto();
+    Start();
     OpenMenu();
     device.DestroyWindow(gone);
     TapItem(gone);
@@ -176,10 +170,8 @@ TEST_F(TaskMenuTest, WindowHandlesStayWholeAsCommandIds)
 // An item is appended only with its text: string 502 is empty, 999 missing.
 TEST_F(TaskMenuTest, AStringItemWithoutItsTextIsLeftOut)
 {
-    StartVelto();
-    using Append = int (*)(HMENU, UINT, UINT_PTR, UINT);
-    auto append = (Append)device.Symbol(velto, "_Z16AppendStringItemP7HMENU__jmj");
-    ASSERT_NE(nullptr, append);
+    Start();
+    AppendStringItemFunction append = AppendStringItemOf(device, velto);
     std::vector<int> results;
     device.RunInProcess(velto, [&]() -> DWORD {
         HMENU menu = CreatePopupMenu();
@@ -201,19 +193,13 @@ TEST_F(TaskMenuTest, CloseAllClosesOrdinaryWindowsTitledOrNot)
     HWND desktop_like = AddWindow(u"DesktopExplorerWindow", u"Other", RECT{0, 0, 240, 294});
     HWND other_case =
         AddWindow(u"hhtaskbar", u"Lower", RECT{0, 0, 240, 294}, WS_VISIBLE, 0, device.AddProcess(u"x.exe"));
-    StartVelto();
+    Start();
 
     Choose({u"Close All"});
-    for (HWND closed : {titled, untitled, other_case}) {
-        auto got = device.Received(closed);
-        ASSERT_EQ(1u, got.size()) << cesim::Utf8(device.Title(closed));
-        EXPECT_EQ((UINT)WM_CLOSE, got[0].message);
-        EXPECT_EQ(0u, got[0].wParam);
-        EXPECT_EQ(0, got[0].lParam);
-        EXPECT_FALSE(got[0].sent);
-    }
+    for (HWND closed : {titled, untitled, other_case})
+        EXPECT_TRUE(Received(closed, {CLOSE_POSTED})) << cesim::Utf8(device.Title(closed));
     for (HWND kept : {tool, hidden, desktop_like, shell.desktop, shell.taskbar})
-        EXPECT_TRUE(device.Received(kept).empty()) << cesim::Utf8(device.Title(kept));
+        EXPECT_TRUE(Received(kept, {})) << cesim::Utf8(device.Title(kept));
 }
 
 // Each switch is toggled and stored; OnTop also moves the taskbar, and the
@@ -224,14 +210,11 @@ TEST_F(TaskMenuTest, SwitchesToggleAreStoredAndAppliedInOrder)
     cesim::Shell shell = device.InstallShell();
     device.RegSetDword(SETTINGS_KEY, u"OkButton", 1);
     device.RegSetDword(SETTINGS_KEY, u"CloseButton", 5);
-    StartVelto();
+    Start();
     int set_events = 0;
     device.OnEventSet(u"AygshellEvent_", [&] { ++set_events; });
     HWND dialog = AddWindow(u"Dialog", u"Dialog", RECT{0, 0, 100, 100});
-    auto report = [&] {
-        device.Post(main, WM_COMMAND, MAKEWPARAM(1024, 0x18), (LPARAM)dialog);
-        device.Settle();
-    };
+    auto report = [&] { ReportForeground(CAPTION_OK | CAPTION_CLOSE, dialog); };
     report();
     ASSERT_EQ((std::vector<UINT>{0, 4, 3}), TrayIds());
 
@@ -260,13 +243,13 @@ TEST_F(TaskMenuTest, SwitchesToggleAreStoredAndAppliedInOrder)
         EXPECT_EQ(s.resets, device.Calls("ResetEvent")) << cesim::Utf8(s.item);
         EXPECT_EQ(s.tray, TrayIds()) << cesim::Utf8(s.item);
     }
-    EXPECT_EQ(112, device.Drawn(Button()).back().bitmap_id);  // idle since the last one went off
+    EXPECT_EQ(FACE_IDLE, LastFace().first);  // idle since the last one went off
     EXPECT_EQ(0, device.WorkAreaSets());
 
     Choose({u"Settings", u"TaskBar", u"OnTop"});
     EXPECT_EQ(1u, *device.RegGetDword(SETTINGS_KEY, u"TaskBarOnTop"));
     ExpectTopLayout(shell);
-    EXPECT_EQ(0x108u, OpenMenu().flags);  // the next menu hangs from the taskbar
+    EXPECT_EQ(MENU_HANGS, OpenMenu().flags);  // the next menu hangs from the taskbar
     Dismiss();
     Choose({u"Settings", u"TaskBar", u"OnTop"});
     EXPECT_EQ(0u, *device.RegGetDword(SETTINGS_KEY, u"TaskBarOnTop"));
@@ -281,11 +264,10 @@ TEST_F(TaskMenuTest, TurningOffTheLastUseParksTheMonitor)
     device.InstallShell();
     device.RegSetDword(SETTINGS_KEY, u"OkButton", 1);
     StoreOnTop(1);
-    StartVelto();
-    DWORD monitor = device.Threads(velto).at(1);
+    Start();
+    DWORD monitor = MonitorThread();
     HWND shown = AddWindow(u"Dialog", u"Shown", RECT{0, 0, 100, 100});
-    device.Post(main, WM_COMMAND, MAKEWPARAM(1024, 0x08), (LPARAM)shown);
-    device.Settle();
+    ReportForeground(CAPTION_OK, shown);
     ASSERT_EQ((std::vector<UINT>{0, 3}), TrayIds());
     Choose({u"Settings", u"Tray", u"Ok button"});
     EXPECT_EQ((std::vector<UINT>{0}), TrayIds());
@@ -297,24 +279,24 @@ TEST_F(TaskMenuTest, TurningOffTheLastUseParksTheMonitor)
     device.Advance(20 * MONITOR_PERIOD);
     EXPECT_EQ(calls, device.ThreadCalls(monitor));
     EXPECT_EQ(wakeups, device.Wakeups(monitor));
-    EXPECT_EQ(112, device.Drawn(Button()).back().bitmap_id);
+    EXPECT_EQ(FACE_IDLE, LastFace().first);
 
     Choose({u"Settings", u"TaskBar", u"Monitoring"});
     device.SetForeground(dialog);
     device.Advance(MONITOR_PERIOD);
     EXPECT_GT(device.ThreadCalls(monitor), calls);
-    EXPECT_EQ(110, device.Drawn(Button()).back().bitmap_id);  // the dialog is reported again
+    EXPECT_EQ(FACE_OK, LastFace().first);  // the dialog is reported again
 }
 
 // The anchor is worked out before the settings are reloaded; the reload may then move the taskbar.
 TEST_F(TaskMenuTest, AStoredPlacementMovesTheTaskbarAfterTheAnchorIsTaken)
 {
     cesim::Shell shell = device.InstallShell();
-    StartVelto();
+    Start();
     StoreOnTop(1);
     cesim::MenuInfo menu = OpenMenu();
     ExpectTopLayout(shell);
-    EXPECT_EQ(0x128u, menu.flags);
+    EXPECT_EQ(MENU_STANDS, menu.flags);
     EXPECT_EQ(294, menu.anchor.y);
     EXPECT_EQ("[Desktop]|-|Settings>(TaskBar>(OnTop#4*|Monitoring#5)|Tray>(Ok button#7|Close button#8)|About "
               "Velto#3)|Close All#2",
@@ -326,14 +308,15 @@ TEST_F(TaskMenuTest, WhileTheMenuIsOpenReportsAreHandledAndTapsOpenNoOtherMenu)
 {
     device.InstallShell();
     device.RegSetDword(SETTINGS_KEY, u"CloseButton", 1);
-    StartVelto();
+    Start();
     HWND dialog = AddWindow(u"Dialog", u"Dialog", RECT{0, 0, 100, 100});
     OpenMenu();
     device.RunInProcess(velto, [&]() -> DWORD {
-        return (DWORD)SendMessageW(main, WM_COMMAND, MAKEWPARAM(1024, 0x18), (LPARAM)dialog);
+        return (DWORD)SendMessageW(main, WM_COMMAND, MAKEWPARAM(CMD_FOREGROUND, CAPTION_OK | CAPTION_CLOSE),
+                                   (LPARAM)dialog);
     });
     EXPECT_EQ((std::vector<UINT>{0, 4}), TrayIds());
-    EXPECT_EQ(110, device.Drawn(Button()).back().bitmap_id);  // repainted while the menu is open
+    EXPECT_EQ(FACE_OK, LastFace().first);  // repainted while the menu is open
 
     for (int i = 0; i < 100; ++i)
         TapTray();
@@ -344,19 +327,16 @@ TEST_F(TaskMenuTest, WhileTheMenuIsOpenReportsAreHandledAndTapsOpenNoOtherMenu)
     EXPECT_EQ(2u, device.Calls("TrackPopupMenuEx"));
 }
 
-}  // namespace
-
-namespace {
-
 // A later copy closes this one's main window while its menu is open: the menu goes with it.
 TEST_F(TaskMenuTest, ACopyWithItsMenuOpenIsReplaced)
 {
     device.InstallShell();
-    StartVelto();
+    Start();
     OpenMenu();
+    DWORD first = velto;
     DWORD second = Start();
     device.Advance(MONITOR_PERIOD);  // the first copy's monitor ends its period
-    EXPECT_FALSE(device.Running(velto));
+    EXPECT_FALSE(device.Running(first));
     EXPECT_EQ(0, device.OpenMenus());
     EXPECT_TRUE(device.Running(second));
     EXPECT_EQ(1u, device.Tray().size());

@@ -1,13 +1,16 @@
-// What the tests of Velto share: a simulated Pocket PC with the shell, and
-// ways to run Velto on it and look at the screen and the registry.
+// What the tests of Velto share: a simulated Pocket PC with the shell, one
+// way to run Velto on it, and ways to look at the screen, the registry and
+// the messages that other programs' windows received.
 #pragma once
 
 #include <cesim/device.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,10 +31,28 @@ constexpr const char* MAKER_KEY = "HKEY_CURRENT_USER\\Software\\Zav";
 constexpr const char* SETTINGS_KEY = "HKEY_CURRENT_USER\\Software\\Zav\\Velto";
 constexpr const char* AUTOHIDE_KEY = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Shell\\AutoHide";
 
+// Velto's own messages and commands, as other programs and the monitor send them.
 constexpr UINT WM_TRAYNOTIFY = 2259;
-constexpr UINT CMD_FOREGROUND = 1024;
-constexpr WPARAM OK_COMMAND = 0x10000001;
+constexpr WORD CMD_FOREGROUND = 1024;  // caption flags in the high word, the window in lParam
+constexpr WORD CMD_ABOUT = 40003;
+constexpr WORD CAPTION_OK = 0x08;
+constexpr WORD CAPTION_CLOSE = 0x10;
+constexpr WPARAM OK_COMMAND = 0x10000001;  // IDOK with 0x1000 in the high word
 constexpr DWORD MONITOR_PERIOD = 250;
+constexpr UINT DOUBLE_CLICK_TIME = 500;  // the device's, unless a test sets another
+
+// The main window's tray icons.
+constexpr UINT TRAY_ID_MAIN = 0, TRAY_ID_OK = 3, TRAY_ID_CLOSE = 4;
+
+// Velto's images by resource id: icons, and the button's faces.
+constexpr int ICON_APP = 101, ICON_OK = 104, ICON_CLOSE = 105, ICON_TRAY_ACTIVE = 106, ICON_CLOSE_GLYPH = 109,
+              ICON_TRAY = 113;
+constexpr int FACE_OK = 110, FACE_CLOSE = 111, FACE_IDLE = 112;
+
+// How the task menu is tracked: from its top right corner below a taskbar at
+// the top (or with no taskbar), from its bottom right corner above one at the bottom.
+constexpr UINT MENU_HANGS = TPM_RETURNCMD | TPM_RIGHTALIGN;
+constexpr UINT MENU_STANDS = TPM_RETURNCMD | TPM_RIGHTALIGN | TPM_BOTTOMALIGN;
 
 // Caption buttons as window styles: the close button, the OK button.
 constexpr DWORD CLOSE_STYLE = WS_VISIBLE | WS_SYSMENU;
@@ -43,6 +64,9 @@ constexpr RECT TOP_DESKTOP{0, 26, 240, 320};
 constexpr RECT BOTTOM_TASKBAR{0, 294, 240, 320};
 constexpr RECT BOTTOM_DESKTOP{0, 0, 240, 294};
 
+// Where a tap lands on the button in the taskbar at the bottom.
+constexpr POINT ON_THE_BUTTON{230, 310};
+
 // Whether simulated threads run as the host schedules them (the
 // ThreadSanitizer build): tests of one particular interleaving skip then.
 inline bool FreeRunning()
@@ -51,19 +75,80 @@ inline bool FreeRunning()
     return mode != nullptr && std::string(mode) != "0";
 }
 
+// A message as a row of a table: what a window is expected to receive.
+struct Msg {
+    UINT message;
+    bool sent;  // SENT or POSTED
+    WPARAM wParam;
+    LPARAM lParam;
+};
+constexpr bool SENT = true, POSTED = false;
+
+// What Velto posts to another program's window: OK, and close.
+constexpr Msg OK_POSTED{WM_COMMAND, POSTED, OK_COMMAND, 0};
+constexpr Msg CLOSE_POSTED{WM_CLOSE, POSTED, 0, 0};
+
+inline std::string Describe(const Msg& m)
+{
+    static const std::map<UINT, const char*> names = {
+        {WM_CLOSE, "WM_CLOSE"},           {WM_COMMAND, "WM_COMMAND"},         {WM_LBUTTONDOWN, "WM_LBUTTONDOWN"},
+        {WM_LBUTTONUP, "WM_LBUTTONUP"},   {WM_SETTINGCHANGE, "WM_SETTINGCHANGE"},
+    };
+    std::ostringstream out;
+    auto name = names.find(m.message);
+    if (name != names.end())
+        out << name->second;
+    else
+        out << "message 0x" << std::hex << m.message;
+    out << std::hex << (m.sent ? " sent" : " posted") << ", wParam 0x" << m.wParam << ", lParam 0x" << m.lParam;
+    return out.str();
+}
+
+// Whether a window received exactly these messages, in this order (only
+// those of the kinds in `only`, when given); else the first difference.
+inline ::testing::AssertionResult Received(const cesim::Device& device, HWND window, const std::vector<Msg>& expected,
+                                           std::initializer_list<UINT> only = {})
+{
+    std::vector<Msg> got;
+    for (const cesim::ReceivedMessage& m : device.Received(window)) {
+        if (only.size() == 0 || std::find(only.begin(), only.end(), m.message) != only.end())
+            got.push_back(Msg{m.message, m.sent, m.wParam, m.lParam});
+    }
+    for (size_t i = 0; i < std::max(got.size(), expected.size()); ++i) {
+        if (i == got.size())
+            return ::testing::AssertionFailure() << "message " << i + 1 << ": expected " << Describe(expected[i])
+                                                 << ", nothing more came";
+        if (i == expected.size())
+            return ::testing::AssertionFailure() << "message " << i + 1 << ": expected nothing more, got "
+                                                 << Describe(got[i]);
+        const Msg& e = expected[i];
+        const Msg& g = got[i];
+        if (e.message != g.message || e.sent != g.sent || e.wParam != g.wParam || e.lParam != g.lParam)
+            return ::testing::AssertionFailure() << "message " << i + 1 << ": expected " << Describe(e) << ", got "
+                                                 << Describe(g);
+    }
+    return ::testing::AssertionSuccess();
+}
+
 class VeltoTest : public ::testing::Test {
 protected:
     cesim::Device device;
     DWORD apps = 0;  // a program of the test's own, for ordinary windows
+    // The copy started last, its main window and its button in the taskbar.
+    DWORD velto = 0;
+    HWND main = nullptr;
+    HWND button = nullptr;
 
     void SetUp() override { apps = device.AddProcess(u"apps.exe"); }
 
     // Starts Velto and lets it run until it waits or ends.
     DWORD Start(const std::u16string& command_line = u"")
     {
-        DWORD velto = device.Start(VELTO_IMAGE, command_line);
+        velto = device.Start(VELTO_IMAGE, command_line);
         started.push_back(velto);
         device.Settle();
+        main = MainWindowOf(velto);
+        button = ButtonWindowOf(velto);
         return velto;
     }
 
@@ -73,16 +158,16 @@ protected:
     void TearDown() override
     {
         device.ClearEventWatchers();  // they may hold the finished test's locals
-        for (DWORD velto : started) {
-            if (device.Running(velto)) {
-                if (HWND main = MainWindowOf(velto))
-                    device.Post(main, WM_CLOSE, 0, 0);
+        for (DWORD copy : started) {
+            if (device.Running(copy)) {
+                if (HWND copy_main = MainWindowOf(copy))
+                    device.Post(copy_main, WM_CLOSE, 0, 0);
                 device.Advance(MONITOR_PERIOD);
-                if (device.Running(velto))
+                if (device.Running(copy))
                     device.Advance(10000);  // a monitor held up somewhere
             }
-            ASSERT_FALSE(device.Running(velto)) << "Velto did not end when its main window was closed";
-            auto left = device.Handles(velto);
+            ASSERT_FALSE(device.Running(copy)) << "Velto did not end when its main window was closed";
+            auto left = device.Handles(copy);
             const bool resident = left["class"] > 0;
             std::map<std::string, int> expected = left;
             for (auto& kind : expected)
@@ -101,10 +186,10 @@ protected:
     // A command-line run: it must end, with exit code 0.
     DWORD RunOnce(const std::u16string& command_line)
     {
-        DWORD velto = Start(command_line);
-        EXPECT_FALSE(device.Running(velto)) << "Velto did not end after " << cesim::Utf8(command_line);
-        EXPECT_EQ(0u, device.ExitCode(velto));
-        return velto;
+        DWORD copy = Start(command_line);
+        EXPECT_FALSE(device.Running(copy)) << "Velto did not end after " << cesim::Utf8(command_line);
+        EXPECT_EQ(0u, device.ExitCode(copy));
+        return copy;
     }
 
     HWND AddWindow(const std::u16string& class_name, const std::u16string& title, RECT rect,
@@ -119,46 +204,94 @@ protected:
         return device.AddWindow(process ? process : apps, options);
     }
 
-    HWND MainWindowOf(DWORD velto) { return WindowOfClass(velto, u"Velto"); }
-    HWND ButtonWindowOf(DWORD velto) { return WindowOfClass(velto, u"VeltoButton"); }
+    HWND MainWindowOf(DWORD copy) { return WindowOfClass(copy, u"Velto"); }
+    HWND ButtonWindowOf(DWORD copy) { return WindowOfClass(copy, u"VeltoButton"); }
 
-    HWND WindowOfClass(DWORD velto, const std::u16string& class_name)
+    HWND WindowOfClass(DWORD copy, const std::u16string& class_name)
     {
-        for (HWND w : device.WindowsOf(velto)) {
+        for (HWND w : device.WindowsOf(copy)) {
             if (device.ClassName(w) == class_name)
                 return w;
         }
         return nullptr;
     }
 
+    DWORD MonitorThread() { return device.Threads(velto).at(1); }
+
     // Closes Velto's main window as a newer copy does, and lets the monitor
     // finish the period it is in.
-    void Stop(DWORD velto)
+    void Stop(DWORD copy)
     {
-        device.Post(MainWindowOf(velto), WM_CLOSE, 0, 0);
+        device.Post(MainWindowOf(copy), WM_CLOSE, 0, 0);
         device.Advance(MONITOR_PERIOD);
     }
 
-    // The ids of the tray icons a window owns, in the order they were added.
-    std::vector<UINT> TrayIds(HWND owner)
+    ::testing::AssertionResult Received(HWND window, const std::vector<Msg>& expected,
+                                        std::initializer_list<UINT> only = {})
+    {
+        return velto_test::Received(device, window, expected, only);
+    }
+
+    // The ids of the tray icons a window owns (the main window's when none is
+    // named), in the order they were added.
+    std::vector<UINT> TrayIds(HWND owner = nullptr)
     {
         std::vector<UINT> ids;
         for (auto& icon : device.Tray()) {
-            if (icon.owner == owner)
+            if (icon.owner == (owner ? owner : main))
                 ids.push_back(icon.id);
         }
         return ids;
     }
 
+    // The resource id of the image a tray icon of the main window shows.
+    int TrayImage(UINT id) { return device.Image(device.FindTrayIcon(main, id).value().icon).resource_id; }
+
     // The last bitmap drawn into the button: its resource id and source x.
-    std::pair<int, LONG> LastFace(HWND button)
+    std::pair<int, LONG> LastFace(HWND window = nullptr)
     {
-        auto drawn = device.Drawn(button);
+        auto drawn = device.Drawn(window ? window : button);
         for (auto it = drawn.rbegin(); it != drawn.rend(); ++it) {
             if (it->kind == cesim::DrawOp::BLIT)
                 return {it->bitmap_id, it->source.x};
         }
         return {0, -1};
+    }
+
+    // What the button painted, op by op: "fill" for its background erased
+    // with its class's brush; "OK face at rest" for the left 20 x 20 frame of
+    // the OK face copied to (2, 2), "pressed" for the right one; anything else
+    // as "other".
+    std::vector<std::string> Painted()
+    {
+        std::vector<std::string> ops;
+        for (const cesim::DrawOp& op : device.Drawn(button)) {
+            if (op.kind == cesim::DrawOp::FILL && op.dest == RECT{0, 0, 24, 24} &&
+                op.brush == device.Class(button).background)
+                ops.push_back("fill");
+            else if (op.kind == cesim::DrawOp::BLIT && op.dest == RECT{2, 2, 22, 22} && op.source.y == 0 &&
+                     op.rop == SRCCOPY && (op.source.x == 0 || op.source.x == 20))
+                ops.push_back(FaceName(op.bitmap_id) + (op.source.x == 0 ? " at rest" : " pressed"));
+            else
+                ops.push_back("other");
+        }
+        return ops;
+    }
+
+    static std::string FaceName(int bitmap_id)
+    {
+        return bitmap_id == FACE_OK      ? "OK face"
+               : bitmap_id == FACE_CLOSE ? "close face"
+               : bitmap_id == FACE_IDLE  ? "idle face"
+                                         : "bitmap " + std::to_string(bitmap_id);
+    }
+
+    // A report as the foreground monitor sends it, made up by the test; the
+    // monitor itself stays asleep while the device only settles.
+    void ReportForeground(WORD flags, HWND window)
+    {
+        device.Post(main, WM_COMMAND, MAKEWPARAM(CMD_FOREGROUND, flags), (LPARAM)window);
+        device.Settle();
     }
 
     // The user brings a window to the front; the monitor sees it within a period.
@@ -169,7 +302,13 @@ protected:
     }
 
     // Lets the double-click time pass, so that the next tap counts.
-    void PauseBetweenTaps() { device.Advance(600); }
+    void PauseBetweenTaps() { device.Advance(DOUBLE_CLICK_TIME + 100); }
+
+    void TapButton()
+    {
+        device.Tap(ON_THE_BUTTON);
+        device.Settle();
+    }
 
     void StoreOnTop(DWORD value) { device.RegSetDword(SETTINGS_KEY, u"TaskBarOnTop", value); }
     std::optional<DWORD> StoredOnTop() const { return device.RegGetDword(SETTINGS_KEY, u"TaskBarOnTop"); }
