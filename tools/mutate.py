@@ -892,7 +892,7 @@ class Workspace:
         self.sync(files)
         if not (self.bin / "build.ninja").exists():
             code, out = self.run(["cmake", "-S", str(self.src), "-B", str(self.bin), "-G", "Ninja",
-                                  "-DCMAKE_BUILD_TYPE=RelWithDebInfo"], timeout)
+                                  "-DCMAKE_BUILD_TYPE=RelWithDebInfo", "-DVELTO_BUILD_WIN32=OFF"], timeout)
             if code != 0:
                 raise UsageError("configuring the scratch build failed:\n" + out[-3000:])
         code, out = self.run(["ninja", "-C", str(self.bin), "velto_tests", "velto_image"], timeout)
