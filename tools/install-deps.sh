@@ -4,6 +4,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ libgtest-dev python3   # the native build and the tests
+    googletest                                   # GoogleTest's sources, built for Windows (conformance.exe)
     g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64  # velto.exe and the resource compiler
     clang libclang-rt-14-dev                     # the settings fuzzer (libFuzzer)
     gcovr                                        # coverage of the program by the tests

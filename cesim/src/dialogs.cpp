@@ -87,13 +87,16 @@ INT_PTR WINAPI DialogBoxIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW dialo
     const uint8_t* data = (const uint8_t*)dialogTemplate;
     const ResourceEntry* entry = data ? TemplateEntry(w, data) : nullptr;
     Window* owner_window = owner ? c.Live(owner) : nullptr;
-    if (entry == nullptr || (owner != nullptr && owner_window == nullptr)) {
+    if (data == nullptr || (owner != nullptr && owner_window == nullptr)) {
         SetError(c.self, ERROR_INVALID_PARAMETER);
         return -1;
     }
+    // A template in a resource is read up to the resource's end; one that the
+    // program built in its own memory is read as far as its contents say.
+    const size_t size = entry != nullptr ? (size_t)(entry->data.data() + entry->data.size() - data) : 0x10000;
     DialogTemplate form;
     try {
-        form = DecodeDialog(data, (size_t)(entry->data.data() + entry->data.size() - data));
+        form = DecodeDialog(data, size);
     } catch (Error& e) {
         w.Fail(std::string("DialogBoxIndirectParamW was given a broken template: ") + e.what());
         return -1;

@@ -143,8 +143,10 @@ BOOL WINAPI SetEvent(HANDLE event)
 {
     Call c("SetEvent");
     KernelObject* o = Object(c, event);
-    if (o == nullptr || o->kind != KernelObject::EVENT)
+    if (o == nullptr || o->kind != KernelObject::EVENT) {
+        SetError(c.self, ERROR_INVALID_HANDLE);  // none, or of another kind
         return FALSE;
+    }
     if (!o->name.empty()) {
         auto watchers = c.w.event_watchers.equal_range(o->name);
         std::vector<std::function<void()>> calls;
@@ -173,8 +175,10 @@ BOOL WINAPI ResetEvent(HANDLE event)
 {
     Call c("ResetEvent");
     KernelObject* o = Object(c, event);
-    if (o == nullptr || o->kind != KernelObject::EVENT)
+    if (o == nullptr || o->kind != KernelObject::EVENT) {
+        SetError(c.self, ERROR_INVALID_HANDLE);  // none, or of another kind
         return FALSE;
+    }
     o->signaled = false;
     return TRUE;
 }

@@ -73,7 +73,8 @@ void DrawItem(Call& c, TrackedMenu& t, size_t level, size_t index, UINT action, 
     const RECT r = l.item_rects[index];
     const RECT& m = l.rect;
     DRAWITEMSTRUCT draw{ODT_MENU, 0, (UINT)l.items[index].id, action, state, (HWND)l.menu, t.dc,
-                        RECT{r.left - m.left, r.top - m.top, r.right - m.left, r.bottom - m.top}, 0};
+                        RECT{r.left - m.left, r.top - m.top, r.right - m.left, r.bottom - m.top},
+                        l.items[index].data};
     Window* owner = c.w.FindWindowObject(t.owner);
     if (owner != nullptr)
         c.w.CallProc(c.lk, owner, WM_DRAWITEM, 0, (LPARAM)&draw);
@@ -100,7 +101,7 @@ void OpenLevel(Call& c, TrackedMenu& t, MenuObject* menu, HMENU handle, const RE
         if (item.flags & MF_SEPARATOR) {
             size.cy = SEPARATOR_HEIGHT;
         } else if (item.flags & MF_OWNERDRAW) {
-            MEASUREITEMSTRUCT measure{ODT_MENU, 0, (UINT)item.id, 0, STRING_ITEM_HEIGHT, 0};
+            MEASUREITEMSTRUCT measure{ODT_MENU, 0, (UINT)item.id, 0, STRING_ITEM_HEIGHT, item.data};
             if (Window* owner = c.w.FindWindowObject(t.owner))
                 c.w.CallProc(c.lk, owner, WM_MEASUREITEM, 0, (LPARAM)&measure);
             size = SIZE{(LONG)measure.itemWidth, (LONG)measure.itemHeight};
@@ -216,6 +217,8 @@ BOOL WINAPI AppendMenuW(HMENU menu, UINT flags, UINT_PTR id, LPCWSTR text)
     // An owner-drawn item's pointer is its data, not text; a separator has none.
     if (!(flags & (MF_OWNERDRAW | MF_SEPARATOR)))
         item.text = ToText(text);
+    if (flags & MF_OWNERDRAW)
+        item.data = (ULONG_PTR)text;
     m->items.push_back(item);
     return TRUE;
 }

@@ -10,6 +10,7 @@ struct MenuItem {
     UINT flags = 0;
     UINT_PTR id = 0;  // the command id, or the submenu of an MF_POPUP item
     Text text;
+    ULONG_PTR data = 0;  // an owner-drawn item's data: AppendMenuW's pointer, handed back as itemData
 };
 
 struct MenuObject {

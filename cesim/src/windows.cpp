@@ -650,7 +650,8 @@ BOOL WINAPI SystemParametersInfoW(UINT action, UINT, LPVOID data, UINT winIni)
         }
         c.w.work_area = *(RECT*)data;
         ++c.w.work_area_sets;
-        if (winIni & SPIF_SENDCHANGE) {
+        // Every top-level window hears of it once the change is stored as well as sent.
+        if ((winIni & (SPIF_UPDATEINIFILE | SPIF_SENDCHANGE)) == (SPIF_UPDATEINIFILE | SPIF_SENDCHANGE)) {
             std::vector<Window*> all = c.w.top_level;
             for (Window* w : all) {
                 if (w->alive)

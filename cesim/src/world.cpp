@@ -370,6 +370,20 @@ void World::Advance(Lock& lk, uint64_t ms)
     now = target;
 }
 
+std::optional<DWORD> Device::NextDeadline() const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    std::optional<uint64_t> next;
+    for (auto& t : w.threads) {
+        if (t->parked && t->deadline && (!next || *t->deadline < *next))
+            next = t->deadline;
+    }
+    if (!next)
+        return std::nullopt;
+    return (DWORD)(*next > w.now ? *next - w.now : 0);
+}
+
 // ---------------------------------------------------------------- processes
 
 Process* World::NewProcessUnlocked(Text exe_name, bool fixture)

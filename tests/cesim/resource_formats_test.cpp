@@ -71,6 +71,13 @@ std::string ErrorOf(const std::function<void()>& f)
     return "";
 }
 
+// Several fields at once, compared as one list.
+template <class... T>
+std::vector<long long> Fields(T... values)
+{
+    return {(long long)values...};
+}
+
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // Every prefix of `data` shorter than `needed` must be rejected with an Error.
@@ -96,22 +103,13 @@ Data TwoImageGroup()
 TEST(ResourceIconGroupDecoder, ReadsEveryEntry)
 {
     cesim::IconGroup g = cesim::DecodeIconGroup(TwoImageGroup());
-    EXPECT_EQ(g.type, 1);
     ASSERT_EQ(g.entries.size(), 2u);
-    EXPECT_EQ(g.entries[0].width, 16);
-    EXPECT_EQ(g.entries[0].height, 16);
-    EXPECT_EQ(g.entries[0].colour_count, 16);
-    EXPECT_EQ(g.entries[0].planes, 1);
-    EXPECT_EQ(g.entries[0].bit_count, 4);
-    EXPECT_EQ(g.entries[0].bytes, 296u);
-    EXPECT_EQ(g.entries[0].image_id, 7);
+    const cesim::IconGroupEntry &a = g.entries[0], &b = g.entries[1];
+    EXPECT_EQ(Fields(1, 16, 16, 16, 1, 4, 296, 7),
+              Fields(g.type, a.width, a.height, a.colour_count, a.planes, a.bit_count, a.bytes, a.image_id));
     // A stored 0 is 256 pixels.
-    EXPECT_EQ(g.entries[1].width, 256);
-    EXPECT_EQ(g.entries[1].height, 256);
-    EXPECT_EQ(g.entries[1].colour_count, 0);
-    EXPECT_EQ(g.entries[1].bit_count, 32);
-    EXPECT_EQ(g.entries[1].bytes, 70000u);
-    EXPECT_EQ(g.entries[1].image_id, 9);
+    EXPECT_EQ(Fields(256, 256, 0, 32, 70000, 9),
+              Fields(b.width, b.height, b.colour_count, b.bit_count, b.bytes, b.image_id));
 }
 
 TEST(ResourceIconGroupDecoder, EmptyGroupHasNoEntries)
@@ -119,31 +117,6 @@ TEST(ResourceIconGroupDecoder, EmptyGroupHasNoEntries)
     Builder b;
     b.Word(0).Word(1).Word(0);
     EXPECT_TRUE(cesim::DecodeIconGroup(b.bytes).entries.empty());
-}
-
-TEST(ResourceIconGroupDecoder, RejectsMoreEntriesThanTheDataHolds)
-{
-    Data d = TwoImageGroup();
-    d.resize(6 + 14 + 5);
-    std::string message = ErrorOf([&] { cesim::DecodeIconGroup(d, "group 7"); });
-    EXPECT_TRUE(Contains(message, "group 7")) << message;
-    EXPECT_TRUE(Contains(message, "lists 2 images")) << message;
-}
-
-TEST(ResourceIconGroupDecoder, RejectsAWrongHeader)
-{
-    Data cursor = TwoImageGroup();
-    cursor[2] = 2;
-    EXPECT_TRUE(Contains(ErrorOf([&] { cesim::DecodeIconGroup(cursor); }), "type is 2"));
-    Data reserved = TwoImageGroup();
-    reserved[0] = 5;
-    EXPECT_TRUE(Contains(ErrorOf([&] { cesim::DecodeIconGroup(reserved); }), "reserved word"));
-}
-
-TEST(ResourceIconGroupDecoder, RejectsEveryTruncation)
-{
-    Data d = TwoImageGroup();
-    ExpectEveryPrefixRejected(d, d.size(), [](const Data& p) { cesim::DecodeIconGroup(p); });
 }
 
 // ---------------------------------------------------------------- icon images
@@ -168,37 +141,18 @@ Data SmallIcon(bool with_mask = true)
 
 const size_t SMALL_ICON_COLOUR_END = 40 + 64 + 8;
 
-TEST(ResourceIconImageDecoder, ReadsSizeDepthAndColourTable)
+TEST(ResourceIconImageDecoder, ReadsSizeDepthColourTablePixelsFromTheTopAndTheMask)
 {
     cesim::IconImage icon = cesim::DecodeIconImage(SmallIcon());
-    EXPECT_EQ(icon.width, 4);
-    EXPECT_EQ(icon.height, 2);  // half the DIB height
-    EXPECT_EQ(icon.bit_count, 4);
-    EXPECT_EQ(icon.colour_table_size, 16);
-    ASSERT_EQ(icon.palette.size(), 16u);
+    // The height is half the DIB's.
+    EXPECT_EQ(Fields(4, 2, 4, 16, 16, true), Fields(icon.width, icon.height, icon.bit_count, icon.colour_table_size,
+                                                   icon.palette.size(), icon.has_mask));
     EXPECT_EQ(icon.palette[3], (cesim::Colour{252, 3, 48}));
-    EXPECT_TRUE(icon.has_mask);
-}
-
-TEST(ResourceIconImageDecoder, AddressesPixelsFromTheTop)
-{
-    cesim::IconImage icon = cesim::DecodeIconImage(SmallIcon());
-    EXPECT_EQ(icon.Pixel(0, 0), 1u);
-    EXPECT_EQ(icon.Pixel(1, 0), 2u);
-    EXPECT_EQ(icon.Pixel(2, 0), 3u);
-    EXPECT_EQ(icon.Pixel(3, 0), 4u);
-    EXPECT_EQ(icon.Pixel(0, 1), 15u);
-    EXPECT_EQ(icon.Pixel(3, 1), 9u);
+    EXPECT_EQ(Fields(1, 2, 3, 4, 15, 9), Fields(icon.Pixel(0, 0), icon.Pixel(1, 0), icon.Pixel(2, 0), icon.Pixel(3, 0),
+                                              icon.Pixel(0, 1), icon.Pixel(3, 1)));
     EXPECT_EQ(icon.ColourAt(0, 1), icon.palette[15]);
-}
-
-TEST(ResourceIconImageDecoder, ReadsTheMask)
-{
-    cesim::IconImage icon = cesim::DecodeIconImage(SmallIcon());
-    EXPECT_TRUE(icon.Masked(0, 0));
-    EXPECT_FALSE(icon.Masked(1, 0));
-    EXPECT_FALSE(icon.Masked(0, 1));
-    EXPECT_TRUE(icon.Masked(3, 1));
+    EXPECT_EQ(Fields(true, false, false, true),
+              Fields(icon.Masked(0, 0), icon.Masked(1, 0), icon.Masked(0, 1), icon.Masked(3, 1)));
 }
 
 TEST(ResourceIconImageDecoder, TellsWhenTheMaskIsMissing)
@@ -222,29 +176,6 @@ TEST(ResourceIconImageDecoder, RejectsPixelsOutsideThePicture)
     EXPECT_THROW(icon.Masked(0, -1), Error);
 }
 
-TEST(ResourceIconImageDecoder, RejectsAnOddDibHeight)
-{
-    Data d = SmallIcon();
-    d[8] = 3;
-    EXPECT_TRUE(Contains(ErrorOf([&] { cesim::DecodeIconImage(d); }), "odd"));
-}
-
-TEST(ResourceIconImageDecoder, RejectsPngImages)
-{
-    Data d = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13};
-    EXPECT_TRUE(Contains(ErrorOf([&] { cesim::DecodeIconImage(d); }), "PNG"));
-}
-
-TEST(ResourceIconImageDecoder, RejectsEveryTruncationOfTheColourRows)
-{
-    ExpectEveryPrefixRejected(SmallIcon(), SMALL_ICON_COLOUR_END, [](const Data& p) { cesim::DecodeIconImage(p); });
-    Data d = SmallIcon();
-    d.resize(SMALL_ICON_COLOUR_END - 1);
-    std::string message = ErrorOf([&] { cesim::DecodeIconImage(d); });
-    EXPECT_TRUE(Contains(message, "pixel rows")) << message;
-    EXPECT_TRUE(Contains(message, "offset 104")) << message;
-}
-
 // ---------------------------------------------------------------- bitmaps
 
 Builder BitmapHeader(int32_t width, int32_t height, uint16_t bits, uint32_t compression, uint32_t used)
@@ -266,28 +197,15 @@ Data SmallBitmap()
     return b.bytes;
 }
 
-TEST(ResourceBitmapDecoder, ReadsHeaderAndColourTable)
+TEST(ResourceBitmapDecoder, ReadsHeaderColourTableAndPixelsFromTheTop)
 {
     cesim::Bitmap bmp = cesim::DecodeBitmap(SmallBitmap());
-    EXPECT_EQ(bmp.width, 3);
-    EXPECT_EQ(bmp.height, 2);
-    EXPECT_EQ(bmp.bit_count, 8);
-    EXPECT_FALSE(bmp.top_down);
-    EXPECT_EQ(bmp.compression, 0u);
-    EXPECT_EQ(bmp.colours_used, 2u);
-    EXPECT_EQ(bmp.colour_table_size, 2);
-    ASSERT_EQ(bmp.palette.size(), 2u);
+    EXPECT_EQ(Fields(3, 2, 8, false, 0, 2, 2, 2),
+              Fields(bmp.width, bmp.height, bmp.bit_count, bmp.top_down, bmp.compression, bmp.colours_used,
+                     bmp.colour_table_size, bmp.palette.size()));
     EXPECT_EQ(bmp.palette[0], (cesim::Colour{0, 0xFF, 0}));
     EXPECT_EQ(bmp.palette[1], (cesim::Colour{0xFF, 0, 0}));
-}
-
-TEST(ResourceBitmapDecoder, AddressesPixelsFromTheTop)
-{
-    cesim::Bitmap bmp = cesim::DecodeBitmap(SmallBitmap());
-    EXPECT_EQ(bmp.Pixel(0, 0), 0u);
-    EXPECT_EQ(bmp.Pixel(1, 0), 1u);
-    EXPECT_EQ(bmp.Pixel(2, 0), 0u);
-    EXPECT_EQ(bmp.Pixel(0, 1), 1u);
+    EXPECT_EQ(Fields(0, 1, 0, 1), Fields(bmp.Pixel(0, 0), bmp.Pixel(1, 0), bmp.Pixel(2, 0), bmp.Pixel(0, 1)));
     EXPECT_EQ(bmp.ColourAt(1, 0), (cesim::Colour{0xFF, 0, 0}));
     EXPECT_EQ(bmp.ColourAt(0, 0), (cesim::Colour{0, 0xFF, 0}));
 }
@@ -298,11 +216,9 @@ TEST(ResourceBitmapDecoder, ReadsTopDownRows)
     Builder h = BitmapHeader(3, -2, 8, 0, 2);
     std::copy(h.bytes.begin(), h.bytes.end(), d.begin());
     cesim::Bitmap bmp = cesim::DecodeBitmap(d);
-    EXPECT_TRUE(bmp.top_down);
-    EXPECT_EQ(bmp.height, 2);
-    EXPECT_EQ(bmp.Pixel(0, 0), 1u);  // the first stored row is now the top one
-    EXPECT_EQ(bmp.Pixel(1, 1), 1u);
-    EXPECT_EQ(bmp.Pixel(0, 1), 0u);
+    // The first stored row is now the top one.
+    EXPECT_EQ(Fields(true, 2, 1, 1, 0),
+              Fields(bmp.top_down, bmp.height, bmp.Pixel(0, 0), bmp.Pixel(1, 1), bmp.Pixel(0, 1)));
 }
 
 TEST(ResourceBitmapDecoder, FullTableWhenColoursUsedIsZero)
@@ -311,11 +227,8 @@ TEST(ResourceBitmapDecoder, FullTableWhenColoursUsedIsZero)
     b.Dword(0).Dword(0x00FFFFFF);
     b.Byte(0x80).Byte(0x80).Byte(0).Byte(0);  // pixels 0 and 8 set
     cesim::Bitmap bmp = cesim::DecodeBitmap(b.bytes);
-    EXPECT_EQ(bmp.colour_table_size, 2);
-    EXPECT_EQ(bmp.Pixel(0, 0), 1u);
-    EXPECT_EQ(bmp.Pixel(1, 0), 0u);
-    EXPECT_EQ(bmp.Pixel(7, 0), 0u);
-    EXPECT_EQ(bmp.Pixel(8, 0), 1u);
+    EXPECT_EQ(Fields(2, 1, 0, 0, 1), Fields(bmp.colour_table_size, bmp.Pixel(0, 0), bmp.Pixel(1, 0), bmp.Pixel(7, 0),
+                                          bmp.Pixel(8, 0)));
     EXPECT_EQ(bmp.ColourAt(8, 0), (cesim::Colour{0xFF, 0xFF, 0xFF}));
 }
 
@@ -351,10 +264,7 @@ TEST(ResourceBitmapDecoder, ReadsTheOldCoreHeader)
         b.Byte(0xFF).Byte(0).Byte(0);  // blue
     b.Byte(0x0F).Byte(0).Byte(0).Byte(0);
     cesim::Bitmap bmp = cesim::DecodeBitmap(b.bytes);
-    EXPECT_EQ(bmp.width, 2);
-    EXPECT_EQ(bmp.colour_table_size, 16);
-    EXPECT_EQ(bmp.Pixel(0, 0), 0u);
-    EXPECT_EQ(bmp.Pixel(1, 0), 15u);
+    EXPECT_EQ(Fields(2, 16, 0, 15), Fields(bmp.width, bmp.colour_table_size, bmp.Pixel(0, 0), bmp.Pixel(1, 0)));
     EXPECT_EQ(bmp.ColourAt(1, 0), (cesim::Colour{0, 0, 0xFF}));
 }
 
@@ -369,34 +279,6 @@ TEST(ResourceBitmapDecoder, ColourIndexPastTheTableIsAnError)
     std::string message = ErrorOf([&] { bmp.ColourAt(0, 0); });
     EXPECT_TRUE(Contains(message, "colour index 7")) << message;
     EXPECT_TRUE(Contains(message, "only 2 entries")) << message;
-}
-
-TEST(ResourceBitmapDecoder, RejectsWhatItCannotRead)
-{
-    EXPECT_TRUE(Contains(ErrorOf([] { cesim::DecodeBitmap(BitmapHeader(4, 4, 8, 1, 0).bytes); }), "compression 1"));
-    EXPECT_TRUE(Contains(ErrorOf([] { cesim::DecodeBitmap(BitmapHeader(4, 4, 8, 0, 300).bytes); }), "300 colours"));
-    EXPECT_TRUE(Contains(ErrorOf([] { cesim::DecodeBitmap(BitmapHeader(4, 4, 5, 0, 0).bytes); }), "5 bits"));
-    EXPECT_TRUE(Contains(ErrorOf([] { cesim::DecodeBitmap(BitmapHeader(0, 4, 8, 0, 0).bytes); }), "width 0"));
-    EXPECT_TRUE(Contains(ErrorOf([] { cesim::DecodeBitmap(BitmapHeader(4, 0, 8, 0, 0).bytes); }), "height 0"));
-    Data huge = BitmapHeader(4, 4, 8, 0, 0xFFFFFFFF).bytes;
-    EXPECT_THROW(cesim::DecodeBitmap(huge), Error);
-    Data planes = SmallBitmap();
-    planes[12] = 3;
-    EXPECT_TRUE(Contains(ErrorOf([&] { cesim::DecodeBitmap(planes); }), "3 colour planes"));
-    Data header = SmallBitmap();
-    header[0] = 20;
-    EXPECT_TRUE(Contains(ErrorOf([&] { cesim::DecodeBitmap(header); }), "header size is 20"));
-}
-
-TEST(ResourceBitmapDecoder, RejectsEveryTruncation)
-{
-    Data d = SmallBitmap();
-    ExpectEveryPrefixRejected(d, d.size(), [](const Data& p) { cesim::DecodeBitmap(p); });
-    d.resize(45);
-    std::string message = ErrorOf([&] { cesim::DecodeBitmap(d, "bitmap 110"); });
-    EXPECT_TRUE(Contains(message, "bitmap 110")) << message;
-    EXPECT_TRUE(Contains(message, "colour table of 2 entries")) << message;
-    EXPECT_TRUE(Contains(message, "offset 40")) << message;
 }
 
 // ---------------------------------------------------------------- dialog templates
@@ -425,52 +307,28 @@ Data ClassicDialog(uint32_t style = 0x80000040)
 TEST(ResourceDialogDecoder, ReadsTheClassicHeader)
 {
     cesim::DialogTemplate d = cesim::DecodeDialog(ClassicDialog());
-    EXPECT_FALSE(d.extended);
-    EXPECT_EQ(d.style, 0x80000040u);
-    EXPECT_EQ(d.ex_style, 0x80000000u);
-    EXPECT_EQ(d.item_count, 2);
-    EXPECT_EQ(d.x, 1);
-    EXPECT_EQ(d.y, 2);
-    EXPECT_EQ(d.cx, 132);
-    EXPECT_EQ(d.cy, 54);
-    EXPECT_EQ(d.menu.kind, cesim::NameOrOrdinal::ORDINAL);
-    EXPECT_EQ(d.menu.ordinal, 7);
-    EXPECT_EQ(d.class_name.kind, cesim::NameOrOrdinal::TEXT);
+    EXPECT_EQ(Fields(false, 0x80000040, 0x80000000, 2, 1, 2, 132, 54, true, 8, ClassicDialog().size()),
+              Fields(d.extended, d.style, d.ex_style, d.item_count, d.x, d.y, d.cx, d.cy, d.has_font, d.point_size,
+                     d.size));
+    EXPECT_EQ(Fields(cesim::NameOrOrdinal::ORDINAL, 7, cesim::NameOrOrdinal::TEXT),
+              Fields(d.menu.kind, d.menu.ordinal, d.class_name.kind));
     EXPECT_EQ(d.class_name.text, u"Pane");
     EXPECT_EQ(d.title, u"Hi");
-    EXPECT_TRUE(d.has_font);
-    EXPECT_EQ(d.point_size, 8);
     EXPECT_EQ(d.font_face, u"System");
-    EXPECT_EQ(d.size, ClassicDialog().size());
 }
 
 TEST(ResourceDialogDecoder, ReadsControlsAtTheirDwordBoundaries)
 {
     cesim::DialogTemplate d = cesim::DecodeDialog(ClassicDialog());
     ASSERT_EQ(d.items.size(), 2u);
-    const cesim::DialogItem& icon = d.items[0];
-    EXPECT_EQ(icon.style, 0x50000003u);
-    EXPECT_EQ(icon.ex_style, 0u);
-    EXPECT_EQ(icon.x, 11);
-    EXPECT_EQ(icon.y, 17);
-    EXPECT_EQ(icon.cx, 20);
-    EXPECT_EQ(icon.cy, 20);
-    EXPECT_EQ(icon.id, 0xFFFFu);
-    EXPECT_EQ(icon.class_name.kind, cesim::NameOrOrdinal::ORDINAL);
-    EXPECT_EQ(icon.class_name.ordinal, 0x0082);
-    EXPECT_EQ(icon.text.kind, cesim::NameOrOrdinal::ORDINAL);
-    EXPECT_EQ(icon.text.ordinal, 101);
-    EXPECT_TRUE(icon.creation_data.empty());
-
-    const cesim::DialogItem& edit = d.items[1];
-    EXPECT_EQ(edit.style, 0x50020080u);
-    EXPECT_EQ(edit.ex_style, 4u);
-    EXPECT_EQ(edit.x, -3);
-    EXPECT_EQ(edit.cx, 84);
-    EXPECT_EQ(edit.id, 42u);
-    EXPECT_EQ(edit.class_name.kind, cesim::NameOrOrdinal::TEXT);
+    const cesim::DialogItem &icon = d.items[0], &edit = d.items[1];
+    EXPECT_EQ(Fields(0x50000003, 0, 11, 17, 20, 20, 0xFFFF, cesim::NameOrOrdinal::ORDINAL, 0x0082,
+                     cesim::NameOrOrdinal::ORDINAL, 101, 0),
+              Fields(icon.style, icon.ex_style, icon.x, icon.y, icon.cx, icon.cy, icon.id, icon.class_name.kind,
+                     icon.class_name.ordinal, icon.text.kind, icon.text.ordinal, icon.creation_data.size()));
+    EXPECT_EQ(Fields(0x50020080, 4, -3, 84, 42, cesim::NameOrOrdinal::TEXT, cesim::NameOrOrdinal::TEXT),
+              Fields(edit.style, edit.ex_style, edit.x, edit.cx, edit.id, edit.class_name.kind, edit.text.kind));
     EXPECT_EQ(edit.class_name.text, u"Ed");
-    EXPECT_EQ(edit.text.kind, cesim::NameOrOrdinal::TEXT);
     EXPECT_EQ(edit.text.text, u"abc");
     EXPECT_EQ(edit.creation_data, (Data{0xA, 0xB, 0xC}));
 }
@@ -481,13 +339,9 @@ TEST(ResourceDialogDecoder, NoFontWithoutSetFont)
     b.Dword(0x80000000).Dword(0).Word(0).Word(0).Word(0).Word(10).Word(10);
     b.Word(0).Word(0).Word(0);
     cesim::DialogTemplate d = cesim::DecodeDialog(b.bytes);
-    EXPECT_FALSE(d.has_font);
-    EXPECT_EQ(d.menu.kind, cesim::NameOrOrdinal::NONE);
-    EXPECT_EQ(d.class_name.kind, cesim::NameOrOrdinal::NONE);
-    EXPECT_TRUE(d.title.empty());
-    EXPECT_TRUE(d.font_face.empty());
-    EXPECT_TRUE(d.items.empty());
-    EXPECT_EQ(d.size, 24u);
+    EXPECT_EQ(Fields(false, cesim::NameOrOrdinal::NONE, cesim::NameOrOrdinal::NONE, 0, 0, 0, 24),
+              Fields(d.has_font, d.menu.kind, d.class_name.kind, d.title.size(), d.font_face.size(), d.items.size(),
+                     d.size));
 }
 
 TEST(ResourceDialogDecoder, ReadsTheExtendedForm)
@@ -500,60 +354,15 @@ TEST(ResourceDialogDecoder, ReadsTheExtendedForm)
     b.Dword(55).Dword(0x200).Dword(0x50010000).Word(1).Word(2).Word(30).Word(12).Dword(70000);
     b.Word(0xFFFF).Word(0x0080).Text(u"OK").Word(0);
     cesim::DialogTemplate d = cesim::DecodeDialog(b.bytes);
-    EXPECT_TRUE(d.extended);
-    EXPECT_EQ(d.version, 1);
-    EXPECT_EQ(d.help_id, 77u);
-    EXPECT_EQ(d.ex_style, 8u);
-    EXPECT_EQ(d.style, 0x80C80040u);
-    EXPECT_EQ(d.cx, 100);
-    EXPECT_EQ(d.class_name.ordinal, 0x8002);
+    EXPECT_EQ(Fields(true, 1, 77, 8, 0x80C80040, 100, 0x8002, 9, 700, 1, 2, 1),
+              Fields(d.extended, d.version, d.help_id, d.ex_style, d.style, d.cx, d.class_name.ordinal, d.point_size,
+                     d.weight, d.italic, d.charset, d.items.size()));
     EXPECT_EQ(d.title, u"Title");
-    EXPECT_EQ(d.point_size, 9);
-    EXPECT_EQ(d.weight, 700);
-    EXPECT_EQ(d.italic, 1);
-    EXPECT_EQ(d.charset, 2);
     EXPECT_EQ(d.font_face, u"Tahoma");
-    ASSERT_EQ(d.items.size(), 1u);
-    EXPECT_EQ(d.items[0].help_id, 55u);
-    EXPECT_EQ(d.items[0].ex_style, 0x200u);
-    EXPECT_EQ(d.items[0].style, 0x50010000u);
-    EXPECT_EQ(d.items[0].id, 70000u);
-    EXPECT_EQ(d.items[0].class_name.ordinal, 0x0080);
-    EXPECT_EQ(d.items[0].text.text, u"OK");
-}
-
-TEST(ResourceDialogDecoder, RejectsAnUnknownExtendedVersion)
-{
-    Builder b;
-    b.Word(2).Word(0xFFFF).Dword(0).Dword(0).Dword(0).Word(0).Word(0).Word(0).Word(0).Word(0).Word(0).Word(0).Word(0);
-    EXPECT_TRUE(Contains(ErrorOf([&] { cesim::DecodeDialog(b.bytes); }), "version 2"));
-}
-
-TEST(ResourceDialogDecoder, RejectsMoreControlsThanTheDataHolds)
-{
-    Builder b;
-    b.Raw(ClassicDialog());
-    b.PutWord(8, 3);
-    std::string message = ErrorOf([&] { cesim::DecodeDialog(b.bytes, "dialog 103"); });
-    EXPECT_TRUE(Contains(message, "dialog 103")) << message;
-    EXPECT_TRUE(Contains(message, "declares 3 controls")) << message;
-    EXPECT_TRUE(Contains(message, "control 3 of 3")) << message;
-}
-
-TEST(ResourceDialogDecoder, RejectsTextWithoutItsNul)
-{
-    Builder b;
-    b.Dword(0).Dword(0).Word(0).Word(0).Word(0).Word(10).Word(10);
-    b.Word(0).Word(0).Word('T').Word('i');
-    std::string message = ErrorOf([&] { cesim::DecodeDialog(b.bytes); });
-    EXPECT_TRUE(Contains(message, "title has no terminating NUL")) << message;
-    EXPECT_TRUE(Contains(message, "offset 22")) << message;
-}
-
-TEST(ResourceDialogDecoder, RejectsEveryTruncation)
-{
-    Data d = ClassicDialog();
-    ExpectEveryPrefixRejected(d, d.size(), [](const Data& p) { cesim::DecodeDialog(p); });
+    const cesim::DialogItem& ok = d.items.at(0);
+    EXPECT_EQ(Fields(55, 0x200, 0x50010000, 70000, 0x0080),
+              Fields(ok.help_id, ok.ex_style, ok.style, ok.id, ok.class_name.ordinal));
+    EXPECT_EQ(ok.text.text, u"OK");
 }
 
 TEST(ResourceDialogDecoder, ReadsFromAnAddressWithinTheGivenSize)
@@ -611,45 +420,29 @@ Data VersionRecord(const Data& fixed = FixedInfo())
 TEST(ResourceVersionDecoder, ReadsTheFixedPart)
 {
     cesim::VersionInfo v = cesim::DecodeVersion(VersionRecord());
-    ASSERT_TRUE(v.has_fixed);
-    EXPECT_EQ(v.fixed.signature, 0xFEEF04BDu);
-    EXPECT_EQ(v.fixed.struct_version, 0x10000u);
-    EXPECT_EQ(cesim::VersionText(v.fixed.file_version_ms, v.fixed.file_version_ls), "1.2.3.4");
-    EXPECT_EQ(cesim::VersionText(v.fixed.product_version_ms, v.fixed.product_version_ls), "5.6.7.8");
-    EXPECT_EQ(v.fixed.flags_mask, 0x3Fu);
-    EXPECT_EQ(v.fixed.flags, 2u);
-    EXPECT_EQ(v.fixed.os, 0x40004u);
-    EXPECT_EQ(v.fixed.type, 1u);
-    EXPECT_EQ(v.fixed.subtype, 0u);
-    EXPECT_EQ(v.fixed.date_ms, 0x11u);
-    EXPECT_EQ(v.fixed.date_ls, 0x22u);
+    const cesim::FixedFileInfo& f = v.fixed;
+    EXPECT_EQ(Fields(true, 0xFEEF04BD, 0x10000, 0x3F, 2, 0x40004, 1, 0, 0x11, 0x22),
+              Fields(v.has_fixed, f.signature, f.struct_version, f.flags_mask, f.flags, f.os, f.type, f.subtype,
+                     f.date_ms, f.date_ls));
+    EXPECT_EQ(cesim::VersionText(f.file_version_ms, f.file_version_ls), "1.2.3.4");
+    EXPECT_EQ(cesim::VersionText(f.product_version_ms, f.product_version_ls), "5.6.7.8");
 }
 
-TEST(ResourceVersionDecoder, ReadsStringsInOrder)
+TEST(ResourceVersionDecoder, ReadsStringsAndTranslationsInOrder)
 {
     cesim::VersionInfo v = cesim::DecodeVersion(VersionRecord());
     ASSERT_EQ(v.string_tables.size(), 1u);
     EXPECT_EQ(v.string_tables[0].key, u"040904b0");
-    const auto& s = v.string_tables[0].strings;
-    ASSERT_EQ(s.size(), 4u);
-    EXPECT_EQ(s[0].key, u"Comments");
-    EXPECT_EQ(s[0].value, u"Some words");
-    EXPECT_EQ(s[1].key, u"Empty");
-    EXPECT_EQ(s[1].value, u"");
-    EXPECT_EQ(s[2].key, u"Bare");
-    EXPECT_EQ(s[2].value, u"");
-    EXPECT_EQ(s[3].key, u"Name");
-    EXPECT_EQ(s[3].value, u"Velto");
-}
-
-TEST(ResourceVersionDecoder, ReadsTranslationPairs)
-{
-    cesim::VersionInfo v = cesim::DecodeVersion(VersionRecord());
+    std::vector<std::u16string> strings;
+    for (const cesim::VersionString& s : v.string_tables[0].strings) {
+        strings.push_back(s.key);
+        strings.push_back(s.value);
+    }
+    EXPECT_EQ((std::vector<std::u16string>{u"Comments", u"Some words", u"Empty", u"", u"Bare", u"", u"Name", u"Velto"}),
+              strings);
     ASSERT_EQ(v.translations.size(), 2u);
-    EXPECT_EQ(v.translations[0].language, 0x0409);
-    EXPECT_EQ(v.translations[0].code_page, 1200);
-    EXPECT_EQ(v.translations[1].language, 0x0407);
-    EXPECT_EQ(v.translations[1].code_page, 1252);
+    EXPECT_EQ(Fields(0x0409, 1200, 0x0407, 1252), Fields(v.translations[0].language, v.translations[0].code_page,
+                                                       v.translations[1].language, v.translations[1].code_page));
 }
 
 TEST(ResourceVersionDecoder, FixedPartIsOptional)
@@ -659,50 +452,116 @@ TEST(ResourceVersionDecoder, FixedPartIsOptional)
     EXPECT_EQ(v.string_tables.size(), 1u);
 }
 
-TEST(ResourceVersionDecoder, RejectsAWrongSignature)
+// ---------------------------------------------------------------- broken data
+
+enum Decoder { GROUP, IMAGE, BITMAP, DIALOG, VERSION };
+
+void Decode(Decoder decoder, const Data& data, const std::string& origin)
 {
-    std::string message = ErrorOf([] { cesim::DecodeVersion(VersionRecord(FixedInfo(0x12345678))); });
-    EXPECT_TRUE(Contains(message, "signature 0x12345678")) << message;
-    EXPECT_TRUE(Contains(message, "offset 40")) << message;
+    switch (decoder) {
+    case GROUP:
+        cesim::DecodeIconGroup(data, origin);
+        break;
+    case IMAGE:
+        cesim::DecodeIconImage(data, origin);
+        break;
+    case BITMAP:
+        cesim::DecodeBitmap(data, origin);
+        break;
+    case DIALOG:
+        cesim::DecodeDialog(data, origin);
+        break;
+    case VERSION:
+        cesim::DecodeVersion(data, origin);
+        break;
+    }
 }
 
-TEST(ResourceVersionDecoder, RejectsAShortFixedPart)
+Data Changed(Data data, size_t at, uint8_t value)
 {
-    Data fixed = FixedInfo();
-    fixed.resize(20);
-    EXPECT_TRUE(Contains(ErrorOf([&] { cesim::DecodeVersion(VersionRecord(fixed)); }), "fewer than the 52"));
+    data[at] = value;
+    return data;
 }
 
-TEST(ResourceVersionDecoder, RejectsAWrongRootKey)
+Data Cut(Data data, size_t size)
 {
-    Data d = Block(u"VS_VERSION_INFX", 0, {}, 0);
-    EXPECT_TRUE(Contains(ErrorOf([&] { cesim::DecodeVersion(d); }), "VS_VERSION_INFX"));
+    data.resize(size);
+    return data;
 }
 
-TEST(ResourceVersionDecoder, RejectsAChildLongerThanItsParent)
+struct Broken {
+    Decoder decoder;
+    Data data;
+    std::vector<std::string> says;  // what the error names, the origin first
+};
+
+// Each decoder rejects what it cannot read with an Error that names the
+// resource, what is wrong and, where it can, the offset.
+TEST(ResourceDecoders, RejectBrokenDataSayingWhatIsWrong)
 {
-    Data d = VersionRecord();
-    // The StringFileInfo block starts right after the 52-byte fixed part.
-    size_t child = 40 + 52;
-    d[child] = 0xF0;
-    d[child + 1] = 0x0F;
-    std::string message = ErrorOf([&] { cesim::DecodeVersion(d); });
-    EXPECT_TRUE(Contains(message, "4080 bytes long")) << message;
-    EXPECT_TRUE(Contains(message, "offset 92")) << message;
+    Builder textWithoutNul;
+    textWithoutNul.Dword(0).Dword(0).Word(0).Word(0).Word(0).Word(10).Word(10);
+    textWithoutNul.Word(0).Word(0).Word('T').Word('i');
+    Builder extendedVersion2;
+    extendedVersion2.Word(2).Word(0xFFFF).Dword(0).Dword(0).Dword(0);
+    for (int i = 0; i < 8; ++i)
+        extendedVersion2.Word(0);
+    Builder threeControls;
+    threeControls.Raw(ClassicDialog());
+    threeControls.PutWord(8, 3);
+    Data shortFixed = Cut(FixedInfo(), 20);
+    const Broken rows[] = {
+        {GROUP, Cut(TwoImageGroup(), 6 + 14 + 5), {"group 7", "lists 2 images"}},
+        {GROUP, Changed(TwoImageGroup(), 2, 2), {"icon group", "type is 2"}},
+        {GROUP, Changed(TwoImageGroup(), 0, 5), {"icon group", "reserved word"}},
+        {IMAGE, Changed(SmallIcon(), 8, 3), {"icon image", "odd"}},
+        {IMAGE, {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13}, {"icon image", "PNG"}},
+        {IMAGE, Cut(SmallIcon(), SMALL_ICON_COLOUR_END - 1), {"icon image", "pixel rows", "offset 104"}},
+        {BITMAP, BitmapHeader(4, 4, 8, 1, 0).bytes, {"bitmap", "compression 1"}},
+        {BITMAP, BitmapHeader(4, 4, 8, 0, 300).bytes, {"bitmap", "300 colours"}},
+        {BITMAP, BitmapHeader(4, 4, 5, 0, 0).bytes, {"bitmap", "5 bits"}},
+        {BITMAP, BitmapHeader(0, 4, 8, 0, 0).bytes, {"bitmap", "width 0"}},
+        {BITMAP, BitmapHeader(4, 0, 8, 0, 0).bytes, {"bitmap", "height 0"}},
+        {BITMAP, BitmapHeader(4, 4, 8, 0, 0xFFFFFFFF).bytes, {"bitmap"}},
+        {BITMAP, Changed(SmallBitmap(), 12, 3), {"bitmap", "3 colour planes"}},
+        {BITMAP, Changed(SmallBitmap(), 0, 20), {"bitmap", "header size is 20"}},
+        {BITMAP, Cut(SmallBitmap(), 45), {"bitmap 110", "colour table of 2 entries", "offset 40"}},
+        {DIALOG, extendedVersion2.bytes, {"dialog template", "version 2"}},
+        {DIALOG, threeControls.bytes, {"dialog 103", "declares 3 controls", "control 3 of 3"}},
+        {DIALOG, textWithoutNul.bytes, {"dialog template", "title has no terminating NUL", "offset 22"}},
+        {VERSION, VersionRecord(FixedInfo(0x12345678)), {"version record", "signature 0x12345678", "offset 40"}},
+        {VERSION, VersionRecord(shortFixed), {"version record", "fewer than the 52"}},
+        {VERSION, Block(u"VS_VERSION_INFX", 0, {}, 0), {"version record", "VS_VERSION_INFX"}},
+        // The StringFileInfo block starts right after the 52-byte fixed part, at 92.
+        {VERSION, Changed(Changed(VersionRecord(), 92, 0xF0), 93, 0x0F),
+         {"version record", "4080 bytes long", "offset 92"}},
+        {VERSION, Changed(Changed(VersionRecord(), 92, 4), 93, 0),
+         {"version record", "less than its own 6-byte header"}},
+    };
+    for (const Broken& row : rows) {
+        std::string message = ErrorOf([&] { Decode(row.decoder, row.data, row.says[0]); });
+        for (const std::string& part : row.says)
+            EXPECT_TRUE(Contains(message, part)) << message;
+    }
 }
 
-TEST(ResourceVersionDecoder, RejectsABlockShorterThanItsHeader)
+// Every prefix of well-formed data that stops short of what the decoder
+// needs is rejected.
+TEST(ResourceDecoders, RejectEveryTruncation)
 {
-    Data d = VersionRecord();
-    d[92] = 4;
-    d[93] = 0;
-    EXPECT_TRUE(Contains(ErrorOf([&] { cesim::DecodeVersion(d); }), "less than its own 6-byte header"));
-}
-
-TEST(ResourceVersionDecoder, RejectsEveryTruncation)
-{
-    Data d = VersionRecord();
-    ExpectEveryPrefixRejected(d, d.size(), [](const Data& p) { cesim::DecodeVersion(p); });
+    const struct {
+        Decoder decoder;
+        Data data;
+        size_t needed;
+    } rows[] = {
+        {GROUP, TwoImageGroup(), TwoImageGroup().size()},
+        {IMAGE, SmallIcon(), SMALL_ICON_COLOUR_END},
+        {BITMAP, SmallBitmap(), SmallBitmap().size()},
+        {DIALOG, ClassicDialog(), ClassicDialog().size()},
+        {VERSION, VersionRecord(), VersionRecord().size()},
+    };
+    for (const auto& row : rows)
+        ExpectEveryPrefixRejected(row.data, row.needed, [&](const Data& p) { Decode(row.decoder, p, "data"); });
 }
 
 }  // namespace

@@ -259,6 +259,8 @@ public:
     void Settle();              // until every simulated thread waits
     void Advance(DWORD ms);     // moves the clock, waking what falls due
     DWORD Tick() const;
+    // How far ahead the earliest deadline of a waiting thread lies (none: nothing waits with one).
+    std::optional<DWORD> NextDeadline() const;
     void SetTick(DWORD tick);   // the clock as GetTickCount reads it now
     // How long a settle waits, in real time, for a thread that keeps running
     // before it fails (5 s unless CESIM_SETTLE_LIMIT_MS says otherwise).

@@ -1,0 +1,234 @@
+// Popup menus: where TrackPopupMenuEx puts them, what a tap chooses and how
+// the choice comes back, owner-drawn items, and where the stylus was.
+#include "fixture.h"
+
+using namespace conformance;
+
+namespace {
+
+const UINT QUIT_IN_MENU = WM_USER + 3, DESTROY_IN_MENU = WM_USER + 4;
+
+struct Menus {
+    HMENU menu, sub;
+};
+MEASUREITEMSTRUCT g_measured;
+DRAWITEMSTRUCT g_drawn;
+int g_draws;
+WPARAM g_command;
+
+LRESULT CALLBACK OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_MEASUREITEM: {
+        MEASUREITEMSTRUCT* m = (MEASUREITEMSTRUCT*)lParam;
+        g_measured = *m;
+        m->itemWidth = 42;
+        m->itemHeight = 18;
+        return TRUE;
+    }
+    case WM_DRAWITEM:
+        g_drawn = *(DRAWITEMSTRUCT*)lParam;
+        ++g_draws;
+        return TRUE;
+    case WM_COMMAND:
+        g_command = wParam;
+        return 0;
+    case QUIT_IN_MENU:
+        PostQuitMessage(5);
+        return 0;
+    case DESTROY_IN_MENU:
+        DestroyWindow(hwnd);
+        return 0;
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+HWND Owner()
+{
+    HWND owner = MakeWindow(TEXT("Owner"), TEXT("owner"), WS_POPUP | WS_VISIBLE, RECT{0, 0, 20, 20}, NULL, 0,
+                            OwnerProc);
+    SetForegroundWindow(owner);
+    g_command = 0;
+    g_draws = 0;
+    return owner;
+}
+
+// "Abc" (11), "Sub" holding "Xyz" (12), a grayed "Off" (13), a separator,
+// and an owner-drawn item 0x20004 with its data.
+Menus Build()
+{
+    Menus m;
+    m.menu = CreatePopupMenu();
+    m.sub = CreatePopupMenu();
+    EXPECT_TRUE(AppendMenuW(m.sub, MF_STRING, 12, TEXT("Xyz")));
+    EXPECT_TRUE(AppendMenuW(m.menu, MF_STRING, 11, TEXT("Abc")));
+    EXPECT_TRUE(AppendMenuW(m.menu, MF_POPUP, (UINT_PTR)m.sub, TEXT("Sub")));
+    EXPECT_TRUE(AppendMenuW(m.menu, MF_GRAYED, 13, TEXT("Off")));
+    EXPECT_TRUE(AppendMenuW(m.menu, MF_SEPARATOR, 0, NULL));
+    EXPECT_TRUE(AppendMenuW(m.menu, MF_OWNERDRAW, 0x20004, (LPCWSTR)(UINT_PTR)0x5150));
+    return m;
+}
+
+POINT Centre(const RECT& r) { return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+
+// A point of the screen outside a rectangle.
+POINT Outside(const RECT& r) { return POINT{r.left > 20 ? 5 : 230, r.top > 20 ? 5 : 300}; }
+
+bool ItemShown(HMENU menu, int index)
+{
+    RECT r = MenuItemRect(menu, index);
+    return r.right > r.left;
+}
+
+// Where the menu opens for each alignment, kept on the screen.
+TEST(Menus, TrackPopupMenuExAlignsTheMenuAtThePointOnTheScreen)
+{
+    struct Case {
+        UINT flags;
+        POINT at;
+    };
+    const Case cases[] = {
+        {TPM_LEFTALIGN | TPM_TOPALIGN, {100, 100}}, {TPM_CENTERALIGN | TPM_VCENTERALIGN, {100, 100}},
+        {TPM_RIGHTALIGN | TPM_BOTTOMALIGN, {100, 100}}, {TPM_RIGHTALIGN, {240, 100}},
+        {0, {220, 300}},  {TPM_RIGHTALIGN | TPM_BOTTOMALIGN, {10, 10}},
+    };
+    RunAsProgram([&] {
+        HWND owner = Owner();
+        Menus m = Build();
+        const RECT screen = RectOf(GetDesktopWindow());
+        for (const Case& c : cases) {
+            RECT r = {0, 0, 0, 0};
+            Later([&] {
+                r = OpenMenuRect();
+                DismissMenu();
+            },
+                  MenuOpen);
+            EXPECT_EQ(0, TrackPopupMenuEx(m.menu, TPM_RETURNCMD | c.flags, c.at.x, c.at.y, owner, NULL));
+            WaitFor([] { return !MenuOpen(); });
+            const std::string where = "flags " + std::to_string(c.flags) + " at " + std::to_string(c.at.x) + "," +
+                                      std::to_string(c.at.y) + ": " + Show(r);
+            EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= screen.right && r.bottom <= screen.bottom) << where;
+            EXPECT_TRUE(r.right - r.left >= 42 && r.bottom - r.top >= 4 * 18) << where;
+            if (c.at.x == 100) {
+                const UINT h = c.flags & (TPM_CENTERALIGN | TPM_RIGHTALIGN), v = c.flags & (TPM_VCENTERALIGN | TPM_BOTTOMALIGN);
+                EXPECT_LE(std::abs((h == TPM_RIGHTALIGN ? r.right : h == TPM_CENTERALIGN ? (r.left + r.right) / 2 : r.left) - 100), 1) << where;
+                EXPECT_LE(std::abs((v == TPM_BOTTOMALIGN ? r.bottom : v == TPM_VCENTERALIGN ? (r.top + r.bottom) / 2 : r.top) - 100), 1) << where;
+            }
+            if (c.at.x == 240)
+                EXPECT_EQ(240, r.right) << where;
+        }
+        DestroyMenu(m.menu);
+    });
+}
+
+// A tap on an item: TPM_RETURNCMD returns its id; without it the choice is
+// posted as WM_COMMAND and the call returns nonzero. A grayed item chooses
+// nothing; a submenu opens beside its item; a tap outside dismisses.
+// GetMessagePos afterwards is where the tap was.
+TEST(Menus, TapsChooseAndTheChoiceComesBack)
+{
+    RunAsProgram([&] {
+        HWND owner = Owner();
+        Menus m = Build();
+        POINT tapped = {0, 0};
+        auto tapItem = [&](HMENU menu, int index) {
+            tapped = Centre(MenuItemRect(menu, index));
+            Tap(tapped);
+        };
+        Later([&] { tapItem(m.menu, 0); }, MenuOpen);
+        EXPECT_EQ(11, TrackPopupMenuEx(m.menu, TPM_RETURNCMD, 100, 100, owner, NULL));
+        EXPECT_EQ((DWORD)MAKELONG(tapped.x, tapped.y), GetMessagePos());
+        EXPECT_EQ(0u, g_command);
+
+        Later([&] { tapItem(m.menu, 2); }, MenuOpen);                // "Off" is grayed
+        Later([&] { tapItem(m.menu, 1); }, [&] { return MenuOpen(); });  // "Sub" opens
+        Later([&] { tapItem(m.sub, 0); }, [&] { return ItemShown(m.sub, 0); });
+        EXPECT_NE(0, TrackPopupMenuEx(m.menu, 0, 100, 100, owner, NULL));
+        RECT subItem = {0, 0, 0, 0};
+        (void)subItem;
+        MSG msg;
+        while (g_command == 0 && GetMessageW(&msg, NULL, 0, 0) > 0)
+            DispatchMessageW(&msg);
+        EXPECT_EQ(12u, LOWORD(g_command));
+
+        Later([&] {
+            tapped = Outside(OpenMenuRect());
+            Tap(tapped);
+        },
+              MenuOpen);
+        EXPECT_EQ(0, TrackPopupMenuEx(m.menu, TPM_RETURNCMD | TPM_RIGHTALIGN, 240, 100, owner, NULL));
+        DestroyMenu(m.menu);
+    });
+}
+
+// Owner-drawn items are measured and drawn by their owner.
+TEST(Menus, OwnerDrawnItemsAreMeasuredAndDrawnByTheOwner)
+{
+    RunAsProgram([&] {
+        HWND owner = Owner();
+        Menus m = Build();
+        Later(DismissMenu, [] { return MenuOpen() && g_draws > 0; });
+        TrackPopupMenuEx(m.menu, TPM_RETURNCMD, 0, 0, owner, NULL);
+        EXPECT_EQ((UINT)ODT_MENU, g_measured.CtlType);
+        EXPECT_EQ(0x20004u, g_measured.itemID);
+        EXPECT_EQ(0x5150u, g_measured.itemData);
+        EXPECT_EQ((UINT)ODT_MENU, g_drawn.CtlType);
+        EXPECT_EQ(0x20004u, g_drawn.itemID);
+        EXPECT_EQ(0x5150u, g_drawn.itemData);
+        EXPECT_EQ((UINT)ODA_DRAWENTIRE, g_drawn.itemAction);
+        EXPECT_TRUE(g_drawn.hDC != NULL);
+        EXPECT_EQ(18, g_drawn.rcItem.bottom - g_drawn.rcItem.top);
+        EXPECT_LE(42, g_drawn.rcItem.right - g_drawn.rcItem.left);
+        DestroyMenu(m.menu);
+    });
+}
+
+// A quit posted while the menu is open ends the menu and is left for the
+// thread's own loop; so does the owner going.
+TEST(Menus, TheMenuEndsOnAQuitOrWhenItsOwnerGoes)
+{
+    RunAsProgram([&] {
+        HWND owner = Owner();
+        Menus m = Build();
+        bool ended = false;
+        volatile bool acted = false;
+        Later([&] {
+            PostMessageW(owner, QUIT_IN_MENU, 0, 0);
+            ended = WaitFor([] { return !MenuOpen(); }, 500);
+            if (!ended)
+                DismissMenu();
+            acted = true;
+        },
+              MenuOpen);
+        EXPECT_EQ(0, TrackPopupMenuEx(m.menu, TPM_RETURNCMD, 100, 100, owner, NULL));
+        WaitFor([&] { return acted; });
+        // The quit is left for the thread's own loop (a guard message ends the wait if it was lost).
+        Later([&] {
+            Sleep(300);
+            PostMessageW(owner, WM_USER, 0, 0);
+        });
+        MSG msg;
+        BOOL got;
+        while ((got = GetMessageW(&msg, NULL, 0, 0)) > 0 && msg.message != WM_USER)
+            DispatchMessageW(&msg);
+        EXPECT_DOCUMENTED(ended && got == 0 && msg.wParam == 5,
+                          "Wine 8's menu loop goes on after WM_QUIT and takes it, where Windows' modal loops end "
+                          "and leave it for the thread's own loop");
+        acted = false;
+        Later([&] {
+            PostMessageW(owner, DESTROY_IN_MENU, 0, 0);
+            ended = WaitFor([] { return !MenuOpen(); });
+            if (!ended)
+                DismissMenu();
+            acted = true;
+        },
+              MenuOpen);
+        EXPECT_EQ(0, TrackPopupMenuEx(m.menu, TPM_RETURNCMD, 100, 100, owner, NULL));
+        WaitFor([&] { return acted; });
+        EXPECT_TRUE(ended);
+        EXPECT_FALSE(IsWindow(owner));
+        DestroyMenu(m.menu);
+    });
+}
+
+}  // namespace

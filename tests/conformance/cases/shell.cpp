@@ -1,0 +1,176 @@
+// The shell: tray icons and the work area.
+#include "fixture.h"
+
+#include "res/resource.h"
+
+#include <algorithm>
+#include <string>
+
+using namespace conformance;
+
+namespace {
+
+const UINT TRAY_MESSAGE = WM_APP + 1;
+
+NOTIFYICONDATAW Record(HWND owner, UINT id)
+{
+    NOTIFYICONDATAW record;
+    ZeroMemory(&record, sizeof record);
+    record.cbSize = PLATFORM_TRAY_RECORD_SIZE;
+    record.hWnd = owner;
+    record.uID = id;
+    record.uFlags = NIF_MESSAGE | NIF_ICON;
+    record.uCallbackMessage = TRAY_MESSAGE;
+    record.hIcon = LoadIconW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDI_TRAY));
+    return record;
+}
+
+// A script of tray calls on icons 7 and 8 of one window: A add, M modify,
+// D delete, lower case for icon 8; what each call returned (1 or 0).
+struct TrayScript {
+    const char* what;
+    const char* script;
+    const char* results;
+};
+
+const TrayScript TRAY_SCRIPTS[] = {
+    {"an add of an icon already there leaves one", "AADD", "1010"},
+    {"modify and delete of an icon that is not there", "MDAMDM", "001110"},
+    {"each id is an icon of its own", "AaDmdM", "111110"},
+};
+
+TEST(Shell, TrayIconsByWindowAndId)
+{
+    RunAsProgram([] {
+        HWND owner = MakeWindow(TEXT("TrayOwner"), TEXT("tray"), WS_POPUP, RECT{0, 0, 10, 10});
+        for (const TrayScript& row : TRAY_SCRIPTS) {
+            std::string results;
+            for (const char* op = row.script; *op != 0; ++op) {
+                NOTIFYICONDATAW record = Record(owner, *op >= 'a' ? 8 : 7);
+                DWORD message = (*op | 0x20) == 'a' ? NIM_ADD : (*op | 0x20) == 'm' ? NIM_MODIFY : NIM_DELETE;
+                results += Shell_NotifyIconW(message, &record) ? '1' : '0';
+            }
+            EXPECT_EQ(row.results, results) << row.what;
+        }
+        DestroyWindow(owner);
+    });
+}
+
+// Windows CE's shell takes the record of its own size only; desktop
+// Windows takes a record of any of its sizes.
+TEST(Shell, TheTrayRecordSize)
+{
+    RunAsProgram([] {
+        HWND owner = MakeWindow(TEXT("TrayOwner"), TEXT("tray"), WS_POPUP, RECT{0, 0, 10, 10});
+        NOTIFYICONDATAW record = Record(owner, 7);
+        record.cbSize = sizeof(NOTIFYICONDATAW);
+        EXPECT_EQ(CE_DIFFERENCE("tray record size", FALSE, TRUE, "CE's record ends at the 64-character tip",
+                                "NOTIFYICONDATA (Windows CE 4.0)"),
+                  Shell_NotifyIconW(NIM_ADD, &record));
+        record.cbSize = PLATFORM_TRAY_RECORD_SIZE;
+        EXPECT_EQ(CE_DIFFERENCE("tray record size", TRUE, FALSE, "CE's record ends at the 64-character tip",
+                                "NOTIFYICONDATA (Windows CE 4.0)"),
+                  Shell_NotifyIconW(NIM_ADD, &record));
+        EXPECT_TRUE(Shell_NotifyIconW(NIM_DELETE, &record));
+        DestroyWindow(owner);
+    });
+}
+
+// ---------------------------------------------------------------- the work area
+
+int g_settingChanges;
+WPARAM g_settingChanged;
+
+LRESULT CALLBACK SettingsProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_SETTINGCHANGE) {
+        ++g_settingChanges;
+        g_settingChanged = wParam;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// Setting the work area tells every top-level window when the change is
+// stored and sent (SPIF_UPDATEINIFILE | SPIF_SENDCHANGE), and only then.
+TEST(Shell, TheWorkArea)
+{
+    OtherProgram other;
+    HWND theirs = other.AddWindow({TEXT("Theirs"), TEXT("theirs")});
+    RunAsProgram([&] {
+        g_settingChanges = 0;
+        HWND mine = MakeWindow(TEXT("Mine"), TEXT("mine"), WS_VISIBLE | WS_POPUP, RECT{0, 0, 10, 10}, NULL, 0,
+                               SettingsProc);
+        RECT before = {0, 0, 0, 0}, now = {0, 0, 0, 0};
+        ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &before, 0));
+        struct Row {
+            RECT area;
+            UINT flags;
+            int told;
+        };
+        const Row rows[] = {
+            {{0, 26, 240, 320}, 0, 0},
+            {{0, 0, 240, 294}, SPIF_SENDCHANGE, 0},
+            {{0, 26, 240, 320}, SPIF_UPDATEINIFILE, 0},
+            {{0, 0, 240, 294}, SPIF_UPDATEINIFILE | SPIF_SENDCHANGE, 1},
+        };
+        for (const Row& row : rows) {
+            int told = g_settingChanges;
+            EXPECT_TRUE(SystemParametersInfoW(SPI_SETWORKAREA, 0, (LPVOID)&row.area, row.flags));
+            EXPECT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &now, 0));
+            EXPECT_RECT(row.area, now);
+            EXPECT_EQ(row.told, g_settingChanges - told) << row.flags;
+        }
+        EXPECT_EQ((WPARAM)SPI_SETWORKAREA, g_settingChanged);
+        SystemParametersInfoW(SPI_SETWORKAREA, 0, &before, 0);
+        DestroyWindow(mine);
+    });
+    std::vector<Received> got = other.ReceivedBy(theirs, WM_SETTINGCHANGE);
+    ASSERT_EQ(1u, got.size());
+    EXPECT_EQ((WPARAM)SPI_SETWORKAREA, got[0].wParam);
+}
+
+// ---------------------------------------------------------------- taps on a tray icon
+
+std::string g_trayReports;
+
+LRESULT CALLBACK TrayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == TRAY_MESSAGE && wParam == 7)
+        g_trayReports += lParam == WM_MOUSEMOVE ? 'm' : lParam == WM_LBUTTONDOWN ? 'd'
+                         : lParam == WM_LBUTTONUP ? 'u' : '?';
+    if (message == TRAY_MESSAGE + 1)
+        PostQuitMessage(0);
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// A tap on a tray icon reports the stylus going down and up. A desktop
+// taskbar also reports the mouse moving over the icon; a stylus gives no
+// such reports.
+TEST(Shell, ATapOnATrayIcon)
+{
+    RunAsProgram([] {
+        g_trayReports.clear();
+        HWND owner = MakeWindow(TEXT("TrayTapped"), TEXT("tray"), WS_POPUP, RECT{0, 0, 10, 10}, NULL, 0, TrayProc);
+        NOTIFYICONDATAW record = Record(owner, 7);
+        ASSERT_TRUE(Shell_NotifyIconW(NIM_ADD, &record));
+        Later([owner] {
+            TapTrayIcon(owner, 7);
+            WaitFor([] { return g_trayReports.find('u') != std::string::npos; });
+            PostMessageW(owner, TRAY_MESSAGE + 1, 0, 0);
+        });
+        MSG msg;
+        while (GetMessageW(&msg, NULL, 0, 0) > 0)
+            DispatchMessageW(&msg);
+        std::string taps = g_trayReports;
+        taps.erase(std::remove(taps.begin(), taps.end(), 'm'), taps.end());
+        EXPECT_EQ("du", taps) << g_trayReports;
+        EXPECT_EQ(CE_DIFFERENCE("tray icon notifications", false, true,
+                                "a stylus does not hover: CE reports taps only", "Shell_NotifyIcon (Windows CE 4.0)"),
+                  g_trayReports.find('m') != std::string::npos)
+            << g_trayReports;
+        Shell_NotifyIconW(NIM_DELETE, &record);
+        DestroyWindow(owner);
+    });
+}
+
+}  // namespace

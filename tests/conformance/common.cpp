@@ -1,0 +1,106 @@
+// What the conformance cases share on both platforms: plain Win32 only.
+#include "fixture.h"
+
+namespace conformance {
+
+bool WaitFor(const std::function<bool()>& done, DWORD bound_ms)
+{
+    const DWORD bound = WaitBound(bound_ms);
+    for (DWORD waited = 0;; waited += 10) {
+        if (done())
+            return true;
+        if (waited >= bound)
+            return false;
+        Sleep(10);
+    }
+}
+
+std::vector<std::basic_string<WCHAR>>& ClassesMade()
+{
+    static std::vector<std::basic_string<WCHAR>> names;
+    return names;
+}
+
+std::string Show(const RECT& r)
+{
+    return "{" + std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
+           std::to_string(r.bottom) + "}";
+}
+
+std::string Utf8(const WCHAR* text)
+{
+    std::string out;
+    for (const WCHAR* p = text; p != NULL && *p != 0; ++p) {
+        unsigned c = (unsigned)*p;
+        if (c >= 0xD800 && c < 0xDC00 && p[1] >= 0xDC00 && p[1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + ((unsigned)p[1] - 0xDC00);
+            ++p;
+        }
+        if (c < 0x80) {
+            out += (char)c;
+        } else if (c < 0x800) {
+            out += (char)(0xC0 | (c >> 6));
+            out += (char)(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += (char)(0xE0 | (c >> 12));
+            out += (char)(0x80 | ((c >> 6) & 0x3F));
+            out += (char)(0x80 | (c & 0x3F));
+        } else {
+            out += (char)(0xF0 | (c >> 18));
+            out += (char)(0x80 | ((c >> 12) & 0x3F));
+            out += (char)(0x80 | ((c >> 6) & 0x3F));
+            out += (char)(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string TitleOf(HWND window)
+{
+    WCHAR text[256];
+    int n = GetWindowTextW(window, text, 256);
+    text[n > 0 ? n : 0] = 0;
+    return Utf8(text);
+}
+
+std::string ClassOf(HWND window)
+{
+    WCHAR text[256];
+    int n = GetClassNameW(window, text, 256);
+    text[n > 0 ? n : 0] = 0;
+    return Utf8(text);
+}
+
+RECT RectOf(HWND window)
+{
+    RECT r = {-1, -1, -1, -1};
+    GetWindowRect(window, &r);
+    return r;
+}
+
+void EnsureClass(const WCHAR* name, WNDPROC proc)
+{
+    WNDCLASSW wc;
+    ZeroMemory(&wc, sizeof wc);
+    wc.lpfnWndProc = proc != NULL ? proc : DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(NULL);
+    wc.lpszClassName = name;
+    if (RegisterClassW(&wc) != 0)
+        ClassesMade().push_back(name);
+}
+
+HWND MakeWindow(const WCHAR* cls, const WCHAR* title, DWORD style, RECT r, HWND parent, DWORD exstyle, WNDPROC proc)
+{
+    EnsureClass(cls, proc);
+    return CreateWindowExW(exstyle, cls, title, style, r.left, r.top, r.right - r.left, r.bottom - r.top, parent,
+                           NULL, GetModuleHandleW(NULL), NULL);
+}
+
+}  // namespace conformance
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    conformance::Prepare();
+    return RUN_ALL_TESTS();
+}

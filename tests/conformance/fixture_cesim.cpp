@@ -1,0 +1,250 @@
+// The conformance fixture on the simulated Pocket PC: a fresh device for
+// every case, the body as the first thread of a fresh process, the virtual
+// clock moved to each deadline while it waits, other programs as the
+// device's fixture processes.
+#include "fixture.h"
+
+#include <cesim/device.h>
+
+#include <algorithm>
+#include <deque>
+#include <memory>
+#include <mutex>
+
+extern "C" {
+// Where the linker puts the keys of CE_DIFFERENCE (none while no case has one).
+extern const char __start_conformance_keys[] __attribute__((weak, visibility("hidden")));
+extern const char __stop_conformance_keys[] __attribute__((weak, visibility("hidden")));
+}
+
+namespace conformance {
+
+namespace {
+
+std::unique_ptr<cesim::Device> g_device;
+
+cesim::Device& Dev()
+{
+    if (!g_device)
+        throw cesim::Error("conformance: the fixture is used outside a case");
+    return *g_device;
+}
+
+struct Pending {
+    std::function<void()> act;
+    std::function<bool()> ready;
+};
+std::mutex g_mu;
+std::deque<Pending> g_later;
+
+// A fresh device for every case.
+class FreshDevice : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo&) override { g_device = std::make_unique<cesim::Device>(); }
+    void OnTestEnd(const ::testing::TestInfo&) override
+    {
+        g_device.reset();
+        std::lock_guard<std::mutex> g(g_mu);
+        g_later.clear();
+    }
+};
+
+// Runs fn, turning what it throws into a failure of the case.
+void Guarded(const std::function<void()>& fn)
+{
+    try {
+        fn();
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << "thrown: " << e.what();
+    }
+}
+
+}  // namespace
+
+void Prepare()
+{
+    ::testing::UnitTest::GetInstance()->listeners().Append(new FreshDevice);
+}
+
+bool OnCe() { return true; }
+
+void RunAsProgram(const std::function<void()>& body)
+{
+    cesim::Device& dev = Dev();
+    // The program carries Velto's compiled resources, as conformance.exe does.
+    DWORD pid = dev.StartFunction(
+        u"program.exe",
+        [&body] {
+            Guarded(body);
+            return 0;
+        },
+        VELTO_RES);
+    for (;;) {
+        dev.Settle();
+        if (!dev.Running(pid))
+            break;
+        Pending next;
+        {
+            std::lock_guard<std::mutex> g(g_mu);
+            if (!g_later.empty())
+                next = g_later.front();
+        }
+        if (next.act && (!next.ready || dev.RunInProcess(pid, [&] {
+                DWORD ready = 0;
+                Guarded([&] { ready = next.ready() ? 1 : 0; });
+                return ready;
+            }) != 0)) {
+            {
+                std::lock_guard<std::mutex> g(g_mu);
+                g_later.pop_front();
+            }
+            dev.StartInProcess(pid, [act = next.act] {
+                Guarded(act);
+                return (DWORD)0;
+            });
+            continue;
+        }
+        std::optional<DWORD> due = dev.NextDeadline();
+        if (!due) {
+            ADD_FAILURE() << (next.act ? "the program waits for ever, and what Later waits for never comes"
+                                       : "the program waits for ever");
+            return;
+        }
+        dev.Advance(*due);
+    }
+    std::lock_guard<std::mutex> g(g_mu);
+    if (!g_later.empty())
+        ADD_FAILURE() << g_later.size() << " action(s) of Later never ran";
+    g_later.clear();
+}
+
+void Later(const std::function<void()>& act, const std::function<bool()>& ready)
+{
+    std::lock_guard<std::mutex> g(g_mu);
+    g_later.push_back(Pending{act, ready});
+}
+
+DWORD WaitBound(DWORD bound_ms) { return bound_ms; }
+
+void Tap(POINT screen)
+{
+    if (Dev().OpenMenus() > 0)
+        Dev().TapMenu(screen);
+    else
+        Dev().Tap(screen);
+}
+
+void PocketPcShell() { Dev().InstallShell(); }
+
+void TapTrayIcon(HWND owner, UINT id) { Dev().TapTrayIcon(owner, id); }
+
+bool MenuOpen() { return Dev().OpenMenus() > 0; }
+
+void DismissMenu() { Dev().DismissMenu(); }
+
+RECT OpenMenuRect()
+{
+    std::optional<cesim::MenuInfo> menu = Dev().Menu();
+    if (!menu || !menu->open)
+        throw cesim::Error("conformance: OpenMenuRect: no menu is open");
+    return menu->levels.back().rect;
+}
+
+RECT MenuItemRect(HMENU menu, int index)
+{
+    std::optional<cesim::MenuInfo> info = Dev().Menu();
+    if (info && info->open) {
+        for (const cesim::MenuLevelInfo& level : info->levels) {
+            if (level.menu == menu && index >= 0 && index < (int)level.item_rects.size())
+                return level.item_rects[index];
+        }
+    }
+    return RECT{0, 0, 0, 0};
+}
+
+std::vector<std::string> DifferenceKeys()
+{
+    std::vector<std::string> keys;
+    for (const char* p = __start_conformance_keys; p < __stop_conformance_keys;) {
+        if (*p == 0) {
+            ++p;
+            continue;
+        }
+        keys.emplace_back(p);
+        p += keys.back().size();
+    }
+    return keys;
+}
+
+SIZE IconSize(HICON icon)
+{
+    cesim::ImageInfo image = Dev().Image(icon);
+    return SIZE{image.width, image.height};
+}
+
+SIZE BitmapSize(HBITMAP bitmap)
+{
+    cesim::ImageInfo image = Dev().Image(bitmap);
+    return SIZE{image.width, image.height};
+}
+
+RECT PaintedRect(HWND window)
+{
+    RECT r = {0, 0, 0, 0};
+    for (const cesim::DrawOp& op : Dev().Drawn(window)) {
+        if (op.kind != cesim::DrawOp::ICON && op.kind != cesim::DrawOp::BLIT)
+            continue;
+        bool first = r.right == r.left;
+        r.left = first ? op.dest.left : std::min(r.left, op.dest.left);
+        r.top = first ? op.dest.top : std::min(r.top, op.dest.top);
+        r.right = first ? op.dest.right : std::max(r.right, op.dest.right);
+        r.bottom = first ? op.dest.bottom : std::max(r.bottom, op.dest.bottom);
+    }
+    return r;
+}
+
+// ---- other programs
+
+struct OtherProgram::Impl {};
+
+OtherProgram::OtherProgram() : file_(u"\\Windows\\other.exe")
+{
+    id_ = Dev().AddProcess(u"other.exe");
+    Dev().SetProgramFile(id_, file_, true);
+}
+
+OtherProgram::~OtherProgram() = default;
+
+HWND OtherProgram::AddWindow(const WindowSpec& spec)
+{
+    cesim::WindowOptions options;
+    options.class_name = spec.class_name;
+    options.title = spec.title;
+    options.style = spec.style;
+    options.exstyle = spec.exstyle;
+    options.rect = spec.rect;
+    options.parent = spec.parent;
+    options.closes_on_close = spec.closes;
+    if (spec.icon_size != 0)
+        options.class_icon = Dev().AddIcon(id_, spec.icon_size, spec.icon_size);
+    return Dev().AddWindow(id_, options);
+}
+
+void OtherProgram::Destroy(HWND window) { Dev().DestroyWindow(window); }
+
+void OtherProgram::Show(HWND window, bool visible) { Dev().ShowWindow(window, visible); }
+
+void OtherProgram::Activate(HWND window) { Dev().SetForeground(window); }
+
+RECT OtherProgram::WorkArea() { return Dev().WorkArea(); }
+
+std::vector<Received> OtherProgram::ReceivedBy(HWND window, UINT message)
+{
+    std::vector<Received> out;
+    for (const cesim::ReceivedMessage& m : Dev().Received(window)) {
+        if (m.message == message)
+            out.push_back(Received{m.message, m.wParam, m.lParam, m.sent});
+    }
+    return out;
+}
+
+}  // namespace conformance
