@@ -1,9 +1,9 @@
 // The resource decoders on small hand-built byte sequences, well-formed and
 // broken: a broken one must give a cesim::Error that says what is wrong,
 // never a crash or a read past the end.
-#include <cesim/resource_formats.h>
+#include "sim_support.h"
 
-#include <gtest/gtest.h>
+#include <cesim/resource_formats.h>
 
 #include <functional>
 #include <string>
@@ -12,6 +12,7 @@
 namespace {
 
 using cesim::Error;
+using simtest::ErrorOf;
 using Data = std::vector<uint8_t>;
 
 // Little-endian bytes, built field by field.
@@ -58,18 +59,6 @@ struct Builder {
         bytes[at + 1] = (uint8_t)(v >> 8);
     }
 };
-
-// The message of the Error that `f` throws; fails the test if it throws none.
-std::string ErrorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    ADD_FAILURE() << "no cesim::Error was thrown";
-    return "";
-}
 
 // Several fields at once, compared as one list.
 template <class... T>
