@@ -148,6 +148,14 @@ inline std::string ErrorOf(const std::function<void()>& f)
     return "";
 }
 
+// Expects f to throw a cesim::Error whose message says every one of parts.
+inline void ExpectErrorSays(const std::function<void()>& f, const std::vector<std::string>& parts)
+{
+    std::string message = ErrorOf(f);
+    for (const std::string& part : parts)
+        EXPECT_NE(std::string::npos, message.find(part)) << "no \"" << part << "\" in: " << message;
+}
+
 inline std::u16string WindowText(HWND hwnd)
 {
     WCHAR buffer[256];
