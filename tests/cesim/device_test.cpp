@@ -161,12 +161,13 @@ namespace {
 class cesimHandles : public DeviceTest {};
 
 // Every kind of handle has a value range of its own, so that one kind is
-// never taken for another; Handles counts each kind a program holds, now
-// and when it ended.
+// never taken for another; Handles and OpenHandles count each kind a program
+// holds, now and, when it ended, what it left open.
 TEST_F(cesimHandles, EachKindHasItsOwnRangeAndIsCountedByItsOwner)
 {
     std::vector<std::pair<std::string, uintptr_t>> made;
     BOOL crossed[3] = {TRUE, TRUE, TRUE};
+    HANDLE spare = nullptr;
     DWORD pid = device().StartFunction(
         u"probe.exe",
         [&] {
@@ -178,13 +179,17 @@ TEST_F(cesimHandles, EachKindHasItsOwnRangeAndIsCountedByItsOwner)
             HBITMAP bitmap = LoadBitmapW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(110));
             HDC dc = GetDC(window);
             HMENU menu = CreatePopupMenu();
+            spare = CreateEventW(nullptr, FALSE, FALSE, u"Velto.Counted");
+            CreateThread(
+                nullptr, 0, [](LPVOID) -> DWORD { return 0; }, nullptr, 0, nullptr);
             made = {{"window", (uintptr_t)window}, {"event", (uintptr_t)event}, {"registry", (uintptr_t)key},
                     {"icon", (uintptr_t)icon},     {"bitmap", (uintptr_t)bitmap}, {"dc", (uintptr_t)dc},
                     {"menu", (uintptr_t)menu}};
             crossed[0] = DestroyIcon((HICON)bitmap);
             crossed[1] = CloseHandle((HANDLE)key);
             crossed[2] = DeleteDC((HDC)icon);
-            return Pump();
+            Sleep(10);
+            return 0;
         },
         VELTO_RES);
     device().Settle();
@@ -195,9 +200,16 @@ TEST_F(cesimHandles, EachKindHasItsOwnRangeAndIsCountedByItsOwner)
     EXPECT_EQ((std::vector<BOOL>{FALSE, FALSE, FALSE}), std::vector<BOOL>(crossed, crossed + 3));
     auto now = device().Handles(pid);
     for (auto& m : made)
-        EXPECT_EQ(1, now[m.first]) << m.first;
+        EXPECT_EQ(m.first == "event" ? 2 : 1, now[m.first]) << m.first;
     EXPECT_EQ(1, now["class"]);
-    EXPECT_EQ(0, now["thread"]);  // the first thread comes without a handle
+    EXPECT_EQ(1, now["thread"]);  // the one it made: the first thread comes without a handle
+    device().RunInProcess(pid, [&] { return (DWORD)CloseHandle(spare); });
+    EXPECT_EQ(1, device().OpenHandles(pid, "event"));
+    device().Advance(10);
+    EXPECT_FALSE(device().Running(pid));
+    EXPECT_EQ(1, device().OpenHandles(pid, "event"));
+    EXPECT_EQ(1, device().OpenHandles(pid, "thread"));
+    EXPECT_EQ(1, device().OpenHandles(pid, "registry"));
 }
 
 }  // namespace
