@@ -85,17 +85,12 @@ constexpr int EFFECT_WAIT = 3000;
 template <typename Done>
 bool Retry(WineSession& session, const std::vector<std::string>& action, Done done, int timeoutMs)
 {
-    using Clock = std::chrono::steady_clock;
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     do {
         session.Probe(action);
-        auto effectDeadline = Clock::now() + std::chrono::milliseconds(EFFECT_WAIT);
-        do {
-            if (done())
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        } while (Clock::now() < effectDeadline);
-    } while (Clock::now() < deadline);
+        if (WaitFor(done, EFFECT_WAIT))
+            return true;
+    } while (std::chrono::steady_clock::now() < deadline);
     return false;
 }
 
