@@ -9,20 +9,16 @@
 using simtest::DeviceTest;
 using simtest::MakeWindow;
 using simtest::Pump;
-using simtest::ErrorOf;
+using simtest::ExpectErrorSays;
 
 namespace {
 
 class cesimDevice : public DeviceTest {};
 
-bool Says(const std::string& message, const std::string& part) { return message.find(part) != std::string::npos; }
-
 TEST_F(cesimDevice, UnknownWindowHandlesAreRefused)
 {
     const HWND bogus = (HWND)0x7777;
-    std::string m = ErrorOf([&] { device().Rect(bogus); });
-    EXPECT_TRUE(Says(m, "Rect")) << m;
-    EXPECT_TRUE(Says(m, std::to_string((uintptr_t)bogus))) << m;
+    ExpectErrorSays([&] { device().Rect(bogus); }, {"Rect", std::to_string((uintptr_t)bogus)});
     EXPECT_THROW(device().IsAlive(bogus), cesim::Error);
     EXPECT_THROW(device().Visible(bogus), cesim::Error);
     EXPECT_THROW(device().Title(bogus), cesim::Error);
@@ -43,8 +39,7 @@ TEST_F(cesimDevice, DestroyedWindowsCanBeReadButNotUsed)
     device().DestroyWindow(w);
     EXPECT_FALSE(device().IsAlive(w));
     EXPECT_EQ(u"w", device().Title(w));
-    std::string m = ErrorOf([&] { device().Post(w, WM_USER, 0, 0); });
-    EXPECT_TRUE(Says(m, "destroyed")) << m;
+    ExpectErrorSays([&] { device().Post(w, WM_USER, 0, 0); }, {"destroyed"});
     EXPECT_THROW(device().DestroyWindow(w), cesim::Error);
     EXPECT_THROW(device().AddWindow(other, simtest::FixtureWindowFields{u"C", u"c", WS_VISIBLE, 0, RECT{0, 0, 1, 1}, w}),
                  cesim::Error);
@@ -55,10 +50,8 @@ TEST_F(cesimDevice, AddWindowOnlyToTheTestsOwnLiveProcesses)
     simtest::FixtureWindowFields fields;
     fields.class_name = u"W";
     DWORD program = Run([&] { return Pump(); });
-    std::string notFixture = ErrorOf([&] { device().AddWindow(program, fields); });
-    EXPECT_TRUE(Says(notFixture, "not one of the test's own")) << notFixture;
-    std::string unknown = ErrorOf([&] { device().AddWindow(0xDEAD, fields); });
-    EXPECT_TRUE(Says(unknown, std::to_string(0xDEAD))) << unknown;
+    ExpectErrorSays([&] { device().AddWindow(program, fields); }, {"not one of the test's own"});
+    ExpectErrorSays([&] { device().AddWindow(0xDEAD, fields); }, {std::to_string(0xDEAD)});
 
     DWORD mine = device().AddProcess(u"mine.exe");
     simtest::FixtureWindowFields nameless;
@@ -74,8 +67,7 @@ TEST_F(cesimDevice, AFixtureProcessKeepsItsClassNamesApartInMoreThanCase)
     DWORD mine = device().AddProcess(u"mine.exe");
     AddFixtureWindow(mine, u"Panel", u"one");
     AddFixtureWindow(mine, u"Panel", u"two");  // the same class again is fine
-    std::string m = ErrorOf([&] { AddFixtureWindow(mine, u"PANEL", u"three"); });
-    EXPECT_TRUE(Says(m, "Panel")) << m;
+    ExpectErrorSays([&] { AddFixtureWindow(mine, u"PANEL", u"three"); }, {"Panel"});
     DWORD theirs = device().AddProcess(u"theirs.exe");
     EXPECT_NO_THROW(AddFixtureWindow(theirs, u"PANEL", u"four"));  // another process may
 }
@@ -87,17 +79,14 @@ TEST_F(cesimDevice, TrayMouseOnAMissingIconIsRefused)
         w = MakeWindow(u"Tray", u"t", 0, RECT{0, 0, 10, 10});
         return Pump();
     });
-    std::string m = ErrorOf([&] { device().TrayMouse(w, 9, WM_LBUTTONDOWN); });
-    EXPECT_TRUE(Says(m, "TrayMouse")) << m;
-    EXPECT_TRUE(Says(m, "9")) << m;
+    ExpectErrorSays([&] { device().TrayMouse(w, 9, WM_LBUTTONDOWN); }, {"TrayMouse", "9"});
     EXPECT_THROW(device().TapTrayIcon(w, 9), cesim::Error);
     EXPECT_FALSE(device().FindTrayIcon(w, 9).has_value());
 }
 
 TEST_F(cesimDevice, OnlyOneDeviceAtATime)
 {
-    std::string m = ErrorOf([] { cesim::Device second; });
-    EXPECT_TRUE(Says(m, "already exists")) << m;
+    ExpectErrorSays([] { cesim::Device second; }, {"already exists"});
     // the first one is unharmed
     DWORD pid = Run([] { return 3; });
     EXPECT_EQ(3u, device().ExitCode(pid));
@@ -111,8 +100,7 @@ TEST_F(cesimDevice, ProcessQueriesNeedAKnownProcess)
     EXPECT_THROW(device().OpenHandles(0xDEAD, "event"), cesim::Error);
     EXPECT_THROW(device().WindowsOf(0xDEAD), cesim::Error);
     DWORD pid = Run([] { return Pump(); });
-    std::string kind = ErrorOf([&] { device().OpenHandles(pid, "mutex"); });
-    EXPECT_TRUE(Says(kind, "mutex")) << kind;
+    ExpectErrorSays([&] { device().OpenHandles(pid, "mutex"); }, {"mutex"});
 }
 
 TEST_F(cesimDevice, RunInProcessNeedsARunningProgram)
@@ -123,8 +111,7 @@ TEST_F(cesimDevice, RunInProcessNeedsARunningProgram)
     EXPECT_THROW(device().RunInProcess(ended, [] { return 0u; }), cesim::Error);
     EXPECT_THROW(device().RunInProcess(0xDEAD, [] { return 0u; }), cesim::Error);
     DWORD running = Run([] { return Pump(); });
-    std::string stuck = ErrorOf([&] { device().RunInProcess(running, [] { Sleep(INFINITE); return 0u; }); });
-    EXPECT_TRUE(Says(stuck, "still waiting")) << stuck;
+    ExpectErrorSays([&] { device().RunInProcess(running, [] { Sleep(INFINITE); return 0u; }); }, {"still waiting"});
     EXPECT_THROW(device().StartFunction(u"empty.exe", nullptr), cesim::Error);
     EXPECT_THROW(device().Symbol(running, "wWinMain"), cesim::Error);  // no program image behind it
 }
@@ -143,18 +130,14 @@ TEST_F(cesimDevice, ReceivedIsForFixtureWindowsOnly)
 
 TEST_F(cesimDevice, PlatformCallsFromTheTestThreadAreRefused)
 {
-    std::string m = ErrorOf([] { GetTickCount(); });
-    EXPECT_TRUE(Says(m, "GetTickCount")) << m;
-    EXPECT_TRUE(Says(m, "not a simulated thread")) << m;
+    ExpectErrorSays([] { GetTickCount(); }, {"GetTickCount", "not a simulated thread"});
     EXPECT_THROW(FindWindowW(nullptr, nullptr), cesim::Error);
 }
 
 TEST_F(cesimDevice, AFailureOnASimulatedThreadComesBackAtTheNextSettle)
 {
     device().StartFunction(u"broken.exe", []() -> int { throw std::runtime_error("the program tripped"); });
-    std::string m = ErrorOf([&] { device().Settle(); });
-    EXPECT_TRUE(Says(m, "the program tripped")) << m;
-    EXPECT_TRUE(Says(m, "broken.exe")) << m;
+    ExpectErrorSays([&] { device().Settle(); }, {"the program tripped", "broken.exe"});
     EXPECT_NO_THROW(device().Settle());  // reported once
 }
 
@@ -178,12 +161,13 @@ namespace {
 class cesimHandles : public DeviceTest {};
 
 // Every kind of handle has a value range of its own, so that one kind is
-// never taken for another; Handles counts each kind a program holds, now
-// and when it ended.
+// never taken for another; Handles and OpenHandles count each kind a program
+// holds, now and, when it ended, what it left open.
 TEST_F(cesimHandles, EachKindHasItsOwnRangeAndIsCountedByItsOwner)
 {
     std::vector<std::pair<std::string, uintptr_t>> made;
     BOOL crossed[3] = {TRUE, TRUE, TRUE};
+    HANDLE spare = nullptr;
     DWORD pid = device().StartFunction(
         u"probe.exe",
         [&] {
@@ -195,13 +179,17 @@ TEST_F(cesimHandles, EachKindHasItsOwnRangeAndIsCountedByItsOwner)
             HBITMAP bitmap = LoadBitmapW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(110));
             HDC dc = GetDC(window);
             HMENU menu = CreatePopupMenu();
+            spare = CreateEventW(nullptr, FALSE, FALSE, u"Velto.Counted");
+            CreateThread(
+                nullptr, 0, [](LPVOID) -> DWORD { return 0; }, nullptr, 0, nullptr);
             made = {{"window", (uintptr_t)window}, {"event", (uintptr_t)event}, {"registry", (uintptr_t)key},
                     {"icon", (uintptr_t)icon},     {"bitmap", (uintptr_t)bitmap}, {"dc", (uintptr_t)dc},
                     {"menu", (uintptr_t)menu}};
             crossed[0] = DestroyIcon((HICON)bitmap);
             crossed[1] = CloseHandle((HANDLE)key);
             crossed[2] = DeleteDC((HDC)icon);
-            return Pump();
+            Sleep(10);
+            return 0;
         },
         VELTO_RES);
     device().Settle();
@@ -212,9 +200,16 @@ TEST_F(cesimHandles, EachKindHasItsOwnRangeAndIsCountedByItsOwner)
     EXPECT_EQ((std::vector<BOOL>{FALSE, FALSE, FALSE}), std::vector<BOOL>(crossed, crossed + 3));
     auto now = device().Handles(pid);
     for (auto& m : made)
-        EXPECT_EQ(1, now[m.first]) << m.first;
+        EXPECT_EQ(m.first == "event" ? 2 : 1, now[m.first]) << m.first;
     EXPECT_EQ(1, now["class"]);
-    EXPECT_EQ(0, now["thread"]);  // the first thread comes without a handle
+    EXPECT_EQ(1, now["thread"]);  // the one it made: the first thread comes without a handle
+    device().RunInProcess(pid, [&] { return (DWORD)CloseHandle(spare); });
+    EXPECT_EQ(1, device().OpenHandles(pid, "event"));
+    device().Advance(10);
+    EXPECT_FALSE(device().Running(pid));
+    EXPECT_EQ(1, device().OpenHandles(pid, "event"));
+    EXPECT_EQ(1, device().OpenHandles(pid, "thread"));
+    EXPECT_EQ(1, device().OpenHandles(pid, "registry"));
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 // The resource decoders on small hand-built byte sequences, well-formed and
 // broken: a broken one must give a cesim::Error that says what is wrong,
 // never a crash or a read past the end.
-#include <cesim/resource_formats.h>
+#include "sim_support.h"
 
-#include <gtest/gtest.h>
+#include <cesim/resource_formats.h>
 
 #include <functional>
 #include <string>
@@ -12,6 +12,7 @@
 namespace {
 
 using cesim::Error;
+using simtest::ExpectErrorSays;
 using Data = std::vector<uint8_t>;
 
 // Little-endian bytes, built field by field.
@@ -59,26 +60,12 @@ struct Builder {
     }
 };
 
-// The message of the Error that `f` throws; fails the test if it throws none.
-std::string ErrorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    ADD_FAILURE() << "no cesim::Error was thrown";
-    return "";
-}
-
 // Several fields at once, compared as one list.
 template <class... T>
 std::vector<long long> Fields(T... values)
 {
     return {(long long)values...};
 }
-
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // Every prefix of `data` shorter than `needed` must be rejected with an Error.
 void ExpectEveryPrefixRejected(const Data& data, size_t needed, const std::function<void(const Data&)>& decode)
@@ -159,7 +146,7 @@ TEST(ResourceIconImageDecoder, TellsWhenTheMaskIsMissing)
 {
     cesim::IconImage icon = cesim::DecodeIconImage(SmallIcon(false));
     EXPECT_FALSE(icon.has_mask);
-    EXPECT_TRUE(Contains(ErrorOf([&] { icon.Masked(0, 0); }), "no AND mask"));
+    ExpectErrorSays([&] { icon.Masked(0, 0); }, {"no AND mask"});
     Data short_mask = SmallIcon();
     short_mask.pop_back();
     EXPECT_FALSE(cesim::DecodeIconImage(short_mask).has_mask);
@@ -168,9 +155,7 @@ TEST(ResourceIconImageDecoder, TellsWhenTheMaskIsMissing)
 TEST(ResourceIconImageDecoder, RejectsPixelsOutsideThePicture)
 {
     cesim::IconImage icon = cesim::DecodeIconImage(SmallIcon(), "icon 3");
-    std::string message = ErrorOf([&] { icon.Pixel(4, 0); });
-    EXPECT_TRUE(Contains(message, "icon 3")) << message;
-    EXPECT_TRUE(Contains(message, "outside the 4 x 2 picture")) << message;
+    ExpectErrorSays([&] { icon.Pixel(4, 0); }, {"icon 3", "outside the 4 x 2 picture"});
     EXPECT_THROW(icon.Pixel(0, 2), Error);
     EXPECT_THROW(icon.Pixel(-1, 0), Error);
     EXPECT_THROW(icon.Masked(0, -1), Error);
@@ -276,9 +261,7 @@ TEST(ResourceBitmapDecoder, ColourIndexPastTheTableIsAnError)
     d[d.size() - 4] = 7;  // top-left pixel: index 7 of 2
     cesim::Bitmap bmp = cesim::DecodeBitmap(d);
     EXPECT_EQ(bmp.Pixel(0, 0), 7u);
-    std::string message = ErrorOf([&] { bmp.ColourAt(0, 0); });
-    EXPECT_TRUE(Contains(message, "colour index 7")) << message;
-    EXPECT_TRUE(Contains(message, "only 2 entries")) << message;
+    ExpectErrorSays([&] { bmp.ColourAt(0, 0); }, {"colour index 7", "only 2 entries"});
 }
 
 // ---------------------------------------------------------------- dialog templates
@@ -539,9 +522,7 @@ TEST(ResourceDecoders, RejectBrokenDataSayingWhatIsWrong)
          {"version record", "less than its own 6-byte header"}},
     };
     for (const Broken& row : rows) {
-        std::string message = ErrorOf([&] { Decode(row.decoder, row.data, row.says[0]); });
-        for (const std::string& part : row.says)
-            EXPECT_TRUE(Contains(message, part)) << message;
+        ExpectErrorSays([&] { Decode(row.decoder, row.data, row.says[0]); }, row.says);
     }
 }
 

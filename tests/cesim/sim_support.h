@@ -136,7 +136,7 @@ inline int Pump()
     return (int)msg.wParam;
 }
 
-// The message of the cesim::Error that f throws.
+// The message of the cesim::Error that f throws; fails the test if it throws none.
 inline std::string ErrorOf(const std::function<void()>& f)
 {
     try {
@@ -144,7 +144,16 @@ inline std::string ErrorOf(const std::function<void()>& f)
     } catch (const cesim::Error& e) {
         return e.what();
     }
-    return "(nothing thrown)";
+    ADD_FAILURE() << "no cesim::Error was thrown";
+    return "";
+}
+
+// Expects f to throw a cesim::Error whose message says every one of parts.
+inline void ExpectErrorSays(const std::function<void()>& f, const std::vector<std::string>& parts)
+{
+    std::string message = ErrorOf(f);
+    for (const std::string& part : parts)
+        EXPECT_NE(std::string::npos, message.find(part)) << "no \"" << part << "\" in: " << message;
 }
 
 inline std::u16string WindowText(HWND hwnd)

@@ -56,10 +56,14 @@ std::string Quote(const std::string& text)
     return quoted + "'";
 }
 
-std::string WithoutCarriageReturns(std::string text)
+// Pointers to the strings, ended by a null pointer, as exec takes them.
+std::vector<char*> Pointers(std::vector<std::string>& strings)
 {
-    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-    return text;
+    std::vector<char*> pointers;
+    for (std::string& s : strings)
+        pointers.push_back(s.data());
+    pointers.push_back(nullptr);
+    return pointers;
 }
 
 // Parses one line of the probe's window listing.
@@ -162,10 +166,7 @@ void WineSession::Open(const std::string& name, const std::string& desktop)
     posix_spawn_file_actions_addopen(&actions, 2, (dir_ + "/xvfb.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     std::string fd = std::to_string(fds[1]);
     std::vector<std::string> xargs = {"Xvfb", "-displayfd", fd, "-screen", "0", "240x340x24", "-nolisten", "tcp"};
-    std::vector<char*> argv;
-    for (auto& a : xargs)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv = Pointers(xargs);
     if (posix_spawnp(&xvfb_, "Xvfb", &actions, nullptr, argv.data(), environ) != 0)
         Fail("cannot start Xvfb");
     posix_spawn_file_actions_destroy(&actions);
@@ -238,17 +239,9 @@ pid_t WineSession::Spawn(const std::vector<std::string>& args, const std::string
             key != "WAYLAND_DISPLAY")
             env.push_back(entry);
     }
-    std::vector<char*> envp;
-    for (auto& e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-
     std::vector<std::string> full = {"wine"};
     full.insert(full.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : full)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
+    std::vector<char*> envp = Pointers(env), argv = Pointers(full);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -276,9 +269,8 @@ Result WineSession::Run(const std::vector<std::string>& args, int timeoutMs)
         waitpid(pid, nullptr, 0);
     }
     std::ofstream(base + ".code") << result.exitCode << "\n";
-    // Windows programs end their lines with CR LF.
-    result.out = WithoutCarriageReturns(ReadFile(base + ".out"));
-    result.err = WithoutCarriageReturns(ReadFile(base + ".err"));
+    result.out = ReadFile(base + ".out");
+    result.err = ReadFile(base + ".err");
     return result;
 }
 
@@ -335,28 +327,26 @@ std::vector<Window> WineSession::Children(const std::string& className, const st
     return ParseWindows(Probe({"children", className, title}).out);
 }
 
-bool WineSession::WaitWindow(const std::string& className, const std::string& title, int timeoutMs, Window* found)
+// The one window that a probe command waits for, once it is there.
+bool WineSession::ProbeWindow(const std::vector<std::string>& args, Window* found)
 {
-    Result result = Probe({"wait", className, title, std::to_string(timeoutMs)});
-    if (result.exitCode != 0)
-        return false;
-    Window window;
-    if (!ParseWindow(result.out, &window))
-        return false;
-    if (found != nullptr)
-        *found = window;
-    return true;
-}
-
-bool WineSession::WaitMenu(int timeoutMs, Window* found)
-{
-    Result result = Probe({"menu", std::to_string(timeoutMs)});
+    Result result = Probe(args);
     Window window;
     if (result.exitCode != 0 || !ParseWindow(result.out, &window))
         return false;
     if (found != nullptr)
         *found = window;
     return true;
+}
+
+bool WineSession::WaitWindow(const std::string& className, const std::string& title, int timeoutMs, Window* found)
+{
+    return ProbeWindow({"wait", className, title, std::to_string(timeoutMs)}, found);
+}
+
+bool WineSession::WaitMenu(int timeoutMs, Window* found)
+{
+    return ProbeWindow({"menu", std::to_string(timeoutMs)}, found);
 }
 
 std::vector<std::string> WineSession::Settings()
@@ -398,7 +388,10 @@ std::string WineSession::ReadFile(const std::string& path) const
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
-    return text.str();
+    // Windows programs end their lines with CR LF.
+    std::string read = text.str();
+    read.erase(std::remove(read.begin(), read.end(), '\r'), read.end());
+    return read;
 }
 
 }  // namespace wine_test

@@ -71,10 +71,12 @@ public:
     pid_t StartVelto(const std::vector<std::string>& args = {});
 
     const std::string& Dir() const { return dir_; }
+    // A file's text, without the carriage returns of Windows programs' lines.
     std::string ReadFile(const std::string& path) const;
 
 private:
     void Open(const std::string& name, const std::string& desktop);
+    bool ProbeWindow(const std::vector<std::string>& args, Window* found);
     pid_t Spawn(const std::vector<std::string>& argv, const std::string& outFile, const std::string& errFile);
     void StopAll();
 

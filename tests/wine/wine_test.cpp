@@ -31,12 +31,6 @@ const Rect TOP_DESKTOP{0, 26, 240, 320};
 const Rect BOTTOM_TASKBAR{0, 294, 240, 320};
 const Rect BOTTOM_DESKTOP{0, 0, 240, 294};
 
-std::string Text(std::string text)
-{
-    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-    return text;
-}
-
 const Window* Find(const std::vector<Window>& windows, const std::string& className, const std::string& title)
 {
     for (const Window& w : windows) {
@@ -91,18 +85,19 @@ constexpr int EFFECT_WAIT = 3000;
 template <typename Done>
 bool Retry(WineSession& session, const std::vector<std::string>& action, Done done, int timeoutMs)
 {
-    using Clock = std::chrono::steady_clock;
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     do {
         session.Probe(action);
-        auto effectDeadline = Clock::now() + std::chrono::milliseconds(EFFECT_WAIT);
-        do {
-            if (done())
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        } while (Clock::now() < effectDeadline);
-    } while (Clock::now() < deadline);
+        if (WaitFor(done, EFFECT_WAIT))
+            return true;
+    } while (std::chrono::steady_clock::now() < deadline);
     return false;
+}
+
+// Waits until Velto's tray icon `id` is "present" or "absent".
+bool TrayIcon(WineSession& session, const char* id, const char* state = "present")
+{
+    return session.Probe({"waittray", "Velto", "Velto", id, state, "30000"}).exitCode == 0;
 }
 
 // Brings a window to the front and waits until Velto's foreground monitor
@@ -110,7 +105,29 @@ bool Retry(WineSession& session, const std::vector<std::string>& action, Done do
 bool BringForward(WineSession& session, const char* title, const char* trayId)
 {
     session.Probe({"activate", "VeltoSample", title});
-    return session.Probe({"waittray", "Velto", "Velto", trayId, "present", "30000"}).exitCode == 0;
+    return TrayIcon(session, trayId);
+}
+
+// Closes one of the shell's windows and waits until it is gone.
+bool CloseShellWindow(WineSession& session, const char* className, const char* title)
+{
+    session.Probe({"post", className, title, WM_CLOSE_MESSAGE, "0", "0"});
+    return session.Probe({"gone", className, title, "30000"}).exitCode == 0;
+}
+
+bool Logged(WineSession& session, const std::string& log, const char* what)
+{
+    return session.ReadFile(log).find(what) != std::string::npos;
+}
+
+// Plays an action (a tap or a click) until the sample's log shows `what`;
+// the sample then ends, having logged `expected` and nothing else.
+void ExpectAnswered(WineSession& session, const std::vector<std::string>& action, pid_t sample,
+                    const std::string& log, const char* what, const std::string& expected)
+{
+    ASSERT_TRUE(Retry(session, action, [&] { return Logged(session, log, what); }, LONG_WAIT)) << what;
+    EXPECT_EQ(session.WaitExit(sample, LONG_WAIT), 0);
+    EXPECT_EQ(session.ReadFile(log), expected);
 }
 
 }  // namespace
@@ -218,10 +235,8 @@ TEST(WinePlatform, AnswersAsWindowsCeDoes)
     // The desktop window is the shell's; without it, the root window, which
     // nothing moves.
     EXPECT_EQ(session.Run({check, "desktop"}).out, "\"DesktopExplorerWindow\" \"Desktop\" 0 0 240 294\n");
-    session.Probe({"post", "DesktopExplorerWindow", "Desktop", WM_CLOSE_MESSAGE, "0", "0"});
-    session.Probe({"post", "HHTaskBar", "", WM_CLOSE_MESSAGE, "0", "0"});
-    ASSERT_EQ(session.Probe({"gone", "HHTaskBar", "", "30000"}).exitCode, 0);
-    ASSERT_EQ(session.Probe({"gone", "DesktopExplorerWindow", "Desktop", "30000"}).exitCode, 0);
+    ASSERT_TRUE(CloseShellWindow(session, "DesktopExplorerWindow", "Desktop"));
+    ASSERT_TRUE(CloseShellWindow(session, "HHTaskBar", ""));
     EXPECT_EQ(session.Run({check, "desktop"}).out, "\"#32769\" \"\" 0 0 240 340\n");
     EXPECT_EQ(session.Run({check, "moveroot"}).out, "0 0 0 240 340\n");
 }
@@ -241,7 +256,7 @@ TEST(WineResident, StartsReplacesItsRunningCopyAndEndsOnClose)
     EXPECT_EQ(main->rect, (Rect{0, 0, 0, 0}));
     EXPECT_EQ(main->exStyle & 0x80, 0x80u);
     EXPECT_EQ(main->style & 0x00C00000, 0u) << std::hex << main->style;
-    EXPECT_EQ(session.Probe({"waittray", "Velto", "Velto", "0", "present", "30000"}).exitCode, 0);
+    EXPECT_TRUE(TrayIcon(session, "0"));
 
     // The button sits inside the taskbar, at its right end, 2 pixels down.
     std::vector<Window> inTaskbar = session.Children("HHTaskBar", "");
@@ -257,7 +272,7 @@ TEST(WineResident, StartsReplacesItsRunningCopyAndEndsOnClose)
     ASSERT_EQ(Count(windows, "Velto"), 1u);
     const Window* newMain = Find(windows, "Velto", "Velto");
     EXPECT_NE(newMain->pid, main->pid);
-    EXPECT_EQ(session.Probe({"waittray", "Velto", "Velto", "0", "present", "30000"}).exitCode, 0);
+    EXPECT_TRUE(TrayIcon(session, "0"));
     inTaskbar = session.Children("HHTaskBar", "");
     ASSERT_EQ(inTaskbar.size(), 1u);
     EXPECT_EQ(inTaskbar[0].pid, newMain->pid);
@@ -284,10 +299,9 @@ TEST(WineResident, TheButtonTravelsWithTheTaskbarAndRunsWithoutOne)
     EXPECT_EQ(Count(session.Windows(), "Velto"), 1u);
 
     // Without the shell's taskbar Velto still runs with its tray icon.
-    session.Probe({"post", "HHTaskBar", "", WM_CLOSE_MESSAGE, "0", "0"});
-    ASSERT_EQ(session.Probe({"gone", "HHTaskBar", "", "30000"}).exitCode, 0);
+    ASSERT_TRUE(CloseShellWindow(session, "HHTaskBar", ""));
     pid_t alone = session.Start({VeltoExe()});
-    ASSERT_EQ(session.Probe({"waittray", "Velto", "Velto", "0", "present", "30000"}).exitCode, 0);
+    ASSERT_TRUE(TrayIcon(session, "0"));
     EXPECT_EQ(Count(session.Windows(), "VeltoButton"), 0u);
     session.Probe({"post", "Velto", "Velto", WM_CLOSE_MESSAGE, "0", "0"});
     EXPECT_EQ(session.WaitExit(alone, LONG_WAIT), 0);
@@ -300,13 +314,12 @@ TEST(WineResident, WithoutATaskbarTheProxyRepaintsNoOtherWindow)
 {
     WineSession session("no_taskbar_repaint");
     session.StartShell();
-    session.Probe({"post", "HHTaskBar", "", WM_CLOSE_MESSAGE, "0", "0"});
-    ASSERT_EQ(session.Probe({"gone", "HHTaskBar", "", "30000"}).exitCode, 0);
+    ASSERT_TRUE(CloseShellWindow(session, "HHTaskBar", ""));
     std::string log = session.Dir() + "/notes.log";
     session.Start({ToolExe("samples"), "paints", "Notes"}, log);
     ASSERT_TRUE(session.WaitWindow("VeltoSample", "Notes", LONG_WAIT));
     session.StartVelto();
-    ASSERT_EQ(session.Probe({"waittray", "Velto", "Velto", "0", "present", "30000"}).exitCode, 0);
+    ASSERT_TRUE(TrayIcon(session, "0"));
     // Two messages sent to Notes: after the second, any paint it had
     // pending has been handled.
     auto settle = [&] {
@@ -314,7 +327,7 @@ TEST(WineResident, WithoutATaskbarTheProxyRepaintsNoOtherWindow)
         session.Probe({"send", "VeltoSample", "Notes", WM_NULL_MESSAGE, "0", "0"});
     };
     settle();
-    std::string before = Text(session.ReadFile(log));
+    std::string before = session.ReadFile(log);
 
     // The monitor's report, sent as the monitor sends it.
     for (const char* flags : {"0x00100400", "0x00080400", "0x00000400"}) {
@@ -322,12 +335,13 @@ TEST(WineResident, WithoutATaskbarTheProxyRepaintsNoOtherWindow)
         ASSERT_EQ(sent.exitCode, 0) << sent.err;
     }
     settle();
-    EXPECT_EQ(Text(session.ReadFile(log)), before);
+    EXPECT_EQ(session.ReadFile(log), before);
     EXPECT_NE(before.find("Notes: WM_PAINT\n"), std::string::npos) << before;
 }
 
 // A tap on a tray icon reaches Velto the way Wine's taskbar delivers it: a
-// real tap on the icon, which the taskbar passes on as WM_TRAYNOTIFY.
+// real tap on the icon, which the taskbar passes on as WM_TRAYNOTIFY. Icon 0
+// is the rightmost slot, the proxy's icon (3 or 4) the next one.
 TEST(WineTray, TapOnTheOkIconSendsOkToTheForegroundDialog)
 {
     WineSession session("tray_ok");
@@ -339,18 +353,11 @@ TEST(WineTray, TapOnTheOkIconSendsOkToTheForegroundDialog)
     ASSERT_TRUE(session.WaitWindow("VeltoSample", "Sample dialog", LONG_WAIT, &found));
     EXPECT_EQ(found.exStyle & 0x80000000, 0x80000000u);
     session.StartVelto();
-    ASSERT_EQ(session.Probe({"waittray", "Velto", "Velto", "0", "present", "30000"}).exitCode, 0);
-
+    ASSERT_TRUE(TrayIcon(session, "0"));
     ASSERT_TRUE(BringForward(session, "Sample dialog", "3"));
     EXPECT_EQ(session.Probe({"tray", "Velto", "Velto", "4"}).out, "absent\n");
-
-    // Icon 0 is the rightmost slot, icon 3 the next one.
-    bool answered = Retry(
-        session, {"taptray", "1"},
-        [&] { return Text(session.ReadFile(log)).find("WM_COMMAND") != std::string::npos; }, LONG_WAIT);
-    ASSERT_TRUE(answered);
-    EXPECT_EQ(session.WaitExit(dialog, LONG_WAIT), 0);
-    EXPECT_EQ(Text(session.ReadFile(log)), "ready\nSample dialog: WM_COMMAND 0x10000001 0x0\n");
+    ExpectAnswered(session, {"taptray", "1"}, dialog, log, "WM_COMMAND",
+                   "ready\nSample dialog: WM_COMMAND 0x10000001 0x0\n");
 }
 
 TEST(WineTray, TapOnTheCloseIconClosesTheForegroundWindow)
@@ -360,19 +367,12 @@ TEST(WineTray, TapOnTheCloseIconClosesTheForegroundWindow)
     session.SetSetting("CloseButton", 1);
     std::string log = session.Dir() + "/window.log";
     pid_t sample = session.Start({ToolExe("samples"), "windows", "Notes"}, log);
-    Window found;
-    ASSERT_TRUE(session.WaitWindow("VeltoSample", "Notes", LONG_WAIT, &found));
+    ASSERT_TRUE(session.WaitWindow("VeltoSample", "Notes", LONG_WAIT));
     session.StartVelto();
-    ASSERT_EQ(session.Probe({"waittray", "Velto", "Velto", "0", "present", "30000"}).exitCode, 0);
+    ASSERT_TRUE(TrayIcon(session, "0"));
     ASSERT_TRUE(BringForward(session, "Notes", "4"));
     EXPECT_EQ(session.Probe({"tray", "Velto", "Velto", "3"}).out, "absent\n");
-
-    bool closed = Retry(
-        session, {"taptray", "1"},
-        [&] { return Text(session.ReadFile(log)).find("WM_CLOSE") != std::string::npos; }, LONG_WAIT);
-    ASSERT_TRUE(closed);
-    EXPECT_EQ(session.WaitExit(sample, LONG_WAIT), 0);
-    EXPECT_EQ(Text(session.ReadFile(log)), "ready\nNotes: WM_CLOSE\n");
+    ExpectAnswered(session, {"taptray", "1"}, sample, log, "WM_CLOSE", "ready\nNotes: WM_CLOSE\n");
 }
 
 TEST(WineTray, ATapOnTheMainIconBringsVeltoForward)
@@ -382,7 +382,7 @@ TEST(WineTray, ATapOnTheMainIconBringsVeltoForward)
     session.Start({ToolExe("samples"), "windows", "Notes"});
     ASSERT_TRUE(session.WaitWindow("VeltoSample", "Notes", LONG_WAIT));
     session.StartVelto();
-    ASSERT_EQ(session.Probe({"waittray", "Velto", "Velto", "0", "present", "30000"}).exitCode, 0);
+    ASSERT_TRUE(TrayIcon(session, "0"));
     session.Probe({"activate", "VeltoSample", "Notes"});
 
     // The task menu (or, before it, the tray icon's answer) puts Velto's main
@@ -420,57 +420,50 @@ void Keys(WineSession& session, std::initializer_list<int> keys)
         session.Probe({"key", std::to_string(key)});
 }
 
-TEST(WineProxy, TheMonitorOffersOkForADialogAndCloseForAWindow)
+// Both proxies on, the dialog and Notes samples logging to dialog.log and
+// notes.log, and Velto resident.
+void StartDialogAndNotes(WineSession& session, pid_t* dialog, pid_t* notes)
 {
-    WineSession session("proxy_modes");
     session.StartShell();
     session.SetSetting("OkButton", 1);
     session.SetSetting("CloseButton", 1);
-    session.Start({ToolExe("samples"), "dialog", "Sample dialog"});
-    session.Start({ToolExe("samples"), "windows", "Notes"});
+    *dialog = session.Start({ToolExe("samples"), "dialog", "Sample dialog"}, session.Dir() + "/dialog.log");
+    *notes = session.Start({ToolExe("samples"), "windows", "Notes"}, session.Dir() + "/notes.log");
     ASSERT_TRUE(session.WaitWindow("VeltoSample", "Sample dialog", LONG_WAIT));
     ASSERT_TRUE(session.WaitWindow("VeltoSample", "Notes", LONG_WAIT));
     session.StartVelto();
+}
 
+TEST(WineProxy, TheMonitorOffersOkForADialogAndCloseForAWindow)
+{
+    WineSession session("proxy_modes");
+    pid_t dialog, notes;
+    ASSERT_NO_FATAL_FAILURE(StartDialogAndNotes(session, &dialog, &notes));
     session.Probe({"activate", "VeltoSample", "Sample dialog"});
-    EXPECT_EQ(session.Probe({"waittray", "Velto", "Velto", "3", "present", "30000"}).exitCode, 0);
-    EXPECT_EQ(session.Probe({"waittray", "Velto", "Velto", "4", "absent", "30000"}).exitCode, 0);
+    EXPECT_TRUE(TrayIcon(session, "3"));
+    EXPECT_TRUE(TrayIcon(session, "4", "absent"));
     session.Probe({"activate", "VeltoSample", "Notes"});
-    EXPECT_EQ(session.Probe({"waittray", "Velto", "Velto", "4", "present", "30000"}).exitCode, 0);
-    EXPECT_EQ(session.Probe({"waittray", "Velto", "Velto", "3", "absent", "30000"}).exitCode, 0);
+    EXPECT_TRUE(TrayIcon(session, "4"));
+    EXPECT_TRUE(TrayIcon(session, "3", "absent"));
 }
 
 TEST(WineProxy, ATapOnTheButtonSendsOkToTheDialogAndCloseToAWindow)
 {
     WineSession session("proxy_button");
-    session.StartShell();
-    session.SetSetting("OkButton", 1);
-    session.SetSetting("CloseButton", 1);
-    std::string dialogLog = session.Dir() + "/dialog.log";
-    std::string notesLog = session.Dir() + "/notes.log";
-    pid_t dialog = session.Start({ToolExe("samples"), "dialog", "Sample dialog"}, dialogLog);
-    pid_t notes = session.Start({ToolExe("samples"), "windows", "Notes"}, notesLog);
-    ASSERT_TRUE(session.WaitWindow("VeltoSample", "Sample dialog", LONG_WAIT));
-    ASSERT_TRUE(session.WaitWindow("VeltoSample", "Notes", LONG_WAIT));
-    session.StartVelto();
+    pid_t dialog, notes;
+    ASSERT_NO_FATAL_FAILURE(StartDialogAndNotes(session, &dialog, &notes));
 
     // OK mode: the button, at the taskbar's right end, posts OK to the dialog.
     session.Probe({"activate", "VeltoSample", "Sample dialog"});
-    ASSERT_EQ(session.Probe({"waittray", "Velto", "Velto", "3", "present", "30000"}).exitCode, 0);
-    ASSERT_TRUE(Retry(
-        session, {"click", "228", "308"},
-        [&] { return Text(session.ReadFile(dialogLog)).find("WM_COMMAND") != std::string::npos; }, LONG_WAIT));
-    EXPECT_EQ(session.WaitExit(dialog, LONG_WAIT), 0);
-    EXPECT_EQ(Text(session.ReadFile(dialogLog)), "ready\nSample dialog: WM_COMMAND 0x10000001 0x0\n");
+    ASSERT_TRUE(TrayIcon(session, "3"));
+    ExpectAnswered(session, {"click", "228", "308"}, dialog, session.Dir() + "/dialog.log", "WM_COMMAND",
+                   "ready\nSample dialog: WM_COMMAND 0x10000001 0x0\n");
 
     // Close mode: the button posts WM_CLOSE.
     session.Probe({"activate", "VeltoSample", "Notes"});
-    ASSERT_EQ(session.Probe({"waittray", "Velto", "Velto", "4", "present", "30000"}).exitCode, 0);
-    ASSERT_TRUE(Retry(
-        session, {"click", "228", "308"},
-        [&] { return Text(session.ReadFile(notesLog)).find("WM_CLOSE") != std::string::npos; }, LONG_WAIT));
-    EXPECT_EQ(session.WaitExit(notes, LONG_WAIT), 0);
-    EXPECT_EQ(Text(session.ReadFile(notesLog)), "ready\nNotes: WM_CLOSE\n");
+    ASSERT_TRUE(TrayIcon(session, "4"));
+    ExpectAnswered(session, {"click", "228", "308"}, notes, session.Dir() + "/notes.log", "WM_CLOSE",
+                   "ready\nNotes: WM_CLOSE\n");
 }
 
 TEST(WineTaskMenu, CloseAllClosesEveryOrdinaryWindow)
@@ -485,7 +478,7 @@ TEST(WineTaskMenu, CloseAllClosesEveryOrdinaryWindow)
     // The taskbar is at the bottom: "Close All" is the last item.
     Keys(session, {VK_UP_KEY, VK_RETURN_KEY});
     EXPECT_EQ(session.WaitExit(sample, LONG_WAIT), 0);
-    std::string closed = Text(session.ReadFile(log));
+    std::string closed = session.ReadFile(log);
     for (const char* title : {"Calendar", "Contacts", "Notes"})
         EXPECT_NE(closed.find(std::string(title) + ": WM_CLOSE\n"), std::string::npos) << closed;
     std::vector<Window> windows = session.Windows();
@@ -512,8 +505,8 @@ TEST(WineTaskMenu, ATapAtTheRightEndOfAWindowItemClosesThatWindow)
     Window menu = OpenTaskMenu(session);
     // The first item is the topmost window; x 232 is in the close strip (225 or more).
     session.Probe({"click", "232", std::to_string(menu.rect.top + 6)});
-    ASSERT_TRUE(WaitFor([&] { return Text(session.ReadFile(log)).find("WM_CLOSE") != std::string::npos; }, LONG_WAIT));
-    std::string closed = Text(session.ReadFile(log));
+    ASSERT_TRUE(WaitFor([&] { return Logged(session, log, "WM_CLOSE"); }, LONG_WAIT));
+    std::string closed = session.ReadFile(log);
     EXPECT_EQ(std::count(closed.begin(), closed.end(), '\n'), 2) << closed;  // "ready" and one close
     EXPECT_EQ(Count(session.Windows(), "VeltoSample"), 2u);
 }
@@ -557,7 +550,7 @@ TEST(WineAbout, TheAboutBoxCoversTheDesktopWindowAndClosesOnTheProxysOk)
 
     // The box is the foreground window with the OK caption button: the OK
     // proxy is offered for it, and its tap closes the box.
-    ASSERT_EQ(session.Probe({"waittray", "Velto", "Velto", "3", "present", "30000"}).exitCode, 0);
+    ASSERT_TRUE(TrayIcon(session, "3"));
     ASSERT_TRUE(Retry(
         session, {"taptray", "1"},
         [&] { return session.Probe({"gone", DIALOG_CLASS, "-", "1000"}).exitCode == 0; }, LONG_WAIT));
