@@ -35,86 +35,56 @@ NOTIFYICONDATAW IconRecord(HWND owner, UINT id, UINT flags, UINT callback, HICON
 }
 
 // A thread that waits for the answer to SendMessageW can be ended with its
-// process; the receiver then handles (or drops) the message without
-// touching the sender's vanished wait.
-TEST_F(cesimMessages, ASenderThatEndsWhileWaitingLeavesTheReceiverSound)
+// process, before the receiver takes the message or while the receiver is at
+// it: the receiver handles (or drops) it, answers nobody, and touches nothing
+// of the sender's vanished wait.
+TEST_F(cesimMessages, ASenderThatEndsMidSendLeavesTheReceiverSound)
 {
     static HWND target;
     static std::atomic<int> handled;
-    target = nullptr;
-    handled = 0;
-    simtest::CurrentHandler() = [](HWND h, UINT m, WPARAM wParam, LPARAM lParam, LRESULT* r) {
-        if (h == target && m == M1) {
-            if (wParam != 0x1234 || lParam != 0x5678)
-                handled += 100;  // garbage arrived
-            ++handled;
-            *r = 1;
-            return true;
-        }
-        return false;
-    };
-    Run([] {
-        target = MakeWindow(u"Receiver", u"r", 0, RECT{0, 0, 10, 10});
-        Sleep(100);  // busy while the sender goes away
-        return Pump();
-    }, u"receiver.exe");
-    DWORD sender = Run([] {
-        CloseHandle(CreateThread(
-            nullptr, 0,
-            [](LPVOID) -> DWORD {
-                SendMessageW(target, M1, 0x1234, 0x5678);
-                return 0;
-            },
-            nullptr, 0, nullptr));
-        Sleep(10);
-        return 0;  // ends the process and its waiting thread
-    }, u"sender.exe");
-    device().Advance(10);
-    EXPECT_FALSE(device().Running(sender));
-    EXPECT_EQ(0, device().ThreadCount(sender));
-    device().Advance(90);  // the receiver takes messages again
-    device().Post(target, M2, 0, 0);
-    device().Settle();
-    EXPECT_LE(handled, 1);
-    EXPECT_EQ(1, Log().Count(target, M2));
-}
-
-
-// The receiver is still at a message when its sender's process ends: the
-// receiver finishes it and answers nobody, and nothing of the sender's
-// vanished wait is touched.
-TEST_F(cesimMessages, ASenderThatEndsWhileItsMessageIsHandledLeavesTheReceiverSound)
-{
-    static HWND target;
-    static std::atomic<int> finished;
-    target = nullptr;
-    finished = 0;
-    simtest::CurrentHandler() = [](HWND h, UINT m, WPARAM, LPARAM, LRESULT* r) {
-        if (h == target && m == M1) {
-            Sleep(100);  // still at it when the sender goes
-            ++finished;
-            *r = 1;
-            return true;
-        }
-        return false;
-    };
-    Run([] {
-        target = MakeWindow(u"Receiver", u"r", 0, RECT{0, 0, 10, 10});
-        return Pump();
-    }, u"receiver.exe");
-    DWORD sender = Run([] {
-        CloseHandle(CreateThread(
-            nullptr, 0, [](LPVOID) -> DWORD { return (DWORD)SendMessageW(target, M1, 0, 0); }, nullptr, 0, nullptr));
-        Sleep(10);
-        return 0;
-    }, u"sender.exe");
-    device().Advance(10);
-    EXPECT_FALSE(device().Running(sender));
-    device().Advance(90);
-    EXPECT_EQ(1, finished);
-    device().Post(target, M2, 0, 0);
-    device().Settle();
-    EXPECT_EQ(1, Log().Count(target, M2));
+    static bool busyInHandler;
+    for (bool inHandler : {false, true}) {
+        SCOPED_TRACE(inHandler ? "the sender ends while its message is handled" : "the sender ends while waiting");
+        target = nullptr;
+        handled = 0;
+        busyInHandler = inHandler;
+        simtest::CurrentHandler() = [](HWND h, UINT m, WPARAM wParam, LPARAM lParam, LRESULT* r) {
+            if (h == target && m == M1) {
+                if (busyInHandler)
+                    Sleep(100);  // still at it when the sender goes
+                if (wParam != 0x1234 || lParam != 0x5678)
+                    handled += 100;  // garbage arrived
+                ++handled;
+                *r = 1;
+                return true;
+            }
+            return false;
+        };
+        Run([] {
+            target = MakeWindow(u"Receiver", u"r", 0, RECT{0, 0, 10, 10});
+            if (!busyInHandler)
+                Sleep(100);  // busy while the sender goes away
+            return Pump();
+        }, u"receiver.exe");
+        DWORD sender = Run([] {
+            CloseHandle(CreateThread(
+                nullptr, 0, [](LPVOID) -> DWORD { return (DWORD)SendMessageW(target, M1, 0x1234, 0x5678); },
+                nullptr, 0, nullptr));
+            Sleep(10);
+            return 0;  // ends the process and its waiting thread
+        }, u"sender.exe");
+        device().Advance(10);
+        EXPECT_FALSE(device().Running(sender));
+        EXPECT_EQ(0, device().ThreadCount(sender));
+        device().Advance(90);  // the receiver takes messages again
+        device().Post(target, M2, 0, 0);
+        device().Settle();
+        if (inHandler)
+            EXPECT_EQ(1, handled);
+        else
+            EXPECT_LE(handled, 1);
+        EXPECT_EQ(1, Log().Count(target, M2));
+    }
 }
 
 
