@@ -35,96 +35,56 @@ NOTIFYICONDATAW IconRecord(HWND owner, UINT id, UINT flags, UINT callback, HICON
 }
 
 // A thread that waits for the answer to SendMessageW can be ended with its
-// process; the receiver then handles (or drops) the message without
-// touching the sender's vanished wait. Returns what went wrong, 0 for nothing.
-int SenderEndsWhileWaiting(cesim::Device& device)
+// process, before the receiver takes the message or while the receiver is at
+// it: the receiver handles (or drops) it, answers nobody, and touches nothing
+// of the sender's vanished wait.
+TEST_F(cesimMessages, ASenderThatEndsMidSendLeavesTheReceiverSound)
 {
     static HWND target;
     static std::atomic<int> handled;
-    target = nullptr;
-    handled = 0;
-    simtest::CurrentHandler() = [](HWND h, UINT m, WPARAM wParam, LPARAM lParam, LRESULT* r) {
-        if (h == target && m == M1) {
-            if (wParam != 0x1234 || lParam != 0x5678)
-                handled += 100;  // garbage arrived
-            ++handled;
-            *r = 1;
-            return true;
-        }
-        return false;
-    };
-    device.StartFunction(u"receiver.exe", [] {
-        target = MakeWindow(u"Receiver", u"r", 0, RECT{0, 0, 10, 10});
-        Sleep(100);  // busy while the sender goes away
-        return Pump();
-    });
-    device.Settle();
-    DWORD sender = device.StartFunction(u"sender.exe", [] {
-        CloseHandle(CreateThread(
-            nullptr, 0,
-            [](LPVOID) -> DWORD {
-                SendMessageW(target, M1, 0x1234, 0x5678);
-                return 0;
-            },
-            nullptr, 0, nullptr));
-        Sleep(10);
-        return 0;  // ends the process and its waiting thread
-    });
-    device.Settle();
-    device.Advance(10);
-    if (device.Running(sender) || device.ThreadCount(sender) != 0)
-        return 1;
-    device.Advance(90);  // the receiver takes messages again
-    device.Post(target, M2, 0, 0);
-    device.Settle();
-    if (handled > 1)
-        return 2;
-    if (Log().Count(target, M2) != 1)
-        return 3;
-    return 0;
-}
-
-TEST_F(cesimMessages, ASenderThatEndsWhileWaitingLeavesTheReceiverSound)
-{
-    EXPECT_EQ(0, SenderEndsWhileWaiting(device()));
-}
-
-
-// The receiver is still at a message when its sender's process ends: the
-// receiver finishes it and answers nobody, and nothing of the sender's
-// vanished wait is touched.
-TEST_F(cesimMessages, ASenderThatEndsWhileItsMessageIsHandledLeavesTheReceiverSound)
-{
-    static HWND target;
-    static std::atomic<int> finished;
-    target = nullptr;
-    finished = 0;
-    simtest::CurrentHandler() = [](HWND h, UINT m, WPARAM, LPARAM, LRESULT* r) {
-        if (h == target && m == M1) {
-            Sleep(100);  // still at it when the sender goes
-            ++finished;
-            *r = 1;
-            return true;
-        }
-        return false;
-    };
-    Run([] {
-        target = MakeWindow(u"Receiver", u"r", 0, RECT{0, 0, 10, 10});
-        return Pump();
-    }, u"receiver.exe");
-    DWORD sender = Run([] {
-        CloseHandle(CreateThread(
-            nullptr, 0, [](LPVOID) -> DWORD { return (DWORD)SendMessageW(target, M1, 0, 0); }, nullptr, 0, nullptr));
-        Sleep(10);
-        return 0;
-    }, u"sender.exe");
-    device().Advance(10);
-    EXPECT_FALSE(device().Running(sender));
-    device().Advance(90);
-    EXPECT_EQ(1, finished);
-    device().Post(target, M2, 0, 0);
-    device().Settle();
-    EXPECT_EQ(1, Log().Count(target, M2));
+    static bool busyInHandler;
+    for (bool inHandler : {false, true}) {
+        SCOPED_TRACE(inHandler ? "the sender ends while its message is handled" : "the sender ends while waiting");
+        target = nullptr;
+        handled = 0;
+        busyInHandler = inHandler;
+        simtest::CurrentHandler() = [](HWND h, UINT m, WPARAM wParam, LPARAM lParam, LRESULT* r) {
+            if (h == target && m == M1) {
+                if (busyInHandler)
+                    Sleep(100);  // still at it when the sender goes
+                if (wParam != 0x1234 || lParam != 0x5678)
+                    handled += 100;  // garbage arrived
+                ++handled;
+                *r = 1;
+                return true;
+            }
+            return false;
+        };
+        Run([] {
+            target = MakeWindow(u"Receiver", u"r", 0, RECT{0, 0, 10, 10});
+            if (!busyInHandler)
+                Sleep(100);  // busy while the sender goes away
+            return Pump();
+        }, u"receiver.exe");
+        DWORD sender = Run([] {
+            CloseHandle(CreateThread(
+                nullptr, 0, [](LPVOID) -> DWORD { return (DWORD)SendMessageW(target, M1, 0x1234, 0x5678); },
+                nullptr, 0, nullptr));
+            Sleep(10);
+            return 0;  // ends the process and its waiting thread
+        }, u"sender.exe");
+        device().Advance(10);
+        EXPECT_FALSE(device().Running(sender));
+        EXPECT_EQ(0, device().ThreadCount(sender));
+        device().Advance(90);  // the receiver takes messages again
+        device().Post(target, M2, 0, 0);
+        device().Settle();
+        if (inHandler)
+            EXPECT_EQ(1, handled);
+        else
+            EXPECT_LE(handled, 1);
+        EXPECT_EQ(1, Log().Count(target, M2));
+    }
 }
 
 
@@ -256,7 +216,9 @@ TEST_F(cesimMessages, TheTestCanPostToAProgramsWindow)
 }
 
 
-TEST_F(cesimMessages, TappingATrayIconPostsItsCallbackMessage)
+// The test's stylus on a tray icon reaches the owner only through the
+// icon's callback message (a tap itself is in the conformance suite).
+TEST_F(cesimMessages, TrayMouseReachesOnlyIconsWithACallbackMessage)
 {
     HWND w = nullptr;
     BOOL added[2] = {};
@@ -270,46 +232,42 @@ TEST_F(cesimMessages, TappingATrayIconPostsItsCallbackMessage)
     });
     ASSERT_TRUE(added[0]);
     ASSERT_TRUE(added[1]);
-    device().TapTrayIcon(w, 3);
-    device().Settle();
     device().TrayMouse(w, 3, WM_LBUTTONDBLCLK);
     device().TrayMouse(w, 4, WM_LBUTTONDOWN);
     device().Settle();
     auto got = Log().Of(w, WM_APP + 1);
-    ASSERT_EQ(3u, got.size());
+    ASSERT_EQ(1u, got.size());
     EXPECT_EQ(3u, got[0].wParam);
-    EXPECT_EQ(WM_LBUTTONDOWN, (UINT)got[0].lParam);
-    EXPECT_EQ(3u, got[1].wParam);
-    EXPECT_EQ(WM_LBUTTONUP, (UINT)got[1].lParam);
-    EXPECT_EQ(WM_LBUTTONDBLCLK, (UINT)got[2].lParam);
+    EXPECT_EQ(WM_LBUTTONDBLCLK, (UINT)got[0].lParam);
     EXPECT_EQ(0, Log().Count(w, WM_APP + 2));
 }
 
 
-TEST_F(cesimMessages, ShellNotifyIconAddsModifiesAndDeletes)
+// What the tray holds after each call (what each call answers is in the
+// conformance suite): a second add of an icon leaves the first, a modify
+// changes only what its flags name, a delete takes only its icon.
+TEST_F(cesimMessages, TheTrayHoldsWhatShellNotifyIconLeaves)
 {
     HWND w = nullptr;
-    BOOL r[7] = {};
     std::vector<cesim::TrayIcon> afterAdd, afterSecondAdd, afterModify;
     DWORD pid = Run([&] {
         w = MakeWindow(u"Tray", u"t", 0, RECT{0, 0, 10, 10});
         return Pump();
     });
     auto call = [&](DWORD message, NOTIFYICONDATAW nid) {
-        return (BOOL)device().RunInProcess(pid, [&] { return (DWORD)Shell_NotifyIconW(message, &nid); });
+        device().RunInProcess(pid, [&] { return (DWORD)Shell_NotifyIconW(message, &nid); });
     };
-    r[0] = call(NIM_ADD, IconRecord(w, 1, NIF_MESSAGE | NIF_ICON, WM_APP + 1, (HICON)0x1000));
+    call(NIM_ADD, IconRecord(w, 1, NIF_MESSAGE | NIF_ICON, WM_APP + 1, (HICON)0x1000));
     afterAdd = device().Tray();
-    r[1] = call(NIM_ADD, IconRecord(w, 1, NIF_MESSAGE | NIF_ICON, WM_APP + 9, (HICON)0x2000));
+    call(NIM_ADD, IconRecord(w, 1, NIF_MESSAGE | NIF_ICON, WM_APP + 9, (HICON)0x2000));
     afterSecondAdd = device().Tray();
-    r[2] = call(NIM_ADD, IconRecord(w, 2, NIF_ICON, 0, (HICON)0x3000));
-    r[3] = call(NIM_MODIFY, IconRecord(w, 1, NIF_ICON, 0, (HICON)0x4000));
+    call(NIM_ADD, IconRecord(w, 2, NIF_ICON, 0, (HICON)0x3000));
+    call(NIM_MODIFY, IconRecord(w, 1, NIF_ICON, 0, (HICON)0x4000));
     afterModify = device().Tray();
-    r[4] = call(NIM_MODIFY, IconRecord(w, 7, NIF_ICON, 0, (HICON)0x4000));
-    r[5] = call(NIM_DELETE, IconRecord(w, 1, 0, 0, nullptr));
-    r[6] = call(NIM_DELETE, IconRecord(w, 1, 0, 0, nullptr));
+    call(NIM_MODIFY, IconRecord(w, 7, NIF_ICON, 0, (HICON)0x4000));
+    call(NIM_DELETE, IconRecord(w, 1, 0, 0, nullptr));
+    call(NIM_DELETE, IconRecord(w, 1, 0, 0, nullptr));
 
-    EXPECT_TRUE(r[0]);
     ASSERT_EQ(1u, afterAdd.size());
     EXPECT_EQ(w, afterAdd[0].owner);
     EXPECT_EQ(1u, afterAdd[0].id);
@@ -318,20 +276,14 @@ TEST_F(cesimMessages, ShellNotifyIconAddsModifiesAndDeletes)
     EXPECT_EQ(152u, afterAdd[0].record_size);
     EXPECT_TRUE(afterAdd[0].flags & NIF_MESSAGE);
 
-    EXPECT_FALSE(r[1]);  // the same window and id again
-    ASSERT_EQ(1u, afterSecondAdd.size());
+    ASSERT_EQ(1u, afterSecondAdd.size());  // the same window and id again
     EXPECT_EQ((HICON)0x1000, afterSecondAdd[0].icon);
     EXPECT_EQ((UINT)WM_APP + 1, afterSecondAdd[0].callback_message);
 
-    EXPECT_TRUE(r[2]);
-    EXPECT_TRUE(r[3]);
     ASSERT_EQ(2u, afterModify.size());
     EXPECT_EQ((HICON)0x4000, afterModify[0].icon);
     EXPECT_EQ((UINT)WM_APP + 1, afterModify[0].callback_message);  // not part of the change
 
-    EXPECT_FALSE(r[4]);
-    EXPECT_TRUE(r[5]);
-    EXPECT_FALSE(r[6]);
     EXPECT_FALSE(device().FindTrayIcon(w, 1).has_value());
     ASSERT_EQ(1u, device().Tray().size());
     EXPECT_EQ(2u, device().Tray()[0].id);

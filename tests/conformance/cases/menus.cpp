@@ -188,6 +188,24 @@ TEST(Menus, OwnerDrawnItemsAreMeasuredAndDrawnByTheOwner)
     });
 }
 
+// Opens the menu and posts message to its owner while it is open: whether
+// the menu ended within bound_ms (if not, it is dismissed). Nothing is chosen.
+bool MenuEndsOn(HWND owner, HMENU menu, UINT message, DWORD bound_ms)
+{
+    std::atomic<bool> ended(false), acted(false);
+    Later([&] {
+        PostMessageW(owner, message, 0, 0);
+        ended = WaitFor([] { return !MenuOpen(); }, bound_ms);
+        if (!ended)
+            DismissMenu();
+        acted = true;
+    },
+          MenuOpen);
+    EXPECT_EQ(0, TrackPopupMenuEx(menu, TPM_RETURNCMD, 100, 100, owner, NULL));
+    WaitFor([&] { return acted.load(); }, bound_ms + 2000);
+    return ended;
+}
+
 // A quit posted while the menu is open ends the menu and is left for the
 // thread's own loop; so does the owner going.
 TEST(Menus, TheMenuEndsOnAQuitOrWhenItsOwnerGoes)
@@ -195,17 +213,7 @@ TEST(Menus, TheMenuEndsOnAQuitOrWhenItsOwnerGoes)
     RunAsProgram([&] {
         HWND owner = Owner();
         Menus m = Build();
-        std::atomic<bool> ended(false), acted(false);
-        Later([&] {
-            PostMessageW(owner, QUIT_IN_MENU, 0, 0);
-            ended = WaitFor([] { return !MenuOpen(); }, 500);
-            if (!ended)
-                DismissMenu();
-            acted = true;
-        },
-              MenuOpen);
-        EXPECT_EQ(0, TrackPopupMenuEx(m.menu, TPM_RETURNCMD, 100, 100, owner, NULL));
-        WaitFor([&] { return acted.load(); });
+        const bool ended = MenuEndsOn(owner, m.menu, QUIT_IN_MENU, 500);
         // The quit is left for the thread's own loop (a guard message ends the wait if it was lost).
         Later([&] {
             Sleep(300);
@@ -218,18 +226,7 @@ TEST(Menus, TheMenuEndsOnAQuitOrWhenItsOwnerGoes)
         EXPECT_DOCUMENTED(ended && got == 0 && msg.wParam == 5,
                           "Wine 8's menu loop goes on after WM_QUIT and takes it, where Windows' modal loops end "
                           "and leave it for the thread's own loop");
-        acted = false;
-        Later([&] {
-            PostMessageW(owner, DESTROY_IN_MENU, 0, 0);
-            ended = WaitFor([] { return !MenuOpen(); });
-            if (!ended)
-                DismissMenu();
-            acted = true;
-        },
-              MenuOpen);
-        EXPECT_EQ(0, TrackPopupMenuEx(m.menu, TPM_RETURNCMD, 100, 100, owner, NULL));
-        WaitFor([&] { return acted.load(); });
-        EXPECT_TRUE(ended);
+        EXPECT_TRUE(MenuEndsOn(owner, m.menu, DESTROY_IN_MENU, 2000));
         EXPECT_FALSE(IsWindow(owner));
         DestroyMenu(m.menu);
     });

@@ -101,6 +101,14 @@ std::vector<HWND> Ours(const std::vector<HWND>& seen, const std::vector<HWND>& o
     return out;
 }
 
+// The order EnumWindows gives the listed windows, front first.
+std::vector<HWND> ZOrder(const std::vector<HWND>& ours)
+{
+    Visits all = {{}, 0};
+    EnumWindows(Visit, (LPARAM)&all);
+    return Ours(all.seen, ours);
+}
+
 TEST(Windows, EnumWindowsGoesFrontFirstWithHiddenWindowsWithoutChildrenUntilTold)
 {
     OtherProgram other;
@@ -412,9 +420,7 @@ TEST(Windows, SetWindowPosPlacesInTheZOrder)
             if (s.window != NULL) {
                 EXPECT_TRUE(SetWindowPos(s.window, s.after, 0, 0, 0, 0, s.flags));
             }
-            Visits all = {{}, 0};
-            EnumWindows(Visit, (LPARAM)&all);
-            EXPECT_EQ(s.order, Ours(all.seen, ours)) << "step " << (&s - steps);
+            EXPECT_EQ(s.order, ZOrder(ours)) << "step " << (&s - steps);
         }
         EXPECT_EQ(0, GetWindowLongW(top, GWL_EXSTYLE) & WS_EX_TOPMOST);
         EXPECT_EQ(fg, GetForegroundWindow());
@@ -438,9 +444,7 @@ TEST(Windows, SetWindowPosShowsAndActivates)
         EXPECT_EQ(fg, GetForegroundWindow());
         SetWindowPos(a, HWND_BOTTOM, 0, 0, 0, 0, keep | SWP_NOZORDER);
         EXPECT_EQ(a, GetForegroundWindow());
-        Visits all = {{}, 0};
-        EnumWindows(Visit, (LPARAM)&all);
-        EXPECT_EQ((std::vector<HWND>{a, hidden, b}), Ours(all.seen, ours));
+        EXPECT_EQ((std::vector<HWND>{a, hidden, b}), ZOrder(ours));
         SetWindowPos(b, HWND_TOP, 5, 5, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
         EXPECT_EQ(a, GetForegroundWindow());
         ShowWindow(hidden, SW_HIDE);
@@ -529,6 +533,8 @@ TEST(Windows, ForegroundPassesOnWhenTheForegroundWindowHidesOrGoes)
 
 // ---------------------------------------------------------------- children, points
 
+std::string At(POINT p) { return std::to_string(p.x) + "," + std::to_string(p.y); }
+
 TEST(Windows, ChildrenMoveWithTheirParentAndMapWindowPoints)
 {
     RunAsProgram([&] {
@@ -544,17 +550,12 @@ TEST(Windows, ChildrenMoveWithTheirParentAndMapWindowPoints)
         EXPECT_RECT((RECT{0, 0, 50, 50}), client);
         POINT point = {1, 2};
         EXPECT_EQ(MAKELONG(45, 67), MapWindowPoints(c, NULL, &point, 1));
-        EXPECT_EQ(46, point.x);
-        EXPECT_EQ(69, point.y);
+        EXPECT_EQ("46,69", At(point));
         MapWindowPoints(NULL, c, &point, 1);
-        EXPECT_EQ(1, point.x);
-        EXPECT_EQ(2, point.y);
+        EXPECT_EQ("1,2", At(point));
         POINT pair[2] = {{0, 0}, {10, 10}};
         MapWindowPoints(g, p, pair, 2);
-        EXPECT_EQ(6, pair[0].x);
-        EXPECT_EQ(8, pair[0].y);
-        EXPECT_EQ(16, pair[1].x);
-        EXPECT_EQ(18, pair[1].y);
+        EXPECT_EQ("6,8 16,18", At(pair[0]) + " " + At(pair[1]));
         EXPECT_EQ(p, GetParent(c));
         EXPECT_EQ(c, GetParent(g));
         SetWindowPos(c, NULL, 20, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);  // in the parent
