@@ -12,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -37,11 +36,6 @@ public:
         std::lock_guard<std::mutex> g(mu_);
         seen_.push_back(s);
     }
-    std::vector<Seen> All() const
-    {
-        std::lock_guard<std::mutex> g(mu_);
-        return seen_;
-    }
     std::vector<Seen> Of(HWND hwnd, UINT message) const
     {
         std::lock_guard<std::mutex> g(mu_);
@@ -53,17 +47,6 @@ public:
         return out;
     }
     int Count(HWND hwnd, UINT message) const { return (int)Of(hwnd, message).size(); }
-    // The messages one window got, in order, leaving out the listed ones.
-    std::vector<UINT> MessagesOf(HWND hwnd, std::vector<UINT> except = {}) const
-    {
-        std::lock_guard<std::mutex> g(mu_);
-        std::vector<UINT> out;
-        for (const Seen& s : seen_) {
-            if (s.hwnd == hwnd && std::find(except.begin(), except.end(), s.message) == except.end())
-                out.push_back(s.message);
-        }
-        return out;
-    }
     void Clear()
     {
         std::lock_guard<std::mutex> g(mu_);
@@ -154,13 +137,6 @@ inline void ExpectErrorSays(const std::function<void()>& f, const std::vector<st
     std::string message = ErrorOf(f);
     for (const std::string& part : parts)
         EXPECT_NE(std::string::npos, message.find(part)) << "no \"" << part << "\" in: " << message;
-}
-
-inline std::u16string WindowText(HWND hwnd)
-{
-    WCHAR buffer[256];
-    int n = GetWindowTextW(hwnd, buffer, 256);
-    return std::u16string(buffer, buffer + n);
 }
 
 inline bool SameRect(const RECT& a, const RECT& b)
