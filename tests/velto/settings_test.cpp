@@ -157,40 +157,47 @@ TEST_F(SettingsTest, UnterminatedIdentityStringsEndWhereTheirCharactersEnd)
     EXPECT_EQ(TextBytes(title100, false), device.RegGet(SETTINGS_KEY, u"DesktopName")->data);
 }
 
-TEST_F(SettingsTest, UnavailableMakerKeyLeavesEverythingAlone)
+// A key that cannot be opened: the switch still places the taskbar, the keys
+// that could be opened are used, and every key is closed again.
+struct UnavailableKey {
+    const char* name;
+    const char* key;
+    bool stored_on_top;  // TaskBarOnTop stored as 1 before a plain run; else -taskbar_up
+    bool maker_created;
+    size_t settings_values;  // 0: the settings key is not created
+    bool autohide_repaired;
+};
+
+void PrintTo(const UnavailableKey& c, std::ostream* out) { *out << c.name; }
+
+class UnavailableKeyTest : public SettingsTest, public ::testing::WithParamInterface<UnavailableKey> {};
+
+TEST_P(UnavailableKeyTest, IsLeftAloneAndTheRestStillWorks)
 {
+    const UnavailableKey& c = GetParam();
     cesim::Shell shell = device.InstallShell();
-    device.FailKeyOpen(MAKER_KEY);
-    DWORD velto = RunOnce(u"-taskbar_up");
-    // The switch still places the taskbar; nothing is read or written.
+    device.FailKeyOpen(c.key);
+    if (c.stored_on_top)
+        StoreOnTop(1);
+    DWORD velto = RunOnce(c.stored_on_top ? u"-taskbar" : u"-taskbar_up");
     ExpectTopLayout(shell);
-    EXPECT_FALSE(device.RegKeyExists(MAKER_KEY));
-    EXPECT_FALSE(device.RegKeyExists(AUTOHIDE_KEY));
+    EXPECT_EQ(c.maker_created, device.RegKeyExists(MAKER_KEY));
+    EXPECT_EQ(c.settings_values != 0, device.RegKeyExists(SETTINGS_KEY));
+    if (c.settings_values)
+        EXPECT_EQ(c.settings_values, device.RegValueNames(SETTINGS_KEY).size());
+    if (c.autohide_repaired)
+        EXPECT_EQ(0u, device.RegGetDword(AUTOHIDE_KEY, u""));
+    else
+        EXPECT_FALSE(device.RegKeyExists(AUTOHIDE_KEY));
     EXPECT_EQ(0, device.OpenHandles(velto, "registry"));
 }
 
-TEST_F(SettingsTest, UnavailableSettingsKeyStillRepairsAutoHide)
-{
-    cesim::Shell shell = device.InstallShell();
-    device.FailKeyOpen(SETTINGS_KEY);
-    DWORD velto = RunOnce(u"-taskbar_up");
-    ExpectTopLayout(shell);
-    EXPECT_TRUE(device.RegKeyExists(MAKER_KEY));
-    EXPECT_FALSE(device.RegKeyExists(SETTINGS_KEY));
-    EXPECT_EQ(0u, device.RegGetDword(AUTOHIDE_KEY, u""));
-    EXPECT_EQ(0, device.OpenHandles(velto, "registry"));
-}
-
-TEST_F(SettingsTest, UnavailableAutoHideKeyDoesNotStopTheLoad)
-{
-    cesim::Shell shell = device.InstallShell();
-    device.FailKeyOpen(AUTOHIDE_KEY);
-    StoreOnTop(1);
-    RunOnce(u"-taskbar");
-    ExpectTopLayout(shell);
-    EXPECT_EQ(8u, device.RegValueNames(SETTINGS_KEY).size());
-    EXPECT_FALSE(device.RegKeyExists(AUTOHIDE_KEY));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Key, UnavailableKeyTest,
+    ::testing::Values(UnavailableKey{"maker_leaves_everything_alone", MAKER_KEY, false, false, 0, false},
+                      UnavailableKey{"settings_still_repairs_autohide", SETTINGS_KEY, false, true, 0, true},
+                      UnavailableKey{"autohide_does_not_stop_the_load", AUTOHIDE_KEY, true, true, 8, false}),
+    [](const ::testing::TestParamInfo<UnavailableKey>& info) { return std::string(info.param.name); });
 
 TEST_F(SettingsTest, FailedWritesDoNotStopTheOthers)
 {

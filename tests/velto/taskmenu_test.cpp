@@ -15,9 +15,16 @@ struct Placement {
     std::optional<RECT> taskbar;
     UINT flags;
     LONG anchor_y;
-    const char* items;
+    std::string items;
     std::optional<RECT> decoy = std::nullopt;  // a window of the taskbar's class with a title, in front of it
 };
+
+// The menu with nothing checked, read from the taskbar's side: hanging from a
+// taskbar above it, or standing on one below it.
+const std::string SETTINGS_ITEMS =
+    "Settings>(TaskBar>(OnTop#4|Monitoring#5)|Tray>(Ok button#7|Close button#8)|About Velto#3)";
+const std::string HANGING = "Close All#2|" + SETTINGS_ITEMS + "|-|[Notes]|[Inbox]";
+const std::string STANDING = "[Notes]|[Inbox]|-|" + SETTINGS_ITEMS + "|Close All#2";
 
 void PrintTo(const Placement& value, std::ostream* out) { *out << value.name; }
 
@@ -64,23 +71,12 @@ TEST_P(MenuPlacementTest, MenuOpensAgainstTheTaskbarInItsOrder)
 
 INSTANTIATE_TEST_SUITE_P(
     Taskbar, MenuPlacementTest,
-    ::testing::Values(
-        Placement{"top_edge_100", RECT{0, 100, 240, 126}, MENU_HANGS, 126,
-                  "Close All#2|Settings>(TaskBar>(OnTop#4|Monitoring#5)|Tray>(Ok button#7|Close button#8)|About "
-                  "Velto#3)|-|[Notes]|[Inbox]"},
-        Placement{"top_edge_101", RECT{0, 101, 240, 127}, MENU_STANDS, 101,
-                  "[Notes]|[Inbox]|-|Settings>(TaskBar>(OnTop#4|Monitoring#5)|Tray>(Ok button#7|Close "
-                  "button#8)|About Velto#3)|Close All#2"},
-        Placement{"decoy_in_front", RECT{0, 101, 240, 127}, MENU_STANDS, 101,
-                  "[Decoy]|[Notes]|[Inbox]|-|Settings>(TaskBar>(OnTop#4|Monitoring#5)|Tray>(Ok button#7|Close "
-                  "button#8)|About Velto#3)|Close All#2",
-                  RECT{0, 100, 240, 126}},
-        Placement{"above_the_screen", RECT{0, -20, 240, 6}, MENU_HANGS, 6,
-                  "Close All#2|Settings>(TaskBar>(OnTop#4|Monitoring#5)|Tray>(Ok button#7|Close button#8)|About "
-                  "Velto#3)|-|[Notes]|[Inbox]"},
-                Placement{"none", std::nullopt, MENU_HANGS, 240,
-                  "Close All#2|Settings>(TaskBar>(OnTop#4|Monitoring#5)|Tray>(Ok button#7|Close button#8)|About "
-                  "Velto#3)|-|[Notes]|[Inbox]"}),
+    ::testing::Values(Placement{"top_edge_100", RECT{0, 100, 240, 126}, MENU_HANGS, 126, HANGING},
+                      Placement{"top_edge_101", RECT{0, 101, 240, 127}, MENU_STANDS, 101, STANDING},
+                      Placement{"decoy_in_front", RECT{0, 101, 240, 127}, MENU_STANDS, 101, "[Decoy]|" + STANDING,
+                                RECT{0, 100, 240, 126}},
+                      Placement{"above_the_screen", RECT{0, -20, 240, 6}, MENU_HANGS, 6, HANGING},
+                      Placement{"none", std::nullopt, MENU_HANGS, 240, HANGING}),
     [](const ::testing::TestParamInfo<Placement>& info) { return std::string(info.param.name); });
 
 // The check marks show what is stored at the moment the menu opens.
