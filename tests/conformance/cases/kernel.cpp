@@ -228,6 +228,7 @@ TEST(Kernel, CallsOnAHandleThatIsNoneOrOfAnotherKindFail)
 
 struct Worker {
     HANDLE go;
+    HANDLE started;  // set once the fields below are written
     DWORD id_inside;
     DWORD error_at_start;
 };
@@ -238,6 +239,7 @@ DWORD WINAPI Work(LPVOID param)
     w->error_at_start = GetLastError();
     w->id_inside = GetCurrentThreadId();
     SetLastError(99);
+    SetEvent(w->started);
     WaitForSingleObject(w->go, INFINITE);
     return 42;
 }
@@ -245,12 +247,12 @@ DWORD WINAPI Work(LPVOID param)
 TEST(Kernel, AThreadRunsOnItsOwnAndEndsWithItsExitCode)
 {
     RunAsProgram([] {
-        Worker worker{CreateEventW(NULL, TRUE, FALSE, NULL), 0, 1};
+        Worker worker{CreateEventW(NULL, TRUE, FALSE, NULL), CreateEventW(NULL, TRUE, FALSE, NULL), 0, 1};
         SetLastError(1234);
         DWORD id = 0, code = 0;
         HANDLE thread = CreateThread(NULL, 0, Work, &worker, 0, &id);
         ASSERT_NE((HANDLE)NULL, thread);
-        EXPECT_TRUE(WaitFor([&] { return worker.id_inside != 0; }));
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worker.started, 5000));
         EXPECT_EQ(id, worker.id_inside);
         EXPECT_NE(GetCurrentThreadId(), id);
         EXPECT_EQ(0u, worker.error_at_start);  // a thread starts with no error of its own
@@ -264,6 +266,7 @@ TEST(Kernel, AThreadRunsOnItsOwnAndEndsWithItsExitCode)
         EXPECT_EQ(1234u, GetLastError());  // the other thread's error is its own
         EXPECT_TRUE(CloseHandle(thread));
         CloseHandle(worker.go);
+        CloseHandle(worker.started);
     });
 }
 
