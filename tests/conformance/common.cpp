@@ -15,6 +15,15 @@ bool WaitFor(const std::function<bool()>& done, DWORD bound_ms)
     }
 }
 
+void Guarded(const std::function<void()>& fn)
+{
+    try {
+        fn();
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << "thrown: " << e.what();
+    }
+}
+
 std::vector<std::basic_string<WCHAR>>& ClassesMade()
 {
     static std::vector<std::basic_string<WCHAR>> names;

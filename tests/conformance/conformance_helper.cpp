@@ -2,9 +2,9 @@
 // that the case asks for and tells what they received. One request a line
 // on its standard input, one answer a line on its standard output:
 //   hello                                 -> ok
-//   window CLASS TITLE STYLE EXSTYLE LEFT TOP RIGHT BOTTOM PARENT CLOSES ICON
+//   window CLASS TITLE STYLE EXSTYLE LEFT TOP RIGHT BOTTOM PARENT ICON
 //                                         -> the window's handle
-//   destroy HWND | show HWND 0|1 | activate HWND   -> ok
+//   destroy HWND                          -> ok
 //   workarea                              -> LEFT TOP RIGHT BOTTOM, as this program reads it
 //   received HWND MESSAGE                 -> COUNT, then WPARAM LPARAM SENT for each
 //   quit                                  -> (ends)
@@ -28,20 +28,12 @@ struct Record {
 
 static Record g_records[20000];
 static int g_record_count;
-static HWND g_ignores_close[256];  // windows that ignore WM_CLOSE
-static int g_ignore_count;
 static char g_answer[65536];
 
 static LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (g_record_count < (int)(sizeof g_records / sizeof g_records[0]))
         g_records[g_record_count++] = Record{window, message, wParam, lParam, InSendMessage()};
-    if (message == WM_CLOSE) {
-        for (int i = 0; i < g_ignore_count; ++i) {
-            if (g_ignores_close[i] == window)
-                return 0;
-        }
-    }
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
@@ -74,16 +66,15 @@ static void Handle(char* request)
     char word[16], cls_hex[1024], title_hex[1024], parent[32];
     unsigned long style, exstyle, message;
     long left, top, right, bottom;
-    int closes, icon;
+    int icon;
     unsigned long long window;
-    int on;
     strcpy(g_answer, "ok");
     if (sscanf(request, "%15s", word) != 1) {
         strcpy(g_answer, "! empty request");
     } else if (strcmp(word, "hello") == 0) {
     } else if (strcmp(word, "window") == 0 &&
-               sscanf(request, "window %1023s %1023s %lx %lx %ld %ld %ld %ld %31s %d %d", cls_hex, title_hex, &style,
-                      &exstyle, &left, &top, &right, &bottom, parent, &closes, &icon) == 11) {
+               sscanf(request, "window %1023s %1023s %lx %lx %ld %ld %ld %ld %31s %d", cls_hex, title_hex, &style,
+                      &exstyle, &left, &top, &right, &bottom, parent, &icon) == 10) {
         WCHAR cls[256], title[256];
         Unhex(cls_hex, cls, 256);
         Unhex(title_hex, title, 256);
@@ -103,21 +94,13 @@ static void Handle(char* request)
                                     (HWND)(ULONG_PTR)strtoull(parent, NULL, 16), NULL, GetModuleHandleW(NULL), NULL);
         if (made != NULL && (style & WS_VISIBLE))
             ShowWindow(made, SW_SHOWNOACTIVATE);
-        if (made == NULL) {
+        if (made == NULL)
             sprintf(g_answer, "! CreateWindowExW failed: %lu", GetLastError());
-        } else {
-            if (!closes && g_ignore_count < 256)
-                g_ignores_close[g_ignore_count++] = made;
+        else
             sprintf(g_answer, "%llx", (unsigned long long)(ULONG_PTR)made);
-        }
     } else if (strcmp(word, "destroy") == 0 && sscanf(request, "destroy %llx", &window) == 1) {
         if (!DestroyWindow((HWND)(ULONG_PTR)window))
             strcpy(g_answer, "! DestroyWindow failed");
-    } else if (strcmp(word, "show") == 0 && sscanf(request, "show %llx %d", &window, &on) == 2) {
-        ShowWindow((HWND)(ULONG_PTR)window, on ? SW_SHOWNOACTIVATE : SW_HIDE);
-    } else if (strcmp(word, "activate") == 0 && sscanf(request, "activate %llx", &window) == 1) {
-        if (!SetForegroundWindow((HWND)(ULONG_PTR)window))
-            strcpy(g_answer, "! SetForegroundWindow failed");
     } else if (strcmp(word, "workarea") == 0) {
         RECT area = {0, 0, 0, 0};
         SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);

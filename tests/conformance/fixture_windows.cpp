@@ -19,15 +19,6 @@ struct Task {
 HANDLE g_tasks[16];
 int g_task_count = 0;
 
-void Guarded(const std::function<void()>& fn)
-{
-    try {
-        fn();
-    } catch (const std::exception& e) {
-        ADD_FAILURE() << "thrown: " << e.what();
-    }
-}
-
 DWORD WINAPI RunBody(LPVOID param)
 {
     Guarded(*(const std::function<void()>*)param);
@@ -336,18 +327,14 @@ OtherProgram::~OtherProgram()
 HWND OtherProgram::AddWindow(const WindowSpec& spec)
 {
     char line[256];
-    snprintf(line, sizeof line, " %lx %lx %ld %ld %ld %ld %s %d %d", (unsigned long)spec.style,
+    snprintf(line, sizeof line, " %lx %lx %ld %ld %ld %ld %s %d", (unsigned long)spec.style,
              (unsigned long)spec.exstyle, (long)spec.rect.left, (long)spec.rect.top, (long)spec.rect.right,
-             (long)spec.rect.bottom, Handle(spec.parent).c_str(), spec.closes ? 1 : 0, spec.icon_size);
+             (long)spec.rect.bottom, Handle(spec.parent).c_str(), spec.icon_size);
     std::string answer = impl_->Ask("window " + Hex(spec.class_name) + " " + Hex(spec.title) + line);
     return (HWND)(ULONG_PTR)strtoull(answer.c_str(), NULL, 16);
 }
 
 void OtherProgram::Destroy(HWND window) { impl_->Ask("destroy " + Handle(window)); }
-
-void OtherProgram::Show(HWND window, bool visible) { impl_->Ask("show " + Handle(window) + (visible ? " 1" : " 0")); }
-
-void OtherProgram::Activate(HWND window) { impl_->Ask("activate " + Handle(window)); }
 
 RECT OtherProgram::WorkArea()
 {
