@@ -170,12 +170,11 @@ RECT PaintedRect(HWND window);
 // The keys of every CE_DIFFERENCE in the cases (the simulated device's build).
 std::vector<std::string> DifferenceKeys();
 
-// The fixture's own: for main, WaitFor, a body or an action whose throw
+// The fixture's own: for main, a body or an action whose throw
 // fails the case, and the classes EnsureClass registered (under Wine a
 // case's classes go when it ends).
 void Prepare();
 void Guarded(const std::function<void()>& fn);
-DWORD WaitBound(DWORD bound_ms);
 std::vector<std::basic_string<WCHAR>>& ClassesMade();
 
 }  // namespace conformance

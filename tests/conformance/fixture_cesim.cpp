@@ -113,8 +113,6 @@ void Later(const std::function<void()>& act, const std::function<bool()>& ready)
     g_later.push_back(Pending{act, ready});
 }
 
-DWORD WaitBound(DWORD bound_ms) { return bound_ms; }
-
 void Tap(POINT screen)
 {
     if (Dev().OpenMenus() > 0)

@@ -70,8 +70,6 @@ HWND OpenMenuWindow()
 
 bool OnCe() { return false; }
 
-DWORD WaitBound(DWORD bound_ms) { return bound_ms * 4; }
-
 void RunAsProgram(const std::function<void()>& body)
 {
     g_task_count = 0;
@@ -145,12 +143,9 @@ bool MenuOpen() { return OpenMenuWindow() != NULL; }
 SIZE IconSize(HICON icon)
 {
     ICONINFO info;
-    SIZE size = {0, 0};
-    BITMAP colour;
     if (!GetIconInfo(icon, &info))
-        return size;
-    if (GetObjectW(info.hbmColor, sizeof colour, &colour))
-        size = SIZE{colour.bmWidth, colour.bmHeight};
+        return SIZE{0, 0};
+    SIZE size = BitmapSize(info.hbmColor);
     DeleteObject(info.hbmColor);
     DeleteObject(info.hbmMask);
     return size;
