@@ -5,13 +5,22 @@ namespace conformance {
 
 bool WaitFor(const std::function<bool()>& done, DWORD bound_ms)
 {
-    const DWORD bound = WaitBound(bound_ms);
+    const DWORD bound = OnCe() ? bound_ms : bound_ms * 4;
     for (DWORD waited = 0;; waited += 10) {
         if (done())
             return true;
         if (waited >= bound)
             return false;
         Sleep(10);
+    }
+}
+
+void Guarded(const std::function<void()>& fn)
+{
+    try {
+        fn();
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << "thrown: " << e.what();
     }
 }
 
@@ -55,21 +64,18 @@ std::string Utf8(const WCHAR* text)
     return out;
 }
 
-std::string TitleOf(HWND window)
+// A window's text as one of read_text reads it.
+static std::string TextOf(HWND window, int(WINAPI* read_text)(HWND, LPWSTR, int))
 {
     WCHAR text[256];
-    int n = GetWindowTextW(window, text, 256);
+    int n = read_text(window, text, 256);
     text[n > 0 ? n : 0] = 0;
     return Utf8(text);
 }
 
-std::string ClassOf(HWND window)
-{
-    WCHAR text[256];
-    int n = GetClassNameW(window, text, 256);
-    text[n > 0 ? n : 0] = 0;
-    return Utf8(text);
-}
+std::string TitleOf(HWND window) { return TextOf(window, GetWindowTextW); }
+
+std::string ClassOf(HWND window) { return TextOf(window, GetClassNameW); }
 
 RECT RectOf(HWND window)
 {

@@ -101,7 +101,6 @@ struct WindowSpec {
     DWORD exstyle = 0;
     RECT rect{0, 0, 240, 294};  // on the screen; in the parent's client area for a child
     HWND parent = NULL;         // a window of the same program
-    bool closes = true;         // false: WM_CLOSE is received and ignored
     int icon_size = 0;          // a class icon of this size (0: none)
 };
 
@@ -127,9 +126,6 @@ public:
     const WCHAR* File() const { return file_.c_str(); }
     HWND AddWindow(const WindowSpec& spec);
     void Destroy(HWND window);
-    void Show(HWND window, bool visible);
-    // The user brings its window to the front.
-    void Activate(HWND window);
     // The work area as this program reads it.
     RECT WorkArea();
     // What one of its windows received of one message, oldest first.
@@ -174,10 +170,11 @@ RECT PaintedRect(HWND window);
 // The keys of every CE_DIFFERENCE in the cases (the simulated device's build).
 std::vector<std::string> DifferenceKeys();
 
-// The fixture's own: for main, WaitFor, and the classes EnsureClass
-// registered (under Wine a case's classes go when it ends).
+// The fixture's own: for main, a body or an action whose throw
+// fails the case, and the classes EnsureClass registered (under Wine a
+// case's classes go when it ends).
 void Prepare();
-DWORD WaitBound(DWORD bound_ms);
+void Guarded(const std::function<void()>& fn);
 std::vector<std::basic_string<WCHAR>>& ClassesMade();
 
 }  // namespace conformance

@@ -48,16 +48,6 @@ class FreshDevice : public ::testing::EmptyTestEventListener {
     }
 };
 
-// Runs fn, turning what it throws into a failure of the case.
-void Guarded(const std::function<void()>& fn)
-{
-    try {
-        fn();
-    } catch (const std::exception& e) {
-        ADD_FAILURE() << "thrown: " << e.what();
-    }
-}
-
 }  // namespace
 
 void Prepare()
@@ -122,8 +112,6 @@ void Later(const std::function<void()>& act, const std::function<bool()>& ready)
     std::lock_guard<std::mutex> g(g_mu);
     g_later.push_back(Pending{act, ready});
 }
-
-DWORD WaitBound(DWORD bound_ms) { return bound_ms; }
 
 void Tap(POINT screen)
 {
@@ -223,17 +211,12 @@ HWND OtherProgram::AddWindow(const WindowSpec& spec)
     options.exstyle = spec.exstyle;
     options.rect = spec.rect;
     options.parent = spec.parent;
-    options.closes_on_close = spec.closes;
     if (spec.icon_size != 0)
         options.class_icon = Dev().AddIcon(id_, spec.icon_size, spec.icon_size);
     return Dev().AddWindow(id_, options);
 }
 
 void OtherProgram::Destroy(HWND window) { Dev().DestroyWindow(window); }
-
-void OtherProgram::Show(HWND window, bool visible) { Dev().ShowWindow(window, visible); }
-
-void OtherProgram::Activate(HWND window) { Dev().SetForeground(window); }
 
 RECT OtherProgram::WorkArea() { return Dev().WorkArea(); }
 

@@ -1,9 +1,9 @@
 // The conformance fixture under Wine: the body runs on a fresh thread of the
-// test process, other programs are conformance_helper.exe started beside it,
+// test process, other programs are conformance.exe itself started beside it,
 // time is real (with generous bounds), taps are real input.
 #include "fixture.h"
 
-#include <cstdio>
+#include <utility>
 
 namespace conformance {
 
@@ -18,15 +18,6 @@ struct Task {
 
 HANDLE g_tasks[16];
 int g_task_count = 0;
-
-void Guarded(const std::function<void()>& fn)
-{
-    try {
-        fn();
-    } catch (const std::exception& e) {
-        ADD_FAILURE() << "thrown: " << e.what();
-    }
-}
 
 DWORD WINAPI RunBody(LPVOID param)
 {
@@ -77,14 +68,7 @@ HWND OpenMenuWindow()
 
 }  // namespace
 
-void Prepare()
-{
-    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
-}
-
 bool OnCe() { return false; }
-
-DWORD WaitBound(DWORD bound_ms) { return bound_ms * 4; }
 
 void RunAsProgram(const std::function<void()>& body)
 {
@@ -159,12 +143,9 @@ bool MenuOpen() { return OpenMenuWindow() != NULL; }
 SIZE IconSize(HICON icon)
 {
     ICONINFO info;
-    SIZE size = {0, 0};
-    BITMAP colour;
     if (!GetIconInfo(icon, &info))
-        return size;
-    if (GetObjectW(info.hbmColor, sizeof colour, &colour))
-        size = SIZE{colour.bmWidth, colour.bmHeight};
+        return SIZE{0, 0};
+    SIZE size = BitmapSize(info.hbmColor);
     DeleteObject(info.hbmColor);
     DeleteObject(info.hbmMask);
     return size;
@@ -230,66 +211,145 @@ RECT MenuItemRect(HMENU menu, int index)
 
 std::vector<std::string> DifferenceKeys() { return {}; }
 
-// ---- other programs: conformance_helper.exe, spoken to over its standard
-// input and output, one line each way.
-
-struct OtherProgram::Impl {
-    HANDLE process = NULL;
-    HANDLE to = NULL;    // its standard input
-    HANDLE from = NULL;  // its standard output
-    CRITICAL_SECTION lock;
-
-    std::string Ask(const std::string& line)
-    {
-        EnterCriticalSection(&lock);
-        std::string request = line + "\n", answer;
-        DWORD n = 0;
-        if (WriteFile(to, request.data(), (DWORD)request.size(), &n, NULL)) {
-            char c;
-            while (ReadFile(from, &c, 1, &n, NULL) && n == 1 && c != '\n')
-                answer += c;
-        }
-        LeaveCriticalSection(&lock);
-        if (answer.empty() || answer[0] == '!')
-            ADD_FAILURE() << "the other program refused \"" << line << "\": " << answer;
-        return answer;
-    }
-};
+// ---- other programs: conformance.exe itself, started with --other-program.
+// It makes the windows that a case asks for and tells what they received:
+// one Request down one pipe, one Answer up the other.
 
 namespace {
 
-std::string Hex(const WCHAR* text)
+enum Verb { HELLO, WINDOW, DESTROY, WORKAREA, RECEIVED };
+
+struct Request {
+    Verb verb = HELLO;
+    HWND window = NULL;  // the window to destroy or ask about; a new window's parent
+    UINT message = 0;
+    WCHAR class_name[64] = {}, title[64] = {};  // a new window's
+    DWORD style = 0, exstyle = 0;
+    RECT rect = {};
+    int icon_size = 0;
+};
+
+struct Answer {
+    bool ok = false;
+    HWND window = NULL;
+    RECT area = {};
+    int count = 0;
+    Received received[256] = {};
+};
+
+// Reads or writes all of a request or an answer.
+bool Transfer(HANDLE pipe, void* data, DWORD size, bool write)
 {
-    if (text == NULL || *text == 0)
-        return "-";
-    std::string out;
-    char digits[8];
-    for (const WCHAR* p = text; *p != 0; ++p) {
-        snprintf(digits, sizeof digits, "%04x", (unsigned)*p);
-        out += digits;
+    for (DWORD done = 0, n = 0; done < size; done += n) {
+        char* at = (char*)data + done;
+        if (!(write ? WriteFile(pipe, at, size - done, &n, NULL) : ReadFile(pipe, at, size - done, &n, NULL)) || n == 0)
+            return false;
     }
-    return out;
+    return true;
 }
 
-std::string Handle(HWND window)
+// What the other program's windows received, oldest first.
+std::vector<std::pair<HWND, Received>> g_received;
+
+LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    char text[32];
-    snprintf(text, sizeof text, "%llx", (unsigned long long)(ULONG_PTR)window);
-    return text;
+    g_received.push_back({window, Received{message, wParam, lParam, InSendMessage() != FALSE}});
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// An icon of one size, for a window class.
+HICON MakeIcon(int size)
+{
+    std::vector<BYTE> and_bits((size + 15) / 16 * 2 * size), xor_bits(and_bits.size());
+    return CreateIcon(GetModuleHandleW(NULL), size, size, 1, 1, and_bits.data(), xor_bits.data());
+}
+
+void Serve(const Request& q, Answer& a)
+{
+    a.ok = true;
+    if (q.verb == WINDOW) {
+        WNDCLASSW wc;
+        if (!GetClassInfoW(GetModuleHandleW(NULL), q.class_name, &wc)) {
+            ZeroMemory(&wc, sizeof wc);
+            wc.lpfnWndProc = RecordingProc;
+            wc.hInstance = GetModuleHandleW(NULL);
+            wc.hIcon = q.icon_size != 0 ? MakeIcon(q.icon_size) : NULL;
+            wc.hCursor = LoadCursorW(NULL, (LPCWSTR)IDC_ARROW);
+            wc.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
+            wc.lpszClassName = q.class_name;
+            RegisterClassW(&wc);
+        }
+        // Shown without taking the foreground, as the user has not brought it there.
+        a.window = CreateWindowExW(q.exstyle, q.class_name, q.title, q.style & ~WS_VISIBLE, q.rect.left, q.rect.top,
+                                   q.rect.right - q.rect.left, q.rect.bottom - q.rect.top, q.window, NULL,
+                                   GetModuleHandleW(NULL), NULL);
+        if (a.window != NULL && (q.style & WS_VISIBLE))
+            ShowWindow(a.window, SW_SHOWNOACTIVATE);
+        a.ok = a.window != NULL;
+    } else if (q.verb == DESTROY) {
+        a.ok = DestroyWindow(q.window) != FALSE;
+    } else if (q.verb == WORKAREA) {
+        a.ok = SystemParametersInfoW(SPI_GETWORKAREA, 0, &a.area, 0) != FALSE;
+    } else if (q.verb == RECEIVED) {
+        for (const std::pair<HWND, Received>& r : g_received) {
+            if (r.first == q.window && r.second.message == q.message && a.count < 256)
+                a.received[a.count++] = r.second;
+        }
+    }
+}
+
+// The other program's life: its windows are served while it waits for the
+// next request, until the case closes its end of the pipe.
+int OtherProgramMain(HANDLE from, HANDLE to)
+{
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        DWORD waiting = 0;
+        if (!PeekNamedPipe(from, NULL, 0, NULL, &waiting, NULL))
+            return 0;
+        if (waiting < sizeof(Request)) {
+            MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
+            continue;
+        }
+        Request q;
+        Answer a;
+        if (!Transfer(from, &q, sizeof q, false))
+            return 0;
+        Serve(q, a);
+        Transfer(to, &a, sizeof a, true);
+    }
 }
 
 }  // namespace
 
+struct OtherProgram::Impl {
+    HANDLE process = NULL;
+    HANDLE to = NULL;    // its requests
+    HANDLE from = NULL;  // its answers
+    CRITICAL_SECTION lock;
+
+    Answer Ask(const Request& q, const char* what)
+    {
+        Answer a;
+        EnterCriticalSection(&lock);
+        bool spoke = Transfer(to, (void*)&q, sizeof q, true) && Transfer(from, &a, sizeof a, false);
+        LeaveCriticalSection(&lock);
+        if (!spoke || !a.ok)
+            ADD_FAILURE() << "the other program could not " << what;
+        return a;
+    }
+};
+
 OtherProgram::OtherProgram() : impl_(new Impl)
 {
     InitializeCriticalSection(&impl_->lock);
-    WCHAR path[MAX_PATH];
-    DWORD n = GetModuleFileNameW(NULL, path, MAX_PATH);
-    while (n > 0 && path[n - 1] != L'\\' && path[n - 1] != L'/')
-        --n;
-    lstrcpyW(path + n, L"conformance_helper.exe");
+    WCHAR path[MAX_PATH], command[] = L"conformance.exe --other-program";
+    GetModuleFileNameW(NULL, path, MAX_PATH);
     file_ = path;
-
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, NULL, TRUE};
     HANDLE childIn = NULL, childOut = NULL;
     CreatePipe(&childIn, &impl_->to, &inherit, 0);
@@ -304,13 +364,13 @@ OtherProgram::OtherProgram() : impl_(new Impl)
     start.hStdOutput = childOut;
     start.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION info;
-    if (!CreateProcessW(path, NULL, NULL, NULL, TRUE, 0, NULL, NULL, &start, &info)) {
+    if (!CreateProcessW(path, command, NULL, NULL, TRUE, 0, NULL, NULL, &start, &info)) {
         ADD_FAILURE() << "cannot start " << Utf8(path) << ": " << GetLastError();
     } else {
         impl_->process = info.hProcess;
         CloseHandle(info.hThread);
         id_ = info.dwProcessId;
-        impl_->Ask("hello");
+        impl_->Ask(Request{HELLO}, "start");
     }
     CloseHandle(childIn);
     CloseHandle(childOut);
@@ -318,16 +378,14 @@ OtherProgram::OtherProgram() : impl_(new Impl)
 
 OtherProgram::~OtherProgram()
 {
+    CloseHandle(impl_->to);  // the other program ends
     if (impl_->process != NULL) {
-        DWORD n = 0;
-        WriteFile(impl_->to, "quit\n", 5, &n, NULL);
         if (WaitForSingleObject(impl_->process, 20000) != WAIT_OBJECT_0) {
             ADD_FAILURE() << "the other program did not end within 20 s";
             TerminateProcess(impl_->process, 1);
         }
         CloseHandle(impl_->process);
     }
-    CloseHandle(impl_->to);
     CloseHandle(impl_->from);
     DeleteCriticalSection(&impl_->lock);
     delete impl_;
@@ -335,44 +393,32 @@ OtherProgram::~OtherProgram()
 
 HWND OtherProgram::AddWindow(const WindowSpec& spec)
 {
-    char line[256];
-    snprintf(line, sizeof line, " %lx %lx %ld %ld %ld %ld %s %d %d", (unsigned long)spec.style,
-             (unsigned long)spec.exstyle, (long)spec.rect.left, (long)spec.rect.top, (long)spec.rect.right,
-             (long)spec.rect.bottom, Handle(spec.parent).c_str(), spec.closes ? 1 : 0, spec.icon_size);
-    std::string answer = impl_->Ask("window " + Hex(spec.class_name) + " " + Hex(spec.title) + line);
-    return (HWND)(ULONG_PTR)strtoull(answer.c_str(), NULL, 16);
+    Request q{WINDOW};
+    lstrcpynW(q.class_name, spec.class_name, 64);
+    lstrcpynW(q.title, spec.title, 64);
+    q.style = spec.style;
+    q.exstyle = spec.exstyle;
+    q.rect = spec.rect;
+    q.window = spec.parent;
+    q.icon_size = spec.icon_size;
+    return impl_->Ask(q, "make a window").window;
 }
 
-void OtherProgram::Destroy(HWND window) { impl_->Ask("destroy " + Handle(window)); }
+void OtherProgram::Destroy(HWND window) { impl_->Ask(Request{DESTROY, window}, "destroy a window"); }
 
-void OtherProgram::Show(HWND window, bool visible) { impl_->Ask("show " + Handle(window) + (visible ? " 1" : " 0")); }
-
-void OtherProgram::Activate(HWND window) { impl_->Ask("activate " + Handle(window)); }
-
-RECT OtherProgram::WorkArea()
-{
-    RECT r = {0, 0, 0, 0};
-    std::string answer = impl_->Ask("workarea");
-    sscanf(answer.c_str(), "%ld %ld %ld %ld", &r.left, &r.top, &r.right, &r.bottom);
-    return r;
-}
+RECT OtherProgram::WorkArea() { return impl_->Ask(Request{WORKAREA}, "read the work area").area; }
 
 std::vector<Received> OtherProgram::ReceivedBy(HWND window, UINT message)
 {
-    std::string answer = impl_->Ask("received " + Handle(window) + " " + std::to_string(message));
-    std::vector<Received> out;
-    const char* p = answer.c_str();
-    char* end = NULL;
-    unsigned long count = strtoul(p, &end, 10);
-    for (unsigned long i = 0; i < count; ++i) {
-        Received r;
-        r.message = message;
-        r.wParam = (WPARAM)strtoull(end, &end, 16);
-        r.lParam = (LPARAM)strtoull(end, &end, 16);
-        r.sent = strtoul(end, &end, 10) != 0;
-        out.push_back(r);
-    }
-    return out;
+    Answer a = impl_->Ask(Request{RECEIVED, window, message}, "tell what a window received");
+    return std::vector<Received>(a.received, a.received + a.count);
+}
+
+void Prepare()
+{
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    if (wcsstr(GetCommandLineW(), L" --other-program") != NULL)
+        ExitProcess(OtherProgramMain(GetStdHandle(STD_INPUT_HANDLE), GetStdHandle(STD_OUTPUT_HANDLE)));
 }
 
 }  // namespace conformance
