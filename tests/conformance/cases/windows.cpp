@@ -444,7 +444,11 @@ TEST(Windows, SetWindowPosShowsAndActivates)
         EXPECT_EQ(fg, GetForegroundWindow());
         SetWindowPos(a, HWND_BOTTOM, 0, 0, 0, 0, keep | SWP_NOZORDER);
         EXPECT_EQ(a, GetForegroundWindow());
-        EXPECT_EQ((std::vector<HWND>{a, hidden, b}), ZOrder(ours));
+        // Under Wine another program's window comes up once that program has
+        // taken its activation, in its own time.
+        const std::vector<HWND> raised = {a, hidden, b};
+        WaitFor([&] { return ZOrder(ours) == raised; });
+        EXPECT_EQ(raised, ZOrder(ours));
         SetWindowPos(b, HWND_TOP, 5, 5, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
         EXPECT_EQ(a, GetForegroundWindow());
         ShowWindow(hidden, SW_HIDE);
