@@ -6,7 +6,9 @@
  * Windows CE has, or that desktop Windows does differently, are settled here
  * so that the rest of the program is written for Windows CE alone.
  *
- * Where desktop Windows (and Wine) differ from Windows CE, and what we do:
+ * Where desktop Windows (and Wine) differ from Windows CE, and what we do.
+ * Each row has a case in tests/conformance that states both answers under
+ * the row's first cell (CE_DIFFERENCE); a test keeps the two in step.
  *
  * | Call or value | Windows CE | Desktop Windows | What we do on Windows |
  * |---|---|---|---|
