@@ -12,7 +12,11 @@ cd "$(dirname "$0")/.."
 tools/install-deps.sh
 cmake --preset native
 cmake --build --preset native
-ctest --preset native
+ctest --preset native -LE wine
+# Under Wine a program was once seen to end at its start with code 1 and no
+# word (a probe, in one run of many); a test under Wine that fails is run once
+# more, and ctest's log shows both runs.
+ctest --preset native -L wine --repeat until-pass:2
 cmake --preset tsan
 cmake --build --preset tsan
 ctest --preset tsan
