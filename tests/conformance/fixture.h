@@ -94,7 +94,7 @@ RECT MenuItemRect(HMENU menu, int index);
 void PocketPcShell();
 
 // A window of another program.
-struct WindowSpec {
+struct TheirWindow {
     const WCHAR* class_name;
     const WCHAR* title = TEXT("");
     DWORD style = WS_VISIBLE | WS_POPUP;
@@ -124,7 +124,7 @@ public:
     DWORD Id() const { return id_; }
     // Its program file, which carries an icon of a 32 x 32 and a 16 x 16 image.
     const WCHAR* File() const { return file_.c_str(); }
-    HWND AddWindow(const WindowSpec& spec);
+    HWND AddWindow(const TheirWindow& window);
     void Destroy(HWND window);
     // The work area as this program reads it.
     RECT WorkArea();

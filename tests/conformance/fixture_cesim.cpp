@@ -202,17 +202,17 @@ OtherProgram::OtherProgram() : file_(u"\\Windows\\other.exe")
 
 OtherProgram::~OtherProgram() = default;
 
-HWND OtherProgram::AddWindow(const WindowSpec& spec)
+HWND OtherProgram::AddWindow(const TheirWindow& window)
 {
     cesim::WindowOptions options;
-    options.class_name = spec.class_name;
-    options.title = spec.title;
-    options.style = spec.style;
-    options.exstyle = spec.exstyle;
-    options.rect = spec.rect;
-    options.parent = spec.parent;
-    if (spec.icon_size != 0)
-        options.class_icon = Dev().AddIcon(id_, spec.icon_size, spec.icon_size);
+    options.class_name = window.class_name;
+    options.title = window.title;
+    options.style = window.style;
+    options.exstyle = window.exstyle;
+    options.rect = window.rect;
+    options.parent = window.parent;
+    if (window.icon_size != 0)
+        options.class_icon = Dev().AddIcon(id_, window.icon_size, window.icon_size);
     return Dev().AddWindow(id_, options);
 }
 

@@ -391,16 +391,16 @@ OtherProgram::~OtherProgram()
     delete impl_;
 }
 
-HWND OtherProgram::AddWindow(const WindowSpec& spec)
+HWND OtherProgram::AddWindow(const TheirWindow& window)
 {
     Request q{WINDOW};
-    lstrcpynW(q.class_name, spec.class_name, 64);
-    lstrcpynW(q.title, spec.title, 64);
-    q.style = spec.style;
-    q.exstyle = spec.exstyle;
-    q.rect = spec.rect;
-    q.window = spec.parent;
-    q.icon_size = spec.icon_size;
+    lstrcpynW(q.class_name, window.class_name, 64);
+    lstrcpynW(q.title, window.title, 64);
+    q.style = window.style;
+    q.exstyle = window.exstyle;
+    q.rect = window.rect;
+    q.window = window.parent;
+    q.icon_size = window.icon_size;
     return impl_->Ask(q, "make a window").window;
 }
 

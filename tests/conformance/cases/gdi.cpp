@@ -89,9 +89,9 @@ TEST(Gdi, GetTextExtentExPointW)
 TEST(Gdi, TheClassIcon)
 {
     OtherProgram other;
-    WindowSpec spec{TEXT("WithIcon"), TEXT("icon")};
-    spec.icon_size = 32;
-    HWND theirs = other.AddWindow(spec);
+    TheirWindow window{TEXT("WithIcon"), TEXT("icon")};
+    window.icon_size = 32;
+    HWND theirs = other.AddWindow(window);
     RunAsProgram([&] {
         HICON icon = LoadIconW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDI_APP));
         WNDCLASSW wc;
