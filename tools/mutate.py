@@ -247,6 +247,7 @@ class Mutant:
         self.new_lines = new_lines
         self.old_lines = old_lines
         self.index = 0
+        self.function = ""        # the function it lies in, for the list of equivalents
         self.lines_touched = set(range(line, line + count))
 
     @property
@@ -471,8 +472,8 @@ class FileMutator:
             new = line[:la] + "(DWORD)(" + line[la:lb] + ") " + m.group() + " (DWORD)(" + line[ra:rb] + ")" + line[rb:]
             self.add(i, "unsigned", new)
 
-    def function_text(self, i):
-        """The code of the function that line i lies in ('' outside one)."""
+    def function_range(self, i):
+        """The first and last line of the function that line i lies in, or None."""
         if not hasattr(self, "functions"):
             self.functions = []
             depth, start = 0, None
@@ -484,10 +485,23 @@ class FileMutator:
                 if depth == 0 and start is not None:
                     self.functions.append((start, k))
                     start = None
-        for a, b in self.functions:
-            if a <= i <= b:
-                return "".join(self.code_only(k) for k in range(a, b + 1))
-        return ""
+        return next(((a, b) for a, b in self.functions if a <= i <= b), None)
+
+    def function_text(self, i):
+        """The code of the function that line i lies in ('' outside one)."""
+        span = self.function_range(i)
+        return "".join(self.code_only(k) for k in range(span[0], span[1] + 1)) if span else ""
+
+    def function_name(self, i):
+        """The name of the function that line i lies in ('' outside one): the
+        first name followed by a parenthesis in its head."""
+        span = self.function_range(i)
+        if not span:
+            return ""
+        head = "".join(self.code_only(k) for k in range(max(0, span[0] - 4), span[0] + 1))
+        head = re.split(r"[;}]", head[:head.index("{")])[-1]
+        name = re.search(r"(\w+)\s*\(", head)
+        return name.group(1) if name else ""
 
     def signed(self, operand):
         callee = re.match(r"(\w+)\s*\(", operand)
@@ -720,6 +734,7 @@ def generate(root, files):
         counters = {}
         fm.mutants.sort(key=lambda m: (m.line, m.operator))
         for m in fm.mutants:
+            m.function = fm.function_name(m.first)
             key = (m.line, m.operator)
             m.index = counters.get(key, 0)
             counters[key] = m.index + 1
@@ -805,11 +820,13 @@ class Equivalents:
             fields = [f.strip() for f in line.split(":::")]
             if len(fields) == 2 and fields[0] and fields[1]:
                 self.by_id[fields[0]] = (fields[1], number)
-            elif len(fields) == 4 and all(fields):
-                self.by_text.append((fields[0], fields[1], wildcard(fields[2]), fields[3], number))
+            elif len(fields) in (4, 5) and all(fields):
+                function = fields.pop(1) if len(fields) == 5 else None
+                self.by_text.append((fields[0], function, fields[1], wildcard(fields[2]), fields[3], number))
             else:
-                raise UsageError("%s, line %d: expected 'ID ::: reason' or "
-                                 "'file ::: original ::: mutated ::: reason'" % (path, number))
+                raise UsageError("%s, line %d: expected 'ID ::: reason', "
+                                 "'file ::: original ::: mutated ::: reason' or "
+                                 "'file ::: function ::: original ::: mutated ::: reason'" % (path, number))
 
     def reason(self, mutant):
         if mutant.id in self.by_id:
@@ -817,8 +834,9 @@ class Equivalents:
             self.used.add(number)
             return reason
         found = None
-        for path, original, mutated, reason, number in self.by_text:
-            if path == mutant.path and original == mutant.original and mutated.fullmatch(mutant.mutated):
+        for path, function, original, mutated, reason, number in self.by_text:
+            if (path == mutant.path and function in (None, mutant.function) and original == mutant.original
+                    and mutated.fullmatch(mutant.mutated)):
                 self.used.add(number)
                 found = found or reason
         return found
