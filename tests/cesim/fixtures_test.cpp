@@ -15,7 +15,7 @@ class cesimFixtures : public DeviceTest {};
 TEST_F(cesimFixtures, WindowsAboveAndLeftOfTheScreenKeepNegativeEdges)
 {
     DWORD other = device().AddProcess(u"other.exe");
-    HWND above = AddFixtureWindow(other, u"Above", u"above", WS_VISIBLE, RECT{-5, -40, 100, 60});
+    HWND above = device().AddWindow(other, {u"Above", u"above", WS_VISIBLE, 0, {-5, -40, 100, 60}});
     RECT read{};
     HWND own = nullptr;
     Run([&] {
@@ -39,8 +39,8 @@ TEST_F(cesimFixtures, LookAlikesAreToldApartByEveryNameAndTheWorkAreaStandsApart
 {
     cesim::Shell shell = device().InstallShell();
     DWORD other = device().AddProcess(u"other.exe");
-    HWND decoy = AddFixtureWindow(other, u"DesktopExplorerWindow", u"Decoy");
-    HWND namesake = AddFixtureWindow(other, u"Namesake", u"Desktop");
+    HWND decoy = device().AddWindow(other, {u"DesktopExplorerWindow", u"Decoy"});
+    HWND namesake = device().AddWindow(other, {u"Namesake", u"Desktop"});
     device().SetWorkArea(RECT{0, 30, 200, 260});
     HWND found[5] = {};
     RECT desktop{}, area{};
@@ -73,7 +73,7 @@ TEST_F(cesimFixtures, ProgramFileIconsComeInTheSizeAskedForAndTheDrawingSaysWhic
     device().SetProgramFileIcons(other, u"\\Windows\\two.exe", {SIZE{16, 16}, SIZE{32, 32}});
     device().SetProgramFileIcons(other, u"\\Windows\\large.exe", {SIZE{32, 32}});
     device().SetProgramFile(other, u"\\Windows\\none.exe", false);
-    HWND canvas = AddFixtureWindow(other, u"Canvas", u"canvas");
+    HWND canvas = device().AddWindow(other, {u"Canvas", u"canvas"});
     HICON large = nullptr, small = nullptr, small_of_large = nullptr, none = nullptr;
     UINT none_extracted = 1;
     Run([&] {
@@ -107,7 +107,7 @@ TEST_F(cesimFixtures, EveryActivationIsLoggedWithItsCallTheTaskbarIncluded)
 {
     cesim::Shell shell = device().InstallShell();
     DWORD other = device().AddProcess(u"other.exe");
-    HWND notes = AddFixtureWindow(other, u"Notes", u"notes");
+    HWND notes = device().AddWindow(other, {u"Notes", u"notes"});
     device().SetForeground(notes);
     HWND own = nullptr;
     Run([&] {

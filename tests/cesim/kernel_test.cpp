@@ -43,8 +43,7 @@ const Deadline DEADLINES[] = {
 TEST_F(cesimKernel, SleepsAndWaitsEndExactlyAtTheirDeadlineOfTheVirtualClock)
 {
     for (const Deadline& row : DEADLINES) {
-        device_.reset();
-        device_ = std::make_unique<cesim::Device>();
+        FreshDevice();
         device().SetTick(row.start);
         std::atomic<bool> woke{false};
         DWORD before = 0, after = 0;
@@ -198,8 +197,7 @@ TEST_F(cesimKernel, ThreadsDueTogetherRunOneAtATimeInAFixedOrder)
     static bool overlapped = false;
     std::vector<std::vector<int>> runs;
     for (int run = 0; run < 20; ++run) {
-        device_.reset();
-        device_ = std::make_unique<cesim::Device>();
+        FreshDevice();
         story.clear();
         overlapped = false;
         Run([] {

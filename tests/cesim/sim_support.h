@@ -139,23 +139,14 @@ inline void ExpectErrorSays(const std::function<void()>& f, const std::vector<st
         EXPECT_NE(std::string::npos, message.find(part)) << "no \"" << part << "\" in: " << message;
 }
 
-inline bool SameRect(const RECT& a, const RECT& b)
-{
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
 inline std::string Show(const RECT& r)
 {
     return "{" + std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
            std::to_string(r.bottom) + "}";
 }
 
-#define EXPECT_RECT(expected, actual)                                                                   \
-    EXPECT_TRUE(::simtest::SameRect((expected), (actual)))                                              \
-        << "expected " << ::simtest::Show(expected) << ", got " << ::simtest::Show(actual)
-
-// What Device::AddWindow takes to make a fixture window.
-using FixtureWindowFields = cesim::WindowOptions;
+// Rectangles compared as text, so that a failure shows both.
+#define EXPECT_RECT(expected, actual) EXPECT_EQ(::simtest::Show(expected), ::simtest::Show(actual))
 
 // Owns the device for one test. Suites deriving from it are named cesim...
 // (cesimWindows, cesimKernel, ...) so that `ctest -R cesim` picks them out.
@@ -178,6 +169,13 @@ protected:
 
     cesim::Device& device() { return *device_; }
 
+    // Starts again on a new device, for a test whose rows each need their own.
+    void FreshDevice()
+    {
+        device_.reset();
+        device_ = std::make_unique<cesim::Device>();
+    }
+
     // Starts a program whose first thread runs fn, lets it run until the
     // device settles and returns its process id.
     DWORD Run(std::function<int()> fn, const std::u16string& exe = u"probe.exe")
@@ -185,22 +183,6 @@ protected:
         DWORD pid = device().StartFunction(exe, std::move(fn));
         device().Settle();
         return pid;
-    }
-
-    // A fixture program with one window.
-    HWND AddFixtureWindow(DWORD process, const std::u16string& cls, const std::u16string& title,
-                          DWORD style = WS_VISIBLE, RECT rect = RECT{0, 0, 240, 294}, HWND parent = nullptr,
-                          DWORD exStyle = 0, bool closes = true)
-    {
-        FixtureWindowFields fields;
-        fields.class_name = cls;
-        fields.title = title;
-        fields.style = style;
-        fields.exstyle = exStyle;
-        fields.rect = rect;
-        fields.parent = parent;
-        fields.closes_on_close = closes;
-        return device().AddWindow(process, fields);
     }
 
     std::unique_ptr<cesim::Device> device_ = std::make_unique<cesim::Device>();

@@ -5,6 +5,8 @@
 // platform does is in the conformance suite (tests/conformance).
 #include "sim_support.h"
 
+#include <tuple>
+
 using simtest::DeviceTest;
 using simtest::Log;
 using simtest::MakeWindow;
@@ -12,33 +14,38 @@ using simtest::Pump;
 
 namespace {
 
-class cesimWindows : public DeviceTest {};
-
-// What an EnumWindows callback saw.
-struct Visits {
-    std::vector<HWND> seen;
+class cesimWindows : public DeviceTest {
+protected:
+    // What a fixture window received, oldest first.
+    using Record = std::tuple<UINT, bool, WPARAM, LPARAM, DWORD>;  // message, sent, wParam, lParam, tick
+    std::vector<Record> ReceivedBy(HWND window)
+    {
+        std::vector<Record> out;
+        for (const cesim::ReceivedMessage& m : device().Received(window))
+            out.emplace_back(m.message, m.sent, m.wParam, m.lParam, m.tick);
+        return out;
+    }
 };
-
-BOOL CALLBACK Visit(HWND hwnd, LPARAM param)
-{
-    ((Visits*)param)->seen.push_back(hwnd);
-    return TRUE;
-}
-
-std::vector<HWND> Handles(std::initializer_list<HWND> list) { return std::vector<HWND>(list); }
 
 TEST_F(cesimWindows, WithoutAShellTheDesktopWindowIsTheScreen)
 {
     HWND desktop = nullptr, anyWindow = (HWND)1;
-    RECT r{};
-    BOOL isWindow = FALSE;
-    Visits all;
+    RECT r{}, area{};
+    BOOL isWindow = FALSE, gotArea = FALSE;
+    int enumerated = -1;
     Run([&] {
         desktop = GetDesktopWindow();
         GetWindowRect(desktop, &r);
         isWindow = IsWindow(desktop);
         anyWindow = FindWindowW(nullptr, nullptr);
-        EnumWindows(Visit, (LPARAM)&all);
+        enumerated = 0;
+        EnumWindows(
+            [](HWND, LPARAM count) -> BOOL {
+                ++*(int*)count;
+                return TRUE;
+            },
+            (LPARAM)&enumerated);
+        gotArea = SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
         return 0;
     });
     EXPECT_NE(nullptr, desktop);
@@ -46,104 +53,98 @@ TEST_F(cesimWindows, WithoutAShellTheDesktopWindowIsTheScreen)
     EXPECT_TRUE(isWindow);
     EXPECT_RECT((RECT{0, 0, 240, 320}), r);
     EXPECT_EQ(nullptr, anyWindow);
-    EXPECT_TRUE(all.seen.empty());
+    EXPECT_EQ(0, enumerated);
     EXPECT_TRUE(device().TopLevel().empty());
+    EXPECT_TRUE(gotArea);
+    EXPECT_RECT((RECT{0, 0, 240, 320}), area);
+    EXPECT_RECT((RECT{0, 0, 240, 320}), device().WorkArea());
 }
 
-
-TEST_F(cesimWindows, TheShellsDesktopIsTheDesktopWindowAndFollowsSetWindowPos)
+// The shell fixture in each of its forms: its two windows, where they are,
+// the work area it leaves, and the desktop window that follows SetWindowPos.
+TEST_F(cesimWindows, TheShellsWindowsAndItsDesktopWindow)
 {
-    cesim::Shell shell = device().InstallShell();
-    EXPECT_EQ(u"DesktopExplorerWindow", device().ClassName(shell.desktop));
-    EXPECT_EQ(u"Desktop", device().Title(shell.desktop));
-    EXPECT_EQ(u"HHTaskBar", device().ClassName(shell.taskbar));
-    EXPECT_EQ(u"", device().Title(shell.taskbar));
-    EXPECT_TRUE(device().ExStyle(shell.taskbar) & WS_EX_TOPMOST);
-    EXPECT_EQ(Handles({shell.taskbar, shell.desktop}), device().TopLevel());
-    EXPECT_RECT((RECT{0, 294, 240, 320}), device().Rect(shell.taskbar));
+    const struct {
+        cesim::ShellNames names;
+        cesim::TaskbarEdge edge;
+        const char16_t* desktopClass;
+        const char16_t* desktopTitle;
+        RECT desktop, taskbar;
+        RECT moved;  // where the program moves the desktop window
+    } rows[] = {
+        {cesim::ShellNames::STANDARD, cesim::TaskbarEdge::BOTTOM, u"DesktopExplorerWindow", u"Desktop",
+         {0, 0, 240, 294}, {0, 294, 240, 320}, {0, 26, 240, 320}},
+        {cesim::ShellNames::TOP_MENU, cesim::TaskbarEdge::TOP, u"TOP MENU", u"TOP MENU",
+         {0, 26, 240, 320}, {0, 0, 240, 26}, {0, 0, 240, 294}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(cesim::Utf8(row.desktopClass));
+        FreshDevice();
+        DWORD pid = Run([] { return Pump(); });  // the program runs before the shell comes
+        cesim::Shell shell = device().InstallShell(row.names, row.edge);
+        EXPECT_EQ(row.desktopClass, device().ClassName(shell.desktop));
+        EXPECT_EQ(row.desktopTitle, device().Title(shell.desktop));
+        EXPECT_EQ(u"HHTaskBar", device().ClassName(shell.taskbar));
+        EXPECT_EQ(u"", device().Title(shell.taskbar));
+        EXPECT_TRUE(device().ExStyle(shell.taskbar) & WS_EX_TOPMOST);
+        EXPECT_EQ((std::vector<HWND>{shell.taskbar, shell.desktop}), device().TopLevel());
+        EXPECT_EQ((std::vector<DWORD>{shell.process, shell.process}),
+                  (std::vector<DWORD>{device().ProcessOf(shell.desktop), device().ProcessOf(shell.taskbar)}));
+        EXPECT_RECT(row.taskbar, device().Rect(shell.taskbar));
+        EXPECT_RECT(row.desktop, device().Rect(shell.desktop));
+        EXPECT_RECT(row.desktop, device().WorkArea());
 
-    HWND desktop = nullptr, taskbar = nullptr;
-    RECT before{}, after{};
-    Run([&] {
-        desktop = GetDesktopWindow();
-        taskbar = FindWindowW(u"HHTaskBar", u"");
-        GetWindowRect(desktop, &before);
-        SetWindowPos(desktop, HWND_BOTTOM, 0, 26, 240, 294, SWP_NOZORDER | SWP_NOACTIVATE);
-        GetWindowRect(GetDesktopWindow(), &after);
-        return 0;
-    });
-    EXPECT_EQ(shell.desktop, desktop);
-    EXPECT_EQ(shell.taskbar, taskbar);
-    EXPECT_RECT((RECT{0, 0, 240, 294}), before);
-    EXPECT_RECT((RECT{0, 26, 240, 320}), after);
-    EXPECT_RECT((RECT{0, 26, 240, 320}), device().Rect(device().DesktopWindow()));
-    EXPECT_EQ(shell.desktop, device().DesktopWindow());
+        HWND desktop = nullptr, taskbar = nullptr;
+        RECT before{}, area{}, after{};
+        device().RunInProcess(pid, [&] {
+            desktop = GetDesktopWindow();
+            taskbar = FindWindowW(u"HHTaskBar", u"");
+            GetWindowRect(desktop, &before);
+            SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+            const RECT& to = row.moved;
+            SetWindowPos(desktop, HWND_BOTTOM, to.left, to.top, to.right - to.left, to.bottom - to.top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+            GetWindowRect(GetDesktopWindow(), &after);
+            return 0u;
+        });
+        EXPECT_EQ(shell.desktop, desktop);
+        EXPECT_EQ(shell.taskbar, taskbar);
+        EXPECT_RECT(row.desktop, before);
+        EXPECT_RECT(row.desktop, area);
+        EXPECT_RECT(row.moved, after);
+        EXPECT_RECT(row.moved, device().Rect(device().DesktopWindow()));
+        EXPECT_EQ(shell.desktop, device().DesktopWindow());
+        EXPECT_EQ(0, device().WorkAreaSets());
+    }
 }
-
-
-TEST_F(cesimWindows, ShellVariants)
-{
-    cesim::Shell shell = device().InstallShell(cesim::ShellNames::TOP_MENU, cesim::TaskbarEdge::TOP);
-    EXPECT_EQ(u"TOP MENU", device().ClassName(shell.desktop));
-    EXPECT_EQ(u"TOP MENU", device().Title(shell.desktop));
-    EXPECT_RECT((RECT{0, 26, 240, 320}), device().Rect(shell.desktop));
-    EXPECT_RECT((RECT{0, 0, 240, 26}), device().Rect(shell.taskbar));
-    EXPECT_RECT((RECT{0, 26, 240, 320}), device().WorkArea());
-    EXPECT_EQ(shell.process, device().ProcessOf(shell.desktop));
-    EXPECT_EQ(shell.process, device().ProcessOf(shell.taskbar));
-}
-
 
 TEST_F(cesimWindows, TheDesktopWindowCanBeChangedAndFallsBackToTheScreen)
 {
     HWND screen = device().DesktopWindow();
     cesim::Shell shell = device().InstallShell();
     DWORD other = device().AddProcess(u"other.exe");
-    HWND mine = AddFixtureWindow(other, u"MyDesk", u"desk");
-    HWND seen[3] = {};
+    HWND mine = device().AddWindow(other, {u"MyDesk", u"desk"});
+    std::vector<HWND> seen;
     DWORD pid = Run([&] { return Pump(); });
-    auto desktopNow = [&] {
-        HWND d = nullptr;
+    auto readDesktop = [&] {
         device().RunInProcess(pid, [&] {
-            d = GetDesktopWindow();
-            return 0;
+            seen.push_back(GetDesktopWindow());
+            return 0u;
         });
-        return d;
     };
     device().SetShellDesktop(mine);
-    seen[0] = desktopNow();
+    readDesktop();
     device().SetShellDesktop(nullptr);
-    seen[1] = desktopNow();
+    readDesktop();
     device().SetShellDesktop(shell.desktop);
     device().DestroyWindow(shell.desktop);
-    seen[2] = desktopNow();
-    EXPECT_EQ(mine, seen[0]);
-    EXPECT_EQ(screen, seen[1]);
-    EXPECT_EQ(screen, seen[2]);
+    readDesktop();
+    EXPECT_EQ((std::vector<HWND>{mine, screen, screen}), seen);
     EXPECT_EQ(screen, device().DesktopWindow());
 }
 
-
-TEST_F(cesimWindows, WorkAreaDefaultsAndFollowsTheShell)
-{
-    EXPECT_RECT((RECT{0, 0, 240, 320}), device().WorkArea());
-    RECT seen[2]{};
-    BOOL ok = FALSE;
-    DWORD pid = Run([&] {
-        ok = SystemParametersInfoW(SPI_GETWORKAREA, 0, &seen[0], 0);
-        return Pump();
-    });
-    device().InstallShell();
-    device().RunInProcess(pid, [&] { return (DWORD)SystemParametersInfoW(SPI_GETWORKAREA, 0, &seen[1], 0); });
-    EXPECT_TRUE(ok);
-    EXPECT_RECT((RECT{0, 0, 240, 320}), seen[0]);
-    EXPECT_RECT((RECT{0, 0, 240, 294}), seen[1]);
-    EXPECT_EQ(0, device().WorkAreaSets());
-}
-
-
 // The device counts the program's sets of the work area; the test's own set
-// is not one of them.
+// is not one of them (nor are reads and the shell's, see above).
 TEST_F(cesimWindows, TheDeviceCountsTheProgramsWorkAreaSets)
 {
     Run([&] {
@@ -163,27 +164,12 @@ TEST_F(cesimWindows, TheDeviceCountsTheProgramsWorkAreaSets)
     EXPECT_EQ(1, device().WorkAreaSets());
 }
 
-
-TEST_F(cesimWindows, FixtureChildrenArePlacedInTheirParent)
-{
-    DWORD other = device().AddProcess(u"other.exe");
-    HWND parent = AddFixtureWindow(other, u"P", u"p", WS_VISIBLE, RECT{0, 26, 240, 320});
-    HWND child = AddFixtureWindow(other, u"C", u"c", WS_VISIBLE, RECT{10, 10, 50, 30}, parent);
-    EXPECT_RECT((RECT{10, 36, 50, 56}), device().Rect(child));
-    EXPECT_EQ(parent, device().Parent(child));
-    EXPECT_TRUE(device().Style(child) & WS_CHILD);
-    std::vector<HWND> mine = device().WindowsOf(other);
-    EXPECT_EQ(2u, mine.size());
-}
-
-
 TEST_F(cesimWindows, FixtureWindowsRecordSentMessagesAtOnceAndPostedOnesAtSettle)
 {
     device().SetTick(5000);
     DWORD other = device().AddProcess(u"other.exe");
-    HWND f = AddFixtureWindow(other, u"F", u"f");
+    HWND f = device().AddWindow(other, {u"F", u"f"});
     LRESULT sendResult = -1;
-    size_t seenDuringRun = 99;
     BOOL posted = FALSE;
     Run([&] {
         posted = PostMessageW(f, WM_USER + 1, 1, 2);
@@ -191,41 +177,32 @@ TEST_F(cesimWindows, FixtureWindowsRecordSentMessagesAtOnceAndPostedOnesAtSettle
         Sleep(100);
         return 0;
     });
-    seenDuringRun = device().Received(f).size();
+    size_t seenDuringRun = device().Received(f).size();
     device().Advance(100);
-    auto got = device().Received(f);
     EXPECT_TRUE(posted);
     EXPECT_EQ(0, sendResult);
     EXPECT_EQ(2u, seenDuringRun);
-    ASSERT_EQ(2u, got.size());
-    EXPECT_EQ((UINT)WM_USER + 2, got[0].message);
-    EXPECT_TRUE(got[0].sent);
-    EXPECT_EQ(3u, got[0].wParam);
-    EXPECT_EQ(4, got[0].lParam);
-    EXPECT_EQ((UINT)WM_USER + 1, got[1].message);
-    EXPECT_FALSE(got[1].sent);
-    EXPECT_EQ(1u, got[1].wParam);
-    EXPECT_EQ(2, got[1].lParam);
-    EXPECT_EQ(5000u, got[1].tick);
+    EXPECT_EQ((std::vector<Record>{{WM_USER + 2, true, 3, 4, 5000}, {WM_USER + 1, false, 1, 2, 5000}}),
+              ReceivedBy(f));
 
     device().Post(f, WM_USER + 3, 5, 6);
     EXPECT_EQ(2u, device().Received(f).size());  // not before the device settles
     device().Settle();
-    got = device().Received(f);
-    ASSERT_EQ(3u, got.size());
-    EXPECT_EQ((UINT)WM_USER + 3, got[2].message);
-    EXPECT_FALSE(got[2].sent);
-    EXPECT_EQ(5100u, got[2].tick);
+    EXPECT_EQ(Record(WM_USER + 3, false, 5, 6, 5100), ReceivedBy(f).back());
 }
 
-
+// A fixture's child is placed in its parent and goes with it.
 TEST_F(cesimWindows, FixtureWindowsCloseOrIgnoreWmClose)
 {
     DWORD other = device().AddProcess(u"other.exe");
-    HWND closes = AddFixtureWindow(other, u"Closes", u"c");
-    HWND inner = AddFixtureWindow(other, u"Inner", u"i", WS_VISIBLE, RECT{0, 0, 5, 5}, closes);
-    HWND stubborn = AddFixtureWindow(other, u"Stubborn", u"s", WS_VISIBLE, RECT{0, 0, 240, 294}, nullptr, 0, false);
-    HWND postedClose = AddFixtureWindow(other, u"Posted", u"p");
+    HWND closes = device().AddWindow(other, {u"Closes", u"c", WS_VISIBLE, 0, {0, 26, 240, 320}});
+    HWND inner = device().AddWindow(other, {u"Inner", u"i", WS_VISIBLE, 0, {10, 10, 50, 30}, closes});
+    HWND stubborn = device().AddWindow(other, {u"Stubborn", u"s", WS_VISIBLE, 0, {0, 0, 240, 294}, nullptr, false});
+    HWND postedClose = device().AddWindow(other, {u"Posted", u"p"});
+    EXPECT_RECT((RECT{10, 36, 50, 56}), device().Rect(inner));
+    EXPECT_EQ(closes, device().Parent(inner));
+    EXPECT_TRUE(device().Style(inner) & WS_CHILD);
+    EXPECT_EQ(4u, device().WindowsOf(other).size());
     BOOL alive[3] = {TRUE, FALSE, TRUE};
     Run([&] {
         SendMessageW(closes, WM_CLOSE, 0, 0);
@@ -245,7 +222,7 @@ TEST_F(cesimWindows, FixtureWindowsCloseOrIgnoreWmClose)
     EXPECT_EQ((UINT)WM_CLOSE, device().Received(stubborn)[0].message);
     EXPECT_TRUE(alive[2]);
     EXPECT_FALSE(device().IsAlive(postedClose));
-    EXPECT_EQ(Handles({stubborn}), device().TopLevel());
+    EXPECT_EQ(std::vector<HWND>{stubborn}, device().TopLevel());
 }
 
 // The user brings a window to the front, or leaves none there; the taskbar
@@ -254,8 +231,8 @@ TEST_F(cesimWindows, TheUserChoosesTheForegroundWindow)
 {
     cesim::Shell shell = device().InstallShell();
     DWORD other = device().AddProcess(u"other.exe");
-    HWND hidden = AddFixtureWindow(other, u"H", u"h", 0);
-    EXPECT_NE(std::string::npos, simtest::ErrorOf([&] { device().SetForeground(hidden); }).find("hidden"));
+    HWND hidden = device().AddWindow(other, {u"H", u"h", 0});
+    simtest::ExpectErrorSays([&] { device().SetForeground(hidden); }, {"hidden"});
     device().SetForeground(shell.desktop);
     EXPECT_EQ(shell.desktop, device().Foreground());
     device().ShowWindow(shell.desktop, false);
@@ -265,7 +242,7 @@ TEST_F(cesimWindows, TheUserChoosesTheForegroundWindow)
     device().SetForeground(shell.desktop);
     device().SetForeground(nullptr);
     EXPECT_EQ(nullptr, device().Foreground());
-    EXPECT_NE(std::string::npos, simtest::ErrorOf([&] { device().SetForeground(shell.taskbar); }).find("never"));
+    simtest::ExpectErrorSays([&] { device().SetForeground(shell.taskbar); }, {"never"});
 }
 
 // Owner-drawn items are measured and painted into a device context of the
