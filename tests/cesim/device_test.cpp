@@ -62,7 +62,8 @@ TEST_F(cesimDevice, MisuseThrowsAnErrorThatSaysWhatWasWrong)
         // a destroyed window
         {[&] { d.Post(gone, WM_USER, 0, 0); }, {"Post", "destroyed"}},
         {[&] { d.DestroyWindow(gone); }, {"DestroyWindow", "destroyed"}},
-        {[&] { d.AddWindow(fixture, {u"C", u"c", WS_VISIBLE, 0, {0, 0, 1, 1}, gone}); }, {"AddWindow (parent)", "destroyed"}},
+        {[&] { d.AddWindow(fixture, {u"C", u"c", WS_VISIBLE, 0, {0, 0, 1, 1}, gone}); },
+         {"AddWindow (parent)", "destroyed"}},
         // a window of a program
         {[&] { d.AddWindow(running, {u"W"}); }, {"AddWindow", "not one of the test's own"}},
         {[&] { d.Received(mine); }, {"Received", "only the test's own windows"}},

@@ -67,15 +67,6 @@ std::vector<long long> Fields(T... values)
     return {(long long)values...};
 }
 
-// Every prefix of `data` shorter than `needed` must be rejected with an Error.
-void ExpectEveryPrefixRejected(const Data& data, size_t needed, const std::function<void(const Data&)>& decode)
-{
-    for (size_t n = 0; n < needed && n <= data.size(); ++n) {
-        Data prefix(data.begin(), data.begin() + n);
-        EXPECT_THROW(decode(prefix), Error) << "prefix of " << n << " bytes";
-    }
-}
-
 // ---------------------------------------------------------------- icon groups
 
 Data TwoImageGroup()
@@ -97,13 +88,7 @@ TEST(ResourceIconGroupDecoder, ReadsEveryEntry)
     // A stored 0 is 256 pixels.
     EXPECT_EQ(Fields(256, 256, 0, 32, 70000, 9),
               Fields(b.width, b.height, b.colour_count, b.bit_count, b.bytes, b.image_id));
-}
-
-TEST(ResourceIconGroupDecoder, EmptyGroupHasNoEntries)
-{
-    Builder b;
-    b.Word(0).Word(1).Word(0);
-    EXPECT_TRUE(cesim::DecodeIconGroup(b.bytes).entries.empty());
+    EXPECT_TRUE(cesim::DecodeIconGroup(Builder().Word(0).Word(1).Word(0).bytes).entries.empty());
 }
 
 // ---------------------------------------------------------------- icon images
@@ -171,86 +156,71 @@ Builder BitmapHeader(int32_t width, int32_t height, uint16_t bits, uint32_t comp
     return b;
 }
 
-// 3 x 2 at 8 bits per pixel with a 2-entry table; rows bottom first.
-Data SmallBitmap()
+// 3 x 2 at 8 bits per pixel with a 2-entry table, green and red; rows
+// bottom first, or top first with a negative height.
+Data SmallBitmap(int32_t height = 2)
 {
-    Builder b = BitmapHeader(3, 2, 8, 0, 2);
+    Builder b = BitmapHeader(3, height, 8, 0, 2);
     b.Byte(0).Byte(0xFF).Byte(0).Byte(0);  // green
     b.Byte(0).Byte(0).Byte(0xFF).Byte(0);  // red
-    b.Byte(1).Byte(1).Byte(1).Byte(0);     // bottom row
-    b.Byte(0).Byte(1).Byte(0).Byte(0);     // top row
+    b.Byte(1).Byte(1).Byte(1).Byte(0);     // first stored row
+    b.Byte(0).Byte(1).Byte(0).Byte(0);     // second stored row
     return b.bytes;
 }
 
-TEST(ResourceBitmapDecoder, ReadsHeaderColourTableAndPixelsFromTheTop)
-{
-    cesim::Bitmap bmp = cesim::DecodeBitmap(SmallBitmap());
-    EXPECT_EQ(Fields(3, 2, 8, false, 0, 2, 2, 2),
-              Fields(bmp.width, bmp.height, bmp.bit_count, bmp.top_down, bmp.compression, bmp.colours_used,
-                     bmp.colour_table_size, bmp.palette.size()));
-    EXPECT_EQ(bmp.palette[0], (cesim::Colour{0, 0xFF, 0}));
-    EXPECT_EQ(bmp.palette[1], (cesim::Colour{0xFF, 0, 0}));
-    EXPECT_EQ(Fields(0, 1, 0, 1), Fields(bmp.Pixel(0, 0), bmp.Pixel(1, 0), bmp.Pixel(2, 0), bmp.Pixel(0, 1)));
-    EXPECT_EQ(bmp.ColourAt(1, 0), (cesim::Colour{0xFF, 0, 0}));
-    EXPECT_EQ(bmp.ColourAt(0, 0), (cesim::Colour{0, 0xFF, 0}));
-}
+const cesim::Colour RED{0xFF, 0, 0}, GREEN{0, 0xFF, 0}, BLUE{0, 0, 0xFF}, WHITE{0xFF, 0xFF, 0xFF};
 
-TEST(ResourceBitmapDecoder, ReadsTopDownRows)
-{
-    Data d = SmallBitmap();
-    Builder h = BitmapHeader(3, -2, 8, 0, 2);
-    std::copy(h.bytes.begin(), h.bytes.end(), d.begin());
-    cesim::Bitmap bmp = cesim::DecodeBitmap(d);
-    // The first stored row is now the top one.
-    EXPECT_EQ(Fields(true, 2, 1, 1, 0),
-              Fields(bmp.top_down, bmp.height, bmp.Pixel(0, 0), bmp.Pixel(1, 1), bmp.Pixel(0, 1)));
-}
+struct PixelAt {
+    int x, y;
+    DWORD value;
+};
 
-TEST(ResourceBitmapDecoder, FullTableWhenColoursUsedIsZero)
-{
-    Builder b = BitmapHeader(9, 1, 1, 0, 0);
-    b.Dword(0).Dword(0x00FFFFFF);
-    b.Byte(0x80).Byte(0x80).Byte(0).Byte(0);  // pixels 0 and 8 set
-    cesim::Bitmap bmp = cesim::DecodeBitmap(b.bytes);
-    EXPECT_EQ(Fields(2, 1, 0, 0, 1), Fields(bmp.colour_table_size, bmp.Pixel(0, 0), bmp.Pixel(1, 0), bmp.Pixel(7, 0),
-                                          bmp.Pixel(8, 0)));
-    EXPECT_EQ(bmp.ColourAt(8, 0), (cesim::Colour{0xFF, 0xFF, 0xFF}));
-}
+struct ColourAt {
+    int x, y;
+    cesim::Colour colour;
+};
 
-TEST(ResourceBitmapDecoder, ReadsTrueColour)
-{
-    Builder b = BitmapHeader(2, 1, 24, 0, 0);
-    b.Byte(0x10).Byte(0x20).Byte(0x30).Byte(0xFF).Byte(0xFE).Byte(0xFD).Byte(0).Byte(0);
-    cesim::Bitmap bmp = cesim::DecodeBitmap(b.bytes);
-    EXPECT_EQ(bmp.colour_table_size, 0);
-    EXPECT_EQ(bmp.Pixel(0, 0), 0x302010u);
-    EXPECT_EQ(bmp.ColourAt(0, 0), (cesim::Colour{0x30, 0x20, 0x10}));
-    EXPECT_EQ(bmp.ColourAt(1, 0), (cesim::Colour{0xFD, 0xFE, 0xFF}));
-}
+struct BitmapLayout {
+    const char* what;
+    Data bytes;
+    // width, height, bit count, top-down, compression, colours used, colour table size, palette size
+    std::vector<long long> header;
+    std::vector<PixelAt> pixels;    // (x, y) from the top-left corner
+    std::vector<ColourAt> colours;
+};
 
-TEST(ResourceBitmapDecoder, ReadsSixteenBitsWithColourMasks)
+TEST(ResourceBitmapDecoder, ReadsEachLayoutWithPixelsFromTheTop)
 {
-    // 5-6-5, the masks after the 40-byte header.
-    Builder b = BitmapHeader(2, 1, 16, 3, 0);
-    b.Dword(0xF800).Dword(0x07E0).Dword(0x001F);
-    b.Word(0xF800).Word(0x07E0);
-    cesim::Bitmap bmp = cesim::DecodeBitmap(b.bytes);
-    EXPECT_EQ(bmp.compression, 3u);
-    EXPECT_EQ(bmp.ColourAt(0, 0), (cesim::Colour{0xFF, 0, 0}));
-    EXPECT_EQ(bmp.ColourAt(1, 0), (cesim::Colour{0, 0xFF, 0}));
-}
-
-TEST(ResourceBitmapDecoder, ReadsTheOldCoreHeader)
-{
-    Builder b;
-    b.Dword(12).Word(2).Word(1).Word(1).Word(4);
-    b.Byte(0).Byte(0).Byte(0);
+    Builder core;  // the old 12-byte header: 2 x 1 at 4 bits, 16 three-byte entries, all blue but the first
+    core.Dword(12).Word(2).Word(1).Word(1).Word(4);
+    core.Byte(0).Byte(0).Byte(0);
     for (int i = 1; i < 16; ++i)
-        b.Byte(0xFF).Byte(0).Byte(0);  // blue
-    b.Byte(0x0F).Byte(0).Byte(0).Byte(0);
-    cesim::Bitmap bmp = cesim::DecodeBitmap(b.bytes);
-    EXPECT_EQ(Fields(2, 16, 0, 15), Fields(bmp.width, bmp.colour_table_size, bmp.Pixel(0, 0), bmp.Pixel(1, 0)));
-    EXPECT_EQ(bmp.ColourAt(1, 0), (cesim::Colour{0, 0, 0xFF}));
+        core.Byte(0xFF).Byte(0).Byte(0);
+    core.Byte(0x0F).Byte(0).Byte(0).Byte(0);
+    const BitmapLayout rows[] = {
+        {"rows bottom first", SmallBitmap(), {3, 2, 8, false, 0, 2, 2, 2},
+         {{0, 0, 0}, {1, 0, 1}, {2, 0, 0}, {0, 1, 1}}, {{1, 0, RED}, {0, 0, GREEN}}},
+        {"rows top first", SmallBitmap(-2), {3, 2, 8, true, 0, 2, 2, 2}, {{0, 0, 1}, {1, 1, 1}, {0, 1, 0}}, {}},
+        {"a full table when colours used is 0",
+         BitmapHeader(9, 1, 1, 0, 0).Dword(0).Dword(0x00FFFFFF).Raw({0x80, 0x80, 0, 0}).bytes,  // pixels 0 and 8 set
+         {9, 1, 1, false, 0, 0, 2, 2}, {{0, 0, 1}, {1, 0, 0}, {7, 0, 0}, {8, 0, 1}}, {{8, 0, WHITE}}},
+        {"true colour", BitmapHeader(2, 1, 24, 0, 0).Raw({0x10, 0x20, 0x30, 0xFF, 0xFE, 0xFD, 0, 0}).bytes,
+         {2, 1, 24, false, 0, 0, 0, 0}, {{0, 0, 0x302010}}, {{0, 0, {0x30, 0x20, 0x10}}, {1, 0, {0xFD, 0xFE, 0xFF}}}},
+        {"16 bits, 5-6-5 masks after the header",
+         BitmapHeader(2, 1, 16, 3, 0).Dword(0xF800).Dword(0x07E0).Dword(0x001F).Word(0xF800).Word(0x07E0).bytes,
+         {2, 1, 16, false, 3, 0, 0, 0}, {}, {{0, 0, RED}, {1, 0, GREEN}}},
+        {"the old core header", core.bytes, {2, 1, 4, false, 0, 0, 16, 16}, {{0, 0, 0}, {1, 0, 15}}, {{1, 0, BLUE}}},
+    };
+    for (const BitmapLayout& row : rows) {
+        SCOPED_TRACE(row.what);
+        cesim::Bitmap bmp = cesim::DecodeBitmap(row.bytes);
+        EXPECT_EQ(row.header, Fields(bmp.width, bmp.height, bmp.bit_count, bmp.top_down, bmp.compression,
+                                     bmp.colours_used, bmp.colour_table_size, bmp.palette.size()));
+        for (const PixelAt& p : row.pixels)
+            EXPECT_EQ(p.value, bmp.Pixel(p.x, p.y)) << p.x << "," << p.y;
+        for (const ColourAt& c : row.colours)
+            EXPECT_EQ(c.colour, bmp.ColourAt(c.x, c.y)) << c.x << "," << c.y;
+    }
 }
 
 TEST(ResourceBitmapDecoder, ColourIndexPastTheTableIsAnError)
@@ -409,6 +379,9 @@ TEST(ResourceVersionDecoder, ReadsTheFixedPart)
                      f.date_ms, f.date_ls));
     EXPECT_EQ(cesim::VersionText(f.file_version_ms, f.file_version_ls), "1.2.3.4");
     EXPECT_EQ(cesim::VersionText(f.product_version_ms, f.product_version_ls), "5.6.7.8");
+    cesim::VersionInfo without = cesim::DecodeVersion(VersionRecord({}));  // the fixed part is optional
+    EXPECT_FALSE(without.has_fixed);
+    EXPECT_EQ(without.string_tables.size(), 1u);
 }
 
 TEST(ResourceVersionDecoder, ReadsStringsAndTranslationsInOrder)
@@ -428,37 +401,15 @@ TEST(ResourceVersionDecoder, ReadsStringsAndTranslationsInOrder)
                                                        v.translations[1].language, v.translations[1].code_page));
 }
 
-TEST(ResourceVersionDecoder, FixedPartIsOptional)
-{
-    cesim::VersionInfo v = cesim::DecodeVersion(VersionRecord({}));
-    EXPECT_FALSE(v.has_fixed);
-    EXPECT_EQ(v.string_tables.size(), 1u);
-}
-
 // ---------------------------------------------------------------- broken data
 
-enum Decoder { GROUP, IMAGE, BITMAP, DIALOG, VERSION };
-
-void Decode(Decoder decoder, const Data& data, const std::string& origin)
-{
-    switch (decoder) {
-    case GROUP:
-        cesim::DecodeIconGroup(data, origin);
-        break;
-    case IMAGE:
-        cesim::DecodeIconImage(data, origin);
-        break;
-    case BITMAP:
-        cesim::DecodeBitmap(data, origin);
-        break;
-    case DIALOG:
-        cesim::DecodeDialog(data, origin);
-        break;
-    case VERSION:
-        cesim::DecodeVersion(data, origin);
-        break;
-    }
-}
+// Each decoder, called alike; the result does not matter here.
+using Decoder = void (*)(const Data&, const std::string&);
+const Decoder GROUP = [](const Data& d, const std::string& origin) { cesim::DecodeIconGroup(d, origin); };
+const Decoder IMAGE = [](const Data& d, const std::string& origin) { cesim::DecodeIconImage(d, origin); };
+const Decoder BITMAP = [](const Data& d, const std::string& origin) { cesim::DecodeBitmap(d, origin); };
+const Decoder DIALOG = [](const Data& d, const std::string& origin) { cesim::DecodeDialog(d, origin); };
+const Decoder VERSION = [](const Data& d, const std::string& origin) { cesim::DecodeVersion(d, origin); };
 
 Data Changed(Data data, size_t at, uint8_t value)
 {
@@ -522,7 +473,7 @@ TEST(ResourceDecoders, RejectBrokenDataSayingWhatIsWrong)
          {"version record", "less than its own 6-byte header"}},
     };
     for (const Broken& row : rows) {
-        ExpectErrorSays([&] { Decode(row.decoder, row.data, row.says[0]); }, row.says);
+        ExpectErrorSays([&] { row.decoder(row.data, row.says[0]); }, row.says);
     }
 }
 
@@ -541,8 +492,12 @@ TEST(ResourceDecoders, RejectEveryTruncation)
         {DIALOG, ClassicDialog(), ClassicDialog().size()},
         {VERSION, VersionRecord(), VersionRecord().size()},
     };
-    for (const auto& row : rows)
-        ExpectEveryPrefixRejected(row.data, row.needed, [&](const Data& p) { Decode(row.decoder, p, "data"); });
+    for (const auto& row : rows) {
+        for (size_t n = 0; n < row.needed; ++n) {
+            Data prefix(row.data.begin(), row.data.begin() + n);
+            EXPECT_THROW(row.decoder(prefix, "data"), Error) << "prefix of " << n << " bytes";
+        }
+    }
 }
 
 }  // namespace
