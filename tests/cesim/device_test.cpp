@@ -156,7 +156,6 @@ TEST_F(cesimDevice, CallCountsAreKept)
     EXPECT_EQ(0u, device().Calls("SendMessageW"));
 }
 
-
 class cesimHandles : public DeviceTest {};
 
 // Every kind of handle has a value range of its own, so that one kind is

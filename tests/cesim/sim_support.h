@@ -3,8 +3,9 @@
 //
 // Program code in these tests runs on simulated threads (StartFunction,
 // CreateThread, RunInProcess); the test thread only sets up, moves the clock
-// and reads effects. Results are handed back through variables that the test
-// reads after the device has settled.
+// and reads effects. A program that runs to its end (RunToEnd) checks what
+// it sees itself; otherwise results are handed back through variables that
+// the test reads after the device has settled.
 #pragma once
 
 #include <cesim/device.h>
@@ -183,6 +184,17 @@ protected:
         DWORD pid = device().StartFunction(exe, std::move(fn));
         device().Settle();
         return pid;
+    }
+
+    // Runs fn as a program that must get to its end, so that every check in
+    // it has been made once the device settles.
+    void RunToEnd(std::function<void()> fn)
+    {
+        DWORD pid = Run([&fn] {
+            fn();
+            return 0;
+        });
+        EXPECT_FALSE(device().Running(pid)) << "the program did not get to its end";
     }
 
     std::unique_ptr<cesim::Device> device_ = std::make_unique<cesim::Device>();

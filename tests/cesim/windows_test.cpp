@@ -29,34 +29,28 @@ protected:
 
 TEST_F(cesimWindows, WithoutAShellTheDesktopWindowIsTheScreen)
 {
-    HWND desktop = nullptr, anyWindow = (HWND)1;
-    RECT r{}, area{};
-    BOOL isWindow = FALSE, gotArea = FALSE;
-    int enumerated = -1;
-    Run([&] {
+    HWND desktop = nullptr;
+    RunToEnd([&] {
         desktop = GetDesktopWindow();
+        EXPECT_TRUE(IsWindow(desktop));
+        RECT r{}, area{};
         GetWindowRect(desktop, &r);
-        isWindow = IsWindow(desktop);
-        anyWindow = FindWindowW(nullptr, nullptr);
-        enumerated = 0;
+        EXPECT_RECT((RECT{0, 0, 240, 320}), r);
+        EXPECT_EQ(nullptr, FindWindowW(nullptr, nullptr));
+        int enumerated = 0;
         EnumWindows(
             [](HWND, LPARAM count) -> BOOL {
                 ++*(int*)count;
                 return TRUE;
             },
             (LPARAM)&enumerated);
-        gotArea = SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-        return 0;
+        EXPECT_EQ(0, enumerated);
+        EXPECT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0));
+        EXPECT_RECT((RECT{0, 0, 240, 320}), area);
     });
     EXPECT_NE(nullptr, desktop);
     EXPECT_EQ(device().DesktopWindow(), desktop);
-    EXPECT_TRUE(isWindow);
-    EXPECT_RECT((RECT{0, 0, 240, 320}), r);
-    EXPECT_EQ(nullptr, anyWindow);
-    EXPECT_EQ(0, enumerated);
     EXPECT_TRUE(device().TopLevel().empty());
-    EXPECT_TRUE(gotArea);
-    EXPECT_RECT((RECT{0, 0, 240, 320}), area);
     EXPECT_RECT((RECT{0, 0, 240, 320}), device().WorkArea());
 }
 
@@ -94,24 +88,22 @@ TEST_F(cesimWindows, TheShellsWindowsAndItsDesktopWindow)
         EXPECT_RECT(row.desktop, device().Rect(shell.desktop));
         EXPECT_RECT(row.desktop, device().WorkArea());
 
-        HWND desktop = nullptr, taskbar = nullptr;
-        RECT before{}, area{}, after{};
-        device().RunInProcess(pid, [&] {
-            desktop = GetDesktopWindow();
-            taskbar = FindWindowW(u"HHTaskBar", u"");
-            GetWindowRect(desktop, &before);
+        device().RunInProcess(pid, [&] {  // checks made in the program, which RunInProcess waits for
+            HWND desktop = GetDesktopWindow();
+            EXPECT_EQ(shell.desktop, desktop);
+            EXPECT_EQ(shell.taskbar, FindWindowW(u"HHTaskBar", u""));
+            RECT r{}, area{};
+            GetWindowRect(desktop, &r);
+            EXPECT_RECT(row.desktop, r);
             SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+            EXPECT_RECT(row.desktop, area);
             const RECT& to = row.moved;
             SetWindowPos(desktop, HWND_BOTTOM, to.left, to.top, to.right - to.left, to.bottom - to.top,
                          SWP_NOZORDER | SWP_NOACTIVATE);
-            GetWindowRect(GetDesktopWindow(), &after);
+            GetWindowRect(GetDesktopWindow(), &r);
+            EXPECT_RECT(row.moved, r);
             return 0u;
         });
-        EXPECT_EQ(shell.desktop, desktop);
-        EXPECT_EQ(shell.taskbar, taskbar);
-        EXPECT_RECT(row.desktop, before);
-        EXPECT_RECT(row.desktop, area);
-        EXPECT_RECT(row.moved, after);
         EXPECT_RECT(row.moved, device().Rect(device().DesktopWindow()));
         EXPECT_EQ(shell.desktop, device().DesktopWindow());
         EXPECT_EQ(0, device().WorkAreaSets());
@@ -147,20 +139,17 @@ TEST_F(cesimWindows, TheDesktopWindowCanBeChangedAndFallsBackToTheScreen)
 // is not one of them (nor are reads and the shell's, see above).
 TEST_F(cesimWindows, TheDeviceCountsTheProgramsWorkAreaSets)
 {
-    Run([&] {
+    RunToEnd([] {
         RECT area{0, 26, 240, 320};
         SystemParametersInfoW(SPI_SETWORKAREA, 0, &area, SPIF_UPDATEINIFILE);
-        return 0;
     });
     EXPECT_EQ(1, device().WorkAreaSets());
-
     device().SetWorkArea(RECT{0, 0, 200, 200});
-    RECT fromTest{};
-    Run([&] {
-        SystemParametersInfoW(SPI_GETWORKAREA, 0, &fromTest, 0);
-        return 0;
+    RunToEnd([] {
+        RECT area{};
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+        EXPECT_RECT((RECT{0, 0, 200, 200}), area);
     });
-    EXPECT_RECT((RECT{0, 0, 200, 200}), fromTest);
     EXPECT_EQ(1, device().WorkAreaSets());
 }
 
@@ -203,24 +192,18 @@ TEST_F(cesimWindows, FixtureWindowsCloseOrIgnoreWmClose)
     EXPECT_EQ(closes, device().Parent(inner));
     EXPECT_TRUE(device().Style(inner) & WS_CHILD);
     EXPECT_EQ(4u, device().WindowsOf(other).size());
-    BOOL alive[3] = {TRUE, FALSE, TRUE};
-    Run([&] {
+    RunToEnd([&] {
         SendMessageW(closes, WM_CLOSE, 0, 0);
-        alive[0] = IsWindow(closes);
+        EXPECT_FALSE(IsWindow(closes));
         SendMessageW(stubborn, WM_CLOSE, 0, 0);
-        alive[1] = IsWindow(stubborn);
+        EXPECT_TRUE(IsWindow(stubborn));
         PostMessageW(postedClose, WM_CLOSE, 0, 0);
-        alive[2] = IsWindow(postedClose);  // not yet delivered
-        return 0;
+        EXPECT_TRUE(IsWindow(postedClose));  // not yet delivered
     });
-    EXPECT_FALSE(alive[0]);
     EXPECT_FALSE(device().IsAlive(closes));
     EXPECT_FALSE(device().IsAlive(inner));
-    EXPECT_TRUE(alive[1]);
     EXPECT_TRUE(device().IsAlive(stubborn));
-    ASSERT_EQ(1u, device().Received(stubborn).size());
-    EXPECT_EQ((UINT)WM_CLOSE, device().Received(stubborn)[0].message);
-    EXPECT_TRUE(alive[2]);
+    EXPECT_EQ((std::vector<Record>{{WM_CLOSE, true, 0, 0, 0}}), ReceivedBy(stubborn));
     EXPECT_FALSE(device().IsAlive(postedClose));
     EXPECT_EQ(std::vector<HWND>{stubborn}, device().TopLevel());
 }
@@ -296,17 +279,11 @@ TEST_F(cesimWindows, EndedProcessesCannotBeOpened)
 {
     DWORD gone = Run([] { return 0; }, u"gone.exe");
     DWORD other = device().AddProcess(u"other.exe");
-    HANDLE opened = nullptr, ended = (HANDLE)1;
-    DWORD colour = 1;
-    Run([&] {
-        opened = OpenProcess(0, FALSE, other);
-        ended = OpenProcess(0, FALSE, gone);
-        colour = GetSysColor(COLOR_MENU);  // without the index flag
-        return Pump();
+    RunToEnd([&] {
+        EXPECT_NE(nullptr, OpenProcess(0, FALSE, other));
+        EXPECT_EQ(nullptr, OpenProcess(0, FALSE, gone));
+        EXPECT_EQ(0u, GetSysColor(COLOR_MENU));  // without the index flag
     });
-    EXPECT_NE(nullptr, opened);
-    EXPECT_EQ(nullptr, ended);
-    EXPECT_EQ(0u, colour);
 }
 
 }  // namespace
