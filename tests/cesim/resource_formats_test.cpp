@@ -19,11 +19,6 @@ using Data = std::vector<uint8_t>;
 struct Builder {
     Data bytes;
 
-    Builder& Byte(uint8_t v)
-    {
-        bytes.push_back(v);
-        return *this;
-    }
     Builder& Word(uint16_t v)
     {
         bytes.push_back((uint8_t)v);
@@ -73,8 +68,8 @@ Data TwoImageGroup()
 {
     Builder b;
     b.Word(0).Word(1).Word(2);
-    b.Byte(16).Byte(16).Byte(16).Byte(0).Word(1).Word(4).Dword(296).Word(7);
-    b.Byte(0).Byte(0).Byte(0).Byte(0).Word(1).Word(32).Dword(70000).Word(9);
+    b.Raw({16, 16, 16, 0}).Word(1).Word(4).Dword(296).Word(7);
+    b.Raw({0, 0, 0, 0}).Word(1).Word(32).Dword(70000).Word(9);
     return b.bytes;
 }
 
@@ -101,13 +96,11 @@ Data SmallIcon(bool with_mask = true)
     Builder b;
     b.Dword(40).Dword(4).Dword(4).Word(1).Word(4).Dword(0).Dword(0).Dword(0).Dword(0).Dword(0).Dword(0);
     for (int i = 0; i < 16; ++i)
-        b.Byte((uint8_t)(i * 16)).Byte((uint8_t)i).Byte((uint8_t)(255 - i)).Byte(0);
-    b.Byte(0xF0).Byte(0x09).Byte(0).Byte(0);  // bottom row
-    b.Byte(0x12).Byte(0x34).Byte(0).Byte(0);  // top row
-    if (with_mask) {
-        b.Byte(0x10).Byte(0).Byte(0).Byte(0);  // bottom row: x = 3
-        b.Byte(0x80).Byte(0).Byte(0).Byte(0);  // top row: x = 0
-    }
+        b.Raw({(uint8_t)(i * 16), (uint8_t)i, (uint8_t)(255 - i), 0});
+    b.Raw({0xF0, 0x09, 0, 0});  // bottom row
+    b.Raw({0x12, 0x34, 0, 0});  // top row
+    if (with_mask)
+        b.Raw({0x10, 0, 0, 0, 0x80, 0, 0, 0});  // bottom row: x = 3; top row: x = 0
     return b.bytes;
 }
 
@@ -161,10 +154,10 @@ Builder BitmapHeader(int32_t width, int32_t height, uint16_t bits, uint32_t comp
 Data SmallBitmap(int32_t height = 2)
 {
     Builder b = BitmapHeader(3, height, 8, 0, 2);
-    b.Byte(0).Byte(0xFF).Byte(0).Byte(0);  // green
-    b.Byte(0).Byte(0).Byte(0xFF).Byte(0);  // red
-    b.Byte(1).Byte(1).Byte(1).Byte(0);     // first stored row
-    b.Byte(0).Byte(1).Byte(0).Byte(0);     // second stored row
+    b.Raw({0, 0xFF, 0, 0});  // green
+    b.Raw({0, 0, 0xFF, 0});  // red
+    b.Raw({1, 1, 1, 0});     // first stored row
+    b.Raw({0, 1, 0, 0});     // second stored row
     return b.bytes;
 }
 
@@ -193,10 +186,10 @@ TEST(ResourceBitmapDecoder, ReadsEachLayoutWithPixelsFromTheTop)
 {
     Builder core;  // the old 12-byte header: 2 x 1 at 4 bits, 16 three-byte entries, all blue but the first
     core.Dword(12).Word(2).Word(1).Word(1).Word(4);
-    core.Byte(0).Byte(0).Byte(0);
+    core.Raw({0, 0, 0});
     for (int i = 1; i < 16; ++i)
-        core.Byte(0xFF).Byte(0).Byte(0);
-    core.Byte(0x0F).Byte(0).Byte(0).Byte(0);
+        core.Raw({0xFF, 0, 0});
+    core.Raw({0x0F, 0, 0, 0});
     const BitmapLayout rows[] = {
         {"rows bottom first", SmallBitmap(), {3, 2, 8, false, 0, 2, 2, 2},
          {{0, 0, 0}, {1, 0, 1}, {2, 0, 0}, {0, 1, 1}}, {{1, 0, RED}, {0, 0, GREEN}}},
@@ -226,8 +219,6 @@ TEST(ResourceBitmapDecoder, ReadsEachLayoutWithPixelsFromTheTop)
 TEST(ResourceBitmapDecoder, ColourIndexPastTheTableIsAnError)
 {
     Data d = SmallBitmap();
-    d.back() = 0;
-    d[d.size() - 2] = 0;
     d[d.size() - 4] = 7;  // top-left pixel: index 7 of 2
     cesim::Bitmap bmp = cesim::DecodeBitmap(d);
     EXPECT_EQ(bmp.Pixel(0, 0), 7u);
@@ -239,25 +230,24 @@ TEST(ResourceBitmapDecoder, ColourIndexPastTheTableIsAnError)
 // A classic template with a font and two controls: an icon control whose
 // class and text are ordinals, and a control with a class name, text of odd
 // length (so the next control needs padding) and creation data.
-Data ClassicDialog(uint32_t style = 0x80000040)
+Data ClassicDialog()
 {
     Builder b;
-    b.Dword(style).Dword(0x80000000).Word(2).Word(1).Word(2).Word(132).Word(54);
-    b.Word(0xFFFF).Word(7);  // menu 7
-    b.Text(u"Pane");         // class
-    b.Text(u"Hi");           // title
-    if (style & 0x40)
-        b.Word(8).Text(u"System");
+    b.Dword(0x80000040).Dword(0x80000000).Word(2).Word(1).Word(2).Word(132).Word(54);
+    b.Word(0xFFFF).Word(7);     // menu 7
+    b.Text(u"Pane");            // class
+    b.Text(u"Hi");              // title
+    b.Word(8).Text(u"System");  // the font (DS_SETFONT)
     b.Align4();
     b.Dword(0x50000003).Dword(0).Word(11).Word(17).Word(20).Word(20).Word(0xFFFF);
     b.Word(0xFFFF).Word(0x0082).Word(0xFFFF).Word(101).Word(0);
     b.Align4();
     b.Dword(0x50020080).Dword(0x4).Word((uint16_t)-3).Word(10).Word(84).Word(8).Word(42);
-    b.Text(u"Ed").Text(u"abc").Word(3).Byte(0xA).Byte(0xB).Byte(0xC);
+    b.Text(u"Ed").Text(u"abc").Word(3).Raw({0xA, 0xB, 0xC});
     return b.bytes;
 }
 
-TEST(ResourceDialogDecoder, ReadsTheClassicHeader)
+TEST(ResourceDialogDecoder, ReadsTheClassicFormAndItsControls)
 {
     cesim::DialogTemplate d = cesim::DecodeDialog(ClassicDialog());
     EXPECT_EQ(Fields(false, 0x80000040, 0x80000000, 2, 1, 2, 132, 54, true, 8, ClassicDialog().size()),
@@ -268,11 +258,7 @@ TEST(ResourceDialogDecoder, ReadsTheClassicHeader)
     EXPECT_EQ(d.class_name.text, u"Pane");
     EXPECT_EQ(d.title, u"Hi");
     EXPECT_EQ(d.font_face, u"System");
-}
-
-TEST(ResourceDialogDecoder, ReadsControlsAtTheirDwordBoundaries)
-{
-    cesim::DialogTemplate d = cesim::DecodeDialog(ClassicDialog());
+    // The controls, each at a DWORD boundary.
     ASSERT_EQ(d.items.size(), 2u);
     const cesim::DialogItem &icon = d.items[0], &edit = d.items[1];
     EXPECT_EQ(Fields(0x50000003, 0, 11, 17, 20, 20, 0xFFFF, cesim::NameOrOrdinal::ORDINAL, 0x0082,
@@ -302,7 +288,7 @@ TEST(ResourceDialogDecoder, ReadsTheExtendedForm)
     Builder b;
     b.Word(1).Word(0xFFFF).Dword(77).Dword(0x8).Dword(0x80C80040).Word(1).Word(5).Word(6).Word(100).Word(50);
     b.Word(0).Word(0xFFFF).Word(0x8002).Text(u"Title");
-    b.Word(9).Word(700).Byte(1).Byte(2).Text(u"Tahoma");
+    b.Word(9).Word(700).Raw({1, 2}).Text(u"Tahoma");
     b.Align4();
     b.Dword(55).Dword(0x200).Dword(0x50010000).Word(1).Word(2).Word(30).Word(12).Dword(70000);
     b.Word(0xFFFF).Word(0x0080).Text(u"OK").Word(0);
@@ -370,7 +356,7 @@ Data VersionRecord(const Data& fixed = FixedInfo())
                   Block(u"VarFileInfo", 1, {}, 0, {Block(u"Translation", 0, translation.bytes, 8)})});
 }
 
-TEST(ResourceVersionDecoder, ReadsTheFixedPart)
+TEST(ResourceVersionDecoder, ReadsTheFixedPartStringsAndTranslations)
 {
     cesim::VersionInfo v = cesim::DecodeVersion(VersionRecord());
     const cesim::FixedFileInfo& f = v.fixed;
@@ -382,11 +368,7 @@ TEST(ResourceVersionDecoder, ReadsTheFixedPart)
     cesim::VersionInfo without = cesim::DecodeVersion(VersionRecord({}));  // the fixed part is optional
     EXPECT_FALSE(without.has_fixed);
     EXPECT_EQ(without.string_tables.size(), 1u);
-}
-
-TEST(ResourceVersionDecoder, ReadsStringsAndTranslationsInOrder)
-{
-    cesim::VersionInfo v = cesim::DecodeVersion(VersionRecord());
+    // The strings and translations, in order.
     ASSERT_EQ(v.string_tables.size(), 1u);
     EXPECT_EQ(v.string_tables[0].key, u"040904b0");
     std::vector<std::u16string> strings;
@@ -433,17 +415,9 @@ struct Broken {
 // resource, what is wrong and, where it can, the offset.
 TEST(ResourceDecoders, RejectBrokenDataSayingWhatIsWrong)
 {
-    Builder textWithoutNul;
+    Builder textWithoutNul;  // no menu, no class, a title "Ti" that runs to the end
     textWithoutNul.Dword(0).Dword(0).Word(0).Word(0).Word(0).Word(10).Word(10);
     textWithoutNul.Word(0).Word(0).Word('T').Word('i');
-    Builder extendedVersion2;
-    extendedVersion2.Word(2).Word(0xFFFF).Dword(0).Dword(0).Dword(0);
-    for (int i = 0; i < 8; ++i)
-        extendedVersion2.Word(0);
-    Builder threeControls;
-    threeControls.Raw(ClassicDialog());
-    threeControls.PutWord(8, 3);
-    Data shortFixed = Cut(FixedInfo(), 20);
     const Broken rows[] = {
         {GROUP, Cut(TwoImageGroup(), 6 + 14 + 5), {"group 7", "lists 2 images"}},
         {GROUP, Changed(TwoImageGroup(), 2, 2), {"icon group", "type is 2"}},
@@ -460,11 +434,11 @@ TEST(ResourceDecoders, RejectBrokenDataSayingWhatIsWrong)
         {BITMAP, Changed(SmallBitmap(), 12, 3), {"bitmap", "3 colour planes"}},
         {BITMAP, Changed(SmallBitmap(), 0, 20), {"bitmap", "header size is 20"}},
         {BITMAP, Cut(SmallBitmap(), 45), {"bitmap 110", "colour table of 2 entries", "offset 40"}},
-        {DIALOG, extendedVersion2.bytes, {"dialog template", "version 2"}},
-        {DIALOG, threeControls.bytes, {"dialog 103", "declares 3 controls", "control 3 of 3"}},
+        {DIALOG, Builder().Word(2).Word(0xFFFF).Raw(Data(28, 0)).bytes, {"dialog template", "version 2"}},
+        {DIALOG, Changed(ClassicDialog(), 8, 3), {"dialog 103", "declares 3 controls", "control 3 of 3"}},
         {DIALOG, textWithoutNul.bytes, {"dialog template", "title has no terminating NUL", "offset 22"}},
         {VERSION, VersionRecord(FixedInfo(0x12345678)), {"version record", "signature 0x12345678", "offset 40"}},
-        {VERSION, VersionRecord(shortFixed), {"version record", "fewer than the 52"}},
+        {VERSION, VersionRecord(Cut(FixedInfo(), 20)), {"version record", "fewer than the 52"}},
         {VERSION, Block(u"VS_VERSION_INFX", 0, {}, 0), {"version record", "VS_VERSION_INFX"}},
         // The StringFileInfo block starts right after the 52-byte fixed part, at 92.
         {VERSION, Changed(Changed(VersionRecord(), 92, 0xF0), 93, 0x0F),
@@ -472,9 +446,8 @@ TEST(ResourceDecoders, RejectBrokenDataSayingWhatIsWrong)
         {VERSION, Changed(Changed(VersionRecord(), 92, 4), 93, 0),
          {"version record", "less than its own 6-byte header"}},
     };
-    for (const Broken& row : rows) {
+    for (const Broken& row : rows)
         ExpectErrorSays([&] { row.decoder(row.data, row.says[0]); }, row.says);
-    }
 }
 
 // Every prefix of well-formed data that stops short of what the decoder
