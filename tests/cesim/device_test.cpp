@@ -156,12 +156,10 @@ TEST_F(cesimDevice, CallCountsAreKept)
     EXPECT_EQ(0u, device().Calls("SendMessageW"));
 }
 
-class cesimHandles : public DeviceTest {};
-
 // Every kind of handle has a value range of its own, so that one kind is
 // never taken for another; Handles and OpenHandles count each kind a program
 // holds, now and, when it ended, what it left open.
-TEST_F(cesimHandles, EachKindHasItsOwnRangeAndIsCountedByItsOwner)
+TEST_F(cesimDevice, EachKindOfHandleHasItsOwnRangeAndIsCountedByItsOwner)
 {
     std::vector<std::pair<std::string, uintptr_t>> made;
     BOOL crossed[3] = {TRUE, TRUE, TRUE};

@@ -88,22 +88,18 @@ TEST_F(cesimKernel, NamedEventsAreSharedBetweenProcessesUntilTheLastHandleGoes)
 {
     HANDLE first = nullptr;
     std::atomic<int> releases{0};
-    DWORD a = Run(
-        [&] {
-            first = CreateEventW(nullptr, TRUE, FALSE, u"Velto.Ready");
-            return Pump();
-        },
-        u"a.exe");
-    DWORD b = Run(
-        [&] {
-            CreateEventW(nullptr, FALSE, TRUE, u"Velto.Ready");
-            EXPECT_EQ((DWORD)ERROR_ALREADY_EXISTS, GetLastError());
-            HANDLE second = CreateEventW(nullptr, FALSE, TRUE, u"Velto.Ready");
-            WaitForSingleObject(second, INFINITE);
-            ++releases;
-            return 0;
-        },
-        u"b.exe");
+    DWORD a = Run([&] {
+        first = CreateEventW(nullptr, TRUE, FALSE, u"Velto.Ready");
+        return Pump();
+    }, u"a.exe");
+    DWORD b = Run([&] {
+        CreateEventW(nullptr, FALSE, TRUE, u"Velto.Ready");
+        EXPECT_EQ((DWORD)ERROR_ALREADY_EXISTS, GetLastError());
+        HANDLE second = CreateEventW(nullptr, FALSE, TRUE, u"Velto.Ready");
+        WaitForSingleObject(second, INFINITE);
+        ++releases;
+        return 0;
+    }, u"b.exe");
     EXPECT_EQ(0, releases);
     device().RunInProcess(a, [&] { return (DWORD)SetEvent(first); });
     EXPECT_EQ(1, releases);

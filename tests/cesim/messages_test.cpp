@@ -24,14 +24,7 @@ constexpr UINT M3 = WM_USER + 3;
 // 152 bytes: the Windows CE record, whatever this compiler makes of the struct.
 NOTIFYICONDATAW IconRecord(HWND owner, UINT id, UINT flags, UINT callback, HICON icon, DWORD size = 152)
 {
-    NOTIFYICONDATAW nid{};
-    nid.cbSize = size;
-    nid.hWnd = owner;
-    nid.uID = id;
-    nid.uFlags = flags;
-    nid.uCallbackMessage = callback;
-    nid.hIcon = icon;
-    return nid;
+    return NOTIFYICONDATAW{size, owner, id, flags, callback, icon, {}};
 }
 
 // A thread that waits for the answer to SendMessageW can be ended with its

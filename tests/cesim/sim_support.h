@@ -98,22 +98,18 @@ inline void EnsureClass(const char16_t* name, HBRUSH background = nullptr)
 }
 
 // Creates a window with LoggingProc. Call from a simulated thread.
-inline HWND MakeWindow(const char16_t* cls, const char16_t* title, DWORD style, RECT r, HWND parent = nullptr,
-                       DWORD exStyle = 0)
+inline HWND MakeWindow(const char16_t* cls, const char16_t* title, DWORD style, RECT r)
 {
     EnsureClass(cls);
-    return CreateWindowExW(exStyle, cls, title, style, r.left, r.top, r.right - r.left, r.bottom - r.top, parent,
-                           nullptr, GetModuleHandleW(nullptr), nullptr);
+    return CreateWindowExW(0, cls, title, style, r.left, r.top, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
 }
 
 // Runs the calling thread's message loop until WM_QUIT; returns its code.
 inline int Pump()
 {
     MSG msg;
-    BOOL got;
-    while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
-        if (got == -1)
-            return -1;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
