@@ -82,8 +82,8 @@ TEST_F(cesimWindows, TheShellsWindowsAndItsDesktopWindow)
         EXPECT_EQ(u"", device().Title(shell.taskbar));
         EXPECT_TRUE(device().ExStyle(shell.taskbar) & WS_EX_TOPMOST);
         EXPECT_EQ((std::vector<HWND>{shell.taskbar, shell.desktop}), device().TopLevel());
-        EXPECT_EQ((std::vector<DWORD>{shell.process, shell.process}),
-                  (std::vector<DWORD>{device().ProcessOf(shell.desktop), device().ProcessOf(shell.taskbar)}));
+        EXPECT_EQ(shell.process, device().ProcessOf(shell.desktop));
+        EXPECT_EQ(shell.process, device().ProcessOf(shell.taskbar));
         EXPECT_RECT(row.taskbar, device().Rect(shell.taskbar));
         EXPECT_RECT(row.desktop, device().Rect(shell.desktop));
         EXPECT_RECT(row.desktop, device().WorkArea());
