@@ -152,15 +152,10 @@ inline std::string Show(const RECT& r)
 // without running any more of their code.
 class DeviceTest : public ::testing::Test {
 protected:
-    DeviceTest()
-    {
-        Log().Clear();
-        CurrentHandler() = nullptr;
-    }
     ~DeviceTest() override
     {
         device_.reset();  // joins every simulated thread first
-        CurrentHandler() = nullptr;
+        CurrentHandler() = nullptr;  // the next test starts with neither
         Log().Clear();
     }
 
