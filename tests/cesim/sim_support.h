@@ -181,7 +181,7 @@ protected:
     // it has been made once the device settles.
     void RunToEnd(std::function<void()> fn)
     {
-        DWORD pid = Run([&fn] {
+        DWORD pid = Run([fn] {
             fn();
             return 0;
         });
