@@ -5,7 +5,6 @@
 
 #include <cesim/resource_formats.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
