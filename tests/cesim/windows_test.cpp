@@ -158,22 +158,15 @@ TEST_F(cesimWindows, FixtureWindowsRecordSentMessagesAtOnceAndPostedOnesAtSettle
     device().SetTick(5000);
     DWORD other = device().AddProcess(u"other.exe");
     HWND f = device().AddWindow(other, {u"F", u"f"});
-    LRESULT sendResult = -1;
-    BOOL posted = FALSE;
-    Run([&] {
-        posted = PostMessageW(f, WM_USER + 1, 1, 2);
-        sendResult = SendMessageW(f, WM_USER + 2, 3, 4);
-        Sleep(100);
-        return 0;
+    RunToEnd([&] {
+        EXPECT_TRUE(PostMessageW(f, WM_USER + 1, 1, 2));
+        EXPECT_EQ(0, SendMessageW(f, WM_USER + 2, 3, 4));
     });
-    size_t seenDuringRun = device().Received(f).size();
-    device().Advance(100);
-    EXPECT_TRUE(posted);
-    EXPECT_EQ(0, sendResult);
-    EXPECT_EQ(2u, seenDuringRun);
+    // The sent one first: the posted one came when the device settled.
     EXPECT_EQ((std::vector<Record>{{WM_USER + 2, true, 3, 4, 5000}, {WM_USER + 1, false, 1, 2, 5000}}),
               ReceivedBy(f));
 
+    device().Advance(100);
     device().Post(f, WM_USER + 3, 5, 6);
     EXPECT_EQ(2u, device().Received(f).size());  // not before the device settles
     device().Settle();
