@@ -72,7 +72,7 @@ Data TwoImageGroup()
     return b.bytes;
 }
 
-TEST(ResourceIconGroupDecoder, ReadsEveryEntry)
+TEST(cesimResourceIconGroupDecoder, ReadsEveryEntry)
 {
     cesim::IconGroup g = cesim::DecodeIconGroup(TwoImageGroup());
     ASSERT_EQ(g.entries.size(), 2u);
@@ -105,7 +105,7 @@ Data SmallIcon(bool with_mask = true)
 
 const size_t SMALL_ICON_COLOUR_END = 40 + 64 + 8;
 
-TEST(ResourceIconImageDecoder, ReadsSizeDepthColourTablePixelsFromTheTopAndTheMask)
+TEST(cesimResourceIconImageDecoder, ReadsSizeDepthColourTablePixelsFromTheTopAndTheMask)
 {
     cesim::IconImage icon = cesim::DecodeIconImage(SmallIcon());
     // The height is half the DIB's.
@@ -119,7 +119,7 @@ TEST(ResourceIconImageDecoder, ReadsSizeDepthColourTablePixelsFromTheTopAndTheMa
               Fields(icon.Masked(0, 0), icon.Masked(1, 0), icon.Masked(0, 1), icon.Masked(3, 1)));
 }
 
-TEST(ResourceIconImageDecoder, TellsWhenTheMaskIsMissing)
+TEST(cesimResourceIconImageDecoder, TellsWhenTheMaskIsMissing)
 {
     cesim::IconImage icon = cesim::DecodeIconImage(SmallIcon(false));
     EXPECT_FALSE(icon.has_mask);
@@ -129,7 +129,7 @@ TEST(ResourceIconImageDecoder, TellsWhenTheMaskIsMissing)
     EXPECT_FALSE(cesim::DecodeIconImage(short_mask).has_mask);
 }
 
-TEST(ResourceIconImageDecoder, RejectsPixelsOutsideThePicture)
+TEST(cesimResourceIconImageDecoder, RejectsPixelsOutsideThePicture)
 {
     cesim::IconImage icon = cesim::DecodeIconImage(SmallIcon(), "icon 3");
     ExpectErrorSays([&] { icon.Pixel(4, 0); }, {"icon 3", "outside the 4 x 2 picture"});
@@ -181,7 +181,7 @@ struct BitmapLayout {
     std::vector<ColourAt> colours;
 };
 
-TEST(ResourceBitmapDecoder, ReadsEachLayoutWithPixelsFromTheTop)
+TEST(cesimResourceBitmapDecoder, ReadsEachLayoutWithPixelsFromTheTop)
 {
     Builder core;  // the old 12-byte header: 2 x 1 at 4 bits, 16 three-byte entries, all blue but the first
     core.Dword(12).Word(2).Word(1).Word(1).Word(4);
@@ -215,7 +215,7 @@ TEST(ResourceBitmapDecoder, ReadsEachLayoutWithPixelsFromTheTop)
     }
 }
 
-TEST(ResourceBitmapDecoder, ColourIndexPastTheTableIsAnError)
+TEST(cesimResourceBitmapDecoder, ColourIndexPastTheTableIsAnError)
 {
     Data d = SmallBitmap();
     d[d.size() - 4] = 7;  // top-left pixel: index 7 of 2
@@ -246,7 +246,7 @@ Data ClassicDialog()
     return b.bytes;
 }
 
-TEST(ResourceDialogDecoder, ReadsTheClassicFormAndItsControls)
+TEST(cesimResourceDialogDecoder, ReadsTheClassicFormAndItsControls)
 {
     cesim::DialogTemplate d = cesim::DecodeDialog(ClassicDialog());
     EXPECT_EQ(Fields(false, 0x80000040, 0x80000000, 2, 1, 2, 132, 54, true, 8, ClassicDialog().size()),
@@ -271,7 +271,7 @@ TEST(ResourceDialogDecoder, ReadsTheClassicFormAndItsControls)
     EXPECT_EQ(edit.creation_data, (Data{0xA, 0xB, 0xC}));
 }
 
-TEST(ResourceDialogDecoder, NoFontWithoutSetFont)
+TEST(cesimResourceDialogDecoder, NoFontWithoutSetFont)
 {
     Builder b;
     b.Dword(0x80000000).Dword(0).Word(0).Word(0).Word(0).Word(10).Word(10);
@@ -282,7 +282,7 @@ TEST(ResourceDialogDecoder, NoFontWithoutSetFont)
                      d.size));
 }
 
-TEST(ResourceDialogDecoder, ReadsTheExtendedForm)
+TEST(cesimResourceDialogDecoder, ReadsTheExtendedForm)
 {
     Builder b;
     b.Word(1).Word(0xFFFF).Dword(77).Dword(0x8).Dword(0x80C80040).Word(1).Word(5).Word(6).Word(100).Word(50);
@@ -303,7 +303,7 @@ TEST(ResourceDialogDecoder, ReadsTheExtendedForm)
     EXPECT_EQ(ok.text.text, u"OK");
 }
 
-TEST(ResourceDialogDecoder, ReadsFromAnAddressWithinTheGivenSize)
+TEST(cesimResourceDialogDecoder, ReadsFromAnAddressWithinTheGivenSize)
 {
     Data d = ClassicDialog();
     d.push_back(0xEE);  // beyond the template: not part of it
@@ -355,7 +355,7 @@ Data VersionRecord(const Data& fixed = FixedInfo())
                   Block(u"VarFileInfo", 1, {}, 0, {Block(u"Translation", 0, translation.bytes, 8)})});
 }
 
-TEST(ResourceVersionDecoder, ReadsTheFixedPartStringsAndTranslations)
+TEST(cesimResourceVersionDecoder, ReadsTheFixedPartStringsAndTranslations)
 {
     cesim::VersionInfo v = cesim::DecodeVersion(VersionRecord());
     const cesim::FixedFileInfo& f = v.fixed;
@@ -412,7 +412,7 @@ struct Broken {
 
 // Each decoder rejects what it cannot read with an Error that names the
 // resource, what is wrong and, where it can, the offset.
-TEST(ResourceDecoders, RejectBrokenDataSayingWhatIsWrong)
+TEST(cesimResourceDecoders, RejectBrokenDataSayingWhatIsWrong)
 {
     Builder textWithoutNul;  // no menu, no class, a title "Ti" that runs to the end
     textWithoutNul.Dword(0).Dword(0).Word(0).Word(0).Word(0).Word(10).Word(10);
@@ -451,7 +451,7 @@ TEST(ResourceDecoders, RejectBrokenDataSayingWhatIsWrong)
 
 // Every prefix of well-formed data that stops short of what the decoder
 // needs is rejected.
-TEST(ResourceDecoders, RejectEveryTruncation)
+TEST(cesimResourceDecoders, RejectEveryTruncation)
 {
     const struct {
         Decoder decoder;

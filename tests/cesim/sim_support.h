@@ -145,8 +145,9 @@ inline std::string Show(const RECT& r)
 // Rectangles compared as text, so that a failure shows both.
 #define EXPECT_RECT(expected, actual) EXPECT_EQ(::simtest::Show(expected), ::simtest::Show(actual))
 
-// Owns the device for one test. Suites deriving from it are named cesim...
-// (cesimWindows, cesimKernel, ...) so that `ctest -R cesim` picks them out.
+// Owns the device for one test. Every suite here is named cesim...
+// (cesimWindows, cesimKernel, cesimResourceBitmapDecoder, ...) so that
+// `ctest -R cesim` picks them out.
 // Program code may capture the test's locals by reference: once the device
 // has settled its threads only wait, and tearing the device down ends them
 // without running any more of their code.
