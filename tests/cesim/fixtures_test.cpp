@@ -15,16 +15,15 @@ class cesimFixtures : public DeviceTest {};
 TEST_F(cesimFixtures, WindowsAboveAndLeftOfTheScreenKeepNegativeEdges)
 {
     DWORD other = device().AddProcess(u"other.exe");
-    HWND above = AddFixtureWindow(other, u"Above", u"above", WS_VISIBLE, RECT{-5, -40, 100, 60});
-    RECT read{};
+    HWND above = device().AddWindow(other, {u"Above", u"above", WS_VISIBLE, 0, {-5, -40, 100, 60}});
     HWND own = nullptr;
-    Run([&] {
+    RunToEnd([&] {
+        RECT read{};
         GetWindowRect(above, &read);
+        EXPECT_RECT((RECT{-5, -40, 100, 60}), read);
         own = MakeWindow(u"Own", u"own", WS_VISIBLE, RECT{0, 0, 50, 50});
         SetWindowPos(own, nullptr, -20, -30, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        return 0;
     });
-    EXPECT_RECT((RECT{-5, -40, 100, 60}), read);
     EXPECT_RECT((RECT{-20, -30, 30, 20}), device().Rect(own));
     auto moves = Log().Of(own, WM_MOVE);
     ASSERT_EQ(1u, moves.size());
@@ -39,28 +38,21 @@ TEST_F(cesimFixtures, LookAlikesAreToldApartByEveryNameAndTheWorkAreaStandsApart
 {
     cesim::Shell shell = device().InstallShell();
     DWORD other = device().AddProcess(u"other.exe");
-    HWND decoy = AddFixtureWindow(other, u"DesktopExplorerWindow", u"Decoy");
-    HWND namesake = AddFixtureWindow(other, u"Namesake", u"Desktop");
+    HWND decoy = device().AddWindow(other, {u"DesktopExplorerWindow", u"Decoy"});
+    HWND namesake = device().AddWindow(other, {u"Namesake", u"Desktop"});
     device().SetWorkArea(RECT{0, 30, 200, 260});
-    HWND found[5] = {};
-    RECT desktop{}, area{};
-    Run([&] {
-        found[0] = FindWindowW(u"DesktopExplorerWindow", u"Desktop");
-        found[1] = FindWindowW(u"DesktopExplorerWindow", nullptr);
-        found[2] = FindWindowW(nullptr, u"Desktop");
-        found[3] = FindWindowW(u"Namesake", u"Desktop");
-        found[4] = FindWindowW(u"Namesake", u"Decoy");
+    RunToEnd([&] {
+        EXPECT_EQ(shell.desktop, FindWindowW(u"DesktopExplorerWindow", u"Desktop"));
+        EXPECT_EQ(decoy, FindWindowW(u"DesktopExplorerWindow", nullptr));
+        EXPECT_EQ(namesake, FindWindowW(nullptr, u"Desktop"));
+        EXPECT_EQ(namesake, FindWindowW(u"Namesake", u"Desktop"));
+        EXPECT_EQ(nullptr, FindWindowW(u"Namesake", u"Decoy"));
+        RECT desktop{}, area{};
         GetWindowRect(GetDesktopWindow(), &desktop);
+        EXPECT_RECT((RECT{0, 0, 240, 294}), desktop);
         SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-        return 0;
+        EXPECT_RECT((RECT{0, 30, 200, 260}), area);
     });
-    EXPECT_EQ(shell.desktop, found[0]);
-    EXPECT_EQ(decoy, found[1]);
-    EXPECT_EQ(namesake, found[2]);
-    EXPECT_EQ(namesake, found[3]);
-    EXPECT_EQ(nullptr, found[4]);
-    EXPECT_RECT((RECT{0, 0, 240, 294}), desktop);
-    EXPECT_RECT((RECT{0, 30, 200, 260}), area);
     EXPECT_EQ("cesim: SetWorkArea: the work area has its edges swapped",
               ErrorOf([&] { device().SetWorkArea(RECT{0, 30, 200, 20}); }));
 }
@@ -73,24 +65,22 @@ TEST_F(cesimFixtures, ProgramFileIconsComeInTheSizeAskedForAndTheDrawingSaysWhic
     device().SetProgramFileIcons(other, u"\\Windows\\two.exe", {SIZE{16, 16}, SIZE{32, 32}});
     device().SetProgramFileIcons(other, u"\\Windows\\large.exe", {SIZE{32, 32}});
     device().SetProgramFile(other, u"\\Windows\\none.exe", false);
-    HWND canvas = AddFixtureWindow(other, u"Canvas", u"canvas");
-    HICON large = nullptr, small = nullptr, small_of_large = nullptr, none = nullptr;
-    UINT none_extracted = 1;
-    Run([&] {
+    HWND canvas = device().AddWindow(other, {u"Canvas", u"canvas"});
+    HICON large = nullptr, small = nullptr, small_of_large = nullptr;
+    RunToEnd([&] {
         ExtractIconExW(u"\\Windows\\two.exe", 0, &large, nullptr, 1);
         ExtractIconExW(u"\\Windows\\two.exe", 0, nullptr, &small, 1);
         ExtractIconExW(u"\\Windows\\large.exe", 0, nullptr, &small_of_large, 1);
-        none_extracted = ExtractIconExW(u"\\Windows\\none.exe", 0, nullptr, &none, 1);
+        HICON none = nullptr;
+        EXPECT_EQ(0u, ExtractIconExW(u"\\Windows\\none.exe", 0, nullptr, &none, 1));
         HDC dc = GetDC(canvas);
         DrawIconEx(dc, 4, 5, large, 16, 16, 0, nullptr, DI_NORMAL);
         DrawIconEx(dc, 30, 5, small, 0, 0, 0, nullptr, DI_NORMAL);
         ReleaseDC(canvas, dc);
-        return 0;
     });
     EXPECT_EQ(32, device().Image(large).width);
     EXPECT_EQ(16, device().Image(small).height);
     EXPECT_EQ(32, device().Image(small_of_large).width);  // never stretched
-    EXPECT_EQ(0u, none_extracted);
     auto drawn = device().Drawn(canvas);
     ASSERT_EQ(2u, drawn.size());
     EXPECT_EQ(32, drawn[0].icon_size.cx);
@@ -107,17 +97,16 @@ TEST_F(cesimFixtures, EveryActivationIsLoggedWithItsCallTheTaskbarIncluded)
 {
     cesim::Shell shell = device().InstallShell();
     DWORD other = device().AddProcess(u"other.exe");
-    HWND notes = AddFixtureWindow(other, u"Notes", u"notes");
+    HWND notes = device().AddWindow(other, {u"Notes", u"notes"});
     device().SetForeground(notes);
     HWND own = nullptr;
-    Run([&] {
+    RunToEnd([&] {
         own = MakeWindow(u"Own", u"own", WS_VISIBLE, RECT{0, 0, 50, 50});
         SetForegroundWindow(notes);
         SetWindowPos(shell.taskbar, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
         SetWindowPos(notes, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         SetForegroundWindow(shell.taskbar);
         ShowWindow(own, SW_SHOW);
-        return 0;
     });
     // The program has ended: its window handed the foreground on.
     std::vector<std::tuple<HWND, std::string, bool>> got;

@@ -6,7 +6,7 @@
 #include "sim_support.h"
 
 #include <atomic>
-#include <cstdlib>
+#include <tuple>
 
 using simtest::DeviceTest;
 using simtest::Log;
@@ -20,18 +20,11 @@ class cesimMessages : public DeviceTest {};
 constexpr UINT M1 = WM_USER + 1;
 constexpr UINT M2 = WM_USER + 2;
 constexpr UINT M3 = WM_USER + 3;
-constexpr UINT M4 = WM_USER + 4;
 
-NOTIFYICONDATAW IconRecord(HWND owner, UINT id, UINT flags, UINT callback, HICON icon)
+// 152 bytes: the Windows CE record, whatever this compiler makes of the struct.
+NOTIFYICONDATAW IconRecord(HWND owner, UINT id, UINT flags, UINT callback, HICON icon, DWORD size = 152)
 {
-    NOTIFYICONDATAW nid{};
-    nid.cbSize = 152;  // the Windows CE record, whatever this compiler makes of the struct
-    nid.hWnd = owner;
-    nid.uID = id;
-    nid.uFlags = flags;
-    nid.uCallbackMessage = callback;
-    nid.hIcon = icon;
-    return nid;
+    return NOTIFYICONDATAW{size, owner, id, flags, callback, icon, {}};
 }
 
 // A thread that waits for the answer to SendMessageW can be ended with its
@@ -87,7 +80,6 @@ TEST_F(cesimMessages, ASenderThatEndsMidSendLeavesTheReceiverSound)
     }
 }
 
-
 // The receiver's process ends while it is at a message: the sender gets 0
 // and goes on, as Windows answers it.
 TEST_F(cesimMessages, AReceiverThatEndsWhileHandlingAnswersZero)
@@ -124,14 +116,12 @@ TEST_F(cesimMessages, AReceiverThatEndsWhileHandlingAnswersZero)
     EXPECT_EQ(0, answer);
 }
 
-
 // A fixture window that holds what is sent to it keeps its sender waiting
 // until the test answers; the sender handles messages sent to it meanwhile.
 TEST_F(cesimMessages, AFixtureCanHoldASentMessageUntilTheTestAnswers)
 {
     DWORD other = device().AddProcess(u"busy.exe");
-    cesim::WindowOptions busy;
-    busy.class_name = u"Busy";
+    cesim::WindowOptions busy{u"Busy"};
     busy.holds_sends = true;
     HWND slow = device().AddWindow(other, busy);
     HWND mine = nullptr;
@@ -152,9 +142,8 @@ TEST_F(cesimMessages, AFixtureCanHoldASentMessageUntilTheTestAnswers)
     device().Settle();
     EXPECT_EQ(42, answer);
     EXPECT_TRUE(device().HeldSends(slow).empty());
-    EXPECT_NE(std::string::npos, simtest::ErrorOf([&] { device().AnswerHeld(slow, 0); }).find("holds no message"));
+    simtest::ExpectErrorSays([&] { device().AnswerHeld(slow, 0); }, {"AnswerHeld", "holds no message"});
 }
-
 
 // Showing a window from another thread leaves it needing paint; its own
 // thread, waiting in GetMessageW, must get the WM_PAINT.
@@ -177,7 +166,6 @@ TEST_F(cesimMessages, AWindowShownFromAnotherThreadIsPainted)
     EXPECT_EQ(1, Log().Count(alsoHidden, WM_PAINT));
 }
 
-
 TEST_F(cesimMessages, DefWindowProcErasesWithTheClassBrush)
 {
     HWND w = nullptr;
@@ -196,34 +184,26 @@ TEST_F(cesimMessages, DefWindowProcErasesWithTheClassBrush)
     EXPECT_RECT((RECT{0, 0, 60, 40}), drawn[0].dest);
 }
 
+// What LoggingProc saw of one message to one window: {wParam, lParam, thread} each.
+std::vector<std::tuple<WPARAM, LPARAM, DWORD>> Seen(HWND window, UINT message)
+{
+    std::vector<std::tuple<WPARAM, LPARAM, DWORD>> out;
+    for (const simtest::Seen& s : Log().Of(window, message))
+        out.emplace_back(s.wParam, s.lParam, s.thread);
+    return out;
+}
 
-TEST_F(cesimMessages, TheTestCanPostToAProgramsWindow)
+// What the test posts reaches the program's window on its thread; the
+// test's stylus on a tray icon reaches the owner only through the icon's
+// callback message (a tap itself is in the conformance suite).
+TEST_F(cesimMessages, TheTestsPostsAndTrayMouseReachTheProgram)
 {
     HWND w = nullptr;
     DWORD thread = 0;
-    Run([&] {
-        w = MakeWindow(u"Target", u"t", 0, RECT{0, 0, 10, 10});
-        thread = GetCurrentThreadId();
-        return Pump();
-    });
-    device().Post(w, M3, 7, 8);
-    device().Settle();
-    auto got = Log().Of(w, M3);
-    ASSERT_EQ(1u, got.size());
-    EXPECT_EQ(7u, got[0].wParam);
-    EXPECT_EQ(8, got[0].lParam);
-    EXPECT_EQ(thread, got[0].thread);
-}
-
-
-// The test's stylus on a tray icon reaches the owner only through the
-// icon's callback message (a tap itself is in the conformance suite).
-TEST_F(cesimMessages, TrayMouseReachesOnlyIconsWithACallbackMessage)
-{
-    HWND w = nullptr;
     BOOL added[2] = {};
     Run([&] {
         w = MakeWindow(u"Tray", u"t", 0, RECT{0, 0, 10, 10});
+        thread = GetCurrentThreadId();
         NOTIFYICONDATAW withMessage = IconRecord(w, 3, NIF_MESSAGE | NIF_ICON, WM_APP + 1, (HICON)0x1234);
         added[0] = Shell_NotifyIconW(NIM_ADD, &withMessage);
         NOTIFYICONDATAW silent = IconRecord(w, 4, NIF_ICON, WM_APP + 2, (HICON)0x1234);
@@ -232,89 +212,63 @@ TEST_F(cesimMessages, TrayMouseReachesOnlyIconsWithACallbackMessage)
     });
     ASSERT_TRUE(added[0]);
     ASSERT_TRUE(added[1]);
+    device().Post(w, M3, 7, 8);
     device().TrayMouse(w, 3, WM_LBUTTONDBLCLK);
     device().TrayMouse(w, 4, WM_LBUTTONDOWN);
     device().Settle();
-    auto got = Log().Of(w, WM_APP + 1);
-    ASSERT_EQ(1u, got.size());
-    EXPECT_EQ(3u, got[0].wParam);
-    EXPECT_EQ(WM_LBUTTONDBLCLK, (UINT)got[0].lParam);
+    using Call = std::tuple<WPARAM, LPARAM, DWORD>;
+    EXPECT_EQ((std::vector<Call>{{7, 8, thread}}), Seen(w, M3));
+    EXPECT_EQ((std::vector<Call>{{3, WM_LBUTTONDBLCLK, thread}}), Seen(w, WM_APP + 1));
     EXPECT_EQ(0, Log().Count(w, WM_APP + 2));
 }
 
-
-// What the tray holds after each call (what each call answers is in the
-// conformance suite): a second add of an icon leaves the first, a modify
-// changes only what its flags name, a delete takes only its icon.
+// What the tray holds after each call, and what the call answers: a second
+// add of an icon leaves the first, a modify changes only what its flags
+// name, a delete takes only its icon, and a record of any size but Windows
+// CE's changes nothing.
 TEST_F(cesimMessages, TheTrayHoldsWhatShellNotifyIconLeaves)
 {
     HWND w = nullptr;
-    std::vector<cesim::TrayIcon> afterAdd, afterSecondAdd, afterModify;
     DWORD pid = Run([&] {
         w = MakeWindow(u"Tray", u"t", 0, RECT{0, 0, 10, 10});
         return Pump();
     });
-    auto call = [&](DWORD message, NOTIFYICONDATAW nid) {
-        device().RunInProcess(pid, [&] { return (DWORD)Shell_NotifyIconW(message, &nid); });
+    using Held = std::tuple<UINT, HICON, UINT>;  // id, icon, callback message
+    const HICON A = (HICON)0x1000, B = (HICON)0x2000, C = (HICON)0x3000, D = (HICON)0x4000;
+    const UINT both = NIF_MESSAGE | NIF_ICON;
+    const DWORD larger = (DWORD)sizeof(NOTIFYICONDATAW) + 4;
+    const std::vector<Held> two = {{1, D, WM_APP + 1}, {2, C, WM_APP + 2}};
+    const struct {
+        DWORD message;
+        NOTIFYICONDATAW record;
+        BOOL answer;
+        std::vector<Held> tray;  // after the call
+    } steps[] = {
+        {NIM_ADD, IconRecord(w, 1, both, WM_APP + 1, A), TRUE, {{1, A, WM_APP + 1}}},
+        {NIM_ADD, IconRecord(w, 1, both, WM_APP + 9, B), FALSE, {{1, A, WM_APP + 1}}},  // the same window and id
+        {NIM_ADD, IconRecord(w, 2, both, WM_APP + 2, C), TRUE, {{1, A, WM_APP + 1}, {2, C, WM_APP + 2}}},
+        {NIM_MODIFY, IconRecord(w, 1, NIF_ICON, 0, D), TRUE, two},  // the callback message is not part of it
+        {NIM_MODIFY, IconRecord(w, 7, NIF_ICON, 0, D), FALSE, two},
+        {NIM_ADD, IconRecord(w, 3, NIF_ICON, 0, A, 88), FALSE, two},  // an older desktop record
+        {NIM_ADD, IconRecord(w, 3, NIF_ICON, 0, A, larger), FALSE, two},
+        {NIM_MODIFY, IconRecord(w, 2, NIF_ICON, 0, A, 88), FALSE, two},
+        {NIM_DELETE, IconRecord(w, 1, 0, 0, nullptr), TRUE, {{2, C, WM_APP + 2}}},
+        {NIM_DELETE, IconRecord(w, 1, 0, 0, nullptr), FALSE, {{2, C, WM_APP + 2}}},
     };
-    call(NIM_ADD, IconRecord(w, 1, NIF_MESSAGE | NIF_ICON, WM_APP + 1, (HICON)0x1000));
-    afterAdd = device().Tray();
-    call(NIM_ADD, IconRecord(w, 1, NIF_MESSAGE | NIF_ICON, WM_APP + 9, (HICON)0x2000));
-    afterSecondAdd = device().Tray();
-    call(NIM_ADD, IconRecord(w, 2, NIF_ICON, 0, (HICON)0x3000));
-    call(NIM_MODIFY, IconRecord(w, 1, NIF_ICON, 0, (HICON)0x4000));
-    afterModify = device().Tray();
-    call(NIM_MODIFY, IconRecord(w, 7, NIF_ICON, 0, (HICON)0x4000));
-    call(NIM_DELETE, IconRecord(w, 1, 0, 0, nullptr));
-    call(NIM_DELETE, IconRecord(w, 1, 0, 0, nullptr));
-
-    ASSERT_EQ(1u, afterAdd.size());
-    EXPECT_EQ(w, afterAdd[0].owner);
-    EXPECT_EQ(1u, afterAdd[0].id);
-    EXPECT_EQ((UINT)WM_APP + 1, afterAdd[0].callback_message);
-    EXPECT_EQ((HICON)0x1000, afterAdd[0].icon);
-    EXPECT_EQ(152u, afterAdd[0].record_size);
-    EXPECT_TRUE(afterAdd[0].flags & NIF_MESSAGE);
-
-    ASSERT_EQ(1u, afterSecondAdd.size());  // the same window and id again
-    EXPECT_EQ((HICON)0x1000, afterSecondAdd[0].icon);
-    EXPECT_EQ((UINT)WM_APP + 1, afterSecondAdd[0].callback_message);
-
-    ASSERT_EQ(2u, afterModify.size());
-    EXPECT_EQ((HICON)0x4000, afterModify[0].icon);
-    EXPECT_EQ((UINT)WM_APP + 1, afterModify[0].callback_message);  // not part of the change
-
-    EXPECT_FALSE(device().FindTrayIcon(w, 1).has_value());
-    ASSERT_EQ(1u, device().Tray().size());
-    EXPECT_EQ(2u, device().Tray()[0].id);
+    for (const auto& step : steps) {
+        NOTIFYICONDATAW record = step.record;
+        BOOL answer = (BOOL)device().RunInProcess(pid, [&] { return (DWORD)Shell_NotifyIconW(step.message, &record); });
+        std::vector<Held> tray;
+        for (const cesim::TrayIcon& icon : device().Tray())
+            tray.emplace_back(icon.id, icon.icon, icon.callback_message);
+        EXPECT_EQ(step.answer, answer) << "step " << (&step - steps);
+        EXPECT_EQ(step.tray, tray) << "step " << (&step - steps);
+    }
     ASSERT_TRUE(device().FindTrayIcon(w, 2).has_value());
-    EXPECT_EQ((HICON)0x3000, device().FindTrayIcon(w, 2)->icon);
-}
-
-
-TEST_F(cesimMessages, ShellNotifyIconTakesOnlyTheWindowsCeRecord)
-{
-    HWND w = nullptr;
-    BOOL r[3] = {TRUE, TRUE, FALSE};
-    Run([&] {
-        w = MakeWindow(u"Tray", u"t", 0, RECT{0, 0, 10, 10});
-        NOTIFYICONDATAW nid = IconRecord(w, 1, NIF_ICON, 0, (HICON)0x1000);
-        nid.cbSize = 88;  // an older desktop record
-        r[0] = Shell_NotifyIconW(NIM_ADD, &nid);
-        nid.cbSize = (DWORD)sizeof(NOTIFYICONDATAW) + 4;
-        r[1] = Shell_NotifyIconW(NIM_ADD, &nid);
-        nid.cbSize = 152;
-        r[2] = Shell_NotifyIconW(NIM_ADD, &nid);
-        nid.cbSize = 88;
-        nid.hIcon = (HICON)0x2000;
-        Shell_NotifyIconW(NIM_MODIFY, &nid);
-        return Pump();
-    });
-    EXPECT_FALSE(r[0]);
-    EXPECT_FALSE(r[1]);
-    EXPECT_TRUE(r[2]);
-    ASSERT_EQ(1u, device().Tray().size());
-    EXPECT_EQ((HICON)0x1000, device().Tray()[0].icon);
+    EXPECT_EQ(w, device().FindTrayIcon(w, 2)->owner);
+    EXPECT_EQ(152u, device().FindTrayIcon(w, 2)->record_size);
+    EXPECT_TRUE(device().FindTrayIcon(w, 2)->flags & NIF_MESSAGE);
+    EXPECT_FALSE(device().FindTrayIcon(w, 1).has_value());
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 
 #include <cesim/resource_formats.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,11 +18,6 @@ using Data = std::vector<uint8_t>;
 struct Builder {
     Data bytes;
 
-    Builder& Byte(uint8_t v)
-    {
-        bytes.push_back(v);
-        return *this;
-    }
     Builder& Word(uint16_t v)
     {
         bytes.push_back((uint8_t)v);
@@ -67,27 +61,18 @@ std::vector<long long> Fields(T... values)
     return {(long long)values...};
 }
 
-// Every prefix of `data` shorter than `needed` must be rejected with an Error.
-void ExpectEveryPrefixRejected(const Data& data, size_t needed, const std::function<void(const Data&)>& decode)
-{
-    for (size_t n = 0; n < needed && n <= data.size(); ++n) {
-        Data prefix(data.begin(), data.begin() + n);
-        EXPECT_THROW(decode(prefix), Error) << "prefix of " << n << " bytes";
-    }
-}
-
 // ---------------------------------------------------------------- icon groups
 
 Data TwoImageGroup()
 {
     Builder b;
     b.Word(0).Word(1).Word(2);
-    b.Byte(16).Byte(16).Byte(16).Byte(0).Word(1).Word(4).Dword(296).Word(7);
-    b.Byte(0).Byte(0).Byte(0).Byte(0).Word(1).Word(32).Dword(70000).Word(9);
+    b.Raw({16, 16, 16, 0}).Word(1).Word(4).Dword(296).Word(7);
+    b.Raw({0, 0, 0, 0}).Word(1).Word(32).Dword(70000).Word(9);
     return b.bytes;
 }
 
-TEST(ResourceIconGroupDecoder, ReadsEveryEntry)
+TEST(cesimResourceIconGroupDecoder, ReadsEveryEntry)
 {
     cesim::IconGroup g = cesim::DecodeIconGroup(TwoImageGroup());
     ASSERT_EQ(g.entries.size(), 2u);
@@ -97,13 +82,7 @@ TEST(ResourceIconGroupDecoder, ReadsEveryEntry)
     // A stored 0 is 256 pixels.
     EXPECT_EQ(Fields(256, 256, 0, 32, 70000, 9),
               Fields(b.width, b.height, b.colour_count, b.bit_count, b.bytes, b.image_id));
-}
-
-TEST(ResourceIconGroupDecoder, EmptyGroupHasNoEntries)
-{
-    Builder b;
-    b.Word(0).Word(1).Word(0);
-    EXPECT_TRUE(cesim::DecodeIconGroup(b.bytes).entries.empty());
+    EXPECT_TRUE(cesim::DecodeIconGroup(Builder().Word(0).Word(1).Word(0).bytes).entries.empty());
 }
 
 // ---------------------------------------------------------------- icon images
@@ -116,19 +95,17 @@ Data SmallIcon(bool with_mask = true)
     Builder b;
     b.Dword(40).Dword(4).Dword(4).Word(1).Word(4).Dword(0).Dword(0).Dword(0).Dword(0).Dword(0).Dword(0);
     for (int i = 0; i < 16; ++i)
-        b.Byte((uint8_t)(i * 16)).Byte((uint8_t)i).Byte((uint8_t)(255 - i)).Byte(0);
-    b.Byte(0xF0).Byte(0x09).Byte(0).Byte(0);  // bottom row
-    b.Byte(0x12).Byte(0x34).Byte(0).Byte(0);  // top row
-    if (with_mask) {
-        b.Byte(0x10).Byte(0).Byte(0).Byte(0);  // bottom row: x = 3
-        b.Byte(0x80).Byte(0).Byte(0).Byte(0);  // top row: x = 0
-    }
+        b.Raw({(uint8_t)(i * 16), (uint8_t)i, (uint8_t)(255 - i), 0});
+    b.Raw({0xF0, 0x09, 0, 0});  // bottom row
+    b.Raw({0x12, 0x34, 0, 0});  // top row
+    if (with_mask)
+        b.Raw({0x10, 0, 0, 0, 0x80, 0, 0, 0});  // bottom row: x = 3; top row: x = 0
     return b.bytes;
 }
 
 const size_t SMALL_ICON_COLOUR_END = 40 + 64 + 8;
 
-TEST(ResourceIconImageDecoder, ReadsSizeDepthColourTablePixelsFromTheTopAndTheMask)
+TEST(cesimResourceIconImageDecoder, ReadsSizeDepthColourTablePixelsFromTheTopAndTheMask)
 {
     cesim::IconImage icon = cesim::DecodeIconImage(SmallIcon());
     // The height is half the DIB's.
@@ -142,7 +119,7 @@ TEST(ResourceIconImageDecoder, ReadsSizeDepthColourTablePixelsFromTheTopAndTheMa
               Fields(icon.Masked(0, 0), icon.Masked(1, 0), icon.Masked(0, 1), icon.Masked(3, 1)));
 }
 
-TEST(ResourceIconImageDecoder, TellsWhenTheMaskIsMissing)
+TEST(cesimResourceIconImageDecoder, TellsWhenTheMaskIsMissing)
 {
     cesim::IconImage icon = cesim::DecodeIconImage(SmallIcon(false));
     EXPECT_FALSE(icon.has_mask);
@@ -152,7 +129,7 @@ TEST(ResourceIconImageDecoder, TellsWhenTheMaskIsMissing)
     EXPECT_FALSE(cesim::DecodeIconImage(short_mask).has_mask);
 }
 
-TEST(ResourceIconImageDecoder, RejectsPixelsOutsideThePicture)
+TEST(cesimResourceIconImageDecoder, RejectsPixelsOutsideThePicture)
 {
     cesim::IconImage icon = cesim::DecodeIconImage(SmallIcon(), "icon 3");
     ExpectErrorSays([&] { icon.Pixel(4, 0); }, {"icon 3", "outside the 4 x 2 picture"});
@@ -171,93 +148,76 @@ Builder BitmapHeader(int32_t width, int32_t height, uint16_t bits, uint32_t comp
     return b;
 }
 
-// 3 x 2 at 8 bits per pixel with a 2-entry table; rows bottom first.
-Data SmallBitmap()
+// 3 x 2 at 8 bits per pixel with a 2-entry table, green and red; rows
+// bottom first, or top first with a negative height.
+Data SmallBitmap(int32_t height = 2)
 {
-    Builder b = BitmapHeader(3, 2, 8, 0, 2);
-    b.Byte(0).Byte(0xFF).Byte(0).Byte(0);  // green
-    b.Byte(0).Byte(0).Byte(0xFF).Byte(0);  // red
-    b.Byte(1).Byte(1).Byte(1).Byte(0);     // bottom row
-    b.Byte(0).Byte(1).Byte(0).Byte(0);     // top row
+    Builder b = BitmapHeader(3, height, 8, 0, 2);
+    b.Raw({0, 0xFF, 0, 0});  // green
+    b.Raw({0, 0, 0xFF, 0});  // red
+    b.Raw({1, 1, 1, 0});     // first stored row
+    b.Raw({0, 1, 0, 0});     // second stored row
     return b.bytes;
 }
 
-TEST(ResourceBitmapDecoder, ReadsHeaderColourTableAndPixelsFromTheTop)
-{
-    cesim::Bitmap bmp = cesim::DecodeBitmap(SmallBitmap());
-    EXPECT_EQ(Fields(3, 2, 8, false, 0, 2, 2, 2),
-              Fields(bmp.width, bmp.height, bmp.bit_count, bmp.top_down, bmp.compression, bmp.colours_used,
-                     bmp.colour_table_size, bmp.palette.size()));
-    EXPECT_EQ(bmp.palette[0], (cesim::Colour{0, 0xFF, 0}));
-    EXPECT_EQ(bmp.palette[1], (cesim::Colour{0xFF, 0, 0}));
-    EXPECT_EQ(Fields(0, 1, 0, 1), Fields(bmp.Pixel(0, 0), bmp.Pixel(1, 0), bmp.Pixel(2, 0), bmp.Pixel(0, 1)));
-    EXPECT_EQ(bmp.ColourAt(1, 0), (cesim::Colour{0xFF, 0, 0}));
-    EXPECT_EQ(bmp.ColourAt(0, 0), (cesim::Colour{0, 0xFF, 0}));
-}
+const cesim::Colour RED{0xFF, 0, 0}, GREEN{0, 0xFF, 0}, BLUE{0, 0, 0xFF}, WHITE{0xFF, 0xFF, 0xFF};
 
-TEST(ResourceBitmapDecoder, ReadsTopDownRows)
-{
-    Data d = SmallBitmap();
-    Builder h = BitmapHeader(3, -2, 8, 0, 2);
-    std::copy(h.bytes.begin(), h.bytes.end(), d.begin());
-    cesim::Bitmap bmp = cesim::DecodeBitmap(d);
-    // The first stored row is now the top one.
-    EXPECT_EQ(Fields(true, 2, 1, 1, 0),
-              Fields(bmp.top_down, bmp.height, bmp.Pixel(0, 0), bmp.Pixel(1, 1), bmp.Pixel(0, 1)));
-}
+struct PixelAt {
+    int x, y;
+    DWORD value;
+};
 
-TEST(ResourceBitmapDecoder, FullTableWhenColoursUsedIsZero)
-{
-    Builder b = BitmapHeader(9, 1, 1, 0, 0);
-    b.Dword(0).Dword(0x00FFFFFF);
-    b.Byte(0x80).Byte(0x80).Byte(0).Byte(0);  // pixels 0 and 8 set
-    cesim::Bitmap bmp = cesim::DecodeBitmap(b.bytes);
-    EXPECT_EQ(Fields(2, 1, 0, 0, 1), Fields(bmp.colour_table_size, bmp.Pixel(0, 0), bmp.Pixel(1, 0), bmp.Pixel(7, 0),
-                                          bmp.Pixel(8, 0)));
-    EXPECT_EQ(bmp.ColourAt(8, 0), (cesim::Colour{0xFF, 0xFF, 0xFF}));
-}
+struct ColourAt {
+    int x, y;
+    cesim::Colour colour;
+};
 
-TEST(ResourceBitmapDecoder, ReadsTrueColour)
-{
-    Builder b = BitmapHeader(2, 1, 24, 0, 0);
-    b.Byte(0x10).Byte(0x20).Byte(0x30).Byte(0xFF).Byte(0xFE).Byte(0xFD).Byte(0).Byte(0);
-    cesim::Bitmap bmp = cesim::DecodeBitmap(b.bytes);
-    EXPECT_EQ(bmp.colour_table_size, 0);
-    EXPECT_EQ(bmp.Pixel(0, 0), 0x302010u);
-    EXPECT_EQ(bmp.ColourAt(0, 0), (cesim::Colour{0x30, 0x20, 0x10}));
-    EXPECT_EQ(bmp.ColourAt(1, 0), (cesim::Colour{0xFD, 0xFE, 0xFF}));
-}
+struct BitmapLayout {
+    const char* what;
+    Data bytes;
+    // width, height, bit count, top-down, compression, colours used, colour table size, palette size
+    std::vector<long long> header;
+    std::vector<PixelAt> pixels;    // (x, y) from the top-left corner
+    std::vector<ColourAt> colours;
+};
 
-TEST(ResourceBitmapDecoder, ReadsSixteenBitsWithColourMasks)
+TEST(cesimResourceBitmapDecoder, ReadsEachLayoutWithPixelsFromTheTop)
 {
-    // 5-6-5, the masks after the 40-byte header.
-    Builder b = BitmapHeader(2, 1, 16, 3, 0);
-    b.Dword(0xF800).Dword(0x07E0).Dword(0x001F);
-    b.Word(0xF800).Word(0x07E0);
-    cesim::Bitmap bmp = cesim::DecodeBitmap(b.bytes);
-    EXPECT_EQ(bmp.compression, 3u);
-    EXPECT_EQ(bmp.ColourAt(0, 0), (cesim::Colour{0xFF, 0, 0}));
-    EXPECT_EQ(bmp.ColourAt(1, 0), (cesim::Colour{0, 0xFF, 0}));
-}
-
-TEST(ResourceBitmapDecoder, ReadsTheOldCoreHeader)
-{
-    Builder b;
-    b.Dword(12).Word(2).Word(1).Word(1).Word(4);
-    b.Byte(0).Byte(0).Byte(0);
+    Builder core;  // the old 12-byte header: 2 x 1 at 4 bits, 16 three-byte entries, all blue but the first
+    core.Dword(12).Word(2).Word(1).Word(1).Word(4);
+    core.Raw({0, 0, 0});
     for (int i = 1; i < 16; ++i)
-        b.Byte(0xFF).Byte(0).Byte(0);  // blue
-    b.Byte(0x0F).Byte(0).Byte(0).Byte(0);
-    cesim::Bitmap bmp = cesim::DecodeBitmap(b.bytes);
-    EXPECT_EQ(Fields(2, 16, 0, 15), Fields(bmp.width, bmp.colour_table_size, bmp.Pixel(0, 0), bmp.Pixel(1, 0)));
-    EXPECT_EQ(bmp.ColourAt(1, 0), (cesim::Colour{0, 0, 0xFF}));
+        core.Raw({0xFF, 0, 0});
+    core.Raw({0x0F, 0, 0, 0});
+    const BitmapLayout rows[] = {
+        {"rows bottom first", SmallBitmap(), {3, 2, 8, false, 0, 2, 2, 2},
+         {{0, 0, 0}, {1, 0, 1}, {2, 0, 0}, {0, 1, 1}}, {{1, 0, RED}, {0, 0, GREEN}}},
+        {"rows top first", SmallBitmap(-2), {3, 2, 8, true, 0, 2, 2, 2}, {{0, 0, 1}, {1, 1, 1}, {0, 1, 0}}, {}},
+        {"a full table when colours used is 0",
+         BitmapHeader(9, 1, 1, 0, 0).Dword(0).Dword(0x00FFFFFF).Raw({0x80, 0x80, 0, 0}).bytes,  // pixels 0 and 8 set
+         {9, 1, 1, false, 0, 0, 2, 2}, {{0, 0, 1}, {1, 0, 0}, {7, 0, 0}, {8, 0, 1}}, {{8, 0, WHITE}}},
+        {"true colour", BitmapHeader(2, 1, 24, 0, 0).Raw({0x10, 0x20, 0x30, 0xFF, 0xFE, 0xFD, 0, 0}).bytes,
+         {2, 1, 24, false, 0, 0, 0, 0}, {{0, 0, 0x302010}}, {{0, 0, {0x30, 0x20, 0x10}}, {1, 0, {0xFD, 0xFE, 0xFF}}}},
+        {"16 bits, 5-6-5 masks after the header",
+         BitmapHeader(2, 1, 16, 3, 0).Dword(0xF800).Dword(0x07E0).Dword(0x001F).Word(0xF800).Word(0x07E0).bytes,
+         {2, 1, 16, false, 3, 0, 0, 0}, {}, {{0, 0, RED}, {1, 0, GREEN}}},
+        {"the old core header", core.bytes, {2, 1, 4, false, 0, 0, 16, 16}, {{0, 0, 0}, {1, 0, 15}}, {{1, 0, BLUE}}},
+    };
+    for (const BitmapLayout& row : rows) {
+        SCOPED_TRACE(row.what);
+        cesim::Bitmap bmp = cesim::DecodeBitmap(row.bytes);
+        EXPECT_EQ(row.header, Fields(bmp.width, bmp.height, bmp.bit_count, bmp.top_down, bmp.compression,
+                                     bmp.colours_used, bmp.colour_table_size, bmp.palette.size()));
+        for (const PixelAt& p : row.pixels)
+            EXPECT_EQ(p.value, bmp.Pixel(p.x, p.y)) << p.x << "," << p.y;
+        for (const ColourAt& c : row.colours)
+            EXPECT_EQ(c.colour, bmp.ColourAt(c.x, c.y)) << c.x << "," << c.y;
+    }
 }
 
-TEST(ResourceBitmapDecoder, ColourIndexPastTheTableIsAnError)
+TEST(cesimResourceBitmapDecoder, ColourIndexPastTheTableIsAnError)
 {
     Data d = SmallBitmap();
-    d.back() = 0;
-    d[d.size() - 2] = 0;
     d[d.size() - 4] = 7;  // top-left pixel: index 7 of 2
     cesim::Bitmap bmp = cesim::DecodeBitmap(d);
     EXPECT_EQ(bmp.Pixel(0, 0), 7u);
@@ -269,25 +229,24 @@ TEST(ResourceBitmapDecoder, ColourIndexPastTheTableIsAnError)
 // A classic template with a font and two controls: an icon control whose
 // class and text are ordinals, and a control with a class name, text of odd
 // length (so the next control needs padding) and creation data.
-Data ClassicDialog(uint32_t style = 0x80000040)
+Data ClassicDialog()
 {
     Builder b;
-    b.Dword(style).Dword(0x80000000).Word(2).Word(1).Word(2).Word(132).Word(54);
-    b.Word(0xFFFF).Word(7);  // menu 7
-    b.Text(u"Pane");         // class
-    b.Text(u"Hi");           // title
-    if (style & 0x40)
-        b.Word(8).Text(u"System");
+    b.Dword(0x80000040).Dword(0x80000000).Word(2).Word(1).Word(2).Word(132).Word(54);
+    b.Word(0xFFFF).Word(7);     // menu 7
+    b.Text(u"Pane");            // class
+    b.Text(u"Hi");              // title
+    b.Word(8).Text(u"System");  // the font (DS_SETFONT)
     b.Align4();
     b.Dword(0x50000003).Dword(0).Word(11).Word(17).Word(20).Word(20).Word(0xFFFF);
     b.Word(0xFFFF).Word(0x0082).Word(0xFFFF).Word(101).Word(0);
     b.Align4();
     b.Dword(0x50020080).Dword(0x4).Word((uint16_t)-3).Word(10).Word(84).Word(8).Word(42);
-    b.Text(u"Ed").Text(u"abc").Word(3).Byte(0xA).Byte(0xB).Byte(0xC);
+    b.Text(u"Ed").Text(u"abc").Word(3).Raw({0xA, 0xB, 0xC});
     return b.bytes;
 }
 
-TEST(ResourceDialogDecoder, ReadsTheClassicHeader)
+TEST(cesimResourceDialogDecoder, ReadsTheClassicFormAndItsControls)
 {
     cesim::DialogTemplate d = cesim::DecodeDialog(ClassicDialog());
     EXPECT_EQ(Fields(false, 0x80000040, 0x80000000, 2, 1, 2, 132, 54, true, 8, ClassicDialog().size()),
@@ -298,11 +257,7 @@ TEST(ResourceDialogDecoder, ReadsTheClassicHeader)
     EXPECT_EQ(d.class_name.text, u"Pane");
     EXPECT_EQ(d.title, u"Hi");
     EXPECT_EQ(d.font_face, u"System");
-}
-
-TEST(ResourceDialogDecoder, ReadsControlsAtTheirDwordBoundaries)
-{
-    cesim::DialogTemplate d = cesim::DecodeDialog(ClassicDialog());
+    // The controls, each at a DWORD boundary.
     ASSERT_EQ(d.items.size(), 2u);
     const cesim::DialogItem &icon = d.items[0], &edit = d.items[1];
     EXPECT_EQ(Fields(0x50000003, 0, 11, 17, 20, 20, 0xFFFF, cesim::NameOrOrdinal::ORDINAL, 0x0082,
@@ -316,7 +271,7 @@ TEST(ResourceDialogDecoder, ReadsControlsAtTheirDwordBoundaries)
     EXPECT_EQ(edit.creation_data, (Data{0xA, 0xB, 0xC}));
 }
 
-TEST(ResourceDialogDecoder, NoFontWithoutSetFont)
+TEST(cesimResourceDialogDecoder, NoFontWithoutSetFont)
 {
     Builder b;
     b.Dword(0x80000000).Dword(0).Word(0).Word(0).Word(0).Word(10).Word(10);
@@ -327,12 +282,12 @@ TEST(ResourceDialogDecoder, NoFontWithoutSetFont)
                      d.size));
 }
 
-TEST(ResourceDialogDecoder, ReadsTheExtendedForm)
+TEST(cesimResourceDialogDecoder, ReadsTheExtendedForm)
 {
     Builder b;
     b.Word(1).Word(0xFFFF).Dword(77).Dword(0x8).Dword(0x80C80040).Word(1).Word(5).Word(6).Word(100).Word(50);
     b.Word(0).Word(0xFFFF).Word(0x8002).Text(u"Title");
-    b.Word(9).Word(700).Byte(1).Byte(2).Text(u"Tahoma");
+    b.Word(9).Word(700).Raw({1, 2}).Text(u"Tahoma");
     b.Align4();
     b.Dword(55).Dword(0x200).Dword(0x50010000).Word(1).Word(2).Word(30).Word(12).Dword(70000);
     b.Word(0xFFFF).Word(0x0080).Text(u"OK").Word(0);
@@ -348,7 +303,7 @@ TEST(ResourceDialogDecoder, ReadsTheExtendedForm)
     EXPECT_EQ(ok.text.text, u"OK");
 }
 
-TEST(ResourceDialogDecoder, ReadsFromAnAddressWithinTheGivenSize)
+TEST(cesimResourceDialogDecoder, ReadsFromAnAddressWithinTheGivenSize)
 {
     Data d = ClassicDialog();
     d.push_back(0xEE);  // beyond the template: not part of it
@@ -400,7 +355,7 @@ Data VersionRecord(const Data& fixed = FixedInfo())
                   Block(u"VarFileInfo", 1, {}, 0, {Block(u"Translation", 0, translation.bytes, 8)})});
 }
 
-TEST(ResourceVersionDecoder, ReadsTheFixedPart)
+TEST(cesimResourceVersionDecoder, ReadsTheFixedPartStringsAndTranslations)
 {
     cesim::VersionInfo v = cesim::DecodeVersion(VersionRecord());
     const cesim::FixedFileInfo& f = v.fixed;
@@ -409,11 +364,10 @@ TEST(ResourceVersionDecoder, ReadsTheFixedPart)
                      f.date_ms, f.date_ls));
     EXPECT_EQ(cesim::VersionText(f.file_version_ms, f.file_version_ls), "1.2.3.4");
     EXPECT_EQ(cesim::VersionText(f.product_version_ms, f.product_version_ls), "5.6.7.8");
-}
-
-TEST(ResourceVersionDecoder, ReadsStringsAndTranslationsInOrder)
-{
-    cesim::VersionInfo v = cesim::DecodeVersion(VersionRecord());
+    cesim::VersionInfo without = cesim::DecodeVersion(VersionRecord({}));  // the fixed part is optional
+    EXPECT_FALSE(without.has_fixed);
+    EXPECT_EQ(without.string_tables.size(), 1u);
+    // The strings and translations, in order.
     ASSERT_EQ(v.string_tables.size(), 1u);
     EXPECT_EQ(v.string_tables[0].key, u"040904b0");
     std::vector<std::u16string> strings;
@@ -428,37 +382,15 @@ TEST(ResourceVersionDecoder, ReadsStringsAndTranslationsInOrder)
                                                        v.translations[1].language, v.translations[1].code_page));
 }
 
-TEST(ResourceVersionDecoder, FixedPartIsOptional)
-{
-    cesim::VersionInfo v = cesim::DecodeVersion(VersionRecord({}));
-    EXPECT_FALSE(v.has_fixed);
-    EXPECT_EQ(v.string_tables.size(), 1u);
-}
-
 // ---------------------------------------------------------------- broken data
 
-enum Decoder { GROUP, IMAGE, BITMAP, DIALOG, VERSION };
-
-void Decode(Decoder decoder, const Data& data, const std::string& origin)
-{
-    switch (decoder) {
-    case GROUP:
-        cesim::DecodeIconGroup(data, origin);
-        break;
-    case IMAGE:
-        cesim::DecodeIconImage(data, origin);
-        break;
-    case BITMAP:
-        cesim::DecodeBitmap(data, origin);
-        break;
-    case DIALOG:
-        cesim::DecodeDialog(data, origin);
-        break;
-    case VERSION:
-        cesim::DecodeVersion(data, origin);
-        break;
-    }
-}
+// Each decoder, called alike; the result does not matter here.
+using Decoder = void (*)(const Data&, const std::string&);
+const Decoder GROUP = [](const Data& d, const std::string& origin) { cesim::DecodeIconGroup(d, origin); };
+const Decoder IMAGE = [](const Data& d, const std::string& origin) { cesim::DecodeIconImage(d, origin); };
+const Decoder BITMAP = [](const Data& d, const std::string& origin) { cesim::DecodeBitmap(d, origin); };
+const Decoder DIALOG = [](const Data& d, const std::string& origin) { cesim::DecodeDialog(d, origin); };
+const Decoder VERSION = [](const Data& d, const std::string& origin) { cesim::DecodeVersion(d, origin); };
 
 Data Changed(Data data, size_t at, uint8_t value)
 {
@@ -480,19 +412,11 @@ struct Broken {
 
 // Each decoder rejects what it cannot read with an Error that names the
 // resource, what is wrong and, where it can, the offset.
-TEST(ResourceDecoders, RejectBrokenDataSayingWhatIsWrong)
+TEST(cesimResourceDecoders, RejectBrokenDataSayingWhatIsWrong)
 {
-    Builder textWithoutNul;
+    Builder textWithoutNul;  // no menu, no class, a title "Ti" that runs to the end
     textWithoutNul.Dword(0).Dword(0).Word(0).Word(0).Word(0).Word(10).Word(10);
     textWithoutNul.Word(0).Word(0).Word('T').Word('i');
-    Builder extendedVersion2;
-    extendedVersion2.Word(2).Word(0xFFFF).Dword(0).Dword(0).Dword(0);
-    for (int i = 0; i < 8; ++i)
-        extendedVersion2.Word(0);
-    Builder threeControls;
-    threeControls.Raw(ClassicDialog());
-    threeControls.PutWord(8, 3);
-    Data shortFixed = Cut(FixedInfo(), 20);
     const Broken rows[] = {
         {GROUP, Cut(TwoImageGroup(), 6 + 14 + 5), {"group 7", "lists 2 images"}},
         {GROUP, Changed(TwoImageGroup(), 2, 2), {"icon group", "type is 2"}},
@@ -509,11 +433,11 @@ TEST(ResourceDecoders, RejectBrokenDataSayingWhatIsWrong)
         {BITMAP, Changed(SmallBitmap(), 12, 3), {"bitmap", "3 colour planes"}},
         {BITMAP, Changed(SmallBitmap(), 0, 20), {"bitmap", "header size is 20"}},
         {BITMAP, Cut(SmallBitmap(), 45), {"bitmap 110", "colour table of 2 entries", "offset 40"}},
-        {DIALOG, extendedVersion2.bytes, {"dialog template", "version 2"}},
-        {DIALOG, threeControls.bytes, {"dialog 103", "declares 3 controls", "control 3 of 3"}},
+        {DIALOG, Builder().Word(2).Word(0xFFFF).Raw(Data(28, 0)).bytes, {"dialog template", "version 2"}},
+        {DIALOG, Changed(ClassicDialog(), 8, 3), {"dialog 103", "declares 3 controls", "control 3 of 3"}},
         {DIALOG, textWithoutNul.bytes, {"dialog template", "title has no terminating NUL", "offset 22"}},
         {VERSION, VersionRecord(FixedInfo(0x12345678)), {"version record", "signature 0x12345678", "offset 40"}},
-        {VERSION, VersionRecord(shortFixed), {"version record", "fewer than the 52"}},
+        {VERSION, VersionRecord(Cut(FixedInfo(), 20)), {"version record", "fewer than the 52"}},
         {VERSION, Block(u"VS_VERSION_INFX", 0, {}, 0), {"version record", "VS_VERSION_INFX"}},
         // The StringFileInfo block starts right after the 52-byte fixed part, at 92.
         {VERSION, Changed(Changed(VersionRecord(), 92, 0xF0), 93, 0x0F),
@@ -521,14 +445,13 @@ TEST(ResourceDecoders, RejectBrokenDataSayingWhatIsWrong)
         {VERSION, Changed(Changed(VersionRecord(), 92, 4), 93, 0),
          {"version record", "less than its own 6-byte header"}},
     };
-    for (const Broken& row : rows) {
-        ExpectErrorSays([&] { Decode(row.decoder, row.data, row.says[0]); }, row.says);
-    }
+    for (const Broken& row : rows)
+        ExpectErrorSays([&] { row.decoder(row.data, row.says[0]); }, row.says);
 }
 
 // Every prefix of well-formed data that stops short of what the decoder
 // needs is rejected.
-TEST(ResourceDecoders, RejectEveryTruncation)
+TEST(cesimResourceDecoders, RejectEveryTruncation)
 {
     const struct {
         Decoder decoder;
@@ -541,8 +464,12 @@ TEST(ResourceDecoders, RejectEveryTruncation)
         {DIALOG, ClassicDialog(), ClassicDialog().size()},
         {VERSION, VersionRecord(), VersionRecord().size()},
     };
-    for (const auto& row : rows)
-        ExpectEveryPrefixRejected(row.data, row.needed, [&](const Data& p) { Decode(row.decoder, p, "data"); });
+    for (const auto& row : rows) {
+        for (size_t n = 0; n < row.needed; ++n) {
+            Data prefix(row.data.begin(), row.data.begin() + n);
+            EXPECT_THROW(row.decoder(prefix, "data"), Error) << "prefix of " << n << " bytes";
+        }
+    }
 }
 
 }  // namespace

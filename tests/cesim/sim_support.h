@@ -3,8 +3,9 @@
 //
 // Program code in these tests runs on simulated threads (StartFunction,
 // CreateThread, RunInProcess); the test thread only sets up, moves the clock
-// and reads effects. Results are handed back through variables that the test
-// reads after the device has settled.
+// and reads effects. A program that runs to its end (RunToEnd) checks what
+// it sees itself; otherwise results are handed back through variables that
+// the test reads after the device has settled.
 #pragma once
 
 #include <cesim/device.h>
@@ -97,22 +98,18 @@ inline void EnsureClass(const char16_t* name, HBRUSH background = nullptr)
 }
 
 // Creates a window with LoggingProc. Call from a simulated thread.
-inline HWND MakeWindow(const char16_t* cls, const char16_t* title, DWORD style, RECT r, HWND parent = nullptr,
-                       DWORD exStyle = 0)
+inline HWND MakeWindow(const char16_t* cls, const char16_t* title, DWORD style, RECT r)
 {
     EnsureClass(cls);
-    return CreateWindowExW(exStyle, cls, title, style, r.left, r.top, r.right - r.left, r.bottom - r.top, parent,
-                           nullptr, GetModuleHandleW(nullptr), nullptr);
+    return CreateWindowExW(0, cls, title, style, r.left, r.top, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
 }
 
 // Runs the calling thread's message loop until WM_QUIT; returns its code.
 inline int Pump()
 {
     MSG msg;
-    BOOL got;
-    while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
-        if (got == -1)
-            return -1;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
@@ -139,44 +136,38 @@ inline void ExpectErrorSays(const std::function<void()>& f, const std::vector<st
         EXPECT_NE(std::string::npos, message.find(part)) << "no \"" << part << "\" in: " << message;
 }
 
-inline bool SameRect(const RECT& a, const RECT& b)
-{
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
 inline std::string Show(const RECT& r)
 {
     return "{" + std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
            std::to_string(r.bottom) + "}";
 }
 
-#define EXPECT_RECT(expected, actual)                                                                   \
-    EXPECT_TRUE(::simtest::SameRect((expected), (actual)))                                              \
-        << "expected " << ::simtest::Show(expected) << ", got " << ::simtest::Show(actual)
+// Rectangles compared as text, so that a failure shows both.
+#define EXPECT_RECT(expected, actual) EXPECT_EQ(::simtest::Show(expected), ::simtest::Show(actual))
 
-// What Device::AddWindow takes to make a fixture window.
-using FixtureWindowFields = cesim::WindowOptions;
-
-// Owns the device for one test. Suites deriving from it are named cesim...
-// (cesimWindows, cesimKernel, ...) so that `ctest -R cesim` picks them out.
+// Owns the device for one test. Every suite here is named cesim...
+// (cesimWindows, cesimKernel, cesimResourceBitmapDecoder, ...) so that
+// `ctest -R cesim` picks them out.
 // Program code may capture the test's locals by reference: once the device
 // has settled its threads only wait, and tearing the device down ends them
 // without running any more of their code.
 class DeviceTest : public ::testing::Test {
 protected:
-    DeviceTest()
-    {
-        Log().Clear();
-        CurrentHandler() = nullptr;
-    }
     ~DeviceTest() override
     {
         device_.reset();  // joins every simulated thread first
-        CurrentHandler() = nullptr;
+        CurrentHandler() = nullptr;  // the next test starts with neither
         Log().Clear();
     }
 
     cesim::Device& device() { return *device_; }
+
+    // Starts again on a new device, for a test whose rows each need their own.
+    void FreshDevice()
+    {
+        device_.reset();
+        device_ = std::make_unique<cesim::Device>();
+    }
 
     // Starts a program whose first thread runs fn, lets it run until the
     // device settles and returns its process id.
@@ -187,20 +178,15 @@ protected:
         return pid;
     }
 
-    // A fixture program with one window.
-    HWND AddFixtureWindow(DWORD process, const std::u16string& cls, const std::u16string& title,
-                          DWORD style = WS_VISIBLE, RECT rect = RECT{0, 0, 240, 294}, HWND parent = nullptr,
-                          DWORD exStyle = 0, bool closes = true)
+    // Runs fn as a program that must get to its end, so that every check in
+    // it has been made once the device settles.
+    void RunToEnd(std::function<void()> fn)
     {
-        FixtureWindowFields fields;
-        fields.class_name = cls;
-        fields.title = title;
-        fields.style = style;
-        fields.exstyle = exStyle;
-        fields.rect = rect;
-        fields.parent = parent;
-        fields.closes_on_close = closes;
-        return device().AddWindow(process, fields);
+        DWORD pid = Run([fn] {
+            fn();
+            return 0;
+        });
+        EXPECT_FALSE(device().Running(pid)) << "the program did not get to its end";
     }
 
     std::unique_ptr<cesim::Device> device_ = std::make_unique<cesim::Device>();
