@@ -84,12 +84,13 @@ RECT RectOf(HWND window)
     return r;
 }
 
-void EnsureClass(const WCHAR* name, WNDPROC proc)
+void EnsureClass(const WCHAR* name, WNDPROC proc, HICON icon)
 {
     WNDCLASSW wc;
     ZeroMemory(&wc, sizeof wc);
     wc.lpfnWndProc = proc != NULL ? proc : DefWindowProcW;
     wc.hInstance = GetModuleHandleW(NULL);
+    wc.hIcon = icon;
     wc.lpszClassName = name;
     if (RegisterClassW(&wc) != 0)
         ClassesMade().push_back(name);

@@ -28,7 +28,9 @@
 //   stylus at a screen point; MenuOpen, OpenMenuRect, MenuItemRect and
 //   DismissMenu see and end an open popup menu.
 // - PocketPcShell() gives the simulated device its shell (desktop window and
-//   taskbar); under Wine the desktop is Wine's own.
+//   taskbar); under Wine another program stands in for its desktop window.
+// - VELTO_CALL(GetDesktopWindow)() makes the call as Velto makes it, through
+//   platform/platform.h, which answers as Windows CE does on both platforms.
 // - Classes made with EnsureClass go with the case; windows go with the
 //   body's thread (under Wine) or its process (on the simulated device).
 // - Where Windows CE and desktop Windows truly differ, a case names both
@@ -52,6 +54,11 @@
 #undef Shell_NotifyIconW
 #undef LoadIconW
 #undef wWinMain
+// Velto's own call, through its door to the platform: a row that makes it
+// expects Windows CE's answer on both platforms.
+#define VELTO_CALL(call) Platform##call
+#else
+#define VELTO_CALL(call) call
 #endif
 
 #include <gtest/gtest.h>
@@ -89,8 +96,9 @@ void DismissMenu();  // the open menu closes without a choice
 RECT OpenMenuRect();
 RECT MenuItemRect(HMENU menu, int index);
 
-// The Pocket PC's shell (its desktop window and taskbar) where the platform
-// has one: on the simulated device; under Wine the desktop is Wine's own.
+// The Pocket PC's shell: on the simulated device its desktop window and
+// taskbar; under Wine a window of another program stands in for its desktop
+// window ("DesktopExplorerWindow", "Desktop", 240 x 294) until the next body ends.
 void PocketPcShell();
 
 // A window of another program.
@@ -154,8 +162,8 @@ std::string ClassOf(HWND window);
 RECT RectOf(HWND window);
 
 // Registers a window class of the calling program whose procedure is
-// proc (DefWindowProcW when null); an existing class is kept.
-void EnsureClass(const WCHAR* name, WNDPROC proc = NULL);
+// proc (DefWindowProcW when null), with a class icon; an existing class is kept.
+void EnsureClass(const WCHAR* name, WNDPROC proc = NULL, HICON icon = NULL);
 // A window of the calling program, of a class from EnsureClass.
 HWND MakeWindow(const WCHAR* cls, const WCHAR* title, DWORD style, RECT r, HWND parent = NULL, DWORD exstyle = 0,
                 WNDPROC proc = NULL);

@@ -3,6 +3,7 @@
 // time is real (with generous bounds), taps are real input.
 #include "fixture.h"
 
+#include <memory>
 #include <utility>
 
 namespace conformance {
@@ -18,6 +19,9 @@ struct Task {
 
 HANDLE g_tasks[16];
 int g_task_count = 0;
+
+// The program that stands in for the shell's desktop window.
+std::unique_ptr<OtherProgram> g_shell;
 
 DWORD WINAPI RunBody(LPVOID param)
 {
@@ -82,6 +86,7 @@ void RunAsProgram(const std::function<void()>& body)
     for (int i = 0; i < g_task_count; ++i)
         Join(g_tasks[i], 20000, "an action of Later");
     g_task_count = 0;
+    g_shell.reset();
     // The program's windows went with its thread; its classes go now.
     for (const std::basic_string<WCHAR>& name : ClassesMade())
         UnregisterClassW(name.c_str(), GetModuleHandleW(NULL));
@@ -114,7 +119,11 @@ void Tap(POINT screen)
     SendInput(2, inputs, sizeof(INPUT));
 }
 
-void PocketPcShell() {}
+void PocketPcShell()
+{
+    g_shell = std::make_unique<OtherProgram>();
+    g_shell->AddWindow({L"DesktopExplorerWindow", L"Desktop"});
+}
 
 // Wine's taskbar draws the tray icons right to left in the order they were
 // added, each a small icon with a 2-pixel border on either side.
@@ -159,13 +168,9 @@ RECT PaintedRect(HWND window)
     COLORREF background = GetPixel(dc, client.right - 1, client.bottom - 1);
     for (int y = 0; y < 64 && y < client.bottom; ++y) {
         for (int x = 0; x < 64 && x < client.right; ++x) {
-            if (GetPixel(dc, x, y) == background)
-                continue;
-            bool first = r.right == r.left;
-            r.left = first || x < r.left ? x : r.left;
-            r.top = first || y < r.top ? y : r.top;
-            r.right = first || x + 1 > r.right ? x + 1 : r.right;
-            r.bottom = first || y + 1 > r.bottom ? y + 1 : r.bottom;
+            RECT pixel = {x, y, x + 1, y + 1};
+            if (GetPixel(dc, x, y) != background)
+                UnionRect(&r, &r, &pixel);
         }
     }
     ReleaseDC(window, dc);
