@@ -86,8 +86,7 @@ RECT RectOf(HWND window)
 
 void EnsureClass(const WCHAR* name, WNDPROC proc, HICON icon)
 {
-    WNDCLASSW wc;
-    ZeroMemory(&wc, sizeof wc);
+    WNDCLASSW wc = {};
     wc.lpfnWndProc = proc != NULL ? proc : DefWindowProcW;
     wc.hInstance = GetModuleHandleW(NULL);
     wc.hIcon = icon;

@@ -110,8 +110,7 @@ void Later(const std::function<void()>& act, const std::function<bool()>& ready)
 void Tap(POINT screen)
 {
     SetCursorPos(screen.x, screen.y);
-    INPUT inputs[2];
-    ZeroMemory(inputs, sizeof inputs);
+    INPUT inputs[2] = {};
     inputs[0].type = INPUT_MOUSE;
     inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
     inputs[1].type = INPUT_MOUSE;
@@ -136,8 +135,7 @@ void TapTrayIcon(HWND, UINT)
         return;
     }
     int width = GetSystemMetrics(SM_CXSMICON) + 4;
-    INPUT move;
-    ZeroMemory(&move, sizeof move);
+    INPUT move = {};
     move.type = INPUT_MOUSE;
     move.mi.dx = (r.right - width / 2) * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
     move.mi.dy = ((r.top + r.bottom) / 2) * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
@@ -361,8 +359,7 @@ OtherProgram::OtherProgram() : impl_(new Impl)
     CreatePipe(&impl_->from, &childOut, &inherit, 0);
     SetHandleInformation(impl_->to, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(impl_->from, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW start;
-    ZeroMemory(&start, sizeof start);
+    STARTUPINFOW start = {};
     start.cb = sizeof start;
     start.dwFlags = STARTF_USESTDHANDLES;
     start.hStdInput = childIn;

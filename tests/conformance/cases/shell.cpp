@@ -14,8 +14,7 @@ const UINT TRAY_MESSAGE = WM_APP + 1;
 
 NOTIFYICONDATAW Record(HWND owner, UINT id)
 {
-    NOTIFYICONDATAW record;
-    ZeroMemory(&record, sizeof record);
+    NOTIFYICONDATAW record = {};
     record.cbSize = PLATFORM_TRAY_RECORD_SIZE;
     record.hWnd = owner;
     record.uID = id;
