@@ -19,16 +19,11 @@
 //   runs as the first thread of a fresh process (it may create windows, pump
 //   messages and start threads; the clock moves to each deadline while it
 //   waits), under Wine directly in the test process. Outside the body only
-//   the fixture's own calls (OtherProgram, OnCe) are made.
+//   the fixture's own calls (OtherProgram, OnCe, PocketPcShell) are made.
 // - Time: Sleep and time-outs work as they are; WaitFor polls a condition
 //   with a generous bound. Never assert a time.
 // - Input from outside while the body waits in a modal loop (a menu, a
-//   dialog): Later(act, ready) runs act on another thread of the program once
-//   ready() holds, each after the one asked for before it; Tap(point) is the
-//   stylus at a screen point; MenuOpen, OpenMenuRect, MenuItemRect and
-//   DismissMenu see and end an open popup menu.
-// - PocketPcShell() gives the simulated device its shell (desktop window and
-//   taskbar); under Wine another program stands in for its desktop window.
+//   dialog): Later, Tap and the menu calls below.
 // - VELTO_CALL(GetDesktopWindow)() makes the call as Velto makes it, through
 //   platform/platform.h, which answers as Windows CE does on both platforms.
 // - Classes made with EnsureClass go with the case; windows go with the
@@ -38,7 +33,7 @@
 //   of the table of differences in platform/platform.h, and a test checks
 //   that every row has a case and every case a row.
 // - Where Wine itself is wrong against the documented behaviour, the case
-//   says so with WINE_KNOWN_WRONG (below) and keeps the documented answer.
+//   says so with EXPECT_DOCUMENTED (below) and keeps the documented answer.
 #pragma once
 
 #include "platform/platform.h"
@@ -76,8 +71,8 @@ bool OnCe();
 void RunAsProgram(const std::function<void()>& body);
 
 // From inside a body: act runs on another thread of the program once ready()
-// holds (null: once the program waits). For input while the body waits in a
-// modal loop. Under Wine ready() is polled for up to 10 s.
+// holds (null: once the program waits), each after the one asked for before
+// it. Under Wine ready() is polled for up to 10 s.
 void Later(const std::function<void()>& act, const std::function<bool()>& ready = nullptr);
 
 // Polls done() (Sleep between polls) until it holds or bound_ms have passed.
