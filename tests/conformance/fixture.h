@@ -125,7 +125,8 @@ public:
     OtherProgram& operator=(const OtherProgram&) = delete;
 
     DWORD Id() const { return id_; }
-    // Its program file, which carries an icon of a 32 x 32 and a 16 x 16 image.
+    // Its program file (not the program's own), which carries an icon of a
+    // 32 x 32 and a 16 x 16 image.
     const WCHAR* File() const { return file_.c_str(); }
     HWND AddWindow(const TheirWindow& window);
     void Destroy(HWND window);

@@ -350,8 +350,13 @@ struct OtherProgram::Impl {
 OtherProgram::OtherProgram() : impl_(new Impl)
 {
     InitializeCriticalSection(&impl_->lock);
-    WCHAR path[MAX_PATH], command[] = L"conformance.exe --other-program";
-    GetModuleFileNameW(NULL, path, MAX_PATH);
+    // A copy of conformance.exe in the prefix's temporary folder, so that its
+    // file is not the program's own.
+    WCHAR own[MAX_PATH], path[MAX_PATH], command[] = L"other.exe --other-program";
+    GetModuleFileNameW(NULL, own, MAX_PATH);
+    GetTempPathW(MAX_PATH - 10, path);
+    lstrcatW(path, L"other.exe");
+    CopyFileW(own, path, TRUE);  // the first program of the suite copies it
     file_ = path;
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, NULL, TRUE};
     HANDLE childIn = NULL, childOut = NULL;
