@@ -71,8 +71,8 @@ bool OnCe();
 void RunAsProgram(const std::function<void()>& body);
 
 // From inside a body: act runs on another thread of the program once ready()
-// holds (null: once the program waits), each after the one asked for before
-// it. Under Wine ready() is polled for up to 10 s.
+// holds (null: at once), each after the one asked for before it; the body
+// waits for them at its end. ready() is polled for up to 10 s under Wine.
 void Later(const std::function<void()>& act, const std::function<bool()>& ready = nullptr);
 
 // Polls done() (Sleep between polls) until it holds or bound_ms have passed.
@@ -179,6 +179,8 @@ std::vector<std::string> DifferenceKeys();
 // case's classes go when it ends).
 void Prepare();
 void Guarded(const std::function<void()>& fn);
+// Runs body, then waits for the actions of Later that it asked for.
+void RunBodyThenLater(const std::function<void()>& body);
 std::vector<std::basic_string<WCHAR>>& ClassesMade();
 
 }  // namespace conformance

@@ -10,36 +10,12 @@ namespace conformance {
 
 namespace {
 
-// A Later action on a thread of its own.
-struct Task {
-    std::function<void()> act;
-    std::function<bool()> ready;
-    HANDLE previous;  // the action asked for before this one
-};
-
-HANDLE g_tasks[16];
-int g_task_count = 0;
-
 // The program that stands in for the shell's desktop window.
 std::unique_ptr<OtherProgram> g_shell;
 
 DWORD WINAPI RunBody(LPVOID param)
 {
-    Guarded(*(const std::function<void()>*)param);
-    return 0;
-}
-
-DWORD WINAPI RunTask(LPVOID param)
-{
-    Task* task = (Task*)param;
-    // One after the other, as they were asked for.
-    if (task->previous != NULL)
-        WaitForSingleObject(task->previous, INFINITE);
-    if (task->ready && !WaitFor(task->ready, 10000 / 4))
-        ADD_FAILURE() << "what Later waits for did not come within 10 s";
-    else
-        Guarded(task->act);
-    delete task;
+    RunBodyThenLater(*(const std::function<void()>*)param);
     return 0;
 }
 
@@ -76,35 +52,17 @@ bool OnCe() { return false; }
 
 void RunAsProgram(const std::function<void()>& body)
 {
-    g_task_count = 0;
     HANDLE thread = CreateThread(NULL, 0, RunBody, (LPVOID)&body, 0, NULL);
     if (thread == NULL) {
         ADD_FAILURE() << "CreateThread failed: " << GetLastError();
         return;
     }
     Join(thread, 120000, "the program");
-    for (int i = 0; i < g_task_count; ++i)
-        Join(g_tasks[i], 20000, "an action of Later");
-    g_task_count = 0;
     g_shell.reset();
     // The program's windows went with its thread; its classes go now.
     for (const std::basic_string<WCHAR>& name : ClassesMade())
         UnregisterClassW(name.c_str(), GetModuleHandleW(NULL));
     ClassesMade().clear();
-}
-
-void Later(const std::function<void()>& act, const std::function<bool()>& ready)
-{
-    if (g_task_count == (int)(sizeof g_tasks / sizeof g_tasks[0])) {
-        ADD_FAILURE() << "too many actions of Later";
-        return;
-    }
-    HANDLE thread = CreateThread(NULL, 0, RunTask, new Task{act, ready, g_task_count > 0 ? g_tasks[g_task_count - 1] : NULL},
-                                 0, NULL);
-    if (thread == NULL)
-        ADD_FAILURE() << "CreateThread failed: " << GetLastError();
-    else
-        g_tasks[g_task_count++] = thread;
 }
 
 void Tap(POINT screen)
