@@ -114,9 +114,13 @@ TEST(Windows, EnumWindowsGoesFrontFirstWithHiddenWindowsWithoutChildrenUntilTold
     OtherProgram other;
     HWND a = other.AddWindow({TEXT("A"), TEXT("a")});
     HWND b = other.AddWindow({TEXT("B"), TEXT("b"), WS_POPUP});
-    HWND c = other.AddWindow({TEXT("C"), TEXT("c")});
-    HWND child = other.AddWindow({TEXT("K"), TEXT("k"), WS_VISIBLE | WS_CHILD, 0, {0, 0, 5, 5}, c});
+    HWND c = other.AddWindow({TEXT("C"), TEXT("c"), WS_VISIBLE | WS_POPUP, 0, {0, -10, 240, 320}});
+    HWND child = other.AddWindow({TEXT("K"), TEXT("k"), WS_VISIBLE | WS_CHILD, 0, {10, 10, 50, 30}, c});
     RunAsProgram([&] {
+        // Another program's child window, placed in its parent.
+        EXPECT_RECT((RECT{10, 0, 50, 20}), RectOf(child));
+        EXPECT_EQ(c, GetParent(child));
+        EXPECT_TRUE(GetWindowLongW(child, GWL_STYLE) & WS_CHILD);
         Visits all = {{}, 0};
         EXPECT_TRUE(EnumWindows(Visit, (LPARAM)&all));
         EXPECT_EQ((std::vector<HWND>{c, b, a}), Ours(all.seen, {a, b, c, child}));
@@ -545,19 +549,6 @@ TEST(Windows, ChildrenMoveWithTheirParentAndMapWindowPoints)
         SetWindowPos(c, NULL, 20, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);  // in the parent
         EXPECT_RECT((RECT{60, 90, 110, 140}), RectOf(c));
         EXPECT_RECT((RECT{61, 91, 71, 101}), RectOf(g));
-    });
-}
-
-// Another program's child window, placed in its parent.
-TEST(Windows, OtherProgramsChildrenSitInTheirParent)
-{
-    OtherProgram other;
-    HWND parent = other.AddWindow({TEXT("P"), TEXT("p"), WS_VISIBLE | WS_POPUP, 0, {0, -10, 240, 320}});
-    HWND child = other.AddWindow({TEXT("C"), TEXT("c"), WS_VISIBLE | WS_CHILD, 0, {10, 10, 50, 30}, parent});
-    RunAsProgram([&] {
-        EXPECT_RECT((RECT{10, 0, 50, 20}), RectOf(child));
-        EXPECT_EQ(parent, GetParent(child));
-        EXPECT_TRUE(GetWindowLongW(child, GWL_STYLE) & WS_CHILD);
     });
 }
 
