@@ -1,6 +1,6 @@
 // The conformance fixture under Wine: the body runs on a fresh thread of the
-// test process, other programs are conformance.exe itself started beside it,
-// time is real (with generous bounds), taps are real input.
+// test process, other programs are copies of conformance.exe started beside
+// it, time is real (with generous bounds), taps are real input.
 #include "fixture.h"
 
 #include <memory>
@@ -19,31 +19,13 @@ DWORD WINAPI RunBody(LPVOID param)
     return 0;
 }
 
-// Waits for a thread to end, handling what is sent to the caller meanwhile.
-void Join(HANDLE thread, DWORD bound_ms, const char* what)
-{
-    if (WaitForSingleObject(thread, bound_ms) != WAIT_OBJECT_0) {
-        ADD_FAILURE() << what << " did not end within " << bound_ms / 1000 << " s";
-        TerminateThread(thread, 1);
-    }
-    CloseHandle(thread);
-}
-
-BOOL CALLBACK FindMenuWindow(HWND window, LPARAM param)
-{
-    WCHAR cls[16];
-    if (IsWindowVisible(window) && GetClassNameW(window, cls, 16) > 0 && lstrcmpW(cls, L"#32768") == 0) {
-        *(HWND*)param = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
+// The open popup menu's window: the first visible one of the menus' class.
 HWND OpenMenuWindow()
 {
-    HWND found = NULL;
-    EnumWindows(FindMenuWindow, (LPARAM)&found);
-    return found;
+    HWND menu = FindWindowExW(NULL, NULL, L"#32768", NULL);
+    while (menu != NULL && !IsWindowVisible(menu))
+        menu = FindWindowExW(NULL, menu, L"#32768", NULL);
+    return menu;
 }
 
 }  // namespace
@@ -57,7 +39,11 @@ void RunAsProgram(const std::function<void()>& body)
         ADD_FAILURE() << "CreateThread failed: " << GetLastError();
         return;
     }
-    Join(thread, 120000, "the program");
+    if (WaitForSingleObject(thread, 120000) != WAIT_OBJECT_0) {
+        ADD_FAILURE() << "the program did not end within 120 s";
+        TerminateThread(thread, 1);
+    }
+    CloseHandle(thread);
     g_shell.reset();
     // The program's windows went with its thread; its classes go now.
     for (const std::basic_string<WCHAR>& name : ClassesMade())
