@@ -71,8 +71,8 @@ bool OnCe();
 void RunAsProgram(const std::function<void()>& body);
 
 // From inside a body: act runs on another thread of the program once ready()
-// holds (null: at once), each after the one asked for before it; the body
-// waits for them at its end. ready() is polled for up to 10 s under Wine.
+// holds, polled once the program waits (for up to 10 s under Wine), each
+// after the one asked for before it; the body waits for them at its end.
 void Later(const std::function<void()>& act, const std::function<bool()>& ready = nullptr);
 
 // Polls done() (Sleep between polls) until it holds or bound_ms have passed.

@@ -4,6 +4,7 @@
 #include "res/resource.h"
 
 #include <algorithm>
+#include <atomic>
 #include <string>
 
 using namespace conformance;
@@ -157,12 +158,16 @@ TEST(Shell, TheScreen)
 // ---------------------------------------------------------------- taps on a tray icon
 
 std::string g_trayReports;
+std::atomic<bool> g_trayTapUp;  // read by the tapping thread
 
 LRESULT CALLBACK TrayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == TRAY_MESSAGE && wParam == 7)
+    if (message == TRAY_MESSAGE && wParam == 7) {
         g_trayReports += lParam == WM_MOUSEMOVE ? 'm' : lParam == WM_LBUTTONDOWN ? 'd'
                          : lParam == WM_LBUTTONUP ? 'u' : '?';
+        if (lParam == WM_LBUTTONUP)
+            g_trayTapUp = true;
+    }
     if (message == TRAY_MESSAGE + 1)
         PostQuitMessage(0);
     return DefWindowProcW(window, message, wParam, lParam);
@@ -175,12 +180,13 @@ TEST(Shell, ATapOnATrayIcon)
 {
     RunAsProgram([] {
         g_trayReports.clear();
+        g_trayTapUp = false;
         HWND owner = MakeWindow(TEXT("TrayTapped"), TEXT("tray"), WS_POPUP, RECT{0, 0, 10, 10}, NULL, 0, TrayProc);
         NOTIFYICONDATAW record = Record(owner, 7);
         ASSERT_TRUE(Shell_NotifyIconW(NIM_ADD, &record));
         Later([owner] {
             TapTrayIcon(owner, 7);
-            WaitFor([] { return g_trayReports.find('u') != std::string::npos; });
+            WaitFor([] { return g_trayTapUp.load(); });
             PostMessageW(owner, TRAY_MESSAGE + 1, 0, 0);
         });
         MSG msg;
