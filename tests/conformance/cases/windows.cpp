@@ -280,6 +280,12 @@ TEST(Windows, TopLevelWindowWithoutCaptionStyle)
                                 "CreateWindowEx (Windows CE 4.0 API reference)"),
                   SameRect(RECT{0, 0, 100, 100}, client))
             << Show(client);
+        // Velto's call makes it as Windows CE does, on both.
+        HWND velto = VELTO_CALL(CreateWindowExW)(0, TEXT("Bare"), TEXT("velto"), WS_VISIBLE, 10, 20, 100, 100, NULL,
+                                                 NULL, GetModuleHandleW(NULL), NULL);
+        GetClientRect(velto, &client);
+        EXPECT_EQ(0u, (DWORD)GetWindowLongW(velto, GWL_STYLE) & WS_CAPTION);
+        EXPECT_RECT((RECT{0, 0, 100, 100}), client);
     });
 }
 
@@ -676,6 +682,9 @@ TEST(Windows, InvalidateRectOfNoWindow)
                             CountsPaints);
         UpdateWindow(w);
         g_paints = 0;
+        EXPECT_FALSE(VELTO_CALL(InvalidateRect)(NULL, NULL, TRUE));  // Velto's call does nothing on both
+        UpdateWindow(w);
+        EXPECT_EQ(0, g_paints);
         BOOL result = InvalidateRect(NULL, NULL, TRUE);
         UpdateWindow(w);
         EXPECT_EQ(CE_DIFFERENCE("`InvalidateRect` (null window)", FALSE, TRUE, "CE takes no action on a null window",
