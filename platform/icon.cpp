@@ -1,6 +1,6 @@
 /*
  * Windows CE's way of loading a program's icon, on Windows: velto.exe and
- * the platform check of the tests under Wine both load icons through it.
+ * the conformance cases under Wine both load icons through it.
  */
 #include "platform/platform.h"
 

@@ -15,6 +15,58 @@ bool WaitFor(const std::function<bool()>& done, DWORD bound_ms)
     }
 }
 
+namespace {
+
+// A Later action on a thread of its own.
+struct Task {
+    std::function<void()> act;
+    std::function<bool()> ready;
+    HANDLE previous;  // the action asked for before this one
+};
+
+// The actions the body asked for, oldest first.
+std::vector<HANDLE> g_tasks;
+
+DWORD WINAPI RunTask(LPVOID param)
+{
+    Task* task = (Task*)param;
+    // One after the other, as they were asked for.
+    if (task->previous != NULL)
+        WaitForSingleObject(task->previous, INFINITE);
+    // Once the program waits: on the simulated device the clock moves only
+    // when every thread waits, so that ready() never runs beside the body.
+    Sleep(10);
+    if (task->ready && !WaitFor(task->ready, 10000 / 4))
+        ADD_FAILURE() << "what Later waits for never came";
+    else
+        Guarded(task->act);
+    delete task;
+    return 0;
+}
+
+}  // namespace
+
+void Later(const std::function<void()>& act, const std::function<bool()>& ready)
+{
+    Task* task = new Task{act, ready, g_tasks.empty() ? NULL : g_tasks.back()};
+    HANDLE thread = CreateThread(NULL, 0, RunTask, task, 0, NULL);
+    if (thread == NULL)
+        ADD_FAILURE() << "CreateThread failed: " << GetLastError();
+    else
+        g_tasks.push_back(thread);
+}
+
+void RunBodyThenLater(const std::function<void()>& body)
+{
+    Guarded(body);
+    for (HANDLE task : g_tasks) {
+        if (WaitForSingleObject(task, 20000) != WAIT_OBJECT_0)
+            ADD_FAILURE() << "an action of Later did not end within 20 s";
+        CloseHandle(task);
+    }
+    g_tasks.clear();
+}
+
 void Guarded(const std::function<void()>& fn)
 {
     try {
@@ -84,12 +136,12 @@ RECT RectOf(HWND window)
     return r;
 }
 
-void EnsureClass(const WCHAR* name, WNDPROC proc)
+void EnsureClass(const WCHAR* name, WNDPROC proc, HICON icon)
 {
-    WNDCLASSW wc;
-    ZeroMemory(&wc, sizeof wc);
+    WNDCLASSW wc = {};
     wc.lpfnWndProc = proc != NULL ? proc : DefWindowProcW;
     wc.hInstance = GetModuleHandleW(NULL);
+    wc.hIcon = icon;
     wc.lpszClassName = name;
     if (RegisterClassW(&wc) != 0)
         ClassesMade().push_back(name);

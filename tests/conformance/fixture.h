@@ -19,16 +19,13 @@
 //   runs as the first thread of a fresh process (it may create windows, pump
 //   messages and start threads; the clock moves to each deadline while it
 //   waits), under Wine directly in the test process. Outside the body only
-//   the fixture's own calls (OtherProgram, OnCe) are made.
+//   the fixture's own calls (OtherProgram, OnCe, PocketPcShell) are made.
 // - Time: Sleep and time-outs work as they are; WaitFor polls a condition
 //   with a generous bound. Never assert a time.
 // - Input from outside while the body waits in a modal loop (a menu, a
-//   dialog): Later(act, ready) runs act on another thread of the program once
-//   ready() holds, each after the one asked for before it; Tap(point) is the
-//   stylus at a screen point; MenuOpen, OpenMenuRect, MenuItemRect and
-//   DismissMenu see and end an open popup menu.
-// - PocketPcShell() gives the simulated device its shell (desktop window and
-//   taskbar); under Wine the desktop is Wine's own.
+//   dialog): Later, Tap and the menu calls below.
+// - VELTO_CALL(GetDesktopWindow)() makes the call as Velto makes it, through
+//   platform/platform.h, which answers as Windows CE does on both platforms.
 // - Classes made with EnsureClass go with the case; windows go with the
 //   body's thread (under Wine) or its process (on the simulated device).
 // - Where Windows CE and desktop Windows truly differ, a case names both
@@ -36,7 +33,7 @@
 //   of the table of differences in platform/platform.h, and a test checks
 //   that every row has a case and every case a row.
 // - Where Wine itself is wrong against the documented behaviour, the case
-//   says so with WINE_KNOWN_WRONG (below) and keeps the documented answer.
+//   says so with EXPECT_DOCUMENTED (below) and keeps the documented answer.
 #pragma once
 
 #include "platform/platform.h"
@@ -52,6 +49,11 @@
 #undef Shell_NotifyIconW
 #undef LoadIconW
 #undef wWinMain
+// Velto's own call, through its door to the platform: a row that makes it
+// expects Windows CE's answer on both platforms.
+#define VELTO_CALL(call) Platform##call
+#else
+#define VELTO_CALL(call) call
 #endif
 
 #include <gtest/gtest.h>
@@ -69,8 +71,8 @@ bool OnCe();
 void RunAsProgram(const std::function<void()>& body);
 
 // From inside a body: act runs on another thread of the program once ready()
-// holds (null: once the program waits). For input while the body waits in a
-// modal loop. Under Wine ready() is polled for up to 10 s.
+// holds, polled once the program waits (for up to 10 s under Wine), each
+// after the one asked for before it; the body waits for them at its end.
 void Later(const std::function<void()>& act, const std::function<bool()>& ready = nullptr);
 
 // Polls done() (Sleep between polls) until it holds or bound_ms have passed.
@@ -89,8 +91,9 @@ void DismissMenu();  // the open menu closes without a choice
 RECT OpenMenuRect();
 RECT MenuItemRect(HMENU menu, int index);
 
-// The Pocket PC's shell (its desktop window and taskbar) where the platform
-// has one: on the simulated device; under Wine the desktop is Wine's own.
+// The Pocket PC's shell: on the simulated device its desktop window and
+// taskbar; under Wine a window of another program stands in for its desktop
+// window ("DesktopExplorerWindow", "Desktop", 240 x 294) until the next body ends.
 void PocketPcShell();
 
 // A window of another program.
@@ -122,7 +125,8 @@ public:
     OtherProgram& operator=(const OtherProgram&) = delete;
 
     DWORD Id() const { return id_; }
-    // Its program file, which carries an icon of a 32 x 32 and a 16 x 16 image.
+    // Its program file (not the program's own), which carries an icon of a
+    // 32 x 32 and a 16 x 16 image.
     const WCHAR* File() const { return file_.c_str(); }
     HWND AddWindow(const TheirWindow& window);
     void Destroy(HWND window);
@@ -154,8 +158,8 @@ std::string ClassOf(HWND window);
 RECT RectOf(HWND window);
 
 // Registers a window class of the calling program whose procedure is
-// proc (DefWindowProcW when null); an existing class is kept.
-void EnsureClass(const WCHAR* name, WNDPROC proc = NULL);
+// proc (DefWindowProcW when null), with a class icon; an existing class is kept.
+void EnsureClass(const WCHAR* name, WNDPROC proc = NULL, HICON icon = NULL);
 // A window of the calling program, of a class from EnsureClass.
 HWND MakeWindow(const WCHAR* cls, const WCHAR* title, DWORD style, RECT r, HWND parent = NULL, DWORD exstyle = 0,
                 WNDPROC proc = NULL);
@@ -175,6 +179,8 @@ std::vector<std::string> DifferenceKeys();
 // case's classes go when it ends).
 void Prepare();
 void Guarded(const std::function<void()>& fn);
+// Runs body, then waits for the actions of Later that it asked for.
+void RunBodyThenLater(const std::function<void()>& body);
 std::vector<std::basic_string<WCHAR>>& ClassesMade();
 
 }  // namespace conformance

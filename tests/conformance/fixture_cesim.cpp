@@ -7,9 +7,7 @@
 #include <cesim/device.h>
 
 #include <algorithm>
-#include <deque>
 #include <memory>
-#include <mutex>
 
 extern "C" {
 // Where the linker puts the keys of CE_DIFFERENCE (none while no case has one).
@@ -30,22 +28,10 @@ cesim::Device& Dev()
     return *g_device;
 }
 
-struct Pending {
-    std::function<void()> act;
-    std::function<bool()> ready;
-};
-std::mutex g_mu;
-std::deque<Pending> g_later;
-
 // A fresh device for every case.
 class FreshDevice : public ::testing::EmptyTestEventListener {
     void OnTestStart(const ::testing::TestInfo&) override { g_device = std::make_unique<cesim::Device>(); }
-    void OnTestEnd(const ::testing::TestInfo&) override
-    {
-        g_device.reset();
-        std::lock_guard<std::mutex> g(g_mu);
-        g_later.clear();
-    }
+    void OnTestEnd(const ::testing::TestInfo&) override { g_device.reset(); }
 };
 
 }  // namespace
@@ -64,53 +50,18 @@ void RunAsProgram(const std::function<void()>& body)
     DWORD pid = dev.StartFunction(
         u"program.exe",
         [&body] {
-            Guarded(body);
+            RunBodyThenLater(body);
             return 0;
         },
         VELTO_RES);
-    for (;;) {
-        dev.Settle();
-        if (!dev.Running(pid))
-            break;
-        Pending next;
-        {
-            std::lock_guard<std::mutex> g(g_mu);
-            if (!g_later.empty())
-                next = g_later.front();
-        }
-        if (next.act && (!next.ready || dev.RunInProcess(pid, [&] {
-                DWORD ready = 0;
-                Guarded([&] { ready = next.ready() ? 1 : 0; });
-                return ready;
-            }) != 0)) {
-            {
-                std::lock_guard<std::mutex> g(g_mu);
-                g_later.pop_front();
-            }
-            dev.StartInProcess(pid, [act = next.act] {
-                Guarded(act);
-                return (DWORD)0;
-            });
-            continue;
-        }
+    for (dev.Settle(); dev.Running(pid); dev.Settle()) {
         std::optional<DWORD> due = dev.NextDeadline();
         if (!due) {
-            ADD_FAILURE() << (next.act ? "the program waits for ever, and what Later waits for never comes"
-                                       : "the program waits for ever");
+            ADD_FAILURE() << "the program waits for ever";
             return;
         }
         dev.Advance(*due);
     }
-    std::lock_guard<std::mutex> g(g_mu);
-    if (!g_later.empty())
-        ADD_FAILURE() << g_later.size() << " action(s) of Later never ran";
-    g_later.clear();
-}
-
-void Later(const std::function<void()>& act, const std::function<bool()>& ready)
-{
-    std::lock_guard<std::mutex> g(g_mu);
-    g_later.push_back(Pending{act, ready});
 }
 
 void Tap(POINT screen)

@@ -1,69 +1,31 @@
 // The conformance fixture under Wine: the body runs on a fresh thread of the
-// test process, other programs are conformance.exe itself started beside it,
-// time is real (with generous bounds), taps are real input.
+// test process, other programs are copies of conformance.exe started beside
+// it, time is real (with generous bounds), taps are real input.
 #include "fixture.h"
 
+#include <memory>
 #include <utility>
 
 namespace conformance {
 
 namespace {
 
-// A Later action on a thread of its own.
-struct Task {
-    std::function<void()> act;
-    std::function<bool()> ready;
-    HANDLE previous;  // the action asked for before this one
-};
-
-HANDLE g_tasks[16];
-int g_task_count = 0;
+// The program that stands in for the shell's desktop window.
+std::unique_ptr<OtherProgram> g_shell;
 
 DWORD WINAPI RunBody(LPVOID param)
 {
-    Guarded(*(const std::function<void()>*)param);
+    RunBodyThenLater(*(const std::function<void()>*)param);
     return 0;
 }
 
-DWORD WINAPI RunTask(LPVOID param)
-{
-    Task* task = (Task*)param;
-    // One after the other, as they were asked for.
-    if (task->previous != NULL)
-        WaitForSingleObject(task->previous, INFINITE);
-    if (task->ready && !WaitFor(task->ready, 10000 / 4))
-        ADD_FAILURE() << "what Later waits for did not come within 10 s";
-    else
-        Guarded(task->act);
-    delete task;
-    return 0;
-}
-
-// Waits for a thread to end, handling what is sent to the caller meanwhile.
-void Join(HANDLE thread, DWORD bound_ms, const char* what)
-{
-    if (WaitForSingleObject(thread, bound_ms) != WAIT_OBJECT_0) {
-        ADD_FAILURE() << what << " did not end within " << bound_ms / 1000 << " s";
-        TerminateThread(thread, 1);
-    }
-    CloseHandle(thread);
-}
-
-BOOL CALLBACK FindMenuWindow(HWND window, LPARAM param)
-{
-    WCHAR cls[16];
-    if (IsWindowVisible(window) && GetClassNameW(window, cls, 16) > 0 && lstrcmpW(cls, L"#32768") == 0) {
-        *(HWND*)param = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
+// The open popup menu's window: the first visible one of the menus' class.
 HWND OpenMenuWindow()
 {
-    HWND found = NULL;
-    EnumWindows(FindMenuWindow, (LPARAM)&found);
-    return found;
+    HWND menu = FindWindowExW(NULL, NULL, L"#32768", NULL);
+    while (menu != NULL && !IsWindowVisible(menu))
+        menu = FindWindowExW(NULL, menu, L"#32768", NULL);
+    return menu;
 }
 
 }  // namespace
@@ -72,41 +34,27 @@ bool OnCe() { return false; }
 
 void RunAsProgram(const std::function<void()>& body)
 {
-    g_task_count = 0;
     HANDLE thread = CreateThread(NULL, 0, RunBody, (LPVOID)&body, 0, NULL);
     if (thread == NULL) {
         ADD_FAILURE() << "CreateThread failed: " << GetLastError();
         return;
     }
-    Join(thread, 120000, "the program");
-    for (int i = 0; i < g_task_count; ++i)
-        Join(g_tasks[i], 20000, "an action of Later");
-    g_task_count = 0;
+    if (WaitForSingleObject(thread, 120000) != WAIT_OBJECT_0) {
+        ADD_FAILURE() << "the program did not end within 120 s";
+        TerminateThread(thread, 1);
+    }
+    CloseHandle(thread);
+    g_shell.reset();
     // The program's windows went with its thread; its classes go now.
     for (const std::basic_string<WCHAR>& name : ClassesMade())
         UnregisterClassW(name.c_str(), GetModuleHandleW(NULL));
     ClassesMade().clear();
 }
 
-void Later(const std::function<void()>& act, const std::function<bool()>& ready)
-{
-    if (g_task_count == (int)(sizeof g_tasks / sizeof g_tasks[0])) {
-        ADD_FAILURE() << "too many actions of Later";
-        return;
-    }
-    HANDLE thread = CreateThread(NULL, 0, RunTask, new Task{act, ready, g_task_count > 0 ? g_tasks[g_task_count - 1] : NULL},
-                                 0, NULL);
-    if (thread == NULL)
-        ADD_FAILURE() << "CreateThread failed: " << GetLastError();
-    else
-        g_tasks[g_task_count++] = thread;
-}
-
 void Tap(POINT screen)
 {
     SetCursorPos(screen.x, screen.y);
-    INPUT inputs[2];
-    ZeroMemory(inputs, sizeof inputs);
+    INPUT inputs[2] = {};
     inputs[0].type = INPUT_MOUSE;
     inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
     inputs[1].type = INPUT_MOUSE;
@@ -114,7 +62,11 @@ void Tap(POINT screen)
     SendInput(2, inputs, sizeof(INPUT));
 }
 
-void PocketPcShell() {}
+void PocketPcShell()
+{
+    g_shell = std::make_unique<OtherProgram>();
+    g_shell->AddWindow({L"DesktopExplorerWindow", L"Desktop"});
+}
 
 // Wine's taskbar draws the tray icons right to left in the order they were
 // added, each a small icon with a 2-pixel border on either side.
@@ -127,8 +79,7 @@ void TapTrayIcon(HWND, UINT)
         return;
     }
     int width = GetSystemMetrics(SM_CXSMICON) + 4;
-    INPUT move;
-    ZeroMemory(&move, sizeof move);
+    INPUT move = {};
     move.type = INPUT_MOUSE;
     move.mi.dx = (r.right - width / 2) * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
     move.mi.dy = ((r.top + r.bottom) / 2) * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
@@ -159,13 +110,9 @@ RECT PaintedRect(HWND window)
     COLORREF background = GetPixel(dc, client.right - 1, client.bottom - 1);
     for (int y = 0; y < 64 && y < client.bottom; ++y) {
         for (int x = 0; x < 64 && x < client.right; ++x) {
-            if (GetPixel(dc, x, y) == background)
-                continue;
-            bool first = r.right == r.left;
-            r.left = first || x < r.left ? x : r.left;
-            r.top = first || y < r.top ? y : r.top;
-            r.right = first || x + 1 > r.right ? x + 1 : r.right;
-            r.bottom = first || y + 1 > r.bottom ? y + 1 : r.bottom;
+            RECT pixel = {x, y, x + 1, y + 1};
+            if (GetPixel(dc, x, y) != background)
+                UnionRect(&r, &r, &pixel);
         }
     }
     ReleaseDC(window, dc);
@@ -347,8 +294,13 @@ struct OtherProgram::Impl {
 OtherProgram::OtherProgram() : impl_(new Impl)
 {
     InitializeCriticalSection(&impl_->lock);
-    WCHAR path[MAX_PATH], command[] = L"conformance.exe --other-program";
-    GetModuleFileNameW(NULL, path, MAX_PATH);
+    // A copy of conformance.exe in the prefix's temporary folder, so that its
+    // file is not the program's own.
+    WCHAR own[MAX_PATH], path[MAX_PATH], command[] = L"other.exe --other-program";
+    GetModuleFileNameW(NULL, own, MAX_PATH);
+    GetTempPathW(MAX_PATH - 10, path);
+    lstrcatW(path, L"other.exe");
+    CopyFileW(own, path, TRUE);  // the first program of the suite copies it
     file_ = path;
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, NULL, TRUE};
     HANDLE childIn = NULL, childOut = NULL;
@@ -356,8 +308,7 @@ OtherProgram::OtherProgram() : impl_(new Impl)
     CreatePipe(&impl_->from, &childOut, &inherit, 0);
     SetHandleInformation(impl_->to, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(impl_->from, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW start;
-    ZeroMemory(&start, sizeof start);
+    STARTUPINFOW start = {};
     start.cb = sizeof start;
     start.dwFlags = STARTF_USESTDHANDLES;
     start.hStdInput = childIn;

@@ -204,43 +204,6 @@ TEST(WineLargeScreen, VeltoRefusesToRunAndChangesNothing)
     EXPECT_EQ(session.Settings(), std::vector<std::string>{"no settings key"});
 }
 
-// The calls that platform/platform.h maps on Windows, answered by Wine.
-TEST(WinePlatform, AnswersAsWindowsCeDoes)
-{
-    WineSession session("platform");
-    session.StartShell();
-    std::string check = ToolExe("platform_check");
-    const Window* shell = Find(session.Windows(), "HHTaskBar", "");
-    ASSERT_TRUE(shell);
-
-    // Another program's file name from its process handle, as the task menu asks.
-    Result module = session.Run({check, "module", std::to_string(shell->pid)});
-    EXPECT_EQ(module.exitCode, 0) << module.out << module.err;
-    const std::string shellFile = "\\pocketshell.exe\n";
-    ASSERT_GT(module.out.size(), shellFile.size());
-    EXPECT_EQ(module.out.substr(module.out.size() - shellFile.size()), shellFile) << module.out;
-    // The count of characters comes first.
-    EXPECT_EQ(std::stoul(module.out), module.out.size() - module.out.find(' ') - 2) << module.out;
-    Result own = session.Run({check, "own"});
-    const std::string ownFile = "\\platform_check.exe\n";
-    ASSERT_GT(own.out.size(), ownFile.size());
-    EXPECT_EQ(own.out.substr(own.out.size() - ownFile.size()), ownFile) << own.out;
-
-    // A class icon, read as the task menu reads it, whole.
-    EXPECT_EQ(session.Run({check, "classicon"}).out, "icon none\n");
-    // A program's icon at its own size: the close glyph of the task menu is
-    // made at 16 x 16 only; of two sizes, the 32 x 32 one.
-    EXPECT_EQ(session.Run({check, "iconsize"}).out, "16 16 32 32\n");
-
-    // The desktop window is the shell's; without it, the root window, which
-    // nothing moves.
-    EXPECT_EQ(session.Run({check, "desktop"}).out, "\"DesktopExplorerWindow\" \"Desktop\" 0 0 240 294\n");
-    ASSERT_TRUE(CloseShellWindow(session, "DesktopExplorerWindow", "Desktop"));
-    ASSERT_TRUE(CloseShellWindow(session, "HHTaskBar", ""));
-    EXPECT_EQ(session.Run({check, "desktop"}).out, "\"#32769\" \"\" 0 0 240 340\n");
-    EXPECT_EQ(session.Run({check, "moveroot"}).out, "0 0 0 240 340\n");
-}
-
 // ---------------------------------------------------------------- resident
 
 TEST(WineResident, StartsReplacesItsRunningCopyAndEndsOnClose)

@@ -94,22 +94,17 @@ TEST(Gdi, TheClassIcon)
     HWND theirs = other.AddWindow(window);
     RunAsProgram([&] {
         HICON icon = LoadIconW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDI_APP));
-        WNDCLASSW wc;
-        ZeroMemory(&wc, sizeof wc);
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(NULL);
-        wc.hIcon = icon;
-        wc.lpszClassName = TEXT("MineWithIcon");
-        ASSERT_NE(0, RegisterClassW(&wc));
-        HWND mine = CreateWindowExW(0, TEXT("MineWithIcon"), TEXT("mine"), WS_POPUP, 0, 0, 10, 10, NULL, NULL,
-                                    GetModuleHandleW(NULL), NULL);
+        EnsureClass(TEXT("MineWithIcon"), NULL, icon);
+        HWND mine = MakeWindow(TEXT("MineWithIcon"), TEXT("mine"), WS_POPUP, RECT{0, 0, 10, 10});
         EXPECT_EQ(CE_DIFFERENCE("`GetClassLongW` (`GCL_HICON`)", (DWORD)(UINT_PTR)icon,
                                 (DWORD)((UINT_PTR)icon & 0xFFFFFFFF), "CE's handles are 32 bits, as its class longs",
                                 "GetClassLong (Windows CE 4.0)"),
                   GetClassLongW(mine, GCL_HICON));
         EXPECT_DOCUMENTED(GetClassLongW(theirs, GCL_HICON) != 0, "Wine gives no class icon of another process");
-        DestroyWindow(mine);
-        UnregisterClassW(TEXT("MineWithIcon"), GetModuleHandleW(NULL));
+        // Velto's call reads the whole icon, and none of a class without one.
+        HWND plain = MakeWindow(TEXT("MineWithoutIcon"), TEXT("plain"), WS_POPUP, RECT{0, 0, 10, 10});
+        EXPECT_EQ((ULONG_PTR)icon, (ULONG_PTR)VELTO_CALL(GetClassLongW)(mine, GCL_HICON));
+        EXPECT_EQ(0u, (ULONG_PTR)VELTO_CALL(GetClassLongW)(plain, GCL_HICON));
     });
 }
 

@@ -13,7 +13,8 @@ bool EndsWith(const std::string& text, const std::string& end)
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-// Windows CE names another program's file from its process handle;
+// The thread and process of a window, another program's and the program's
+// own. Windows CE names another program's file from its process handle;
 // desktop Windows takes modules of the calling process only.
 TEST(Processes, AnotherProgramFromItsWindow)
 {
@@ -24,7 +25,10 @@ TEST(Processes, AnotherProgramFromItsWindow)
         EXPECT_NE(0u, GetWindowThreadProcessId(theirs, &id));
         EXPECT_EQ(other.Id(), id);
         EXPECT_NE(GetCurrentProcessId(), id);
-        HANDLE process = OpenProcess(PLATFORM_PROCESS_ACCESS, FALSE, id);
+        HWND own = MakeWindow(TEXT("Own"), TEXT("own"), WS_POPUP, RECT{0, 0, 10, 10});
+        EXPECT_EQ(GetCurrentThreadId(), GetWindowThreadProcessId(own, &id));
+        EXPECT_EQ(GetCurrentProcessId(), id);
+        HANDLE process = OpenProcess(PLATFORM_PROCESS_ACCESS, FALSE, other.Id());
         ASSERT_NE((HANDLE)NULL, process);
         WCHAR path[260];
         DWORD length = GetModuleFileNameW((HMODULE)process, path, 260);
@@ -36,6 +40,10 @@ TEST(Processes, AnotherProgramFromItsWindow)
             EXPECT_TRUE(EndsWith(Utf8(path), ".exe")) << Utf8(path);
             EXPECT_NE(GetModuleFileNameW(NULL, path, 260), length);  // not the caller's own file
         }
+        // Velto's call, as the task menu makes it: the other program's file and its count of characters.
+        length = VELTO_CALL(GetModuleFileNameW)((HMODULE)process, path, 260);
+        EXPECT_EQ(Utf8(other.File()), Utf8(path));
+        EXPECT_EQ((DWORD)lstrlenW(other.File()), length);
         EXPECT_TRUE(CloseHandle(process));
         // A program file without an icon gives none.
         HICON small = NULL;
@@ -52,6 +60,9 @@ TEST(Processes, TheProgramsOwnFile)
         EXPECT_GT(length, 0u);
         EXPECT_EQ(length, (DWORD)Utf8(path).size());
         EXPECT_TRUE(EndsWith(Utf8(path), ".exe")) << Utf8(path);
+        WCHAR velto[260];
+        EXPECT_EQ(length, VELTO_CALL(GetModuleFileNameW)(NULL, velto, 260));
+        EXPECT_EQ(Utf8(path), Utf8(velto));
         EXPECT_EQ(length, GetModuleFileNameW(GetModuleHandleW(NULL), path, 260));
         EXPECT_EQ((HANDLE)NULL, OpenProcess(PLATFORM_PROCESS_ACCESS, FALSE, 0xFFFFFFF0));  // no such process
     });

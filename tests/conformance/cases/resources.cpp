@@ -57,28 +57,30 @@ TEST(Resources, LoadStringW)
 // ---------------------------------------------------------------- icons and bitmaps
 
 // A program's icon loads as the image nearest 32 x 32: on Windows CE at that
-// image's own size, on desktop Windows stretched to 32 x 32. The same icon
-// loaded twice is the same handle, which DestroyIcon does not take away.
+// image's own size, on desktop Windows stretched to 32 x 32 (Velto's call
+// keeps CE's size on both). The same icon loaded twice is the same handle,
+// which DestroyIcon does not take away.
 TEST(Resources, LoadIconW)
 {
     RunAsProgram([] {
         struct Row {
             int id;
-            LONG size;
+            LONG own_size;  // of the image nearest 32 x 32
         };
-        const LONG glyph = CE_DIFFERENCE("`LoadIconW` (a program's icon)", 16, 32,
-                                         "CE keeps a program's icon at its own size",
-                                         "LoadIcon (Windows CE 4.0)");
-        const Row rows[] = {{IDI_APP, 32}, {IDI_ARROWS_LARGE, 32}, {IDI_CLOSE_GLYPH, glyph}, {IDI_TRAY, glyph}};
+        const Row rows[] = {{IDI_APP, 32}, {IDI_ARROWS_LARGE, 32}, {IDI_CLOSE_GLYPH, 16}, {IDI_TRAY, 16}};
         for (const Row& row : rows) {
+            const LONG size = CE_DIFFERENCE("`LoadIconW` (a program's icon)", row.own_size, 32L,
+                                            "CE keeps a program's icon at its own size", "LoadIcon (Windows CE 4.0)");
             HICON icon = LoadIconW(Own(), MAKEINTRESOURCEW(row.id));
             ASSERT_NE((HICON)NULL, icon) << row.id;
-            SIZE size = IconSize(icon);
-            EXPECT_EQ(row.size, size.cx) << row.id;
-            EXPECT_EQ(row.size, size.cy) << row.id;
+            EXPECT_EQ(size, IconSize(icon).cx) << row.id;
+            EXPECT_EQ(size, IconSize(icon).cy) << row.id;
             EXPECT_EQ(icon, LoadIconW(Own(), MAKEINTRESOURCEW(row.id)));
             EXPECT_TRUE(DestroyIcon(icon));
             EXPECT_EQ(icon, LoadIconW(Own(), MAKEINTRESOURCEW(row.id)));
+            HICON velto = VELTO_CALL(LoadIconW)(Own(), MAKEINTRESOURCEW(row.id));
+            EXPECT_EQ(row.own_size, IconSize(velto).cx) << row.id;
+            EXPECT_EQ(row.own_size, IconSize(velto).cy) << row.id;
         }
         EXPECT_EQ((HICON)NULL, LoadIconW(Own(), MAKEINTRESOURCEW(999)));
         EXPECT_EQ((HICON)NULL, LoadIconW(Own(), MAKEINTRESOURCEW(IDB_BUTTON_OK)));  // a bitmap, no icon

@@ -4,6 +4,7 @@
 #include "res/resource.h"
 
 #include <algorithm>
+#include <atomic>
 #include <string>
 
 using namespace conformance;
@@ -14,8 +15,7 @@ const UINT TRAY_MESSAGE = WM_APP + 1;
 
 NOTIFYICONDATAW Record(HWND owner, UINT id)
 {
-    NOTIFYICONDATAW record;
-    ZeroMemory(&record, sizeof record);
+    NOTIFYICONDATAW record = {};
     record.cbSize = PLATFORM_TRAY_RECORD_SIZE;
     record.hWnd = owner;
     record.uID = id;
@@ -90,18 +90,24 @@ LRESULT CALLBACK SettingsProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// Setting the work area tells every top-level window when the change is
-// stored and sent (SPIF_UPDATEINIFILE | SPIF_SENDCHANGE), and only then.
+// Setting the work area tells every top-level window, of every program and
+// hidden ones too, when the change is stored and sent (SPIF_UPDATEINIFILE |
+// SPIF_SENDCHANGE), and only then. Windows CE has one work area for the
+// system, Wine one for each process.
 TEST(Shell, TheWorkArea)
 {
     OtherProgram other;
-    HWND theirs = other.AddWindow({TEXT("Theirs"), TEXT("theirs")});
+    HWND shown = other.AddWindow({TEXT("Shown"), TEXT("s")});
+    HWND hidden = other.AddWindow({TEXT("Hidden"), TEXT("h"), WS_POPUP});
+    HWND child = other.AddWindow({TEXT("Child"), TEXT("c"), WS_VISIBLE | WS_CHILD, 0, {0, 0, 5, 5}, shown});
+    const RECT theirs = other.WorkArea();
+    const RECT last = {0, 0, 240, 300};
     RunAsProgram([&] {
         g_settingChanges = 0;
-        HWND mine = MakeWindow(TEXT("Mine"), TEXT("mine"), WS_VISIBLE | WS_POPUP, RECT{0, 0, 10, 10}, NULL, 0,
-                               SettingsProc);
-        RECT before = {0, 0, 0, 0}, now = {0, 0, 0, 0};
-        ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &before, 0));
+        MakeWindow(TEXT("Mine"), TEXT("mine"), WS_VISIBLE | WS_POPUP, RECT{0, 0, 10, 10}, NULL, 0, SettingsProc);
+        RECT now = {0, 0, 0, 0};
+        ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &now, 0));
+        EXPECT_TRUE(now.right > now.left && now.bottom > now.top) << Show(now);
         struct Row {
             RECT area;
             UINT flags;
@@ -111,7 +117,7 @@ TEST(Shell, TheWorkArea)
             {{0, 26, 240, 320}, 0, 0},
             {{0, 0, 240, 294}, SPIF_SENDCHANGE, 0},
             {{0, 26, 240, 320}, SPIF_UPDATEINIFILE, 0},
-            {{0, 0, 240, 294}, SPIF_UPDATEINIFILE | SPIF_SENDCHANGE, 1},
+            {last, SPIF_UPDATEINIFILE | SPIF_SENDCHANGE, 1},
         };
         for (const Row& row : rows) {
             int told = g_settingChanges;
@@ -121,12 +127,18 @@ TEST(Shell, TheWorkArea)
             EXPECT_EQ(row.told, g_settingChanges - told) << row.flags;
         }
         EXPECT_EQ((WPARAM)SPI_SETWORKAREA, g_settingChanged);
-        SystemParametersInfoW(SPI_SETWORKAREA, 0, &before, 0);
-        DestroyWindow(mine);
+        EXPECT_FALSE(SystemParametersInfoW(0x1234, 0, &now, SPIF_SENDCHANGE));
     });
-    std::vector<Received> got = other.ReceivedBy(theirs, WM_SETTINGCHANGE);
-    ASSERT_EQ(1u, got.size());
-    EXPECT_EQ((WPARAM)SPI_SETWORKAREA, got[0].wParam);
+    EXPECT_RECT(CE_DIFFERENCE("the work area", last, theirs, "Wine keeps a work area for each process",
+                              "SystemParametersInfo (Windows CE API reference)"),
+                other.WorkArea());
+    for (HWND w : {shown, hidden}) {
+        std::vector<Received> heard = other.ReceivedBy(w, WM_SETTINGCHANGE);
+        ASSERT_EQ(1u, heard.size());
+        EXPECT_EQ((WPARAM)SPI_SETWORKAREA, heard[0].wParam);
+        EXPECT_TRUE(heard[0].sent);
+    }
+    EXPECT_EQ(0, other.Count(child, WM_SETTINGCHANGE));
 }
 
 // The screen that windows are placed on and the work area is set for. Under
@@ -146,12 +158,16 @@ TEST(Shell, TheScreen)
 // ---------------------------------------------------------------- taps on a tray icon
 
 std::string g_trayReports;
+std::atomic<bool> g_trayTapUp;  // read by the tapping thread
 
 LRESULT CALLBACK TrayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == TRAY_MESSAGE && wParam == 7)
+    if (message == TRAY_MESSAGE && wParam == 7) {
         g_trayReports += lParam == WM_MOUSEMOVE ? 'm' : lParam == WM_LBUTTONDOWN ? 'd'
                          : lParam == WM_LBUTTONUP ? 'u' : '?';
+        if (lParam == WM_LBUTTONUP)
+            g_trayTapUp = true;
+    }
     if (message == TRAY_MESSAGE + 1)
         PostQuitMessage(0);
     return DefWindowProcW(window, message, wParam, lParam);
@@ -164,12 +180,13 @@ TEST(Shell, ATapOnATrayIcon)
 {
     RunAsProgram([] {
         g_trayReports.clear();
+        g_trayTapUp = false;
         HWND owner = MakeWindow(TEXT("TrayTapped"), TEXT("tray"), WS_POPUP, RECT{0, 0, 10, 10}, NULL, 0, TrayProc);
         NOTIFYICONDATAW record = Record(owner, 7);
         ASSERT_TRUE(Shell_NotifyIconW(NIM_ADD, &record));
         Later([owner] {
             TapTrayIcon(owner, 7);
-            WaitFor([] { return g_trayReports.find('u') != std::string::npos; });
+            WaitFor([] { return g_trayTapUp.load(); });
             PostMessageW(owner, TRAY_MESSAGE + 1, 0, 0);
         });
         MSG msg;
