@@ -12,8 +12,7 @@ protected:
     void TapTray(UINT id = TRAY_ID_MAIN)
     {
         PauseBetweenTaps();
-        device.TrayMouse(main, id, WM_LBUTTONDOWN);
-        device.Settle();
+        TrayMouse(id);
     }
 
     cesim::MenuInfo OpenMenu()

@@ -24,9 +24,7 @@ protected:
                            cesim::TaskbarEdge edge = BOTTOM)
     {
         shell = device.InstallShell(cesim::ShellNames::STANDARD, edge);
-        device.RegSetDword(SETTINGS_KEY, u"OkButton", ok_icon);
-        device.RegSetDword(SETTINGS_KEY, u"CloseButton", close_icon);
-        device.RegSetDword(SETTINGS_KEY, u"Monitoring", monitoring);
+        StoreSettings({{u"OkButton", ok_icon}, {u"CloseButton", close_icon}, {u"Monitoring", monitoring}});
         StoreOnTop(edge == TOP);
         Start();
         PauseBetweenTaps();
@@ -341,7 +339,8 @@ TEST_F(ProxyTest, TheButtonShowsItsPressedFrameAndIgnoresTapsThatComeTooSoon)
 }
 
 // A target that has gone, or hides, between the report and the tap gets
-// nothing; the tap still shows the pressed frame.
+// nothing from the tray icons or the button; the button still shows its
+// pressed frame.
 TEST_F(ProxyTest, ATargetThatWentAwayGetsNothing)
 {
     StartWithSettings();
@@ -349,6 +348,13 @@ TEST_F(ProxyTest, ATargetThatWentAwayGetsNothing)
     HWND dialog = Window(CLOSE_STYLE, OK_EXSTYLE);
     BringToFront(dialog);
     device.SetStyles(dialog, WS_SYSMENU, OK_EXSTYLE);  // hides itself, still in front
+    for (UINT id : {TRAY_ID_OK, TRAY_ID_CLOSE}) {
+        device.Advance(1);
+        TrayMouse(id);
+    }
+    EXPECT_TRUE(Received(dialog, {}));
+    EXPECT_EQ(dialog, device.Foreground());
+    device.Advance(1);
     device.MouseDown(ON_THE_BUTTON);
     device.Settle();
     EXPECT_TRUE(Received(dialog, {}));
@@ -366,12 +372,9 @@ TEST_F(ProxyTest, TheProxyTrayIconsSendOkAndCloseToALiveTarget)
 {
     StartWithSettings();
     device.SetDoubleClickTime(0);
-    cesim::WindowOptions options;  // a dialog that stays until the test closes it
-    options.class_name = u"Dialog";
-    options.style = CLOSE_STYLE;
-    options.exstyle = OK_EXSTYLE;
-    options.closes_on_close = false;
-    HWND dialog = device.AddWindow(apps, options);
+    // a dialog that stays until the test closes it
+    HWND dialog =
+        AddWindow({.class_name = u"Dialog", .style = CLOSE_STYLE, .exstyle = OK_EXSTYLE, .closes_on_close = false});
     HWND other = Window(WS_VISIBLE);
     BringToFront(dialog);
     std::vector<Msg> sent;
@@ -379,8 +382,7 @@ TEST_F(ProxyTest, TheProxyTrayIconsSendOkAndCloseToALiveTarget)
         SCOPED_TRACE(id == TRAY_ID_OK ? "OK icon, button-down" : "close icon, button-up");
         device.SetForeground(other);  // before the monitor sees it
         device.Advance(1);
-        device.TrayMouse(main, id, id == TRAY_ID_OK ? WM_LBUTTONDOWN : WM_LBUTTONUP);
-        device.Settle();
+        TrayMouse(id, id == TRAY_ID_OK ? WM_LBUTTONDOWN : WM_LBUTTONUP);
         sent.push_back(id == TRAY_ID_OK ? OK_POSTED : CLOSE_POSTED);
         EXPECT_TRUE(Received(dialog, sent));
         EXPECT_EQ(dialog, device.Foreground());
@@ -391,40 +393,21 @@ TEST_F(ProxyTest, TheProxyTrayIconsSendOkAndCloseToALiveTarget)
     // The target has gone: nothing more is sent, though the icons stay until the next report.
     device.DestroyWindow(dialog);
     device.Advance(1);
-    device.TrayMouse(main, TRAY_ID_OK, WM_LBUTTONDOWN);
-    device.Settle();
+    TrayMouse(TRAY_ID_OK);
     EXPECT_TRUE(Received(dialog, sent));
-}
-
-TEST_F(ProxyTest, TheProxyTrayIconsSendNothingToAHiddenTarget)
-{
-    StartWithSettings();
-    device.SetDoubleClickTime(0);
-    HWND dialog = Window(CLOSE_STYLE, OK_EXSTYLE);
-    BringToFront(dialog);
-    device.SetStyles(dialog, WS_SYSMENU, OK_EXSTYLE);
-    for (UINT id : {TRAY_ID_OK, TRAY_ID_CLOSE}) {
-        device.Advance(1);
-        device.TrayMouse(main, id, WM_LBUTTONDOWN);
-        device.Settle();
-    }
-    EXPECT_TRUE(Received(dialog, {}));
-    EXPECT_EQ(dialog, device.Foreground());
 }
 
 // A report that arrives while the main thread waits in a synchronous send of
 // its own (the tap passed on to a busy taskbar) is handled there and then.
 TEST_F(ProxyTest, AReportIsHandledWhileTheMainThreadWaitsInItsOwnSend)
 {
-    DWORD shell_process = device.AddProcess(u"shell32.exe");
-    cesim::WindowOptions taskbar;
-    taskbar.class_name = u"HHTaskBar";
-    taskbar.exstyle = WS_EX_TOPMOST;
-    taskbar.rect = RECT{0, 294, 240, 320};
-    taskbar.activates = false;
-    taskbar.holds_sends = true;
-    HWND busy = device.AddWindow(shell_process, taskbar);
-    device.RegSetDword(SETTINGS_KEY, u"OkButton", 1);
+    HWND busy = AddWindow({.class_name = u"HHTaskBar",
+                           .exstyle = WS_EX_TOPMOST,
+                           .rect = BOTTOM_TASKBAR,
+                           .activates = false,
+                           .holds_sends = true},
+                          device.AddProcess(u"shell32.exe"));
+    StoreSettings({{u"OkButton", 1}});
     Start();
     PauseBetweenTaps();
     device.MouseDown(ON_THE_BUTTON);
@@ -463,9 +446,7 @@ TEST_F(ProxyTest, AParkedMonitorCostsNothingAndShutdownWakesIt)
 
     device.Post(main, WM_CLOSE, 0, 0);
     device.Settle();
-    EXPECT_FALSE(device.Running(velto));
-    EXPECT_EQ(0u, device.ExitCode(velto));
-    EXPECT_EQ(0, device.OpenHandles(velto, "thread"));
+    ExpectEnded(velto);
 }
 
 // A monitor that does not end (held up by a window that does not answer)
@@ -473,21 +454,15 @@ TEST_F(ProxyTest, AParkedMonitorCostsNothingAndShutdownWakesIt)
 TEST_F(ProxyTest, ShutdownWaitsTenSecondsForAMonitorThatDoesNotEnd)
 {
     StartWithSettings(false, false, true, TOP);
-    DWORD other = device.AddProcess(u"hung.exe");
-    cesim::WindowOptions hung;
-    hung.class_name = u"Hung";
-    hung.rect = AT_ZERO;
-    hung.holds_sends = true;
-    HWND window = device.AddWindow(other, hung);
+    HWND window =
+        AddWindow({.class_name = u"Hung", .rect = AT_ZERO, .holds_sends = true}, device.AddProcess(u"hung.exe"));
     BringToFront(window);  // the monitor moves it, and waits for it
     ASSERT_FALSE(device.HeldSends(window).empty());
     device.Post(main, WM_CLOSE, 0, 0);
     device.Advance(9999);
     EXPECT_TRUE(device.Running(velto));
     device.Advance(1);
-    EXPECT_FALSE(device.Running(velto));
-    EXPECT_EQ(0u, device.ExitCode(velto));
-    EXPECT_EQ(0, device.OpenHandles(velto, "thread"));
+    ExpectEnded(velto);
     EXPECT_EQ(0, device.OpenHandles(velto, "event"));
 }
 

@@ -18,6 +18,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -135,21 +136,8 @@ uint32_t Bytes4(const std::vector<uint8_t>& data, size_t at)
            (uint32_t)data.at(at + 3) << 24;
 }
 
-struct Size {
-    int width;
-    int height;
-    int bit_count;
-};
-
-bool operator==(const Size& a, const Size& b)
-{
-    return a.width == b.width && a.height == b.height && a.bit_count == b.bit_count;
-}
-
-std::ostream& operator<<(std::ostream& out, const Size& s)
-{
-    return out << s.width << " x " << s.height << " at " << s.bit_count << " bits";
-}
+// An image's width, height and bits per pixel.
+using Size = std::tuple<int, int, int>;
 
 struct IconCase {
     WORD id;

@@ -77,9 +77,7 @@ TEST_F(SettingsTest, SavingWritesOnlyTheFourSwitchesAndFlushes)
 TEST_F(SettingsTest, FlagsAreReadAndSavedUnderTheirOwnNames)
 {
     device.InstallShell();
-    device.RegSetDword(SETTINGS_KEY, u"CloseButton", 2);
-    device.RegSetDword(SETTINGS_KEY, u"OkButton", 3);
-    device.RegSetDword(SETTINGS_KEY, u"Monitoring", 4);
+    StoreSettings({{u"CloseButton", 2}, {u"OkButton", 3}, {u"Monitoring", 4}});
     RunOnce(u"-taskbar_up");
     EXPECT_EQ(2u, device.RegGetDword(SETTINGS_KEY, u"CloseButton"));
     EXPECT_EQ(3u, device.RegGetDword(SETTINGS_KEY, u"OkButton"));

@@ -83,8 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(TaskMenuTest, SwitchesShowTheStoredSettings)
 {
     device.InstallShell();
-    device.RegSetDword(SETTINGS_KEY, u"Monitoring", 1);
-    device.RegSetDword(SETTINGS_KEY, u"CloseButton", 1);
+    StoreSettings({{u"Monitoring", 1}, {u"CloseButton", 1}});
     Start();
     auto settings = [this] {
         std::string items = Describe(OpenMenu().levels.at(0).items);
@@ -94,8 +93,7 @@ TEST_F(TaskMenuTest, SwitchesShowTheStoredSettings)
     EXPECT_EQ("[Desktop]|-|Settings>(TaskBar>(OnTop#4|Monitoring#5*)|Tray>(Ok button#7|Close button#8*)|About "
               "Velto#3)|Close All#2",
               settings());
-    device.RegSetDword(SETTINGS_KEY, u"Monitoring", 0);
-    device.RegSetDword(SETTINGS_KEY, u"OkButton", 7);
+    StoreSettings({{u"Monitoring", 0}, {u"OkButton", 7}});
     EXPECT_EQ("[Desktop]|-|Settings>(TaskBar>(OnTop#4|Monitoring#5)|Tray>(Ok button#7*|Close button#8*)|About "
               "Velto#3)|Close All#2",
               settings());
@@ -204,8 +202,7 @@ TEST_F(TaskMenuTest, CloseAllClosesOrdinaryWindowsTitledOrNot)
 TEST_F(TaskMenuTest, SwitchesToggleAreStoredAndAppliedInOrder)
 {
     cesim::Shell shell = device.InstallShell();
-    device.RegSetDword(SETTINGS_KEY, u"OkButton", 1);
-    device.RegSetDword(SETTINGS_KEY, u"CloseButton", 5);
+    StoreSettings({{u"OkButton", 1}, {u"CloseButton", 5}});
     Start();
     int set_events = 0;
     device.OnEventSet(u"AygshellEvent_", [&] { ++set_events; });
@@ -258,8 +255,7 @@ TEST_F(TaskMenuTest, SwitchesToggleAreStoredAndAppliedInOrder)
 TEST_F(TaskMenuTest, TurningOffTheLastUseParksTheMonitor)
 {
     device.InstallShell();
-    device.RegSetDword(SETTINGS_KEY, u"OkButton", 1);
-    StoreOnTop(1);
+    StoreSettings({{u"OkButton", 1}, {u"TaskBarOnTop", 1}});
     Start();
     DWORD monitor = MonitorThread();
     HWND shown = AddWindow(u"Dialog", u"Shown", RECT{0, 0, 100, 100});

@@ -195,12 +195,12 @@ protected:
     HWND AddWindow(const std::u16string& class_name, const std::u16string& title, RECT rect,
                    DWORD style = WS_VISIBLE, DWORD exstyle = 0, DWORD process = 0)
     {
-        cesim::WindowOptions options;
-        options.class_name = class_name;
-        options.title = title;
-        options.rect = rect;
-        options.style = style;
-        options.exstyle = exstyle;
+        return AddWindow({.class_name = class_name, .title = title, .style = style, .exstyle = exstyle, .rect = rect},
+                         process);
+    }
+
+    HWND AddWindow(const cesim::WindowOptions& options, DWORD process = 0)
+    {
         return device.AddWindow(process ? process : apps, options);
     }
 
@@ -224,6 +224,21 @@ protected:
     {
         device.Post(MainWindowOf(copy), WM_CLOSE, 0, 0);
         device.Advance(MONITOR_PERIOD);
+    }
+
+    // A copy that has ended well: exit code 0, its threads' handles closed.
+    void ExpectEnded(DWORD copy)
+    {
+        EXPECT_FALSE(device.Running(copy));
+        EXPECT_EQ(0u, device.ExitCode(copy));
+        EXPECT_EQ(0, device.OpenHandles(copy, "thread"));
+    }
+
+    // Stores these 32-bit settings, by value name.
+    void StoreSettings(std::initializer_list<std::pair<const char16_t*, DWORD>> values)
+    {
+        for (const auto& [name, value] : values)
+            device.RegSetDword(SETTINGS_KEY, name, value);
     }
 
     ::testing::AssertionResult Received(HWND window, const std::vector<Msg>& expected,
@@ -310,23 +325,24 @@ protected:
         device.Settle();
     }
 
+    // A mouse message on one of the main window's tray icons, handled.
+    void TrayMouse(UINT id = TRAY_ID_MAIN, UINT mouse = WM_LBUTTONDOWN)
+    {
+        device.TrayMouse(main, id, mouse);
+        device.Settle();
+    }
+
     void StoreOnTop(DWORD value) { device.RegSetDword(SETTINGS_KEY, u"TaskBarOnTop", value); }
     std::optional<DWORD> StoredOnTop() const { return device.RegGetDword(SETTINGS_KEY, u"TaskBarOnTop"); }
 
-    void ExpectTopLayout(const cesim::Shell& shell)
-    {
-        EXPECT_EQ(TOP_TASKBAR, device.Rect(shell.taskbar));
-        EXPECT_EQ(TOP_DESKTOP, device.Rect(shell.desktop));
-        EXPECT_EQ(TOP_DESKTOP, device.WorkArea());
-        EXPECT_TRUE(device.Visible(shell.taskbar));
-        EXPECT_TRUE(device.Visible(shell.desktop));
-    }
+    void ExpectTopLayout(const cesim::Shell& shell) { ExpectLayout(shell, TOP_TASKBAR, TOP_DESKTOP); }
+    void ExpectBottomLayout(const cesim::Shell& shell) { ExpectLayout(shell, BOTTOM_TASKBAR, BOTTOM_DESKTOP); }
 
-    void ExpectBottomLayout(const cesim::Shell& shell)
+    void ExpectLayout(const cesim::Shell& shell, RECT taskbar, RECT desktop)
     {
-        EXPECT_EQ(BOTTOM_TASKBAR, device.Rect(shell.taskbar));
-        EXPECT_EQ(BOTTOM_DESKTOP, device.Rect(shell.desktop));
-        EXPECT_EQ(BOTTOM_DESKTOP, device.WorkArea());
+        EXPECT_EQ(taskbar, device.Rect(shell.taskbar));
+        EXPECT_EQ(desktop, device.Rect(shell.desktop));
+        EXPECT_EQ(desktop, device.WorkArea());
         EXPECT_TRUE(device.Visible(shell.taskbar));
         EXPECT_TRUE(device.Visible(shell.desktop));
     }
