@@ -1,6 +1,6 @@
 // The About box: opened from the task menu, over the desktop window, closed
 // by OK, cancel or the OK proxy.
-#include "velto/menu_test.h"
+#include "velto/velto_test.h"
 
 using namespace velto_test;
 

@@ -36,17 +36,6 @@ protected:
         return AddWindow(class_name, u"Window", rect, style, exstyle);
     }
 
-    // Each report repaints the button: the faces drawn, in order.
-    std::vector<int> Faces()
-    {
-        std::vector<int> faces;
-        for (auto& op : device.Drawn(button)) {
-            if (op.kind == cesim::DrawOp::BLIT)
-                faces.push_back(op.bitmap_id);
-        }
-        return faces;
-    }
-
     // The tap that the button passes on to the taskbar, at the button's point (10, 10).
     static Msg TaskbarTap(UINT message)
     {
@@ -175,7 +164,7 @@ TEST_F(ProxyTest, TheSameLiveWindowIsExaminedOnceAndThenCostsTwoCallsAPeriod)
     // and its wait and its sleep
     EXPECT_EQ(calls + 4 * periods, device.ThreadCalls(monitor));
     EXPECT_EQ(1, device.PositionsSet(window));
-    EXPECT_EQ((std::vector<int>{FACE_OK}), Faces());
+    EXPECT_EQ((std::vector<std::string>{"fill", "OK face at rest"}), Painted());
 }
 
 // A window that was hidden when it came to the front is reported as having
@@ -191,7 +180,7 @@ TEST_F(ProxyTest, AWindowHiddenWhenItCameToTheFrontKeepsItsEmptyReport)
     device.SetStyles(window, CLOSE_STYLE, OK_EXSTYLE);
     device.Advance(4 * MONITOR_PERIOD);
     EXPECT_EQ(window, device.Foreground());
-    EXPECT_EQ((std::vector<int>{FACE_IDLE}), Faces());
+    EXPECT_EQ((std::vector<std::string>{"fill", "idle face at rest"}), Painted());
     EXPECT_EQ((std::vector<UINT>{0}), TrayIds());
 }
 
@@ -204,13 +193,18 @@ TEST_F(ProxyTest, WithoutAForegroundWindowEveryPeriodReportsNothing)
     device.SetForeground(nullptr);
     device.ClearDrawn(button);
     device.Advance(3 * MONITOR_PERIOD);
-    EXPECT_EQ((std::vector<int>{FACE_IDLE, FACE_IDLE, FACE_IDLE}), Faces());
+    const std::string idle = "idle face at rest";
+    EXPECT_EQ((std::vector<std::string>{"fill", idle, "fill", idle, "fill", idle}), Painted());
     EXPECT_EQ((std::vector<UINT>{0}), TrayIds());
 }
 
 // With Monitoring on, a newly activated window that starts above the work
 // area is pulled down to it; the positioning call is made in every case that
-// is looked at, and the window keeps its size.
+// is looked at, and the window keeps its size. A hidden window is fitted
+// too, and stays hidden; a pass that cannot read the work area leaves the
+// window where it is.
+enum Twist { PLAIN, HIDDEN, WORK_AREA_FAILS };
+
 struct FitCase {
     const char* name;
     bool monitoring;
@@ -221,6 +215,7 @@ struct FitCase {
     RECT work_area;  // left 0, top 0 and right 0: the layout's own
     int positions_set;
     RECT expected;
+    Twist twist = PLAIN;
 };
 
 void PrintTo(const FitCase& c, std::ostream* out) { *out << c.name; }
@@ -233,12 +228,16 @@ TEST_P(FitTest, NewForegroundWindowsAreFittedBelowTheWorkAreaTop)
     StartWithSettings(false, false, c.monitoring, c.edge);
     if (c.work_area.right != 0)
         device.SetWorkArea(c.work_area);
+    device.FailWorkAreaQuery(c.twist == WORK_AREA_FAILS);
     HWND window = AddWindow(c.class_name, u"Window", c.window, WS_VISIBLE, c.exstyle);
     device.SetForeground(window);
+    if (c.twist == HIDDEN)
+        device.SetStyles(window, 0, 0);
     HWND above = AddWindow(u"Other", u"Other", RECT{0, 0, 10, 10});  // placed in front, not activated
     device.Advance(MONITOR_PERIOD);
     EXPECT_EQ(c.positions_set, device.PositionsSet(window));
     EXPECT_EQ(c.expected, device.Rect(window));
+    EXPECT_EQ(c.twist != HIDDEN, device.Visible(window));
     // neither raised nor activated again
     auto order = device.TopLevel();
     EXPECT_LT(std::find(order.begin(), order.end(), above), std::find(order.begin(), order.end(), window));
@@ -263,27 +262,11 @@ INSTANTIATE_TEST_SUITE_P(
         FitCase{"DesktopClassStays", true, TOP, AT_ZERO, 0, u"DesktopExplorerWindow", NO_AREA, 0, AT_ZERO},
         FitCase{"TaskbarClassStays", true, TOP, AT_ZERO, 0, u"HHTaskBar", NO_AREA, 0, AT_ZERO},
         FitCase{"ClassDifferingInCaseMoves", true, TOP, AT_ZERO, 0, u"hHTaskBar", NO_AREA, 1,
-                RECT{0, 26, 120, 426}}),
+                RECT{0, 26, 120, 426}},
+        FitCase{"HiddenMoves", true, TOP, AT_ZERO, 0, u"App", NO_AREA, 1, RECT{0, 26, 120, 426}, HIDDEN},
+        FitCase{"UnreadableWorkAreaMovesNothing", true, TOP, AT_ZERO, 0, u"App", NO_AREA, 0, AT_ZERO,
+                WORK_AREA_FAILS}),
     [](const ::testing::TestParamInfo<FitCase>& info) { return std::string(info.param.name); });
-
-// A hidden foreground window is fitted too; a pass that cannot read the work
-// area leaves the window where it is.
-TEST_F(ProxyTest, HiddenWindowsAreFittedAndAnUnreadableWorkAreaMovesNothing)
-{
-    StartWithSettings(false, false, true, TOP);
-    HWND hidden = AddWindow(u"App", u"Hidden", AT_ZERO);
-    device.SetForeground(hidden);
-    device.SetStyles(hidden, 0, 0);
-    device.Advance(MONITOR_PERIOD);
-    EXPECT_EQ((RECT{0, 26, 120, 426}), device.Rect(hidden));
-    EXPECT_FALSE(device.Visible(hidden));
-
-    device.FailWorkAreaQuery(true);
-    HWND other = AddWindow(u"App", u"Other", AT_ZERO);
-    BringToFront(other);
-    EXPECT_EQ(0, device.PositionsSet(other));
-    EXPECT_EQ(AT_ZERO, device.Rect(other));
-}
 
 // The idle button is part of the taskbar: a tap goes on to the taskbar at
 // the button's point (10, 10), wherever it was tapped, with the taskbar at

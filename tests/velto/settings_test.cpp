@@ -1,6 +1,6 @@
 // The settings store: what a first run writes, how damaged values are
 // repaired, and what happens when the registry cannot be used.
-#include "velto/menu_test.h"
+#include "velto/velto_test.h"
 #include "velto/velto_hooks.h"
 
 using namespace velto_test;

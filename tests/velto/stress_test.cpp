@@ -2,7 +2,7 @@
 // foreground window, many copies replacing each other. Velto's handles stay
 // where they were, and every copy that ends leaves only what it keeps for
 // its life (checked when the test ends).
-#include "velto/menu_test.h"
+#include "velto/velto_test.h"
 
 using namespace velto_test;
 

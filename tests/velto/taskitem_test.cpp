@@ -1,5 +1,5 @@
 // The task menu's window items: their size, and what is painted for them.
-#include "velto/menu_test.h"
+#include "velto/velto_test.h"
 
 using namespace velto_test;
 

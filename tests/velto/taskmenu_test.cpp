@@ -1,6 +1,6 @@
 // The task menu: its tree, where it opens, the window list and what each
 // command does.
-#include "velto/menu_test.h"
+#include "velto/velto_test.h"
 #include "velto/velto_hooks.h"
 
 using namespace velto_test;
