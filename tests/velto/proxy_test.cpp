@@ -271,26 +271,25 @@ INSTANTIATE_TEST_SUITE_P(
 // The idle button is part of the taskbar: a tap goes on to the taskbar at
 // the button's point (10, 10), wherever it was tapped, with the taskbar at
 // either edge; the release follows it when no paint came in between.
-TEST_F(ProxyTest, TheIdleButtonPassesTapsToTheTaskbar)
+class IdleButtonTest : public ProxyTest, public ::testing::WithParamInterface<cesim::TaskbarEdge> {};
+
+TEST_P(IdleButtonTest, PassesTapsToTheTaskbar)
 {
-    for (auto edge : {BOTTOM, TOP}) {
-        SCOPED_TRACE(edge == TOP ? "taskbar at the top" : "taskbar at the bottom");
-        if (velto != 0) {
-            Stop(velto);
-            device.DestroyWindow(shell.taskbar);
-            device.DestroyWindow(shell.desktop);
-        }
-        StartWithSettings(true, true, false, edge);
-        LONG top = edge == TOP ? 0 : 294;
-        device.ClearDrawn(button);
-        device.Tap(POINT{238, top + 24});
-        device.Settle();
-        EXPECT_TRUE(Received(shell.taskbar, {TaskbarTap(WM_LBUTTONDOWN), TaskbarTap(WM_LBUTTONUP)},
-                             {WM_LBUTTONDOWN, WM_LBUTTONUP}));
-        // one repaint, the normal frame once the release has come, on a background not erased
-        EXPECT_EQ((std::vector<std::string>{"idle face at rest"}), Painted());
-    }
+    StartWithSettings(true, true, false, GetParam());
+    LONG top = GetParam() == TOP ? 0 : 294;
+    device.ClearDrawn(button);
+    device.Tap(POINT{238, top + 24});
+    device.Settle();
+    EXPECT_TRUE(Received(shell.taskbar, {TaskbarTap(WM_LBUTTONDOWN), TaskbarTap(WM_LBUTTONUP)},
+                         {WM_LBUTTONDOWN, WM_LBUTTONUP}));
+    // one repaint, the normal frame once the release has come, on a background not erased
+    EXPECT_EQ((std::vector<std::string>{"idle face at rest"}), Painted());
 }
+
+INSTANTIATE_TEST_SUITE_P(Taskbar, IdleButtonTest, ::testing::Values(BOTTOM, TOP),
+                         [](const ::testing::TestParamInfo<cesim::TaskbarEdge>& info) {
+                             return std::string(info.param == TOP ? "at_the_top" : "at_the_bottom");
+                         });
 
 // A tap draws the pressed frame; if the paint comes before the release, the
 // release finds nothing to end and is not passed on. A tap within the
