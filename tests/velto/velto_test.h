@@ -104,32 +104,6 @@ inline std::string Describe(const Msg& m)
     return out.str();
 }
 
-// Whether a window received exactly these messages, in this order (only
-// those of the kinds in `only`, when given); else the first difference.
-inline ::testing::AssertionResult Received(const cesim::Device& device, HWND window, const std::vector<Msg>& expected,
-                                           std::initializer_list<UINT> only = {})
-{
-    std::vector<Msg> got;
-    for (const cesim::ReceivedMessage& m : device.Received(window)) {
-        if (only.size() == 0 || std::find(only.begin(), only.end(), m.message) != only.end())
-            got.push_back(Msg{m.message, m.sent, m.wParam, m.lParam});
-    }
-    for (size_t i = 0; i < std::max(got.size(), expected.size()); ++i) {
-        if (i == got.size())
-            return ::testing::AssertionFailure() << "message " << i + 1 << ": expected " << Describe(expected[i])
-                                                 << ", nothing more came";
-        if (i == expected.size())
-            return ::testing::AssertionFailure() << "message " << i + 1 << ": expected nothing more, got "
-                                                 << Describe(got[i]);
-        const Msg& e = expected[i];
-        const Msg& g = got[i];
-        if (e.message != g.message || e.sent != g.sent || e.wParam != g.wParam || e.lParam != g.lParam)
-            return ::testing::AssertionFailure() << "message " << i + 1 << ": expected " << Describe(e) << ", got "
-                                                 << Describe(g);
-    }
-    return ::testing::AssertionSuccess();
-}
-
 class VeltoTest : public ::testing::Test {
 protected:
     cesim::Device device;
@@ -241,10 +215,28 @@ protected:
             device.RegSetDword(SETTINGS_KEY, name, value);
     }
 
+    // Whether a window received exactly these messages, in this order (only
+    // those of the kinds in `only`, when given); else the first difference.
     ::testing::AssertionResult Received(HWND window, const std::vector<Msg>& expected,
                                         std::initializer_list<UINT> only = {})
     {
-        return velto_test::Received(device, window, expected, only);
+        std::vector<Msg> got;
+        for (const cesim::ReceivedMessage& m : device.Received(window)) {
+            if (only.size() == 0 || std::find(only.begin(), only.end(), m.message) != only.end())
+                got.push_back(Msg{m.message, m.sent, m.wParam, m.lParam});
+        }
+        for (size_t i = 0; i < std::max(got.size(), expected.size()); ++i) {
+            auto failure = ::testing::AssertionFailure() << "message " << i + 1 << ": expected ";
+            if (i == got.size())
+                return failure << Describe(expected[i]) << ", nothing more came";
+            if (i == expected.size())
+                return failure << "nothing more, got " << Describe(got[i]);
+            const Msg& e = expected[i];
+            const Msg& g = got[i];
+            if (e.message != g.message || e.sent != g.sent || e.wParam != g.wParam || e.lParam != g.lParam)
+                return failure << Describe(e) << ", got " << Describe(g);
+        }
+        return ::testing::AssertionSuccess();
     }
 
     // The ids of the tray icons a window owns (the main window's when none is
