@@ -344,13 +344,9 @@ protected:
 inline std::vector<uint8_t> TextBytes(const std::u16string& text, bool terminated = true)
 {
     std::vector<uint8_t> data;
-    for (char16_t c : text) {
+    for (char16_t c : text + std::u16string(terminated ? 1 : 0, u'\0')) {
         data.push_back((uint8_t)(c & 0xFF));
         data.push_back((uint8_t)(c >> 8));
-    }
-    if (terminated) {
-        data.push_back(0);
-        data.push_back(0);
     }
     return data;
 }
