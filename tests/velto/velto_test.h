@@ -239,13 +239,12 @@ protected:
         return ::testing::AssertionSuccess();
     }
 
-    // The ids of the tray icons a window owns (the main window's when none is
-    // named), in the order they were added.
-    std::vector<UINT> TrayIds(HWND owner = nullptr)
+    // The ids of the main window's tray icons, in the order they were added.
+    std::vector<UINT> TrayIds()
     {
         std::vector<UINT> ids;
         for (auto& icon : device.Tray()) {
-            if (icon.owner == (owner ? owner : main))
+            if (icon.owner == main)
                 ids.push_back(icon.id);
         }
         return ids;
@@ -255,9 +254,9 @@ protected:
     int TrayImage(UINT id) { return device.Image(device.FindTrayIcon(main, id).value().icon).resource_id; }
 
     // The last bitmap drawn into the button: its resource id and source x.
-    std::pair<int, LONG> LastFace(HWND window = nullptr)
+    std::pair<int, LONG> LastFace()
     {
-        auto drawn = device.Drawn(window ? window : button);
+        auto drawn = device.Drawn(button);
         for (auto it = drawn.rbegin(); it != drawn.rend(); ++it) {
             if (it->kind == cesim::DrawOp::BLIT)
                 return {it->bitmap_id, it->source.x};
