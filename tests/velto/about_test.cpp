@@ -67,8 +67,7 @@ INSTANTIATE_TEST_SUITE_P(Taskbar, AboutLayoutTest,
                          ::testing::Values(AboutLayout{"bottom", cesim::TaskbarEdge::BOTTOM, RECT{}},
                                            AboutLayout{"top", cesim::TaskbarEdge::TOP, RECT{}},
                                            AboutLayout{"work_area_apart", cesim::TaskbarEdge::BOTTOM,
-                                                       RECT{0, 30, 200, 260}}),
-                         [](const ::testing::TestParamInfo<AboutLayout>& info) { return std::string(info.param.name); });
+                                                       RECT{0, 30, 200, 260}}), RowName);
 
 // Only the low word of the command counts: OK and cancel close the box, whatever the high word.
 TEST_F(AboutTest, OnlyOkAndCancelCloseTheBox)

@@ -141,8 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReportCase{"ReportedBothCloseIconOnly", false, true, WS_VISIBLE, 0, BOTH, FACE_OK, {0, 4}},
         ReportCase{"ReportedBothOkIconOnly", true, false, WS_VISIBLE, 0, BOTH, FACE_OK, {0, 3}},
         ReportCase{"ReportedBothIconsOff", false, false, WS_VISIBLE, 0, BOTH, FACE_OK, {0}},
-        ReportCase{"ReportedCloseOkIconOnly", true, false, WS_VISIBLE, 0, CAPTION_CLOSE, FACE_CLOSE, {0}}),
-    [](const ::testing::TestParamInfo<ReportCase>& info) { return std::string(info.param.name); });
+        ReportCase{"ReportedCloseOkIconOnly", true, false, WS_VISIBLE, 0, CAPTION_CLOSE, FACE_CLOSE, {0}}), RowName);
 
 // A window seen once is examined once while it stays in front and alive: the
 // idle pass costs one GetForegroundWindow and one IsWindow, nothing else.
@@ -265,8 +264,7 @@ INSTANTIATE_TEST_SUITE_P(
                 RECT{0, 26, 120, 426}},
         FitCase{"HiddenMoves", true, TOP, AT_ZERO, 0, u"App", NO_AREA, 1, RECT{0, 26, 120, 426}, HIDDEN},
         FitCase{"UnreadableWorkAreaMovesNothing", true, TOP, AT_ZERO, 0, u"App", NO_AREA, 0, AT_ZERO,
-                WORK_AREA_FAILS}),
-    [](const ::testing::TestParamInfo<FitCase>& info) { return std::string(info.param.name); });
+                WORK_AREA_FAILS}), RowName);
 
 // The idle button is part of the taskbar: a tap goes on to the taskbar at
 // the button's point (10, 10), wherever it was tapped, with the taskbar at

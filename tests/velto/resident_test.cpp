@@ -236,8 +236,7 @@ INSTANTIATE_TEST_SUITE_P(
         TapCase{"after_the_start", 0, 0, {{500, DOWN, 0}, {1, DOWN, 1}, {0, UP, 1}, {500, DOWN, 1}, {501, UP, 1},
                                           {0, DOWN, 1}}},
         TapCase{"across_the_tick_count_wrap", 0xFFFFFF00u, 0, {{0x100, DOWN, 0}, {245, DOWN, 1}}},
-        TapCase{"double_click_time_from_the_platform", 0, 200, {{201, DOWN, 1}}}),
-    [](const ::testing::TestParamInfo<TapCase>& info) { return std::string(info.param.name); });
+        TapCase{"double_click_time_from_the_platform", 0, 200, {{201, DOWN, 1}}}), RowName);
 
 TEST_F(ResidentTest, OtherTrayIdsAndCommandsDoNothing)
 {

@@ -194,8 +194,7 @@ INSTANTIATE_TEST_SUITE_P(
     Key, UnavailableKeyTest,
     ::testing::Values(UnavailableKey{"maker_leaves_everything_alone", MAKER_KEY, false, false, 0, false},
                       UnavailableKey{"settings_still_repairs_autohide", SETTINGS_KEY, false, true, 0, true},
-                      UnavailableKey{"autohide_does_not_stop_the_load", AUTOHIDE_KEY, true, true, 8, false}),
-    [](const ::testing::TestParamInfo<UnavailableKey>& info) { return std::string(info.param.name); });
+                      UnavailableKey{"autohide_does_not_stop_the_load", AUTOHIDE_KEY, true, true, 8, false}), RowName);
 
 TEST_F(SettingsTest, FailedWritesDoNotStopTheOthers)
 {

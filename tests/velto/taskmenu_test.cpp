@@ -76,8 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Placement{"decoy_in_front", RECT{0, 101, 240, 127}, MENU_STANDS, 101, "[Decoy]|" + STANDING,
                                 RECT{0, 100, 240, 126}},
                       Placement{"above_the_screen", RECT{0, -20, 240, 6}, MENU_HANGS, 6, HANGING},
-                      Placement{"none", std::nullopt, MENU_HANGS, 240, HANGING}),
-    [](const ::testing::TestParamInfo<Placement>& info) { return std::string(info.param.name); });
+                      Placement{"none", std::nullopt, MENU_HANGS, 240, HANGING}), RowName);
 
 // The check marks show what is stored at the moment the menu opens.
 TEST_F(TaskMenuTest, SwitchesShowTheStoredSettings)
@@ -138,8 +137,7 @@ INSTANTIATE_TEST_SUITE_P(Item, WindowTapTest,
                                            WindowTap{"desktop_x225_stays", true, 225, false, false},
                                            WindowTap{"hidden_x225_closes", false, 225, true, false, true},
                                            WindowTap{"no_shell_x224_activates", false, 224, false, true, false,
-                                                     true}),
-                         [](const ::testing::TestParamInfo<WindowTap>& info) { return std::string(info.param.name); });
+                                                     true}), RowName);
 
 // Window handles serve as command ids: one whose low 16 bits equal the OnTop
 // command is still that window, whole. A window gone by then is left alone.

@@ -75,6 +75,9 @@ inline bool FreeRunning()
     return mode != nullptr && std::string(mode) != "0";
 }
 
+// Names a table's case after its row's `name`.
+constexpr auto RowName = [](const auto& info) { return std::string(info.param.name); };
+
 // A message as a row of a table: what a window is expected to receive.
 struct Msg {
     UINT message;
