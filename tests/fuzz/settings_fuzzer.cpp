@@ -28,23 +28,26 @@ const char* const MAKER_KEY = "HKEY_CURRENT_USER\\Software\\Zav";
 const char* const SETTINGS_KEY = "HKEY_CURRENT_USER\\Software\\Zav\\Velto";
 const char* const AUTOHIDE_KEY = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Shell\\AutoHide";
 
+// Each value with its field in memory: a 32-bit word, or an identity string
+// with its default text.
 struct Value {
     const char* key;
     const char16_t* name;
-    bool text;                  // an identity string, else a 32-bit word
+    DWORD* flag;
+    const WCHAR* text;
     const char16_t* default_text;
 };
 
 const Value VALUES[] = {
-    {SETTINGS_KEY, u"CloseButton", false, nullptr},
-    {SETTINGS_KEY, u"OkButton", false, nullptr},
-    {SETTINGS_KEY, u"Monitoring", false, nullptr},
-    {SETTINGS_KEY, u"DesktopName", true, u"Desktop"},
-    {SETTINGS_KEY, u"DesktopClass", true, u"DesktopExplorerWindow"},
-    {SETTINGS_KEY, u"TaskbarName", true, u""},
-    {SETTINGS_KEY, u"TaskbarClass", true, u"HHTaskBar"},
-    {SETTINGS_KEY, u"TaskBarOnTop", false, nullptr},
-    {AUTOHIDE_KEY, u"", false, nullptr},
+    {SETTINGS_KEY, u"CloseButton", &Settings.CloseButton, nullptr, nullptr},
+    {SETTINGS_KEY, u"OkButton", &Settings.OkButton, nullptr, nullptr},
+    {SETTINGS_KEY, u"Monitoring", &Settings.Monitoring, nullptr, nullptr},
+    {SETTINGS_KEY, u"DesktopName", nullptr, Settings.DesktopName, u"Desktop"},
+    {SETTINGS_KEY, u"DesktopClass", nullptr, Settings.DesktopClass, u"DesktopExplorerWindow"},
+    {SETTINGS_KEY, u"TaskbarName", nullptr, Settings.TaskbarName, u""},
+    {SETTINGS_KEY, u"TaskbarClass", nullptr, Settings.TaskbarClass, u"HHTaskBar"},
+    {SETTINGS_KEY, u"TaskBarOnTop", &Settings.TaskBarOnTop, nullptr, nullptr},
+    {AUTOHIDE_KEY, u"", &Settings.AutoHide, nullptr, nullptr},
 };
 constexpr int COUNT = sizeof(VALUES) / sizeof(VALUES[0]);
 
@@ -74,27 +77,6 @@ uint32_t Overlay(const std::vector<uint8_t>& data)
     for (size_t i = 0; i < data.size(); ++i)
         v |= (uint32_t)data[i] << (8 * i);
     return v;
-}
-
-DWORD* FlagField(int i)
-{
-    switch (i) {
-    case 0: return &Settings.CloseButton;
-    case 1: return &Settings.OkButton;
-    case 2: return &Settings.Monitoring;
-    case 7: return &Settings.TaskBarOnTop;
-    default: return &Settings.AutoHide;
-    }
-}
-
-const WCHAR* TextField(int i)
-{
-    switch (i) {
-    case 3: return Settings.DesktopName;
-    case 4: return Settings.DesktopClass;
-    case 5: return Settings.TaskbarName;
-    default: return Settings.TaskbarClass;
-    }
 }
 
 void Check(const uint8_t* input, size_t size)
@@ -138,13 +120,12 @@ void Check(const uint8_t* input, size_t size)
     }, VELTO_RES);
     device.Settle();
 
-    for (int i = 3; i <= 6; ++i) {
-        const WCHAR* field = TextField(i);
+    for (const Value& v : VALUES) {
         size_t n = 0;
-        while (n < STRING_CHARS && field[n] != 0)
+        while (v.text && n < STRING_CHARS && v.text[n] != 0)
             ++n;
         if (n > STRING_CHARS - 1)
-            Fail(cesim::Utf8(VALUES[i].name) + " is not terminated within 99 characters");
+            Fail(cesim::Utf8(v.name) + " is not terminated within 99 characters");
     }
     const bool settings_open = !maker_fails && !settings_fails;
     for (int i = 0; i < COUNT; ++i) {
@@ -158,7 +139,7 @@ void Check(const uint8_t* input, size_t size)
             bool same = stored[i] ? (now && now->type == stored[i]->type && now->data == stored[i]->data) : !now;
             if (!same)
                 Fail(name + " was changed under a key that could not be opened");
-            if (!v.text && *FlagField(i) != 0)
+            if (v.flag && *v.flag != 0)
                 Fail(name + " changed in memory though its key could not be opened");
             continue;
         }
@@ -175,8 +156,8 @@ void Check(const uint8_t* input, size_t size)
         }
         bool readable = stored[i] && stored[i]->data.size() <= 4;
         uint32_t expected = readable ? Overlay(stored[i]->data) : 0;
-        if (*FlagField(i) != expected)
-            Fail(name + " is " + std::to_string(*FlagField(i)) + " in memory, not " + std::to_string(expected));
+        if (*v.flag != expected)
+            Fail(name + " is " + std::to_string(*v.flag) + " in memory, not " + std::to_string(expected));
         // The flags are all stored again by SaveSettings; the auto-hide value
         // only when it could not be read.
         bool rewritten = !autohide || !readable;

@@ -1,6 +1,6 @@
 // The About box: opened from the task menu, over the desktop window, closed
 // by OK, cancel or the OK proxy.
-#include "velto/menu_test.h"
+#include "velto/velto_test.h"
 
 using namespace velto_test;
 
@@ -67,8 +67,7 @@ INSTANTIATE_TEST_SUITE_P(Taskbar, AboutLayoutTest,
                          ::testing::Values(AboutLayout{"bottom", cesim::TaskbarEdge::BOTTOM, RECT{}},
                                            AboutLayout{"top", cesim::TaskbarEdge::TOP, RECT{}},
                                            AboutLayout{"work_area_apart", cesim::TaskbarEdge::BOTTOM,
-                                                       RECT{0, 30, 200, 260}}),
-                         [](const ::testing::TestParamInfo<AboutLayout>& info) { return std::string(info.param.name); });
+                                                       RECT{0, 30, 200, 260}}), RowName);
 
 // Only the low word of the command counts: OK and cancel close the box, whatever the high word.
 TEST_F(AboutTest, OnlyOkAndCancelCloseTheBox)

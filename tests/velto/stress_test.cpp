@@ -8,26 +8,20 @@ using namespace velto_test;
 
 namespace {
 
-class StressTest : public VeltoTest {};
+class StressTest : public MenuTest {};
 
 TEST_F(StressTest, LongUseLeavesTheHandleCountsFlat)
 {
     device.InstallShell();
-    device.RegSetDword(SETTINGS_KEY, u"OkButton", 1);
-    device.RegSetDword(SETTINGS_KEY, u"CloseButton", 1);
-    device.RegSetDword(SETTINGS_KEY, u"Monitoring", 1);
+    StoreSettings({{u"OkButton", 1}, {u"CloseButton", 1}, {u"Monitoring", 1}});
     // Windows of programs with and without icons of their own.
     DWORD with_icon = device.AddProcess(u"mail.exe");
     device.SetProgramFile(with_icon, u"\\Windows\\mail.exe", true);
     std::vector<HWND> windows;
     for (int i = 0; i < 40; ++i) {
-        cesim::WindowOptions o;
-        o.class_name = i % 2 ? u"Mail" : u"Note";
-        o.title = u"Window " + cesim::U16(std::to_string(i));
-        o.style = i % 3 ? CLOSE_STYLE : WS_VISIBLE;
-        o.exstyle = i % 4 ? 0 : OK_EXSTYLE;
-        o.rect = RECT{0, i % 2 ? 0 : 40, 200, 200};
-        windows.push_back(device.AddWindow(i % 2 ? with_icon : apps, o));
+        windows.push_back(AddWindow(i % 2 ? u"Mail" : u"Note", u"Window " + cesim::U16(std::to_string(i)),
+                                    RECT{0, i % 2 ? 0 : 40, 200, 200}, i % 3 ? CLOSE_STYLE : WS_VISIBLE,
+                                    i % 4 ? 0 : OK_EXSTYLE, i % 2 ? with_icon : apps));
     }
     Start();
     device.SetDoubleClickTime(0);
@@ -35,8 +29,7 @@ TEST_F(StressTest, LongUseLeavesTheHandleCountsFlat)
     const auto baseline = device.Handles(velto);
 
     for (int i = 0; i < 1000; ++i) {
-        device.TrayMouse(main, TRAY_ID_MAIN, WM_LBUTTONDOWN);
-        device.Settle();
+        TrayMouse();
         ASSERT_EQ(1, device.OpenMenus());
         device.RepaintMenu();
         device.DismissMenu();
@@ -61,7 +54,7 @@ TEST_F(StressTest, LongUseLeavesTheHandleCountsFlat)
     EXPECT_EQ(1, running);
 }
 
-class FaultTest : public VeltoTest {};
+class FaultTest : public MenuTest {};
 
 // The shell's windows go away under a running copy: it goes on, with its tray
 // icon and its menu, and still shuts down in order.
@@ -74,13 +67,8 @@ TEST_F(FaultTest, TheShellsWindowsDestroyedWhileVeltoRuns)
     EXPECT_FALSE(device.IsAlive(button));
     HWND dialog = AddWindow(u"Dialog", u"Dialog", RECT{0, 0, 100, 100}, CLOSE_STYLE, OK_EXSTYLE);
     BringToFront(dialog);
-    PauseBetweenTaps();
-    device.TrayMouse(main, TRAY_ID_MAIN, WM_LBUTTONDOWN);
-    device.Settle();
-    EXPECT_EQ(1, device.OpenMenus());
-    EXPECT_EQ(240, device.Menu()->anchor.y);  // no taskbar: the menu opens at (240, 240)
-    device.DismissMenu();
-    device.Settle();
+    EXPECT_EQ(240, OpenMenu().anchor.y);  // no taskbar: the menu opens at (240, 240)
+    Dismiss();
     EXPECT_TRUE(device.Running(velto));
 }
 
@@ -94,13 +82,9 @@ TEST_F(FaultTest, LongNamesAndALongCommandLine)
     HWND window = AddWindow(long_class, long_title, RECT{0, 0, 100, 100}, CLOSE_STYLE);
     Start();
     BringToFront(window);
-    PauseBetweenTaps();
-    device.TrayMouse(main, TRAY_ID_MAIN, WM_LBUTTONDOWN);
-    device.Settle();
-    ASSERT_EQ(1, device.OpenMenus());
+    OpenMenu();
     device.RepaintMenu();
-    device.DismissMenu();
-    device.Settle();
+    Dismiss();
     EXPECT_TRUE(device.Running(velto));
 
     std::u16string line(5000, u'x');
@@ -113,17 +97,10 @@ TEST_F(FaultTest, LongNamesAndALongCommandLine)
 TEST_F(FaultTest, AForegroundWindowDestroyedInTheMiddleOfAPass)
 {
     device.InstallShell(cesim::ShellNames::STANDARD, cesim::TaskbarEdge::TOP);
-    device.RegSetDword(SETTINGS_KEY, u"Monitoring", 1);
-    device.RegSetDword(SETTINGS_KEY, u"CloseButton", 1);
-    StoreOnTop(1);
+    StoreSettings({{u"Monitoring", 1}, {u"CloseButton", 1}, {u"TaskBarOnTop", 1}});
     Start();
-    DWORD other = device.AddProcess(u"slow.exe");
-    cesim::WindowOptions slow;
-    slow.class_name = u"Slow";
-    slow.style = CLOSE_STYLE;
-    slow.rect = RECT{0, 0, 100, 100};
-    slow.holds_sends = true;
-    HWND window = device.AddWindow(other, slow);
+    HWND window = AddWindow({.class_name = u"Slow", .style = CLOSE_STYLE, .rect = {0, 0, 100, 100}, .holds_sends = true},
+                            device.AddProcess(u"slow.exe"));
     BringToFront(window);
     ASSERT_FALSE(device.HeldSends(window).empty());
     device.DestroyWindow(window);  // answers what it held with 0

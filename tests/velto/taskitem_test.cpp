@@ -1,5 +1,5 @@
 // The task menu's window items: their size, and what is painted for them.
-#include "velto/menu_test.h"
+#include "velto/velto_test.h"
 
 using namespace velto_test;
 
@@ -26,11 +26,7 @@ protected:
 
     HWND AddProgramWindow(DWORD process, HICON class_icon, const std::u16string& name = u"Prog")
     {
-        cesim::WindowOptions options;
-        options.class_name = name;
-        options.title = name;
-        options.class_icon = class_icon;
-        return device.AddWindow(process, options);
+        return AddWindow({.class_name = name, .title = name, .class_icon = class_icon}, process);
     }
 
     // The title over the whole item in the state's colours, then the device

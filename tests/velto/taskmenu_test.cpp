@@ -1,6 +1,6 @@
 // The task menu: its tree, where it opens, the window list and what each
 // command does.
-#include "velto/menu_test.h"
+#include "velto/velto_test.h"
 #include "velto/velto_hooks.h"
 
 using namespace velto_test;
@@ -76,15 +76,13 @@ INSTANTIATE_TEST_SUITE_P(
                       Placement{"decoy_in_front", RECT{0, 101, 240, 127}, MENU_STANDS, 101, "[Decoy]|" + STANDING,
                                 RECT{0, 100, 240, 126}},
                       Placement{"above_the_screen", RECT{0, -20, 240, 6}, MENU_HANGS, 6, HANGING},
-                      Placement{"none", std::nullopt, MENU_HANGS, 240, HANGING}),
-    [](const ::testing::TestParamInfo<Placement>& info) { return std::string(info.param.name); });
+                      Placement{"none", std::nullopt, MENU_HANGS, 240, HANGING}), RowName);
 
 // The check marks show what is stored at the moment the menu opens.
 TEST_F(TaskMenuTest, SwitchesShowTheStoredSettings)
 {
     device.InstallShell();
-    device.RegSetDword(SETTINGS_KEY, u"Monitoring", 1);
-    device.RegSetDword(SETTINGS_KEY, u"CloseButton", 1);
+    StoreSettings({{u"Monitoring", 1}, {u"CloseButton", 1}});
     Start();
     auto settings = [this] {
         std::string items = Describe(OpenMenu().levels.at(0).items);
@@ -94,8 +92,7 @@ TEST_F(TaskMenuTest, SwitchesShowTheStoredSettings)
     EXPECT_EQ("[Desktop]|-|Settings>(TaskBar>(OnTop#4|Monitoring#5*)|Tray>(Ok button#7|Close button#8*)|About "
               "Velto#3)|Close All#2",
               settings());
-    device.RegSetDword(SETTINGS_KEY, u"Monitoring", 0);
-    device.RegSetDword(SETTINGS_KEY, u"OkButton", 7);
+    StoreSettings({{u"Monitoring", 0}, {u"OkButton", 7}});
     EXPECT_EQ("[Desktop]|-|Settings>(TaskBar>(OnTop#4|Monitoring#5)|Tray>(Ok button#7*|Close button#8*)|About "
               "Velto#3)|Close All#2",
               settings());
@@ -140,8 +137,7 @@ INSTANTIATE_TEST_SUITE_P(Item, WindowTapTest,
                                            WindowTap{"desktop_x225_stays", true, 225, false, false},
                                            WindowTap{"hidden_x225_closes", false, 225, true, false, true},
                                            WindowTap{"no_shell_x224_activates", false, 224, false, true, false,
-                                                     true}),
-                         [](const ::testing::TestParamInfo<WindowTap>& info) { return std::string(info.param.name); });
+                                                     true}), RowName);
 
 // Window handles serve as command ids: one whose low 16 bits equal the OnTop
 // command is still that window, whole. A window gone by then is left alone.
@@ -204,8 +200,7 @@ TEST_F(TaskMenuTest, CloseAllClosesOrdinaryWindowsTitledOrNot)
 TEST_F(TaskMenuTest, SwitchesToggleAreStoredAndAppliedInOrder)
 {
     cesim::Shell shell = device.InstallShell();
-    device.RegSetDword(SETTINGS_KEY, u"OkButton", 1);
-    device.RegSetDword(SETTINGS_KEY, u"CloseButton", 5);
+    StoreSettings({{u"OkButton", 1}, {u"CloseButton", 5}});
     Start();
     int set_events = 0;
     device.OnEventSet(u"AygshellEvent_", [&] { ++set_events; });
@@ -258,8 +253,7 @@ TEST_F(TaskMenuTest, SwitchesToggleAreStoredAndAppliedInOrder)
 TEST_F(TaskMenuTest, TurningOffTheLastUseParksTheMonitor)
 {
     device.InstallShell();
-    device.RegSetDword(SETTINGS_KEY, u"OkButton", 1);
-    StoreOnTop(1);
+    StoreSettings({{u"OkButton", 1}, {u"TaskBarOnTop", 1}});
     Start();
     DWORD monitor = MonitorThread();
     HWND shown = AddWindow(u"Dialog", u"Shown", RECT{0, 0, 100, 100});

@@ -1,10 +1,10 @@
 // The few places where a test reaches inside a running copy of Velto instead
 // of acting on it as the user, the shell or another program would; every
-// other test works through what Velto does. Each hook is written in
-// velto_hooks.cpp against the program's own declaration, so that renaming a
-// function or a value, or changing its type, fails to compile there; a name
-// that the program image does not export fails the test with a message that
-// names it.
+// other test works through what Velto does. The program image exports each
+// hook under a plain name (tests/velto/image/hooks.cpp), taken from the
+// program's own declaration, so that renaming a function or a value, or
+// changing its type, fails to compile; a hook that the image does not export
+// fails the test with a message that names it.
 #pragma once
 
 #include <cesim/device.h>

@@ -1,6 +1,6 @@
 // What the tests of Velto share: a simulated Pocket PC with the shell, one
-// way to run Velto on it, and ways to look at the screen, the registry and
-// the messages that other programs' windows received.
+// way to run Velto on it, ways to look at the screen, the registry and the
+// messages that other programs' windows received, and ways to use its menu.
 #pragma once
 
 #include <cesim/device.h>
@@ -75,6 +75,9 @@ inline bool FreeRunning()
     return mode != nullptr && std::string(mode) != "0";
 }
 
+// Names a table's case after its row's `name`.
+constexpr auto RowName = [](const auto& info) { return std::string(info.param.name); };
+
 // A message as a row of a table: what a window is expected to receive.
 struct Msg {
     UINT message;
@@ -102,32 +105,6 @@ inline std::string Describe(const Msg& m)
         out << "message 0x" << std::hex << m.message;
     out << std::hex << (m.sent ? " sent" : " posted") << ", wParam 0x" << m.wParam << ", lParam 0x" << m.lParam;
     return out.str();
-}
-
-// Whether a window received exactly these messages, in this order (only
-// those of the kinds in `only`, when given); else the first difference.
-inline ::testing::AssertionResult Received(const cesim::Device& device, HWND window, const std::vector<Msg>& expected,
-                                           std::initializer_list<UINT> only = {})
-{
-    std::vector<Msg> got;
-    for (const cesim::ReceivedMessage& m : device.Received(window)) {
-        if (only.size() == 0 || std::find(only.begin(), only.end(), m.message) != only.end())
-            got.push_back(Msg{m.message, m.sent, m.wParam, m.lParam});
-    }
-    for (size_t i = 0; i < std::max(got.size(), expected.size()); ++i) {
-        if (i == got.size())
-            return ::testing::AssertionFailure() << "message " << i + 1 << ": expected " << Describe(expected[i])
-                                                 << ", nothing more came";
-        if (i == expected.size())
-            return ::testing::AssertionFailure() << "message " << i + 1 << ": expected nothing more, got "
-                                                 << Describe(got[i]);
-        const Msg& e = expected[i];
-        const Msg& g = got[i];
-        if (e.message != g.message || e.sent != g.sent || e.wParam != g.wParam || e.lParam != g.lParam)
-            return ::testing::AssertionFailure() << "message " << i + 1 << ": expected " << Describe(e) << ", got "
-                                                 << Describe(g);
-    }
-    return ::testing::AssertionSuccess();
 }
 
 class VeltoTest : public ::testing::Test {
@@ -195,12 +172,12 @@ protected:
     HWND AddWindow(const std::u16string& class_name, const std::u16string& title, RECT rect,
                    DWORD style = WS_VISIBLE, DWORD exstyle = 0, DWORD process = 0)
     {
-        cesim::WindowOptions options;
-        options.class_name = class_name;
-        options.title = title;
-        options.rect = rect;
-        options.style = style;
-        options.exstyle = exstyle;
+        return AddWindow({.class_name = class_name, .title = title, .style = style, .exstyle = exstyle, .rect = rect},
+                         process);
+    }
+
+    HWND AddWindow(const cesim::WindowOptions& options, DWORD process = 0)
+    {
         return device.AddWindow(process ? process : apps, options);
     }
 
@@ -226,19 +203,51 @@ protected:
         device.Advance(MONITOR_PERIOD);
     }
 
+    // A copy that has ended well: exit code 0, its threads' handles closed.
+    void ExpectEnded(DWORD copy)
+    {
+        EXPECT_FALSE(device.Running(copy));
+        EXPECT_EQ(0u, device.ExitCode(copy));
+        EXPECT_EQ(0, device.OpenHandles(copy, "thread"));
+    }
+
+    // Stores these 32-bit settings, by value name.
+    void StoreSettings(std::initializer_list<std::pair<const char16_t*, DWORD>> values)
+    {
+        for (const auto& [name, value] : values)
+            device.RegSetDword(SETTINGS_KEY, name, value);
+    }
+
+    // Whether a window received exactly these messages, in this order (only
+    // those of the kinds in `only`, when given); else the first difference.
     ::testing::AssertionResult Received(HWND window, const std::vector<Msg>& expected,
                                         std::initializer_list<UINT> only = {})
     {
-        return velto_test::Received(device, window, expected, only);
+        std::vector<Msg> got;
+        for (const cesim::ReceivedMessage& m : device.Received(window)) {
+            if (only.size() == 0 || std::find(only.begin(), only.end(), m.message) != only.end())
+                got.push_back(Msg{m.message, m.sent, m.wParam, m.lParam});
+        }
+        for (size_t i = 0; i < std::max(got.size(), expected.size()); ++i) {
+            auto failure = ::testing::AssertionFailure() << "message " << i + 1 << ": expected ";
+            if (i == got.size())
+                return failure << Describe(expected[i]) << ", nothing more came";
+            if (i == expected.size())
+                return failure << "nothing more, got " << Describe(got[i]);
+            const Msg& e = expected[i];
+            const Msg& g = got[i];
+            if (e.message != g.message || e.sent != g.sent || e.wParam != g.wParam || e.lParam != g.lParam)
+                return failure << Describe(e) << ", got " << Describe(g);
+        }
+        return ::testing::AssertionSuccess();
     }
 
-    // The ids of the tray icons a window owns (the main window's when none is
-    // named), in the order they were added.
-    std::vector<UINT> TrayIds(HWND owner = nullptr)
+    // The ids of the main window's tray icons, in the order they were added.
+    std::vector<UINT> TrayIds()
     {
         std::vector<UINT> ids;
         for (auto& icon : device.Tray()) {
-            if (icon.owner == (owner ? owner : main))
+            if (icon.owner == main)
                 ids.push_back(icon.id);
         }
         return ids;
@@ -248,9 +257,9 @@ protected:
     int TrayImage(UINT id) { return device.Image(device.FindTrayIcon(main, id).value().icon).resource_id; }
 
     // The last bitmap drawn into the button: its resource id and source x.
-    std::pair<int, LONG> LastFace(HWND window = nullptr)
+    std::pair<int, LONG> LastFace()
     {
-        auto drawn = device.Drawn(window ? window : button);
+        auto drawn = device.Drawn(button);
         for (auto it = drawn.rbegin(); it != drawn.rend(); ++it) {
             if (it->kind == cesim::DrawOp::BLIT)
                 return {it->bitmap_id, it->source.x};
@@ -310,23 +319,24 @@ protected:
         device.Settle();
     }
 
+    // A mouse message on one of the main window's tray icons, handled.
+    void TrayMouse(UINT id = TRAY_ID_MAIN, UINT mouse = WM_LBUTTONDOWN)
+    {
+        device.TrayMouse(main, id, mouse);
+        device.Settle();
+    }
+
     void StoreOnTop(DWORD value) { device.RegSetDword(SETTINGS_KEY, u"TaskBarOnTop", value); }
     std::optional<DWORD> StoredOnTop() const { return device.RegGetDword(SETTINGS_KEY, u"TaskBarOnTop"); }
 
-    void ExpectTopLayout(const cesim::Shell& shell)
-    {
-        EXPECT_EQ(TOP_TASKBAR, device.Rect(shell.taskbar));
-        EXPECT_EQ(TOP_DESKTOP, device.Rect(shell.desktop));
-        EXPECT_EQ(TOP_DESKTOP, device.WorkArea());
-        EXPECT_TRUE(device.Visible(shell.taskbar));
-        EXPECT_TRUE(device.Visible(shell.desktop));
-    }
+    void ExpectTopLayout(const cesim::Shell& shell) { ExpectLayout(shell, TOP_TASKBAR, TOP_DESKTOP); }
+    void ExpectBottomLayout(const cesim::Shell& shell) { ExpectLayout(shell, BOTTOM_TASKBAR, BOTTOM_DESKTOP); }
 
-    void ExpectBottomLayout(const cesim::Shell& shell)
+    void ExpectLayout(const cesim::Shell& shell, RECT taskbar, RECT desktop)
     {
-        EXPECT_EQ(BOTTOM_TASKBAR, device.Rect(shell.taskbar));
-        EXPECT_EQ(BOTTOM_DESKTOP, device.Rect(shell.desktop));
-        EXPECT_EQ(BOTTOM_DESKTOP, device.WorkArea());
+        EXPECT_EQ(taskbar, device.Rect(shell.taskbar));
+        EXPECT_EQ(desktop, device.Rect(shell.desktop));
+        EXPECT_EQ(desktop, device.WorkArea());
         EXPECT_TRUE(device.Visible(shell.taskbar));
         EXPECT_TRUE(device.Visible(shell.desktop));
     }
@@ -336,15 +346,90 @@ protected:
 inline std::vector<uint8_t> TextBytes(const std::u16string& text, bool terminated = true)
 {
     std::vector<uint8_t> data;
-    for (char16_t c : text) {
+    for (char16_t c : text + std::u16string(terminated ? 1 : 0, u'\0')) {
         data.push_back((uint8_t)(c & 0xFF));
         data.push_back((uint8_t)(c >> 8));
     }
-    if (terminated) {
-        data.push_back(0);
-        data.push_back(0);
-    }
     return data;
 }
+
+// What the tests of the task menu and the About box share: taps on the tray
+// icon and on the open menu, and the menu written out.
+class MenuTest : public VeltoTest {
+protected:
+    // A tap on a tray icon once the double-click time has passed.
+    void TapTray(UINT id = TRAY_ID_MAIN)
+    {
+        PauseBetweenTaps();
+        TrayMouse(id);
+    }
+
+    cesim::MenuInfo OpenMenu()
+    {
+        TapTray();
+        EXPECT_EQ(1, device.OpenMenus());
+        return device.Menu().value_or(cesim::MenuInfo{});
+    }
+
+    void Dismiss()
+    {
+        device.DismissMenu();
+        device.Settle();
+    }
+
+    // Items written out: "text#id" (with "*" when checked, "!flags" for any
+    // other flags), "text>(...)" for a submenu, "-" for a separator and
+    // "[title]" for a window's item.
+    std::string Describe(const std::vector<cesim::MenuItemInfo>& items)
+    {
+        std::string out;
+        for (const auto& item : items) {
+            if (!out.empty())
+                out += "|";
+            if (item.flags == MF_SEPARATOR && item.id == 0)
+                out += "-";
+            else if (item.flags == MF_OWNERDRAW)
+                out += "[" + cesim::Utf8(device.Title((HWND)item.id)) + "]";
+            else if (item.flags == MF_POPUP)
+                out += cesim::Utf8(item.text) + ">(" + Describe(item.submenu) + ")";
+            else
+                out += cesim::Utf8(item.text) + "#" + std::to_string(item.id) +
+                       (item.flags == MF_CHECKED ? "*" : item.flags == 0 ? "" : "!" + std::to_string(item.flags));
+        }
+        return out;
+    }
+
+    static bool Matches(const cesim::MenuItemInfo& item, UINT_PTR id) { return item.id == id; }
+    static bool Matches(const cesim::MenuItemInfo& item, HWND window) { return item.id == (UINT_PTR)window; }
+    static bool Matches(const cesim::MenuItemInfo& item, const std::u16string& text) { return item.text == text; }
+
+    // A tap on the item with this id or text in the innermost open menu, at
+    // screen x (the item's middle when x < 0).
+    template <typename Key>
+    void TapItem(Key key, LONG x = -1)
+    {
+        auto menu = device.Menu();
+        ASSERT_TRUE(menu && menu->open);
+        const cesim::MenuLevelInfo& level = menu->levels.back();
+        for (size_t i = 0; i < level.items.size(); ++i) {
+            if (Matches(level.items[i], key)) {
+                const RECT& r = level.item_rects[i];
+                device.TapMenu(POINT{x < 0 ? (r.left + r.right) / 2 : x, (r.top + r.bottom) / 2});
+                device.Settle();
+                return;
+            }
+        }
+        FAIL() << "no such item";
+    }
+
+    // Opens the menu and taps through the named items, submenu by submenu.
+    void Choose(std::initializer_list<const char16_t*> path)
+    {
+        OpenMenu();
+        for (const char16_t* text : path)
+            TapItem(std::u16string(text));
+        EXPECT_EQ(0, device.OpenMenus());
+    }
+};
 
 }  // namespace velto_test
