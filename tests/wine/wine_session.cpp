@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -93,23 +94,17 @@ void Kill(pid_t pid)
     waitpid(pid, nullptr, 0);
 }
 
-// Parses one line of the probe's window listing.
+// Parses one line of the probe's window listing: HWND PID VISIBLE EXSTYLE
+// STYLE LEFT TOP RIGHT BOTTOM "CLASS" "TITLE", handle and styles in hex.
 bool ParseWindow(const std::string& line, Window* window)
 {
-    std::istringstream in(line);
-    int visible = 0;
-    in >> window->handle >> std::dec >> window->pid >> visible >> std::hex >> window->exStyle >> window->style >>
-        std::dec >> window->rect.left >> window->rect.top >> window->rect.right >> window->rect.bottom;
-    if (!in)
+    static const std::regex format(
+        R"re(([0-9a-f]+) (\d+) ([01]) ([0-9a-f]+) ([0-9a-f]+) (-?\d+) (-?\d+) (-?\d+) (-?\d+) "([^"]*)" "(.*)")re");
+    std::smatch m;
+    if (!std::regex_match(line, m, format))
         return false;
-    window->visible = visible != 0;
-    std::string rest;
-    std::getline(in, rest);
-    size_t a = rest.find('"'), b = rest.find('"', a + 1), c = rest.find('"', b + 1), d = rest.rfind('"');
-    if (a == std::string::npos || b == std::string::npos || c == std::string::npos || d <= c)
-        return false;
-    window->className = rest.substr(a + 1, b - a - 1);
-    window->title = rest.substr(c + 1, d - c - 1);
+    *window = {m[1], std::stoul(m[2]), m[3] == "1", std::stoul(m[4], nullptr, 16), std::stoul(m[5], nullptr, 16),
+               {std::stol(m[6]), std::stol(m[7]), std::stol(m[8]), std::stol(m[9])}, m[10], m[11]};
     return true;
 }
 
@@ -311,7 +306,8 @@ bool WineSession::ProbeWindow(const std::vector<std::string>& args, Window* foun
 {
     Window window;
     Result result = Probe(args);
-    return result.exitCode == 0 && ParseWindow(result.out, found != nullptr ? found : &window);
+    std::string line = result.out.substr(0, result.out.find('\n'));
+    return result.exitCode == 0 && ParseWindow(line, found != nullptr ? found : &window);
 }
 
 bool WineSession::WaitWindow(const std::string& className, const std::string& title, int timeoutMs, Window* found)
