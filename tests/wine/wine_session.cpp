@@ -182,10 +182,12 @@ void WineSession::Open(const std::string& name, const std::string& desktop)
     }
 
     // An X server of its own: Xvfb picks a free display and writes its number
-    // once it takes connections.
+    // once it takes connections. Without -noreset it would reset whenever its
+    // last client leaves, refusing connections meanwhile; Wine's desktop
+    // leaves it about a second after the last Wine program of the prefix ends.
     std::string number, numberFile = dir_ + "/display";
-    xvfb_ = Spawn({"Xvfb", "-displayfd", "1", "-screen", "0", "240x340x24", "-nolisten", "tcp"}, Environment(),
-                  numberFile, dir_ + "/xvfb.log");
+    xvfb_ = Spawn({"Xvfb", "-displayfd", "1", "-screen", "0", "240x340x24", "-nolisten", "tcp", "-noreset"},
+                  Environment(), numberFile, dir_ + "/xvfb.log");
     auto deadline = Clock::now() + std::chrono::seconds(30);
     while ((number = ReadFile(numberFile)).find('\n') == std::string::npos) {
         if (waitpid(xvfb_, nullptr, WNOHANG) != 0)
@@ -238,8 +240,10 @@ pid_t WineSession::Launch(const std::vector<std::string>& args, const std::strin
 {
     std::vector<std::string> argv = {"wine"};
     argv.insert(argv.end(), args.begin(), args.end());
+    // Wine quiet but for its diagnoses of the set-up: a program whose thread
+    // cannot open the display ends with exit code 1, and only this says why.
     return Spawn(argv,
-                 Environment({"WINEPREFIX=" + prefix_, "DISPLAY=" + display_, "WINEDEBUG=-all",
+                 Environment({"WINEPREFIX=" + prefix_, "DISPLAY=" + display_, "WINEDEBUG=-all,err+winediag",
                               "WINEDLLOVERRIDES=mscoree,mshtml=;winemenubuilder.exe=d"}),
                  outFile, errFile);
 }

@@ -38,11 +38,9 @@ const Rect BOTTOM_DESKTOP{0, 0, 240, 294};
 
 const Window* Find(const std::vector<Window>& windows, const std::string& className, const std::string& title)
 {
-    for (const Window& w : windows) {
-        if (w.className == className && w.title == title)
-            return &w;
-    }
-    return nullptr;
+    auto it = std::find_if(windows.begin(), windows.end(),
+                           [&](const Window& w) { return w.className == className && w.title == title; });
+    return it == windows.end() ? nullptr : &*it;
 }
 
 size_t Count(const std::vector<Window>& windows, const std::string& className)
