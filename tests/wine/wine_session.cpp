@@ -80,11 +80,15 @@ pid_t Spawn(std::vector<std::string> argv, std::vector<std::string> env, const s
 }
 
 // Runs a program to its end, its error output going where this process's
-// goes; its exit code.
+// goes; its exit code (127, as a shell says, when it cannot be started).
 int Call(const std::vector<std::string>& argv, const std::vector<std::string>& env = Environment())
 {
     int status = 0;
-    waitpid(Spawn(argv, env, "/dev/null", ""), &status, 0);
+    try {
+        waitpid(Spawn(argv, env, "/dev/null", ""), &status, 0);
+    } catch (const std::runtime_error&) {
+        return 127;
+    }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
