@@ -172,7 +172,10 @@ void WineSession::Open(const std::string& name, const std::string& desktop)
 
     dir_ = root + "/tests/" + name;
     prefix_ = dir_ + "/prefix";
-    std::filesystem::remove_all(dir_);
+    // The logs of the run before stay beside, for a run again after a failure.
+    std::filesystem::remove_all(dir_ + ".before");
+    if (std::filesystem::exists(dir_))
+        std::filesystem::rename(dir_, dir_ + ".before");
     std::filesystem::create_directories(dir_);
     if (Call({tools + "/new-prefix.sh", root + "/template", prefix_}) != 0)
         throw std::runtime_error("cannot make a Wine prefix in " + prefix_);

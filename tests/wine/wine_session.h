@@ -2,8 +2,9 @@
 // own Wine prefix made fresh from the prepared template, the shell stand-in,
 // and ways to start Velto and the sample programs and to ask the probe.
 // Everything it started is ended when it goes. Its logs stay in
-// build/native/wine/tests/NAME, with a screenshot when the test failed;
-// VELTO_WINE_KEEP=1 keeps its Wine prefix too.
+// build/native/wine/tests/NAME, with a screenshot when the test failed (and
+// those of the run before in NAME.before); VELTO_WINE_KEEP=1 keeps its Wine
+// prefix too.
 #pragma once
 
 #include <sys/types.h>
