@@ -3,8 +3,9 @@
 // and ways to start Velto and the sample programs and to ask the probe.
 // Everything it started is ended when it goes. Its logs stay in
 // build/native/wine/tests/NAME, with a screenshot when the test failed (and
-// those of the run before in NAME.before); VELTO_WINE_KEEP=1 keeps its Wine
-// prefix too.
+// those of the run before in NAME.before); the wineserver's own complaints go
+// to run1.err, as it is started by the first program. VELTO_WINE_KEEP=1 keeps
+// its Wine prefix too.
 #pragma once
 
 #include <sys/types.h>
