@@ -53,15 +53,9 @@ size_t Count(const std::vector<Window>& windows, const std::string& className)
 // button and monitoring switches off and the given placement.
 std::vector<std::string> StoredSettings(unsigned onTop)
 {
-    return {"CloseButton 4 4 0",
-            "OkButton 4 4 0",
-            "Monitoring 4 4 0",
-            "DesktopName 1 16 \"Desktop\"",
-            "DesktopClass 1 44 \"DesktopExplorerWindow\"",
-            "TaskbarName 1 2 \"\"",
-            "TaskbarClass 1 20 \"HHTaskBar\"",
-            "TaskBarOnTop 4 4 " + std::to_string(onTop),
-            "AutoHide 4 4 0"};
+    return {"CloseButton 4 4 0", "OkButton 4 4 0", "Monitoring 4 4 0", "DesktopName 1 16 \"Desktop\"",
+            "DesktopClass 1 44 \"DesktopExplorerWindow\"", "TaskbarName 1 2 \"\"", "TaskbarClass 1 20 \"HHTaskBar\"",
+            "TaskBarOnTop 4 4 " + std::to_string(onTop), "AutoHide 4 4 0"};
 }
 
 // Waits until a condition holds, at most timeoutMs.
