@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,7 +12,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -33,29 +34,6 @@ std::string Env(const char* name, const char* fallback)
     return value != nullptr && *value != 0 ? value : fallback;
 }
 
-[[noreturn]] void Fail(const std::string& what)
-{
-    throw std::runtime_error(what);
-}
-
-int System(const std::string& command)
-{
-    int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string Quote(const std::string& text)
-{
-    std::string quoted = "'";
-    for (char c : text) {
-        if (c == '\'')
-            quoted += "'\\''";
-        else
-            quoted += c;
-    }
-    return quoted + "'";
-}
-
 // Pointers to the strings, ended by a null pointer, as exec takes them.
 std::vector<char*> Pointers(std::vector<std::string>& strings)
 {
@@ -66,32 +44,87 @@ std::vector<char*> Pointers(std::vector<std::string>& strings)
     return pointers;
 }
 
-// Parses one line of the probe's window listing.
+// This process's environment with the given variables set ("NAME=VALUE"),
+// without WAYLAND_DISPLAY: Wine is to use the X display it is given.
+std::vector<std::string> Environment(const std::vector<std::string>& set = {})
+{
+    std::vector<std::string> env = set;
+    for (char** e = environ; *e != nullptr; ++e) {
+        std::string name = std::string(*e, std::strcspn(*e, "=")) + "=";
+        auto isSet = [&](const std::string& s) { return s.compare(0, name.size(), name) == 0; };
+        if (std::none_of(set.begin(), set.end(), isSet) && name != "WAYLAND_DISPLAY=")
+            env.push_back(*e);
+    }
+    return env;
+}
+
+// Starts a program with its standard input from /dev/null and its output
+// into files (or, for "", where this process's goes).
+pid_t Spawn(std::vector<std::string> argv, std::vector<std::string> env, const std::string& outFile,
+            const std::string& errFile)
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (!outFile.empty())
+        posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (!errFile.empty())
+        posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<char*> args = Pointers(argv), envp = Pointers(env);
+    pid_t pid = -1;
+    int error = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0)
+        throw std::runtime_error("cannot start " + argv[0] + " (" + strerror(error) + "): run tools/install-deps.sh");
+    return pid;
+}
+
+// Runs a program to its end, its error output going where this process's
+// goes; its exit code (127, as a shell says, when it cannot be started).
+int Call(const std::vector<std::string>& argv, const std::vector<std::string>& env = Environment())
+{
+    int status = 0;
+    try {
+        waitpid(Spawn(argv, env, "/dev/null", ""), &status, 0);
+    } catch (const std::runtime_error&) {
+        return 127;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void Kill(pid_t pid)
+{
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+}
+
+// Parses one line of the probe's window listing: HWND PID VISIBLE EXSTYLE
+// STYLE LEFT TOP RIGHT BOTTOM "CLASS" "TITLE", handle and styles in hex.
 bool ParseWindow(const std::string& line, Window* window)
 {
-    std::istringstream in(line);
-    int visible = 0;
-    in >> window->handle >> std::dec >> window->pid >> visible >> std::hex >> window->exStyle >> window->style >>
-        std::dec >> window->rect.left >> window->rect.top >> window->rect.right >> window->rect.bottom;
-    if (!in)
+    static const std::regex format(
+        R"re(([0-9a-f]+) (\d+) ([01]) ([0-9a-f]+) ([0-9a-f]+) (-?\d+) (-?\d+) (-?\d+) (-?\d+) "([^"]*)" "(.*)")re");
+    std::smatch m;
+    if (!std::regex_match(line, m, format))
         return false;
-    window->visible = visible != 0;
-    std::string rest;
-    std::getline(in, rest);
-    size_t a = rest.find('"'), b = rest.find('"', a + 1), c = rest.find('"', b + 1), d = rest.rfind('"');
-    if (a == std::string::npos || b == std::string::npos || c == std::string::npos || d <= c)
-        return false;
-    window->className = rest.substr(a + 1, b - a - 1);
-    window->title = rest.substr(c + 1, d - c - 1);
+    *window = {m[1], std::stoul(m[2]), m[3] == "1", std::stoul(m[4], nullptr, 16), std::stoul(m[5], nullptr, 16),
+               {std::stol(m[6]), std::stol(m[7]), std::stol(m[8]), std::stol(m[9])}, m[10], m[11]};
     return true;
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
 }
 
 std::vector<Window> ParseWindows(const std::string& text)
 {
     std::vector<Window> windows;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
+    for (const std::string& line : Lines(text)) {
         Window window;
         if (ParseWindow(line, &window))
             windows.push_back(window);
@@ -132,60 +165,44 @@ void WineSession::Open(const std::string& name, const std::string& desktop)
     std::string tools = VELTO_SOURCE_DIR "/tools/wine";
     for (const std::string& exe : {VeltoExe(), ToolExe("pocketshell"), ToolExe("samples"), ToolExe("probe")}) {
         if (access(exe.c_str(), R_OK) != 0)
-            Fail(exe + " is missing: build the win32 preset first (tools/test.sh does)");
+            throw std::runtime_error(exe + " is missing: build the win32 preset first (tools/test.sh does)");
     }
-    if (System("command -v wine >/dev/null && command -v Xvfb >/dev/null") != 0)
-        Fail("wine or Xvfb is not installed: run tools/install-deps.sh");
-    if (System(Quote(tools + "/make-prefix.sh") + " " + Quote(root + "/template") + " >/dev/null") != 0)
-        Fail("cannot make the Wine prefix template in " + root + "/template");
+    if (Call({tools + "/make-prefix.sh", root + "/template"}) != 0)
+        throw std::runtime_error("cannot make the Wine prefix template in " + root + "/template");
 
     dir_ = root + "/tests/" + name;
     prefix_ = dir_ + "/prefix";
-    System("rm -rf " + Quote(dir_));
-    System("mkdir -p " + Quote(dir_));
-    if (System(Quote(tools + "/new-prefix.sh") + " " + Quote(root + "/template") + " " + Quote(prefix_)) != 0)
-        Fail("cannot make a Wine prefix in " + prefix_);
+    // The logs of the run before stay beside, for a run again after a failure.
+    std::filesystem::remove_all(dir_ + ".before");
+    if (std::filesystem::exists(dir_))
+        std::filesystem::rename(dir_, dir_ + ".before");
+    std::filesystem::create_directories(dir_);
+    if (Call({tools + "/new-prefix.sh", root + "/template", prefix_}) != 0)
+        throw std::runtime_error("cannot make a Wine prefix in " + prefix_);
     if (desktop != "240x340") {
         std::string hive = ReadFile(prefix_ + "/user.reg");
         size_t at = hive.find("\"Default\"=\"240x340\"");
         if (at == std::string::npos)
-            Fail("the prefix template has no 240x340 desktop to change");
+            throw std::runtime_error("the prefix template has no 240x340 desktop to change");
         hive.replace(at, 19, "\"Default\"=\"" + desktop + "\"");
         std::ofstream(prefix_ + "/user.reg", std::ios::binary) << hive;
     }
 
-    // An X server of its own: Xvfb picks a free display and tells its number.
-    int fds[2];
-    if (pipe(fds) != 0)
-        Fail("pipe failed");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, (dir_ + "/xvfb.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::string fd = std::to_string(fds[1]);
-    std::vector<std::string> xargs = {"Xvfb", "-displayfd", fd, "-screen", "0", "240x340x24", "-nolisten", "tcp"};
-    std::vector<char*> argv = Pointers(xargs);
-    if (posix_spawnp(&xvfb_, "Xvfb", &actions, nullptr, argv.data(), environ) != 0)
-        Fail("cannot start Xvfb");
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    std::string number;
-    pollfd wait{fds[0], POLLIN, 0};
+    // An X server of its own: Xvfb picks a free display and writes its number
+    // once it takes connections. Without -noreset it would reset whenever its
+    // last client leaves, refusing connections meanwhile; Wine's desktop
+    // leaves it about a second after the last Wine program of the prefix ends.
+    std::string number, numberFile = dir_ + "/display";
+    xvfb_ = Spawn({"Xvfb", "-displayfd", "1", "-screen", "0", "240x340x24", "-nolisten", "tcp", "-noreset"},
+                  Environment(), numberFile, dir_ + "/xvfb.log");
     auto deadline = Clock::now() + std::chrono::seconds(30);
-    while (Clock::now() < deadline && number.find('\n') == std::string::npos) {
-        if (poll(&wait, 1, 1000) <= 0)
-            continue;
-        char buffer[32];
-        ssize_t n = read(fds[0], buffer, sizeof(buffer));
-        if (n <= 0)
-            break;
-        number.append(buffer, n);
+    while ((number = ReadFile(numberFile)).find('\n') == std::string::npos) {
+        if (waitpid(xvfb_, nullptr, WNOHANG) != 0)
+            xvfb_ = -1;  // it ended
+        if (xvfb_ == -1 || Clock::now() >= deadline)
+            throw std::runtime_error("Xvfb did not start (see " + dir_ + "/xvfb.log)");
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    close(fds[0]);
-    if (number.find('\n') == std::string::npos)
-        Fail("Xvfb did not start (see " + dir_ + "/xvfb.log)");
     display_ = ":" + number.substr(0, number.find('\n'));
 
     // The desktop first, so that every later program finds it made.
@@ -193,14 +210,14 @@ void WineSession::Open(const std::string& name, const std::string& desktop)
     std::string size = desktop;
     size[size.find('x')] = ' ';
     if (screen.exitCode != 0 || screen.out != size + "\n")
-        Fail("Wine's desktop is not " + desktop + ": \"" + screen.out + "\" " + screen.err);
+        throw std::runtime_error("Wine's desktop is not " + desktop + ": \"" + screen.out + "\" " + screen.err);
 }
 
 WineSession::~WineSession()
 {
     // A failed test leaves a picture of its screen beside its logs.
     if (::testing::Test::HasFailure() && xvfb_ > 0)
-        System("import -display " + display_ + " -window root " + Quote(dir_ + "/screen.png") + " 2>/dev/null");
+        Call({"import", "-display", display_, "-window", "root", dir_ + "/screen.png"});
     StopAll();
 }
 
@@ -208,15 +225,13 @@ void WineSession::StopAll()
 {
     if (!prefix_.empty()) {
         // Ends every process of this prefix, the wineserver last.
-        std::string env = "WINEDEBUG=-all WINEPREFIX=" + Quote(prefix_) + " ";
-        System(env + "wineserver -k >/dev/null 2>&1");
-        System(env + "wineserver -w >/dev/null 2>&1");
+        std::vector<std::string> env = Environment({"WINEPREFIX=" + prefix_, "WINEDEBUG=-all"});
+        Call({"wineserver", "-k"}, env);
+        Call({"wineserver", "-w"}, env);
     }
-    for (pid_t pid : started_) {
-        if (WaitExit(pid, 5000) == -1 && Running(pid)) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
+    for (pid_t pid : std::vector<pid_t>(started_)) {
+        if (WaitExit(pid, 5000) == -1)
+            Kill(pid);
     }
     started_.clear();
     if (xvfb_ > 0) {
@@ -225,49 +240,29 @@ void WineSession::StopAll()
         xvfb_ = -1;
     }
     if (!dir_.empty() && Env("VELTO_WINE_KEEP", "")[0] == 0)
-        System("rm -rf " + Quote(prefix_));
+        std::filesystem::remove_all(prefix_);
 }
 
-pid_t WineSession::Spawn(const std::vector<std::string>& args, const std::string& outFile, const std::string& errFile)
+pid_t WineSession::Launch(const std::vector<std::string>& args, const std::string& outFile, const std::string& errFile)
 {
-    std::vector<std::string> env = {"WINEPREFIX=" + prefix_, "DISPLAY=" + display_, "WINEDEBUG=-all",
-                                    "WINEDLLOVERRIDES=mscoree,mshtml=;winemenubuilder.exe=d"};
-    for (char** e = environ; *e != nullptr; ++e) {
-        std::string entry = *e;
-        std::string key = entry.substr(0, entry.find('='));
-        if (key != "WINEPREFIX" && key != "DISPLAY" && key != "WINEDEBUG" && key != "WINEDLLOVERRIDES" &&
-            key != "WAYLAND_DISPLAY")
-            env.push_back(entry);
-    }
-    std::vector<std::string> full = {"wine"};
-    full.insert(full.end(), args.begin(), args.end());
-    std::vector<char*> envp = Pointers(env), argv = Pointers(full);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outFile.empty() ? "/dev/null" : outFile.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errFile.empty() ? "/dev/null" : errFile.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    int error = posix_spawnp(&pid, "wine", &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (error != 0)
-        Fail("cannot start wine: " + std::string(strerror(error)));
-    return pid;
+    std::vector<std::string> argv = {"wine"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    // Wine quiet but for its diagnoses of the set-up: a program whose thread
+    // cannot open the display ends with exit code 1, and only this says why.
+    return Spawn(argv,
+                 Environment({"WINEPREFIX=" + prefix_, "DISPLAY=" + display_, "WINEDEBUG=-all,err+winediag",
+                              "WINEDLLOVERRIDES=mscoree,mshtml=;winemenubuilder.exe=d"}),
+                 outFile, errFile);
 }
 
 Result WineSession::Run(const std::vector<std::string>& args, int timeoutMs)
 {
     std::string base = dir_ + "/run" + std::to_string(++counter_);
-    pid_t pid = Spawn(args, base + ".out", base + ".err");
+    pid_t pid = Launch(args, base + ".out", base + ".err");
     Result result;
     result.exitCode = WaitExit(pid, timeoutMs);
-    if (result.exitCode == -1 && Running(pid)) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-    }
+    if (result.exitCode == -1)
+        Kill(pid);
     std::ofstream(base + ".code") << result.exitCode << "\n";
     result.out = ReadFile(base + ".out");
     result.err = ReadFile(base + ".err");
@@ -277,7 +272,7 @@ Result WineSession::Run(const std::vector<std::string>& args, int timeoutMs)
 pid_t WineSession::Start(const std::vector<std::string>& args, const std::string& outFile)
 {
     std::string base = dir_ + "/start" + std::to_string(++counter_);
-    pid_t pid = Spawn(args, outFile.empty() ? base + ".out" : outFile, base + ".err");
+    pid_t pid = Launch(args, outFile.empty() ? base + ".out" : outFile, base + ".err");
     started_.push_back(pid);
     return pid;
 }
@@ -289,12 +284,7 @@ int WineSession::WaitExit(pid_t pid, int timeoutMs)
         int status = 0;
         pid_t done = waitpid(pid, &status, WNOHANG);
         if (done == pid) {
-            for (auto it = started_.begin(); it != started_.end(); ++it) {
-                if (*it == pid) {
-                    started_.erase(it);
-                    break;
-                }
-            }
+            started_.erase(std::remove(started_.begin(), started_.end(), pid), started_.end());
             return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         }
         if (done < 0)
@@ -303,11 +293,6 @@ int WineSession::WaitExit(pid_t pid, int timeoutMs)
             return -1;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-}
-
-bool WineSession::Running(pid_t pid)
-{
-    return kill(pid, 0) == 0;
 }
 
 Result WineSession::Probe(const std::vector<std::string>& args)
@@ -330,13 +315,10 @@ std::vector<Window> WineSession::Children(const std::string& className, const st
 // The one window that a probe command waits for, once it is there.
 bool WineSession::ProbeWindow(const std::vector<std::string>& args, Window* found)
 {
-    Result result = Probe(args);
     Window window;
-    if (result.exitCode != 0 || !ParseWindow(result.out, &window))
-        return false;
-    if (found != nullptr)
-        *found = window;
-    return true;
+    Result result = Probe(args);
+    std::string line = result.out.substr(0, result.out.find('\n'));
+    return result.exitCode == 0 && ParseWindow(line, found != nullptr ? found : &window);
 }
 
 bool WineSession::WaitWindow(const std::string& className, const std::string& title, int timeoutMs, Window* found)
@@ -351,47 +333,50 @@ bool WineSession::WaitMenu(int timeoutMs, Window* found)
 
 std::vector<std::string> WineSession::Settings()
 {
-    std::vector<std::string> lines;
-    std::istringstream in(Probe({"reg"}).out);
-    std::string line;
-    while (std::getline(in, line))
-        lines.push_back(line);
-    return lines;
+    return Lines(Probe({"reg"}).out);
 }
 
 void WineSession::SetSetting(const std::string& name, unsigned value)
 {
     Result result = Probe({"setreg", name, std::to_string(value)});
     if (result.exitCode != 0)
-        Fail("cannot store " + name + ": " + result.err);
+        throw std::runtime_error("cannot store " + name + ": " + result.err);
 }
 
 void WineSession::StartShell()
 {
     Start({ToolExe("pocketshell")});
     if (!WaitWindow("HHTaskBar", "", 60000) || !WaitWindow("DesktopExplorerWindow", "Desktop", 60000))
-        Fail("the shell stand-in did not show its windows");
+        throw std::runtime_error("the shell stand-in did not show its windows");
 }
 
-pid_t WineSession::StartVelto(const std::vector<std::string>& args)
+pid_t WineSession::StartSample(const std::vector<std::string>& args, const std::string& logFile, Window* found)
 {
-    std::vector<std::string> full = {VeltoExe()};
+    std::vector<std::string> full = {ToolExe("samples")};
     full.insert(full.end(), args.begin(), args.end());
-    pid_t pid = Start(full);
+    pid_t pid = Start(full, logFile);
+    if (!WaitWindow("VeltoSample", args.back(), 60000, found))
+        throw std::runtime_error("the sample window \"" + args.back() + "\" did not appear");
+    return pid;
+}
+
+pid_t WineSession::StartVelto()
+{
+    pid_t pid = Start({VeltoExe()});
     if (!WaitWindow("Velto", "Velto", 60000))
-        Fail("Velto's main window did not appear");
+        throw std::runtime_error("Velto's main window did not appear");
+    if (Probe({"waittray", "Velto", "Velto", "0", "present", "60000"}).exitCode != 0)
+        throw std::runtime_error("Velto's tray icon did not appear");
     return pid;
 }
 
 std::string WineSession::ReadFile(const std::string& path) const
 {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
+    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     // Windows programs end their lines with CR LF.
-    std::string read = text.str();
-    read.erase(std::remove(read.begin(), read.end(), '\r'), read.end());
-    return read;
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
 }
 
 }  // namespace wine_test

@@ -2,8 +2,10 @@
 // own Wine prefix made fresh from the prepared template, the shell stand-in,
 // and ways to start Velto and the sample programs and to ask the probe.
 // Everything it started is ended when it goes. Its logs stay in
-// build/native/wine/tests/NAME, with a screenshot when the test failed;
-// VELTO_WINE_KEEP=1 keeps its Wine prefix too.
+// build/native/wine/tests/NAME, with a screenshot when the test failed (and
+// those of the run before in NAME.before); the wineserver's own complaints go
+// to run1.err, as it is started by the first program. VELTO_WINE_KEEP=1 keeps
+// its Wine prefix too.
 #pragma once
 
 #include <sys/types.h>
@@ -52,7 +54,6 @@ public:
     pid_t Start(const std::vector<std::string>& args, const std::string& outFile = "");
     // Waits for a started program to end; its exit code, or -1 on time-out.
     int WaitExit(pid_t pid, int timeoutMs);
-    bool Running(pid_t pid);
 
     Result Probe(const std::vector<std::string>& args);
     // The probe's windows: top level, or the children of one window.
@@ -67,8 +68,12 @@ public:
 
     // The shell stand-in, started and waited for.
     void StartShell();
-    // Velto resident, waited for until its main window exists.
-    pid_t StartVelto(const std::vector<std::string>& args = {});
+    // A sample program (samples.exe KIND TITLE...), waited for until the
+    // window of the last title is there (found: that window); its log goes
+    // to logFile.
+    pid_t StartSample(const std::vector<std::string>& args, const std::string& logFile = "", Window* found = nullptr);
+    // Velto resident, waited for until its main window and its tray icon are there.
+    pid_t StartVelto();
 
     const std::string& Dir() const { return dir_; }
     // A file's text, without the carriage returns of Windows programs' lines.
@@ -77,7 +82,7 @@ public:
 private:
     void Open(const std::string& name, const std::string& desktop);
     bool ProbeWindow(const std::vector<std::string>& args, Window* found);
-    pid_t Spawn(const std::vector<std::string>& argv, const std::string& outFile, const std::string& errFile);
+    pid_t Launch(const std::vector<std::string>& args, const std::string& outFile, const std::string& errFile);
     void StopAll();
 
     std::string dir_, prefix_, display_;

@@ -20,11 +20,16 @@ using namespace wine_test;
 namespace {
 
 constexpr int LONG_WAIT = 30000;  // generous: Wine on a busy machine
+// Keys and window messages as the probe takes them.
+constexpr int VK_RETURN_KEY = 0x0D;
 constexpr int VK_ESCAPE_KEY = 0x1B;
-// Window messages as the probe takes them.
+constexpr int VK_UP_KEY = 0x26;
+constexpr int VK_RIGHT_KEY = 0x27;
 const std::string WM_NULL_MESSAGE = "0x0000";
 const std::string WM_CLOSE_MESSAGE = "0x0010";
 const std::string WM_COMMAND_MESSAGE = "0x0111";
+constexpr const char* DIALOG_CLASS = "#32770";
+constexpr unsigned long CAPTION_OK_STYLE = 0x80000000;  // WS_EX_CAPTIONOKBTN
 
 const Rect TOP_TASKBAR{0, 0, 240, 26};
 const Rect TOP_DESKTOP{0, 26, 240, 320};
@@ -33,11 +38,9 @@ const Rect BOTTOM_DESKTOP{0, 0, 240, 294};
 
 const Window* Find(const std::vector<Window>& windows, const std::string& className, const std::string& title)
 {
-    for (const Window& w : windows) {
-        if (w.className == className && w.title == title)
-            return &w;
-    }
-    return nullptr;
+    auto it = std::find_if(windows.begin(), windows.end(),
+                           [&](const Window& w) { return w.className == className && w.title == title; });
+    return it == windows.end() ? nullptr : &*it;
 }
 
 size_t Count(const std::vector<Window>& windows, const std::string& className)
@@ -50,15 +53,9 @@ size_t Count(const std::vector<Window>& windows, const std::string& className)
 // button and monitoring switches off and the given placement.
 std::vector<std::string> StoredSettings(unsigned onTop)
 {
-    return {"CloseButton 4 4 0",
-            "OkButton 4 4 0",
-            "Monitoring 4 4 0",
-            "DesktopName 1 16 \"Desktop\"",
-            "DesktopClass 1 44 \"DesktopExplorerWindow\"",
-            "TaskbarName 1 2 \"\"",
-            "TaskbarClass 1 20 \"HHTaskBar\"",
-            "TaskBarOnTop 4 4 " + std::to_string(onTop),
-            "AutoHide 4 4 0"};
+    return {"CloseButton 4 4 0", "OkButton 4 4 0", "Monitoring 4 4 0", "DesktopName 1 16 \"Desktop\"",
+            "DesktopClass 1 44 \"DesktopExplorerWindow\"", "TaskbarName 1 2 \"\"", "TaskbarClass 1 20 \"HHTaskBar\"",
+            "TaskBarOnTop 4 4 " + std::to_string(onTop), "AutoHide 4 4 0"};
 }
 
 // Waits until a condition holds, at most timeoutMs.
@@ -100,14 +97,6 @@ bool TrayIcon(WineSession& session, const char* id, const char* state = "present
     return session.Probe({"waittray", "Velto", "Velto", id, state, "30000"}).exitCode == 0;
 }
 
-// Brings a window to the front and waits until Velto's foreground monitor
-// answers with the proxy's tray icon for it.
-bool BringForward(WineSession& session, const char* title, const char* trayId)
-{
-    session.Probe({"activate", "VeltoSample", title});
-    return TrayIcon(session, trayId);
-}
-
 // Closes one of the shell's windows and waits until it is gone.
 bool CloseShellWindow(WineSession& session, const char* className, const char* title)
 {
@@ -115,19 +104,57 @@ bool CloseShellWindow(WineSession& session, const char* className, const char* t
     return session.Probe({"gone", className, title, "30000"}).exitCode == 0;
 }
 
-bool Logged(WineSession& session, const std::string& log, const char* what)
+// The proxy's two modes: OK for a dialog with the OK caption button, close
+// for an ordinary window. Each with its sample window, its tray icon, and
+// the sample's whole log once the proxy has answered it.
+struct ProxyMode {
+    const char* name;
+    const char* setting;    // the switch of its tray icon
+    const char* kind;       // samples.exe's kind of window
+    const char* title;
+    unsigned long okStyle;  // the window's WS_EX_CAPTIONOKBTN bit
+    const char* icon;       // offered while the window is in front
+    const char* otherIcon;  // not offered then
+    const char* log;
+};
+
+void PrintTo(const ProxyMode& mode, std::ostream* out) { *out << mode.name; }
+
+const ProxyMode MODES[] = {
+    {"ok", "OkButton", "dialog", "Sample dialog", CAPTION_OK_STYLE, "3", "4",
+     "ready\nSample dialog: WM_COMMAND 0x10000001 0x0\n"},
+    {"close", "CloseButton", "windows", "Notes", 0, "4", "3", "ready\nNotes: WM_CLOSE\n"},
+};
+
+std::string SampleLog(WineSession& session, const ProxyMode& mode)
 {
-    return session.ReadFile(log).find(what) != std::string::npos;
+    return session.Dir() + "/" + mode.name + ".log";
 }
 
-// Plays an action (a tap or a click) until the sample's log shows `what`;
-// the sample then ends, having logged `expected` and nothing else.
-void ExpectAnswered(WineSession& session, const std::vector<std::string>& action, pid_t sample,
-                    const std::string& log, const char* what, const std::string& expected)
+// Brings the mode's window to the front and waits until Velto's foreground
+// monitor answers with the mode's tray icon.
+bool BringForward(WineSession& session, const ProxyMode& mode)
 {
-    ASSERT_TRUE(Retry(session, action, [&] { return Logged(session, log, what); }, LONG_WAIT)) << what;
+    session.Probe({"activate", "VeltoSample", mode.title});
+    return TrayIcon(session, mode.icon);
+}
+
+// Plays an action (a tap or a click) until the sample has logged the
+// proxy's answer and nothing else; the sample then ends.
+void ExpectAnswered(WineSession& session, const std::vector<std::string>& action, pid_t sample,
+                    const ProxyMode& mode)
+{
+    std::string log = SampleLog(session, mode);
+    ASSERT_TRUE(Retry(session, action, [&] { return session.ReadFile(log) == mode.log; }, LONG_WAIT))
+        << session.ReadFile(log);
     EXPECT_EQ(session.WaitExit(sample, LONG_WAIT), 0);
-    EXPECT_EQ(session.ReadFile(log), expected);
+    EXPECT_EQ(session.ReadFile(log), mode.log);
+}
+
+template <typename Row>
+std::string RowName(const ::testing::TestParamInfo<Row>& info)
+{
+    return info.param.name;
 }
 
 }  // namespace
@@ -150,8 +177,7 @@ TEST_P(TaskbarSwitch, PlacesTheShellWindowsAndStoresThePlacement)
     const SwitchCase& c = GetParam();
     WineSession session(std::string("switch_") + c.name);
     session.StartShell();
-    pid_t sample = session.Start({ToolExe("samples"), "windows", "Notes"});
-    ASSERT_TRUE(session.WaitWindow("VeltoSample", "Notes", LONG_WAIT));
+    pid_t sample = session.StartSample({"windows", "Notes"});
     if (c.storedOnTop >= 0)
         session.SetSetting("TaskBarOnTop", c.storedOnTop);
 
@@ -171,7 +197,7 @@ TEST_P(TaskbarSwitch, PlacesTheShellWindowsAndStoresThePlacement)
     EXPECT_EQ(session.Settings(), StoredSettings(c.onTop));
     // A command-line run leaves no window behind.
     EXPECT_EQ(Count(windows, "Velto"), 0u);
-    EXPECT_TRUE(session.Running(sample));
+    EXPECT_EQ(session.WaitExit(sample, 0), -1);  // still running
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -182,7 +208,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SwitchCase{"switch_from_top", "-taskbar_switch", 1, 0},
                       // An unknown switch changes nothing: the registry gets its defaults only.
                       SwitchCase{"unknown", "-taskbar_left", -1, 0}),
-    [](const ::testing::TestParamInfo<SwitchCase>& info) { return std::string(info.param.name); });
+    RowName<SwitchCase>);
 
 // On a screen larger than a Pocket PC's, velto.exe ends at once and leaves
 // the desktop, the registry and the tray alone.
@@ -190,10 +216,8 @@ TEST(WineLargeScreen, VeltoRefusesToRunAndChangesNothing)
 {
     WineSession session("large_screen", "800x600");
     session.StartShell();
-    Result run = session.Run({VeltoExe(), "-taskbar_up"});
-    EXPECT_EQ(run.exitCode, 0);
-    Result resident = session.Run({VeltoExe()});
-    EXPECT_EQ(resident.exitCode, 0);
+    EXPECT_EQ(session.Run({VeltoExe(), "-taskbar_up"}).exitCode, 0);
+    EXPECT_EQ(session.Run({VeltoExe()}).exitCode, 0);
 
     std::vector<Window> windows = session.Windows();
     const Window* taskbar = Find(windows, "HHTaskBar", "");
@@ -210,6 +234,7 @@ TEST(WineResident, StartsReplacesItsRunningCopyAndEndsOnClose)
 {
     WineSession session("resident");
     session.StartShell();
+    // Its tray icon is there too: StartVelto waits for it.
     pid_t first = session.StartVelto();
 
     std::vector<Window> windows = session.Windows();
@@ -219,7 +244,6 @@ TEST(WineResident, StartsReplacesItsRunningCopyAndEndsOnClose)
     EXPECT_EQ(main->rect, (Rect{0, 0, 0, 0}));
     EXPECT_EQ(main->exStyle & 0x80, 0x80u);
     EXPECT_EQ(main->style & 0x00C00000, 0u) << std::hex << main->style;
-    EXPECT_TRUE(TrayIcon(session, "0"));
 
     // The button sits inside the taskbar, at its right end, 2 pixels down.
     std::vector<Window> inTaskbar = session.Children("HHTaskBar", "");
@@ -243,8 +267,7 @@ TEST(WineResident, StartsReplacesItsRunningCopyAndEndsOnClose)
     // WM_CLOSE ends it with exit code 0, its windows gone.
     EXPECT_EQ(session.Probe({"post", "Velto", "Velto", WM_CLOSE_MESSAGE, "0", "0"}).exitCode, 0);
     EXPECT_EQ(session.WaitExit(second, LONG_WAIT), 0);
-    windows = session.Windows();
-    EXPECT_EQ(Count(windows, "Velto"), 0u);
+    EXPECT_EQ(Count(session.Windows(), "Velto"), 0u);
     EXPECT_TRUE(session.Children("HHTaskBar", "").empty());
 }
 
@@ -252,9 +275,8 @@ TEST(WineResident, TheButtonTravelsWithTheTaskbarAndRunsWithoutOne)
 {
     WineSession session("button_travels");
     session.StartShell();
-    session.StartVelto();
-    Result run = session.Run({VeltoExe(), "-taskbar_up"});
-    EXPECT_EQ(run.exitCode, 0);
+    pid_t first = session.StartVelto();
+    EXPECT_EQ(session.Run({VeltoExe(), "-taskbar_up"}).exitCode, 0);
     std::vector<Window> inTaskbar = session.Children("HHTaskBar", "");
     ASSERT_EQ(inTaskbar.size(), 1u);
     EXPECT_EQ(inTaskbar[0].rect, (Rect{216, 2, 240, 26}));
@@ -264,6 +286,8 @@ TEST(WineResident, TheButtonTravelsWithTheTaskbarAndRunsWithoutOne)
     // Without the shell's taskbar Velto still runs with its tray icon.
     ASSERT_TRUE(CloseShellWindow(session, "HHTaskBar", ""));
     pid_t alone = session.Start({VeltoExe()});
+    // It closes the running copy first; only then is the tray icon its own.
+    EXPECT_EQ(session.WaitExit(first, LONG_WAIT), 0);
     ASSERT_TRUE(TrayIcon(session, "0"));
     EXPECT_EQ(Count(session.Windows(), "VeltoButton"), 0u);
     session.Probe({"post", "Velto", "Velto", WM_CLOSE_MESSAGE, "0", "0"});
@@ -279,10 +303,8 @@ TEST(WineResident, WithoutATaskbarTheProxyRepaintsNoOtherWindow)
     session.StartShell();
     ASSERT_TRUE(CloseShellWindow(session, "HHTaskBar", ""));
     std::string log = session.Dir() + "/notes.log";
-    session.Start({ToolExe("samples"), "paints", "Notes"}, log);
-    ASSERT_TRUE(session.WaitWindow("VeltoSample", "Notes", LONG_WAIT));
+    session.StartSample({"paints", "Notes"}, log);
     session.StartVelto();
-    ASSERT_TRUE(TrayIcon(session, "0"));
     // Two messages sent to Notes: after the second, any paint it had
     // pending has been handled.
     auto settle = [&] {
@@ -305,47 +327,31 @@ TEST(WineResident, WithoutATaskbarTheProxyRepaintsNoOtherWindow)
 // A tap on a tray icon reaches Velto the way Wine's taskbar delivers it: a
 // real tap on the icon, which the taskbar passes on as WM_TRAYNOTIFY. Icon 0
 // is the rightmost slot, the proxy's icon (3 or 4) the next one.
-TEST(WineTray, TapOnTheOkIconSendsOkToTheForegroundDialog)
+class WineTrayProxy : public ::testing::TestWithParam<ProxyMode> {};
+
+TEST_P(WineTrayProxy, ATapOnTheIconAnswersTheForegroundWindow)
 {
-    WineSession session("tray_ok");
+    const ProxyMode& mode = GetParam();
+    WineSession session(std::string("tray_") + mode.name);
     session.StartShell();
-    session.SetSetting("OkButton", 1);
-    std::string log = session.Dir() + "/dialog.log";
-    pid_t dialog = session.Start({ToolExe("samples"), "dialog", "Sample dialog"}, log);
+    session.SetSetting(mode.setting, 1);
     Window found;
-    ASSERT_TRUE(session.WaitWindow("VeltoSample", "Sample dialog", LONG_WAIT, &found));
-    EXPECT_EQ(found.exStyle & 0x80000000, 0x80000000u);
+    pid_t sample = session.StartSample({mode.kind, mode.title}, SampleLog(session, mode), &found);
+    EXPECT_EQ(found.exStyle & CAPTION_OK_STYLE, mode.okStyle);
     session.StartVelto();
-    ASSERT_TRUE(TrayIcon(session, "0"));
-    ASSERT_TRUE(BringForward(session, "Sample dialog", "3"));
-    EXPECT_EQ(session.Probe({"tray", "Velto", "Velto", "4"}).out, "absent\n");
-    ExpectAnswered(session, {"taptray", "1"}, dialog, log, "WM_COMMAND",
-                   "ready\nSample dialog: WM_COMMAND 0x10000001 0x0\n");
+    ASSERT_TRUE(BringForward(session, mode));
+    EXPECT_EQ(session.Probe({"tray", "Velto", "Velto", mode.otherIcon}).out, "absent\n");
+    ExpectAnswered(session, {"taptray", "1"}, sample, mode);
 }
 
-TEST(WineTray, TapOnTheCloseIconClosesTheForegroundWindow)
-{
-    WineSession session("tray_close");
-    session.StartShell();
-    session.SetSetting("CloseButton", 1);
-    std::string log = session.Dir() + "/window.log";
-    pid_t sample = session.Start({ToolExe("samples"), "windows", "Notes"}, log);
-    ASSERT_TRUE(session.WaitWindow("VeltoSample", "Notes", LONG_WAIT));
-    session.StartVelto();
-    ASSERT_TRUE(TrayIcon(session, "0"));
-    ASSERT_TRUE(BringForward(session, "Notes", "4"));
-    EXPECT_EQ(session.Probe({"tray", "Velto", "Velto", "3"}).out, "absent\n");
-    ExpectAnswered(session, {"taptray", "1"}, sample, log, "WM_CLOSE", "ready\nNotes: WM_CLOSE\n");
-}
+INSTANTIATE_TEST_SUITE_P(Wine, WineTrayProxy, ::testing::ValuesIn(MODES), RowName<ProxyMode>);
 
 TEST(WineTray, ATapOnTheMainIconBringsVeltoForward)
 {
     WineSession session("tray_main");
     session.StartShell();
-    session.Start({ToolExe("samples"), "windows", "Notes"});
-    ASSERT_TRUE(session.WaitWindow("VeltoSample", "Notes", LONG_WAIT));
+    session.StartSample({"windows", "Notes"});
     session.StartVelto();
-    ASSERT_TRUE(TrayIcon(session, "0"));
     session.Probe({"activate", "VeltoSample", "Notes"});
 
     // The task menu (or, before it, the tray icon's answer) puts Velto's main
@@ -361,11 +367,6 @@ TEST(WineTray, ATapOnTheMainIconBringsVeltoForward)
 }
 
 // ---------------------------------------------------- menu, proxy and About
-
-constexpr const char* DIALOG_CLASS = "#32770";
-constexpr int VK_RETURN_KEY = 0x0D;
-constexpr int VK_UP_KEY = 0x26;
-constexpr int VK_RIGHT_KEY = 0x27;
 
 // Opens the task menu with a real tap on tray icon 0; the menu window.
 Window OpenTaskMenu(WineSession& session)
@@ -383,50 +384,40 @@ void Keys(WineSession& session, std::initializer_list<int> keys)
         session.Probe({"key", std::to_string(key)});
 }
 
-// Both proxies on, the dialog and Notes samples logging to dialog.log and
-// notes.log, and Velto resident.
-void StartDialogAndNotes(WineSession& session, pid_t* dialog, pid_t* notes)
+// Both proxies on, a sample window for each mode (their pids in the order
+// of MODES), and Velto resident.
+std::vector<pid_t> StartBothModes(WineSession& session)
 {
     session.StartShell();
-    session.SetSetting("OkButton", 1);
-    session.SetSetting("CloseButton", 1);
-    *dialog = session.Start({ToolExe("samples"), "dialog", "Sample dialog"}, session.Dir() + "/dialog.log");
-    *notes = session.Start({ToolExe("samples"), "windows", "Notes"}, session.Dir() + "/notes.log");
-    ASSERT_TRUE(session.WaitWindow("VeltoSample", "Sample dialog", LONG_WAIT));
-    ASSERT_TRUE(session.WaitWindow("VeltoSample", "Notes", LONG_WAIT));
+    std::vector<pid_t> samples;
+    for (const ProxyMode& mode : MODES) {
+        session.SetSetting(mode.setting, 1);
+        samples.push_back(session.StartSample({mode.kind, mode.title}, SampleLog(session, mode)));
+    }
     session.StartVelto();
+    return samples;
 }
 
 TEST(WineProxy, TheMonitorOffersOkForADialogAndCloseForAWindow)
 {
     WineSession session("proxy_modes");
-    pid_t dialog, notes;
-    ASSERT_NO_FATAL_FAILURE(StartDialogAndNotes(session, &dialog, &notes));
-    session.Probe({"activate", "VeltoSample", "Sample dialog"});
-    EXPECT_TRUE(TrayIcon(session, "3"));
-    EXPECT_TRUE(TrayIcon(session, "4", "absent"));
-    session.Probe({"activate", "VeltoSample", "Notes"});
-    EXPECT_TRUE(TrayIcon(session, "4"));
-    EXPECT_TRUE(TrayIcon(session, "3", "absent"));
+    StartBothModes(session);
+    for (const ProxyMode& mode : MODES) {
+        EXPECT_TRUE(BringForward(session, mode)) << mode.name;
+        EXPECT_TRUE(TrayIcon(session, mode.otherIcon, "absent")) << mode.name;
+    }
 }
 
+// The button, at the taskbar's right end, posts OK to the dialog in front,
+// then WM_CLOSE to Notes.
 TEST(WineProxy, ATapOnTheButtonSendsOkToTheDialogAndCloseToAWindow)
 {
     WineSession session("proxy_button");
-    pid_t dialog, notes;
-    ASSERT_NO_FATAL_FAILURE(StartDialogAndNotes(session, &dialog, &notes));
-
-    // OK mode: the button, at the taskbar's right end, posts OK to the dialog.
-    session.Probe({"activate", "VeltoSample", "Sample dialog"});
-    ASSERT_TRUE(TrayIcon(session, "3"));
-    ExpectAnswered(session, {"click", "228", "308"}, dialog, session.Dir() + "/dialog.log", "WM_COMMAND",
-                   "ready\nSample dialog: WM_COMMAND 0x10000001 0x0\n");
-
-    // Close mode: the button posts WM_CLOSE.
-    session.Probe({"activate", "VeltoSample", "Notes"});
-    ASSERT_TRUE(TrayIcon(session, "4"));
-    ExpectAnswered(session, {"click", "228", "308"}, notes, session.Dir() + "/notes.log", "WM_CLOSE",
-                   "ready\nNotes: WM_CLOSE\n");
+    std::vector<pid_t> samples = StartBothModes(session);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        ASSERT_TRUE(BringForward(session, MODES[i]));
+        ExpectAnswered(session, {"click", "228", "308"}, samples[i], MODES[i]);
+    }
 }
 
 TEST(WineTaskMenu, CloseAllClosesEveryOrdinaryWindow)
@@ -434,8 +425,7 @@ TEST(WineTaskMenu, CloseAllClosesEveryOrdinaryWindow)
     WineSession session("menu_close_all");
     session.StartShell();
     std::string log = session.Dir() + "/windows.log";
-    pid_t sample = session.Start({ToolExe("samples"), "windows", "Calendar", "Contacts", "Notes"}, log);
-    ASSERT_TRUE(session.WaitWindow("VeltoSample", "Notes", LONG_WAIT));
+    pid_t sample = session.StartSample({"windows", "Calendar", "Contacts", "Notes"}, log);
     session.StartVelto();
     OpenTaskMenu(session);
     // The taskbar is at the bottom: "Close All" is the last item.
@@ -462,13 +452,12 @@ TEST(WineTaskMenu, ATapAtTheRightEndOfAWindowItemClosesThatWindow)
     WineSession session("menu_close_item");
     session.StartShell();
     std::string log = session.Dir() + "/windows.log";
-    session.Start({ToolExe("samples"), "windows", "Calendar", "Contacts", "Notes"}, log);
-    ASSERT_TRUE(session.WaitWindow("VeltoSample", "Notes", LONG_WAIT));
+    session.StartSample({"windows", "Calendar", "Contacts", "Notes"}, log);
     session.StartVelto();
     Window menu = OpenTaskMenu(session);
     // The first item is the topmost window; x 232 is in the close strip (225 or more).
     session.Probe({"click", "232", std::to_string(menu.rect.top + 6)});
-    ASSERT_TRUE(WaitFor([&] { return Logged(session, log, "WM_CLOSE"); }, LONG_WAIT));
+    ASSERT_TRUE(WaitFor([&] { return session.ReadFile(log).find("WM_CLOSE") != std::string::npos; }, LONG_WAIT));
     std::string closed = session.ReadFile(log);
     EXPECT_EQ(std::count(closed.begin(), closed.end(), '\n'), 2) << closed;  // "ready" and one close
     EXPECT_EQ(Count(session.Windows(), "VeltoSample"), 2u);
@@ -509,7 +498,7 @@ TEST(WineAbout, TheAboutBoxCoversTheDesktopWindowAndClosesOnTheProxysOk)
     WaitFor([&] { return session.WaitWindow(DIALOG_CLASS, "-", 1000, &about) && about.rect == desktop.rect; },
             LONG_WAIT);
     EXPECT_EQ(about.rect, desktop.rect);
-    EXPECT_EQ(about.exStyle & 0x80000000, 0x80000000u);
+    EXPECT_EQ(about.exStyle & CAPTION_OK_STYLE, CAPTION_OK_STYLE);
 
     // The box is the foreground window with the OK caption button: the OK
     // proxy is offered for it, and its tap closes the box.

@@ -21,7 +21,7 @@ if [ -z "${VELTO_MEASURE_XVFB:-}" ]; then
     cmake --preset win32 >/dev/null
     cmake --build --preset win32 -j2 >/dev/null
     # On a screen of its own, the size of Wine's desktop.
-    VELTO_MEASURE_XVFB=1 exec xvfb-run -a -s "-screen 0 240x340x24 -nolisten tcp" "$0" "$@"
+    VELTO_MEASURE_XVFB=1 exec xvfb-run -a -s "-screen 0 240x340x24 -nolisten tcp -noreset" "$0" "$@"
 fi
 work=$root/build/wine/measure
 . tools/wine/screen.sh

@@ -20,6 +20,7 @@
  *   reg                         Velto's registry values: NAME TYPE SIZE DATA
  *   setreg NAME VALUE           store a REG_DWORD value of Velto's settings
  *   click X Y                   a tap (mouse down and up) at a screen point
+ *   move X Y                    the pointer to a screen point, no tap
  *   key VK                      press and release a virtual key
  *   post CLASS TITLE MSG WPARAM LPARAM
  *   send CLASS TITLE MSG WPARAM LPARAM
@@ -421,6 +422,11 @@ static int CommandClick(int, wchar_t** argv)
     return 0;
 }
 
+static int CommandMove(int, wchar_t** argv)
+{
+    return SetCursorPos((int)Number(argv[2]), (int)Number(argv[3])) ? 0 : 1;
+}
+
 static int CommandKey(int, wchar_t** argv)
 {
     PressKey((WORD)Number(argv[2]));
@@ -550,6 +556,7 @@ static const struct {
     { L"reg", 0, 0, CommandReg },
     { L"setreg", 2, 2, CommandSetReg },
     { L"click", 2, 2, CommandClick },
+    { L"move", 2, 2, CommandMove },
     { L"key", 1, 1, CommandKey },
     { L"post", 5, 5, CommandMessage },
     { L"send", 5, 5, CommandMessage },
