@@ -60,7 +60,7 @@ if [ -z "${VELTO_RUN_BUILT:-}" ]; then
 fi
 # The tour runs on a screen of its own, the size of Wine's desktop.
 if [ $headless -eq 1 ] && [ -z "${VELTO_RUN_XVFB:-}" ]; then
-    VELTO_RUN_BUILT=1 VELTO_RUN_XVFB=1 exec xvfb-run -a -s "-screen 0 240x340x24 -nolisten tcp" "$0" --headless "${args[@]}"
+    VELTO_RUN_BUILT=1 VELTO_RUN_XVFB=1 exec xvfb-run -a -s "-screen 0 240x340x24 -nolisten tcp -noreset" "$0" --headless "${args[@]}"
 fi
 # The samples' logs: the live screen's beside its prefix, so that a tour can
 # run while it is in use.
