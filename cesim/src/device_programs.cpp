@@ -65,14 +65,29 @@ DWORD Device::StartFunction(const std::u16string& exe_name, std::function<int()>
     return p->id;
 }
 
+namespace {
+
+// A thread of the test's own, started in a running program to make the
+// test's call there; `what` names the Device method for its errors.
+Thread* StartTestThread(World& w, Lock& lk, DWORD process, std::function<DWORD()> fn, const char* what)
+{
+    if (!fn)
+        throw Error(std::string("cesim: ") + what + " needs a function to run");
+    Process* p = TestProcess(w, process, what);
+    if (p->exited || p->fixture)
+        throw Error(std::string("cesim: ") + what + ": process " + std::to_string(process) +
+                    " is not a running program");
+    Thread* t = w.NewThread(lk, p, what, true);
+    w.StartThread(lk, t, std::move(fn));
+    return t;
+}
+
+}  // namespace
+
 DWORD Device::RunInProcess(DWORD process, std::function<DWORD()> fn)
 {
     auto&& [w, lk] = LockWorld();
-    Process* p = TestProcess(w, process, "RunInProcess");
-    if (p->exited || p->fixture)
-        throw Error("cesim: RunInProcess: process " + std::to_string(process) + " is not a running program");
-    Thread* t = w.NewThread(lk, p, "test call", true);
-    w.StartThread(lk, t, std::move(fn));
+    Thread* t = StartTestThread(w, lk, process, std::move(fn), "RunInProcess");
     w.Settle(lk);
     if (!t->finished)
         throw Error("cesim: RunInProcess: the call is still waiting after the device settled (in " + t->activity + ")");
@@ -81,15 +96,8 @@ DWORD Device::RunInProcess(DWORD process, std::function<DWORD()> fn)
 
 DWORD Device::StartInProcess(DWORD process, std::function<DWORD()> fn)
 {
-    if (!fn)
-        throw Error("cesim: StartInProcess needs a function to run");
     auto&& [w, lk] = LockWorld();
-    Process* p = TestProcess(w, process, "StartInProcess");
-    if (p->exited || p->fixture)
-        throw Error("cesim: StartInProcess: process " + std::to_string(process) + " is not a running program");
-    Thread* t = w.NewThread(lk, p, "test thread", true);
-    w.StartThread(lk, t, std::move(fn));
-    return t->id;
+    return StartTestThread(w, lk, process, std::move(fn), "StartInProcess")->id;
 }
 
 std::vector<DWORD> Device::Threads(DWORD process) const

@@ -24,22 +24,30 @@ std::optional<TrayIcon> Device::FindTrayIcon(HWND owner, UINT id) const
     return std::nullopt;
 }
 
+namespace {
+
+// What the device knows of an icon or a bitmap, by its handle in that kind's table.
+template <typename Table>
+ImageInfo ImageIn(const Table& table, uintptr_t handle, const char* kind)
+{
+    auto it = table.find(handle);
+    if (it == table.end())
+        throw Error("cesim: Image: " + std::to_string(handle) + " is not " + kind);
+    return ImageInfo{it->second.resource_id, it->second.width, it->second.height, it->second.bits_per_pixel};
+}
+
+}  // namespace
+
 ImageInfo Device::Image(HICON icon) const
 {
     auto&& [w, lk] = LockWorld();
-    auto it = w.gdi->icons.find((uintptr_t)icon);
-    if (it == w.gdi->icons.end())
-        throw Error("cesim: Image: " + std::to_string((uintptr_t)icon) + " is not an icon");
-    return ImageInfo{it->second.resource_id, it->second.width, it->second.height, it->second.bits_per_pixel};
+    return ImageIn(w.gdi->icons, (uintptr_t)icon, "an icon");
 }
 
 ImageInfo Device::Image(HBITMAP bitmap) const
 {
     auto&& [w, lk] = LockWorld();
-    auto it = w.gdi->bitmaps.find((uintptr_t)bitmap);
-    if (it == w.gdi->bitmaps.end())
-        throw Error("cesim: Image: " + std::to_string((uintptr_t)bitmap) + " is not a bitmap");
-    return ImageInfo{it->second.resource_id, it->second.width, it->second.height, it->second.bits_per_pixel};
+    return ImageIn(w.gdi->bitmaps, (uintptr_t)bitmap, "a bitmap");
 }
 
 // ---------------------------------------------------------------- menus and dialogs
