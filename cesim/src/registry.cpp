@@ -9,9 +9,9 @@
 // call creates on its way included) lasts until the device restarts; the
 // option is ignored for a key that already exists. As on Windows, a key that
 // is not volatile cannot be created under a volatile one
-// (ERROR_CHILD_MUST_BE_VOLATILE). Other option bits are refused with
-// ERROR_INVALID_PARAMETER: Windows CE knows only these two options, and desktop
-// Windows refuses options it does not know (Wine lets them through).
+// (ERROR_CHILD_MUST_BE_VOLATILE). Windows CE lists only these two options;
+// any other bit is refused with ERROR_INVALID_PARAMETER, as desktop Windows
+// documents for options it does not list (Wine lets them through).
 #include "registry.h"
 
 #include <algorithm>
