@@ -139,19 +139,18 @@ TEST(Registry, KeysAreCreatedOnceAndOpenedWithoutRegardToCase)
         };
         // The options count only for the keys a call creates: every one of
         // them, and only volatile keys go under a volatile key.
-        const DWORD VOLATILE = REG_OPTION_VOLATILE;
         const Row rows[] = {
             {key, TEXT("Deep\\Deeper"), 0, ERROR_SUCCESS, REG_CREATED_NEW_KEY},
             {key, TEXT("Deep\\Deeper"), 0, ERROR_SUCCESS, REG_OPENED_EXISTING_KEY},
             {key, TEXT("DEEP\\deeper"), 0, ERROR_SUCCESS, REG_OPENED_EXISTING_KEY},
             {HKEY_CURRENT_USER, TEXT("Software\\VeltoConformance\\Deep"), 0, ERROR_SUCCESS, REG_OPENED_EXISTING_KEY},
             {key, TEXT("Deep\\Other"), 0, ERROR_SUCCESS, REG_CREATED_NEW_KEY},
-            {key, TEXT("Deep"), VOLATILE, ERROR_SUCCESS, REG_OPENED_EXISTING_KEY},
+            {key, TEXT("Deep"), REG_OPTION_VOLATILE, ERROR_SUCCESS, REG_OPENED_EXISTING_KEY},
             {key, TEXT("Deep\\Third"), 0, ERROR_SUCCESS, REG_CREATED_NEW_KEY},
-            {key, TEXT("Session\\Now"), VOLATILE, ERROR_SUCCESS, REG_CREATED_NEW_KEY},
+            {key, TEXT("Session\\Now"), REG_OPTION_VOLATILE, ERROR_SUCCESS, REG_CREATED_NEW_KEY},
             {key, TEXT("Session\\Kept"), 0, ERROR_CHILD_MUST_BE_VOLATILE, 0},
             {key, TEXT("Session\\Now"), 0, ERROR_SUCCESS, REG_OPENED_EXISTING_KEY},
-            {key, TEXT("Session\\Later"), VOLATILE, ERROR_SUCCESS, REG_CREATED_NEW_KEY},
+            {key, TEXT("Session\\Later"), REG_OPTION_VOLATILE, ERROR_SUCCESS, REG_CREATED_NEW_KEY},
         };
         for (const Row& row : rows) {
             HKEY made = NULL;
