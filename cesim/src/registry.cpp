@@ -9,9 +9,8 @@
 // call creates on its way included) lasts until the device restarts; the
 // option is ignored for a key that already exists. As on Windows, a key that
 // is not volatile cannot be created under a volatile one
-// (ERROR_CHILD_MUST_BE_VOLATILE). Windows CE lists only these two options;
-// any other bit is refused with ERROR_INVALID_PARAMETER, as desktop Windows
-// documents for options it does not list (Wine lets them through).
+// (ERROR_CHILD_MUST_BE_VOLATILE). Windows CE lists no other option; the
+// device, like Wine, passes over other bits.
 #include "registry.h"
 
 #include <algorithm>
@@ -179,8 +178,6 @@ LONG OpenOrCreate(HKEY key, LPCWSTR subKey, PHKEY result, LPDWORD disposition, b
     if (result == nullptr)
         return ERROR_INVALID_PARAMETER;
     *result = nullptr;
-    if (options & ~(DWORD)REG_OPTION_VOLATILE)
-        return ERROR_INVALID_PARAMETER;
     std::vector<Text> parts;
     if (!KeyPath(c.w, key, parts))
         return ERROR_INVALID_HANDLE;
