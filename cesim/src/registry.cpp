@@ -4,7 +4,16 @@
 // access mask of an open key, and so does the device. A value read into a
 // buffer that is too small fails with ERROR_MORE_DATA and leaves the buffer
 // untouched.
+//
+// A key that RegCreateKeyExW creates with REG_OPTION_VOLATILE (every key the
+// call creates on its way included) lasts until the device restarts; the
+// option is ignored for a key that already exists. As on Windows, a key that
+// is not volatile cannot be created under a volatile one
+// (ERROR_CHILD_MUST_BE_VOLATILE). Windows CE lists no other option; the
+// device, like Wine, passes over other bits.
 #include "registry.h"
+
+#include <algorithm>
 
 namespace cesim {
 
@@ -69,20 +78,39 @@ RegKey* Child(RegKey* key, const Text& name, bool create)
     return key->subkeys.back().get();
 }
 
-// Resolves a full path (root first); null when a key on the way is missing.
-RegKey* Resolve(World::RegistryData& r, const std::vector<Text>& parts, bool create, bool* created = nullptr)
+// The deepest key of a full path (root first) that exists, and in *found how
+// many parts of the path it takes in; null when the root is none.
+RegKey* Deepest(World::RegistryData& r, const std::vector<Text>& parts, size_t* found)
 {
-    if (parts.empty())
+    *found = 0;
+    RegKey* key = parts.empty() ? nullptr : Root(r, parts[0]);
+    if (key == nullptr)
         return nullptr;
-    RegKey* key = Root(r, parts[0]);
-    for (size_t i = 1; key != nullptr && i < parts.size(); ++i) {
+    size_t i = 1;
+    for (; i < parts.size(); ++i) {
         RegKey* next = Child(key, parts[i], false);
-        if (next == nullptr && create) {
-            next = Child(key, parts[i], true);
-            if (created)
-                *created = true;
-        }
+        if (next == nullptr)
+            break;
         key = next;
+    }
+    *found = i;
+    return key;
+}
+
+// Resolves a full path (root first); null when a key on the way is missing
+// and not to be created. Created keys are volatile or not as asked.
+RegKey* Resolve(World::RegistryData& r, const std::vector<Text>& parts, bool create, bool* created = nullptr,
+                bool make_volatile = false)
+{
+    size_t found;
+    RegKey* key = Deepest(r, parts, &found);
+    if (key == nullptr || (found < parts.size() && !create))
+        return nullptr;
+    for (size_t i = found; i < parts.size(); ++i) {
+        key = Child(key, parts[i], true);
+        key->is_volatile = make_volatile;
+        if (created)
+            *created = true;
     }
     return key;
 }
@@ -143,7 +171,8 @@ std::vector<Text> TestPath(const std::string& path)
     return parts;
 }
 
-LONG OpenOrCreate(HKEY key, LPCWSTR subKey, PHKEY result, LPDWORD disposition, bool create, const char* call_name)
+LONG OpenOrCreate(HKEY key, LPCWSTR subKey, PHKEY result, LPDWORD disposition, bool create, DWORD options,
+                  const char* call_name)
 {
     Call c(call_name);
     if (result == nullptr)
@@ -161,8 +190,13 @@ LONG OpenOrCreate(HKEY key, LPCWSTR subKey, PHKEY result, LPDWORD disposition, b
             --fault->second;
         return ERROR_ACCESS_DENIED;
     }
+    const bool make_volatile = (options & REG_OPTION_VOLATILE) != 0;
+    size_t found;
+    RegKey* parent = Deepest(r, parts, &found);
+    if (create && parent != nullptr && found < parts.size() && parent->is_volatile && !make_volatile)
+        return ERROR_CHILD_MUST_BE_VOLATILE;
     bool created = false;
-    RegKey* k = Resolve(r, parts, create, &created);
+    RegKey* k = Resolve(r, parts, create, &created, make_volatile);
     if (k == nullptr)
         return ERROR_FILE_NOT_FOUND;
     if (disposition)
@@ -193,15 +227,15 @@ LONG OpenedKey(World& w, HKEY key, RegKey** out, std::vector<Text>* path = nullp
 
 extern "C" {
 
-LONG WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES,
+LONG WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD options, REGSAM, LPSECURITY_ATTRIBUTES,
                             PHKEY result, LPDWORD disposition)
 {
-    return OpenOrCreate(key, subKey, result, disposition, true, "RegCreateKeyExW");
+    return OpenOrCreate(key, subKey, result, disposition, true, options, "RegCreateKeyExW");
 }
 
 LONG WINAPI RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, REGSAM, PHKEY result)
 {
-    return OpenOrCreate(key, subKey, result, nullptr, false, "RegOpenKeyExW");
+    return OpenOrCreate(key, subKey, result, nullptr, false, 0, "RegOpenKeyExW");
 }
 
 LONG WINAPI RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD size)
@@ -437,6 +471,32 @@ void Device::ClearRegistryFaults()
     Lock lk(w.mu);
     w.registry->failing_keys.clear();
     w.registry->failing_writes.clear();
+}
+
+namespace {
+
+void DropVolatileKeys(RegKey& key)
+{
+    auto& subkeys = key.subkeys;
+    subkeys.erase(std::remove_if(subkeys.begin(), subkeys.end(), [](const auto& k) { return k->is_volatile; }),
+                  subkeys.end());
+    for (auto& k : subkeys)
+        DropVolatileKeys(*k);
+}
+
+}  // namespace
+
+void Device::RestartRegistry()
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    for (auto& p : w.processes) {
+        if (!p->fixture && !p->exited)
+            throw Error("cesim: RestartRegistry: " + Utf8(p->exe_name) + " (process " + std::to_string(p->id) +
+                        ") is still running, and no program outlives a restart of the device");
+    }
+    DropVolatileKeys(w.registry->current_user);
+    DropVolatileKeys(w.registry->local_machine);
 }
 
 }  // namespace cesim

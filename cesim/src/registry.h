@@ -17,6 +17,7 @@ struct RegKey {
     std::vector<RegValueEntry> values;  // in the order they were first written
     std::vector<std::unique_ptr<RegKey>> subkeys;
     int flushes = 0;
+    bool is_volatile = false;  // created REG_OPTION_VOLATILE: gone when the device restarts
 };
 
 struct World::RegistryData {

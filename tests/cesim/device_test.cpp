@@ -120,6 +120,8 @@ TEST_F(cesimDevice, MisuseThrowsAnErrorThatSaysWhatWasWrong)
         {[&] { d.RegGetDword("HKCU\\Software\\Velto", u"Text"); }, {"Text", "REG_DWORD"}},
         {[&] { d.RegGetDword("HKCU\\Software\\Velto", u"Short"); }, {"Short", "4-byte"}},
         {[&] { d.RegGetString("HKCU\\Software\\Velto", u"Number"); }, {"Number"}},
+        // a restart while a program runs
+        {[&] { d.RestartRegistry(); }, {"RestartRegistry", "probe.exe", "still running"}},
         // code that never ends (last: it leaves a thread of the program waiting)
         {[&] { d.RunInProcess(running, [] { Sleep(INFINITE); return 0u; }); }, {"RunInProcess", "still waiting"}},
     };

@@ -39,6 +39,21 @@ TEST_F(cesimRegistry, FlushesAreCountedPerKey)
     EXPECT_EQ(0, device().RegFlushes("HKCU\\Software"));
 }
 
+// A key created volatile, with every key created on its way, is gone after a
+// restart; a key that existed keeps what it was (Software here).
+TEST_F(cesimRegistry, VolatileKeysGoWhenTheDeviceRestarts)
+{
+    RunToEnd([] {
+        HKEY k = nullptr;
+        Create(HKEY_CURRENT_USER, u"Software\\Velto", &k);
+        EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Session\\Now", 0, nullptr,
+                                                 REG_OPTION_VOLATILE, 0, nullptr, &k, nullptr));
+    });
+    device().RestartRegistry();
+    EXPECT_TRUE(device().RegKeyExists("HKCU\\Software\\Velto"));
+    EXPECT_FALSE(device().RegKeyExists("HKCU\\Software\\Session"));
+}
+
 // A program cannot delete a key it holds open, but the test can pull one away
 // underneath it; the handle then answers ERROR_KEY_DELETED.
 TEST_F(cesimRegistry, AnOpenKeyDeletedUnderneathReportsKeyDeleted)

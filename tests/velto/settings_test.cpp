@@ -71,6 +71,12 @@ TEST_F(SettingsTest, SavingWritesOnlyTheFourSwitchesAndFlushes)
     EXPECT_EQ(1, device.RegFlushes(SETTINGS_KEY));
     EXPECT_EQ(1, device.WorkAreaSets());
     ExpectTopLayout(shell);
+
+    // What was saved outlives a restart of the device, and the next run applies it.
+    device.RestartRegistry();
+    RunOnce(u"-taskbar");
+    EXPECT_EQ(1u, StoredOnTop());
+    EXPECT_EQ(2, device.WorkAreaSets());
 }
 
 // Each flag is read into its own field and saved from it under its own name.

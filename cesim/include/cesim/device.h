@@ -349,6 +349,11 @@ public:
     bool RegKeyExists(const std::string& key) const;
     std::vector<std::u16string> RegValueNames(const std::string& key) const;
     int RegFlushes(const std::string& key) const;
+    // What a restart of the device does to the registry: every key a program
+    // created volatile goes, with everything under it; the others stay (the
+    // test's own keys are not volatile). Nothing else on the device changes.
+    // Refused while a program runs: none outlives a restart.
+    void RestartRegistry();
     // faults
     // Opening or creating the key fails: the next `times` attempts, or always (-1).
     void FailKeyOpen(const std::string& key, int times = -1);

@@ -1,6 +1,6 @@
-// The registry: keys, values of each type and size, reads into buffers too
-// small, missing values, strings stored without their terminator, closing
-// keys, and the access mask.
+// The registry: keys (volatile ones too), values of each type and size, reads
+// into buffers too small, missing values, strings stored without their
+// terminator, closing keys, and the access mask.
 #include "fixture.h"
 
 #include <cstring>
@@ -133,22 +133,34 @@ TEST(Registry, KeysAreCreatedOnceAndOpenedWithoutRegardToCase)
         struct Row {
             HKEY parent;
             const WCHAR* path;
-            DWORD disposition;
+            DWORD options;
+            LONG status;
+            DWORD disposition;  // when created or opened
         };
+        // The options count only for the keys a call creates: every one of
+        // them, and only volatile keys go under a volatile key.
         const Row rows[] = {
-            {key, TEXT("Deep\\Deeper"), REG_CREATED_NEW_KEY},
-            {key, TEXT("Deep\\Deeper"), REG_OPENED_EXISTING_KEY},
-            {key, TEXT("DEEP\\deeper"), REG_OPENED_EXISTING_KEY},
-            {HKEY_CURRENT_USER, TEXT("Software\\VeltoConformance\\Deep"), REG_OPENED_EXISTING_KEY},
-            {key, TEXT("Deep\\Other"), REG_CREATED_NEW_KEY},
+            {key, TEXT("Deep\\Deeper"), 0, ERROR_SUCCESS, REG_CREATED_NEW_KEY},
+            {key, TEXT("Deep\\Deeper"), 0, ERROR_SUCCESS, REG_OPENED_EXISTING_KEY},
+            {key, TEXT("DEEP\\deeper"), 0, ERROR_SUCCESS, REG_OPENED_EXISTING_KEY},
+            {HKEY_CURRENT_USER, TEXT("Software\\VeltoConformance\\Deep"), 0, ERROR_SUCCESS, REG_OPENED_EXISTING_KEY},
+            {key, TEXT("Deep\\Other"), 0, ERROR_SUCCESS, REG_CREATED_NEW_KEY},
+            {key, TEXT("Deep"), REG_OPTION_VOLATILE, ERROR_SUCCESS, REG_OPENED_EXISTING_KEY},
+            {key, TEXT("Deep\\Third"), 0, ERROR_SUCCESS, REG_CREATED_NEW_KEY},
+            {key, TEXT("Session\\Now"), REG_OPTION_VOLATILE, ERROR_SUCCESS, REG_CREATED_NEW_KEY},
+            {key, TEXT("Session\\Kept"), 0, ERROR_CHILD_MUST_BE_VOLATILE, 0},
+            {key, TEXT("Session\\Now"), 0, ERROR_SUCCESS, REG_OPENED_EXISTING_KEY},
+            {key, TEXT("Session\\Later"), REG_OPTION_VOLATILE, ERROR_SUCCESS, REG_CREATED_NEW_KEY},
         };
         for (const Row& row : rows) {
             HKEY made = NULL;
             DWORD disposition = 0;
-            EXPECT_EQ(ERROR_SUCCESS,
-                      RegCreateKeyExW(row.parent, row.path, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &made, &disposition));
-            EXPECT_EQ(row.disposition, disposition) << Utf8(row.path);
-            RegCloseKey(made);
+            EXPECT_EQ(row.status, RegCreateKeyExW(row.parent, row.path, 0, NULL, row.options, KEY_ALL_ACCESS, NULL,
+                                                  &made, &disposition)) << Utf8(row.path);
+            if (row.status == ERROR_SUCCESS) {
+                EXPECT_EQ(row.disposition, disposition) << Utf8(row.path);
+                RegCloseKey(made);
+            }
         }
         HKEY opened = NULL, missing = (HKEY)1;
         EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(key, TEXT("deep"), 0, KEY_QUERY_VALUE, &opened));
