@@ -254,7 +254,7 @@ ATOM WINAPI RegisterClassW(const WNDCLASSW* wc)
         SetError(c.self, ERROR_INVALID_PARAMETER);
         return 0;
     }
-    // A negative count of extra bytes is refused, as on every Windows; a
+    // A negative count of extra bytes is refused, as Windows refuses it; a
     // count too large to allocate fails for lack of memory. The menu name
     // and the cursor are kept as given and never read: CE has no default
     // menus, and no cursor without its optional cursor component.
