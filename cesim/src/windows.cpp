@@ -241,6 +241,10 @@ void World::DestroyWindowTree(Lock& lk, Window* w, bool notify)
 
 // ---------------------------------------------------------------- Win32
 
+// The most extra bytes a class or window can ask for: a Windows CE process
+// lives in a 32 MB slot, so no count beyond it can be allocated.
+static const int MAX_EXTRA_BYTES = 32 * 1024 * 1024;
+
 extern "C" {
 
 ATOM WINAPI RegisterClassW(const WNDCLASSW* wc)
@@ -248,6 +252,18 @@ ATOM WINAPI RegisterClassW(const WNDCLASSW* wc)
     Call c("RegisterClassW");
     if (wc == nullptr || wc->lpszClassName == nullptr || IS_INTRESOURCE(wc->lpszClassName)) {
         SetError(c.self, ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    // A negative count of extra bytes is refused, as Windows refuses it; a
+    // count too large to allocate fails for lack of memory. The menu name
+    // and the cursor are kept as given and never read: CE has no default
+    // menus, and no cursor without its optional cursor component.
+    if (wc->cbClsExtra < 0 || wc->cbWndExtra < 0) {
+        SetError(c.self, ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (wc->cbClsExtra > MAX_EXTRA_BYTES || wc->cbWndExtra > MAX_EXTRA_BYTES) {
+        SetError(c.self, ERROR_NOT_ENOUGH_MEMORY);
         return 0;
     }
     Text name = wc->lpszClassName;
@@ -265,6 +281,10 @@ ATOM WINAPI RegisterClassW(const WNDCLASSW* wc)
     cls->instance = wc->hInstance;
     cls->icon = wc->hIcon;
     cls->background = wc->hbrBackground;
+    cls->class_extra = wc->cbClsExtra;
+    cls->window_extra = wc->cbWndExtra;
+    cls->cursor = wc->hCursor;
+    cls->menu_name = wc->lpszMenuName;
     c.self->process->classes.push_back(std::move(cls));
     return (ATOM)(0xC000 + c.self->process->classes.size());
 }

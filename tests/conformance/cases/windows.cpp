@@ -310,6 +310,18 @@ TEST(Windows, ClassesBelongToTheirProcess)
         // Names are compared without regard to case, as atoms are.
         wc.lpszClassName = TEXT("PANEL");
         EXPECT_EQ(0, RegisterClassW(&wc));
+        // A negative count of extra bytes is refused; one too large to
+        // allocate fails as well (Wine's error says invalid parameter).
+        wc.lpszClassName = TEXT("Extra");
+        for (int* count : {&wc.cbClsExtra, &wc.cbWndExtra}) {
+            *count = -1;
+            SetLastError(0);
+            EXPECT_EQ(0, RegisterClassW(&wc));
+            EXPECT_EQ((DWORD)ERROR_INVALID_PARAMETER, GetLastError());
+            *count = 0x40000000;
+            EXPECT_EQ(0, RegisterClassW(&wc));
+            *count = 0;
+        }
         HWND w = CreateWindowExW(0, TEXT("panel"), TEXT(""), WS_POPUP, 0, 0, 10, 10, NULL, NULL,
                                  GetModuleHandleW(NULL), NULL);
         EXPECT_EQ("Panel", ClassOf(w));
