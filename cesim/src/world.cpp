@@ -202,23 +202,6 @@ Thread* World::NewThread(Lock&, Process* process, std::string name, bool real)
     return raw;
 }
 
-// A device's stack holds what earlier calls left there, where a new host
-// thread's stack is all zero: a local that a program forgets to set would
-// read as a lucky zero here and as garbage there. The program image's own
-// locals start as a pattern (it is built with -ftrivial-auto-var-init=pattern,
-// GCC's 0xFE bytes); for all else a simulated thread runs (the tests' own
-// programs), its body starts over stack filled with the same bytes: a count
-// left unset reads negative, a handle or pointer names nothing. The fill is
-// fixed, so runs stay repeatable, and 32 KB costs microseconds a thread.
-// Under AddressSanitizer frames may live on its fake stack, out of the
-// fill's reach (the image's pattern holds there too).
-[[gnu::noinline]] static void FillStack()
-{
-    volatile uint32_t area[8 * 1024];
-    for (volatile uint32_t& word : area)
-        word = 0xFEFEFEFEu;
-}
-
 void World::StartThread(Lock&, Thread* t, std::function<DWORD()> body)
 {
     ++runnable;  // counted from now, so a settle cannot slip in before it runs
@@ -237,7 +220,6 @@ void World::StartThread(Lock&, Thread* t, std::function<DWORD()> body)
                 WaitForToken(lk, t);
                 SyncAcquire(t);
             }
-            FillStack();
             code = body();
         } catch (ThreadKilled&) {
             code = 0;
