@@ -97,22 +97,26 @@ RegKey* Deepest(World::RegistryData& r, const std::vector<Text>& parts, size_t* 
     return key;
 }
 
+// Creates the keys of a full path past the first `found` parts, under `key`
+// (the deepest that exists), volatile or not as asked; the last of them.
+RegKey* CreateRest(RegKey* key, const std::vector<Text>& parts, size_t found, bool make_volatile)
+{
+    for (size_t i = found; i < parts.size(); ++i) {
+        key = Child(key, parts[i], true);
+        key->is_volatile = make_volatile;
+    }
+    return key;
+}
+
 // Resolves a full path (root first); null when a key on the way is missing
-// and not to be created. Created keys are volatile or not as asked.
-RegKey* Resolve(World::RegistryData& r, const std::vector<Text>& parts, bool create, bool* created = nullptr,
-                bool make_volatile = false)
+// and not to be created (the test's own keys, which are never volatile).
+RegKey* Resolve(World::RegistryData& r, const std::vector<Text>& parts, bool create)
 {
     size_t found;
     RegKey* key = Deepest(r, parts, &found);
     if (key == nullptr || (found < parts.size() && !create))
         return nullptr;
-    for (size_t i = found; i < parts.size(); ++i) {
-        key = Child(key, parts[i], true);
-        key->is_volatile = make_volatile;
-        if (created)
-            *created = true;
-    }
-    return key;
+    return CreateRest(key, parts, found, false);
 }
 
 // The canonical form of a path: root spelled out, components as given.
@@ -190,17 +194,17 @@ LONG OpenOrCreate(HKEY key, LPCWSTR subKey, PHKEY result, LPDWORD disposition, b
             --fault->second;
         return ERROR_ACCESS_DENIED;
     }
-    const bool make_volatile = (options & REG_OPTION_VOLATILE) != 0;
     size_t found;
-    RegKey* parent = Deepest(r, parts, &found);
-    if (create && parent != nullptr && found < parts.size() && parent->is_volatile && !make_volatile)
-        return ERROR_CHILD_MUST_BE_VOLATILE;
-    bool created = false;
-    RegKey* k = Resolve(r, parts, create, &created, make_volatile);
-    if (k == nullptr)
+    RegKey* k = Deepest(r, parts, &found);
+    const bool missing = found < parts.size();
+    if (k == nullptr || (missing && !create))
         return ERROR_FILE_NOT_FOUND;
+    const bool make_volatile = (options & REG_OPTION_VOLATILE) != 0;
+    if (missing && k->is_volatile && !make_volatile)
+        return ERROR_CHILD_MUST_BE_VOLATILE;
+    k = CreateRest(k, parts, found, make_volatile);
     if (disposition)
-        *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+        *disposition = missing ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     HandleEntry entry{HandleEntry::REGISTRY, c.self->process, nullptr, Utf8(Join(parts))};
     *result = (HKEY)c.w.NewHandle(entry);
     return ERROR_SUCCESS;

@@ -255,9 +255,10 @@ ATOM WINAPI RegisterClassW(const WNDCLASSW* wc)
         return 0;
     }
     // A negative count of extra bytes is refused, as Windows refuses it; a
-    // count too large to allocate fails for lack of memory. The menu name
-    // and the cursor are kept as given and never read: CE has no default
-    // menus, and no cursor without its optional cursor component.
+    // count too large to allocate fails for lack of memory. The counts are
+    // not kept (no call here reads extra bytes), nor are the menu name and
+    // the cursor: CE has no default menus, and no cursor without its
+    // optional cursor component.
     if (wc->cbClsExtra < 0 || wc->cbWndExtra < 0) {
         SetError(c.self, ERROR_INVALID_PARAMETER);
         return 0;
@@ -281,10 +282,6 @@ ATOM WINAPI RegisterClassW(const WNDCLASSW* wc)
     cls->instance = wc->hInstance;
     cls->icon = wc->hIcon;
     cls->background = wc->hbrBackground;
-    cls->class_extra = wc->cbClsExtra;
-    cls->window_extra = wc->cbWndExtra;
-    cls->cursor = wc->hCursor;
-    cls->menu_name = wc->lpszMenuName;
     c.self->process->classes.push_back(std::move(cls));
     return (ATOM)(0xC000 + c.self->process->classes.size());
 }

@@ -126,10 +126,6 @@ struct WindowClass {
     HINSTANCE instance = nullptr;
     HICON icon = nullptr;
     HBRUSH background = nullptr;
-    int class_extra = 0;   // extra bytes of the class and of each window, as registered
-    int window_extra = 0;
-    HCURSOR cursor = nullptr;     // kept as given, unused: no cursor on a Pocket PC
-    LPCWSTR menu_name = nullptr;  // kept as given, never read: CE has no default menus
     bool registered = true;
 };
 
