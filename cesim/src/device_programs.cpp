@@ -48,6 +48,28 @@ int Device::OpenHandles(DWORD process, const std::string& kind) const
     return it->second;
 }
 
+DWORD Device::Start(const std::string& image_path, const std::u16string& command_line, const std::u16string& exe_name)
+{
+    World& w = World::Get();
+    void* image = OpenImage(image_path);
+    auto entry = (int (*)(HINSTANCE, HINSTANCE, LPWSTR, int))FindImageSymbol(image, "wWinMain");
+    if (entry == nullptr) {
+        CloseImage(image);
+        throw Error("cesim: " + image_path + " has no wWinMain; it is not a program image");
+    }
+    auto resources = LoadImageResources(image, image_path);
+    Lock lk(w.mu);
+    Process* p = w.NewProcess(lk, exe_name, false);
+    p->image = image;
+    p->resources = resources;
+    auto line = std::make_shared<std::u16string>(command_line);
+    HINSTANCE module = p->module;
+    w.StartThread(lk, p->main_thread, [entry, module, line]() -> DWORD {
+        return (DWORD)entry(module, nullptr, line->data(), SW_SHOW);
+    });
+    return p->id;
+}
+
 DWORD Device::StartFunction(const std::u16string& exe_name, std::function<int()> main,
                              const std::string& resource_file)
 {
@@ -148,6 +170,20 @@ void Device::Advance(DWORD ms)
     auto&& [w, lk] = LockWorld();
     TestCall named(w, "Advance");
     w.Advance(lk, ms);
+}
+
+std::optional<DWORD> Device::NextDeadline() const
+{
+    World& w = World::Get();
+    Lock lk(w.mu);
+    std::optional<uint64_t> next;
+    for (auto& t : w.threads) {
+        if (t->parked && t->deadline && (!next || *t->deadline < *next))
+            next = t->deadline;
+    }
+    if (!next)
+        return std::nullopt;
+    return (DWORD)(*next > w.now ? *next - w.now : 0);
 }
 
 DWORD Device::Tick() const

@@ -1,28 +1,11 @@
-// The test side of the device: the shell tray, loaded images, and the open
-// menus and dialogs.
+// The test side of the device: loaded images, and the open menus and dialogs.
 #include "device_side.h"
 #include "gdi.h"
 #include "ui.h"
 
 namespace cesim {
 
-// ---------------------------------------------------------------- tray and images
-
-std::vector<TrayIcon> Device::Tray() const
-{
-    auto&& [w, lk] = LockWorld();
-    return w.tray;
-}
-
-std::optional<TrayIcon> Device::FindTrayIcon(HWND owner, UINT id) const
-{
-    auto&& [w, lk] = LockWorld();
-    for (auto& icon : w.tray) {
-        if (icon.owner == owner && icon.id == id)
-            return icon;
-    }
-    return std::nullopt;
-}
+// ---------------------------------------------------------------- images
 
 namespace {
 

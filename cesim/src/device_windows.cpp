@@ -295,27 +295,4 @@ void Device::Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     w.Post(lk, LiveWindow(w, window, "Post"), message, wParam, lParam);
 }
 
-void Device::TrayMouse(HWND owner, UINT id, UINT mouse_message, POINT at)
-{
-    auto&& [w, lk] = LockWorld();
-    w.cursor = at;
-    for (auto& icon : w.tray) {
-        if (icon.owner != owner || icon.id != id)
-            continue;
-        Window* win = w.FindWindowObject(owner);
-        if (win != nullptr && (icon.flags & NIF_MESSAGE))
-            w.Post(lk, win, icon.callback_message, id, mouse_message);
-
-        return;
-    }
-    throw Error("cesim: TrayMouse: the tray has no icon " + std::to_string(id) + " of window " +
-                std::to_string((uintptr_t)owner));
-}
-
-void Device::TapTrayIcon(HWND owner, UINT id)
-{
-    TrayMouse(owner, id, WM_LBUTTONDOWN);
-    TrayMouse(owner, id, WM_LBUTTONUP);
-}
-
 }  // namespace cesim

@@ -1,4 +1,4 @@
-// The window manager: classes, windows, z-order, positions, the work area.
+// The window manager: classes, windows, z-order, positions.
 //
 // Client areas are the whole window: the device draws no frames or captions.
 // Top-level windows are kept front first; WS_EX_TOPMOST windows stay in front
@@ -654,56 +654,6 @@ int WINAPI MapWindowPoints(HWND from, HWND to, LPPOINT points, UINT count)
         points[i].y += dy;
     }
     return MAKELONG(dx, dy);
-}
-
-BOOL WINAPI SystemParametersInfoW(UINT action, UINT, LPVOID data, UINT winIni)
-{
-    Call c("SystemParametersInfoW");
-    switch (action) {
-    case SPI_SETWORKAREA: {
-        if (data == nullptr) {
-            SetError(c.self, ERROR_INVALID_PARAMETER);
-            return FALSE;
-        }
-        c.w.work_area = *(RECT*)data;
-        ++c.w.work_area_sets;
-        // Every top-level window hears of it once the change is stored as well as sent.
-        if ((winIni & (SPIF_UPDATEINIFILE | SPIF_SENDCHANGE)) == (SPIF_UPDATEINIFILE | SPIF_SENDCHANGE)) {
-            std::vector<Window*> all = c.w.top_level;
-            for (Window* w : all) {
-                if (w->alive)
-                    c.w.Send(c.lk, w, WM_SETTINGCHANGE, SPI_SETWORKAREA, 0, false);
-            }
-        }
-        return TRUE;
-    }
-    case SPI_GETWORKAREA:
-        if (data == nullptr || c.w.fail_work_area_query) {
-            SetError(c.self, ERROR_INVALID_PARAMETER);
-            return FALSE;
-        }
-        *(RECT*)data = c.w.work_area;
-        return TRUE;
-    }
-    SetError(c.self, ERROR_INVALID_PARAMETER);
-    return FALSE;
-}
-
-UINT WINAPI GetDoubleClickTime(void)
-{
-    Call c("GetDoubleClickTime");
-    return c.w.double_click_time;
-}
-
-/* The Pocket PC's screen, 240 x 320 in portrait; other metrics are not kept. */
-int WINAPI GetSystemMetrics(int index)
-{
-    Call c("GetSystemMetrics");
-    if (index == SM_CXSCREEN)
-        return 240;
-    if (index == SM_CYSCREEN)
-        return 320;
-    return 0;
 }
 
 DWORD WINAPI GetClassLongW(HWND window, int index)

@@ -7,10 +7,6 @@
 #include "ui.h"
 
 #include <chrono>
-#include <clocale>
-#include <cwctype>
-#include <locale.h>
-#include <wctype.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -176,6 +172,12 @@ Window* Call::Live(HWND h)
 }
 
 Thread* World::SelfOrNull() { return tls_thread; }
+
+void SetError(Thread* t, DWORD error)
+{
+    if (t != nullptr)
+        t->last_error = error;
+}
 
 Thread* World::Self(Lock&, const char* call)
 {
@@ -370,20 +372,6 @@ void World::Advance(Lock& lk, uint64_t ms)
     now = target;
 }
 
-std::optional<DWORD> Device::NextDeadline() const
-{
-    World& w = World::Get();
-    Lock lk(w.mu);
-    std::optional<uint64_t> next;
-    for (auto& t : w.threads) {
-        if (t->parked && t->deadline && (!next || *t->deadline < *next))
-            next = t->deadline;
-    }
-    if (!next)
-        return std::nullopt;
-    return (DWORD)(*next > w.now ? *next - w.now : 0);
-}
-
 // ---------------------------------------------------------------- processes
 
 Process* World::NewProcessUnlocked(Text exe_name, bool fixture)
@@ -521,126 +509,6 @@ const char* World::KindName(const KernelObject* o)
         return "process";
     }
     return "unknown";
-}
-
-DWORD Device::Start(const std::string& image_path, const std::u16string& command_line, const std::u16string& exe_name)
-{
-    World& w = World::Get();
-    void* image = OpenImage(image_path);
-    auto entry = (int (*)(HINSTANCE, HINSTANCE, LPWSTR, int))FindImageSymbol(image, "wWinMain");
-    if (entry == nullptr) {
-        CloseImage(image);
-        throw Error("cesim: " + image_path + " has no wWinMain; it is not a program image");
-    }
-    auto resources = LoadImageResources(image, image_path);
-    Lock lk(w.mu);
-    Process* p = w.NewProcess(lk, exe_name, false);
-    p->image = image;
-    p->resources = resources;
-    auto line = std::make_shared<std::u16string>(command_line);
-    HINSTANCE module = p->module;
-    w.StartThread(lk, p->main_thread, [entry, module, line]() -> DWORD {
-        return (DWORD)entry(module, nullptr, line->data(), SW_SHOW);
-    });
-    return p->id;
-}
-
-// ---------------------------------------------------------------- helpers
-
-bool SameNoCase(const Text& a, const Text& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (FoldCase(a[i]) != FoldCase(b[i]))
-            return false;
-    }
-    return true;
-}
-
-// Upper case as the system's own tables have it, for every UTF-16 unit that
-// has a single upper-case form within the Basic Multilingual Plane.
-char16_t FoldCase(char16_t c)
-{
-    if (c < 0x80)
-        return (c >= u'a' && c <= u'z') ? (char16_t)(c - 0x20) : c;
-    static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", (locale_t)0);
-    if (unicode == (locale_t)0 || (c >= 0xD800 && c < 0xE000))
-        return c;
-    wint_t upper = towupper_l((wint_t)c, unicode);
-    return upper < 0x10000 ? (char16_t)upper : c;
-}
-
-Text ToText(LPCWSTR s) { return s == nullptr ? Text() : Text(s); }
-
-std::string Narrow(const Text& s) { return Utf8(s); }
-
-void SetError(Thread* t, DWORD error)
-{
-    if (t != nullptr)
-        t->last_error = error;
-}
-
-std::u16string U16(const std::string& s)
-{
-    std::u16string out;
-    for (size_t i = 0; i < s.size();) {
-        unsigned char c = (unsigned char)s[i];
-        uint32_t cp;
-        int n;
-        if (c < 0x80) {
-            cp = c;
-            n = 1;
-        } else if ((c & 0xE0) == 0xC0) {
-            cp = c & 0x1F;
-            n = 2;
-        } else if ((c & 0xF0) == 0xE0) {
-            cp = c & 0x0F;
-            n = 3;
-        } else {
-            cp = c & 0x07;
-            n = 4;
-        }
-        if (i + n > s.size())
-            throw Error("cesim: U16 was given text that is not UTF-8");
-        for (int k = 1; k < n; ++k)
-            cp = (cp << 6) | ((unsigned char)s[i + k] & 0x3F);
-        i += n;
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out += (char16_t)(0xD800 + (cp >> 10));
-            out += (char16_t)(0xDC00 + (cp & 0x3FF));
-        } else {
-            out += (char16_t)cp;
-        }
-    }
-    return out;
-}
-
-std::string Utf8(const std::u16string& s)
-{
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        uint32_t cp = s[i];
-        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000)
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (s[++i] - 0xDC00);
-        if (cp < 0x80) {
-            out += (char)cp;
-        } else if (cp < 0x800) {
-            out += (char)(0xC0 | (cp >> 6));
-            out += (char)(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += (char)(0xE0 | (cp >> 12));
-            out += (char)(0x80 | ((cp >> 6) & 0x3F));
-            out += (char)(0x80 | (cp & 0x3F));
-        } else {
-            out += (char)(0xF0 | (cp >> 18));
-            out += (char)(0x80 | ((cp >> 12) & 0x3F));
-            out += (char)(0x80 | ((cp >> 6) & 0x3F));
-            out += (char)(0x80 | (cp & 0x3F));
-        }
-    }
-    return out;
 }
 
 }  // namespace cesim
