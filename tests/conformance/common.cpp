@@ -1,6 +1,8 @@
 // What the conformance cases share on both platforms: plain Win32 only.
 #include "fixture.h"
 
+#include <cesim/utf8.h>
+
 namespace conformance {
 
 bool WaitFor(const std::function<bool()>& done, DWORD bound_ms)
@@ -90,30 +92,10 @@ std::string Show(const RECT& r)
 
 std::string Utf8(const WCHAR* text)
 {
-    std::string out;
-    for (const WCHAR* p = text; p != NULL && *p != 0; ++p) {
-        unsigned c = (unsigned)*p;
-        if (c >= 0xD800 && c < 0xDC00 && p[1] >= 0xDC00 && p[1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + ((unsigned)p[1] - 0xDC00);
-            ++p;
-        }
-        if (c < 0x80) {
-            out += (char)c;
-        } else if (c < 0x800) {
-            out += (char)(0xC0 | (c >> 6));
-            out += (char)(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += (char)(0xE0 | (c >> 12));
-            out += (char)(0x80 | ((c >> 6) & 0x3F));
-            out += (char)(0x80 | (c & 0x3F));
-        } else {
-            out += (char)(0xF0 | (c >> 18));
-            out += (char)(0x80 | ((c >> 12) & 0x3F));
-            out += (char)(0x80 | ((c >> 6) & 0x3F));
-            out += (char)(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
+    size_t length = 0;
+    while (text != NULL && text[length] != 0)
+        ++length;
+    return utf8::FromUtf16(text, length);
 }
 
 // A window's text as one of read_text reads it.
