@@ -139,10 +139,7 @@ std::ostream& operator<<(std::ostream& out, const Rect& r)
     return out << "(" << r.left << ", " << r.top << ")-(" << r.right << ", " << r.bottom << ")";
 }
 
-std::string VeltoExe()
-{
-    return Env("VELTO_EXE", VELTO_WIN32_DIR "/velto.exe");
-}
+std::string VeltoExe() { return Env("VELTO_EXE", VELTO_WIN32_DIR "/velto.exe"); }
 
 std::string ToolExe(const char* name)
 {
@@ -188,10 +185,24 @@ void WineSession::Open(const std::string& name, const std::string& desktop)
         std::ofstream(prefix_ + "/user.reg", std::ios::binary) << hive;
     }
 
-    // An X server of its own: Xvfb picks a free display and writes its number
-    // once it takes connections. Without -noreset it would reset whenever its
-    // last client leaves, refusing connections meanwhile; Wine's desktop
-    // leaves it about a second after the last Wine program of the prefix ends.
+    StartXvfb();
+    // The desktop first, so that every later program finds it made.
+    Result screen = Probe({"screen"});
+    std::string size = desktop;
+    size[size.find('x')] = ' ';
+    if (screen.exitCode != 0 || screen.out != size + "\n")
+        throw std::runtime_error("Wine's desktop is not " + desktop + ": \"" + screen.out + "\" " + screen.err);
+}
+
+// An X server of the session's own; every C++ session starts its server here
+// (the Wine tests' and the conformance suite's runner alike). Xvfb picks a
+// free display and writes its number once it takes connections, so that
+// sessions side by side never reach for the same one. Without -noreset it
+// would reset whenever its last client leaves, refusing connections
+// meanwhile; Wine's desktop leaves it about a second after the last Wine
+// program of the prefix ends.
+void WineSession::StartXvfb()
+{
     std::string number, numberFile = dir_ + "/display";
     xvfb_ = Spawn({"Xvfb", "-displayfd", "1", "-screen", "0", "240x340x24", "-nolisten", "tcp", "-noreset"},
                   Environment(), numberFile, dir_ + "/xvfb.log");
@@ -204,13 +215,6 @@ void WineSession::Open(const std::string& name, const std::string& desktop)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     display_ = ":" + number.substr(0, number.find('\n'));
-
-    // The desktop first, so that every later program finds it made.
-    Result screen = Probe({"screen"});
-    std::string size = desktop;
-    size[size.find('x')] = ' ';
-    if (screen.exitCode != 0 || screen.out != size + "\n")
-        throw std::runtime_error("Wine's desktop is not " + desktop + ": \"" + screen.out + "\" " + screen.err);
 }
 
 WineSession::~WineSession()
@@ -302,10 +306,7 @@ Result WineSession::Probe(const std::vector<std::string>& args)
     return Run(full, 120000);
 }
 
-std::vector<Window> WineSession::Windows()
-{
-    return ParseWindows(Probe({"list"}).out);
-}
+std::vector<Window> WineSession::Windows() { return ParseWindows(Probe({"list"}).out); }
 
 std::vector<Window> WineSession::Children(const std::string& className, const std::string& title)
 {
@@ -331,10 +332,7 @@ bool WineSession::WaitMenu(int timeoutMs, Window* found)
     return ProbeWindow({"menu", std::to_string(timeoutMs)}, found);
 }
 
-std::vector<std::string> WineSession::Settings()
-{
-    return Lines(Probe({"reg"}).out);
-}
+std::vector<std::string> WineSession::Settings() { return Lines(Probe({"reg"}).out); }
 
 void WineSession::SetSetting(const std::string& name, unsigned value)
 {

@@ -81,6 +81,7 @@ public:
 
 private:
     void Open(const std::string& name, const std::string& desktop);
+    void StartXvfb();  // sets xvfb_ and display_
     bool ProbeWindow(const std::vector<std::string>& args, Window* found);
     pid_t Launch(const std::vector<std::string>& args, const std::string& outFile, const std::string& errFile);
     void StopAll();
