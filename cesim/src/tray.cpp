@@ -1,5 +1,6 @@
-// The shell's tray: notification icons keyed by their window and id.
-#include "world.h"
+// The shell's tray: notification icons keyed by their window and id, as
+// programs add them, and as a test reads them and taps them.
+#include "device_side.h"
 
 namespace cesim {
 
@@ -51,6 +52,47 @@ extern "C" BOOL WINAPI Shell_NotifyIconW(DWORD message, PNOTIFYICONDATAW data)
     }
     SetError(c.self, ERROR_INVALID_PARAMETER);
     return FALSE;
+}
+
+// ---------------------------------------------------------------- the test's view
+
+std::vector<TrayIcon> Device::Tray() const
+{
+    auto&& [w, lk] = LockWorld();
+    return w.tray;
+}
+
+std::optional<TrayIcon> Device::FindTrayIcon(HWND owner, UINT id) const
+{
+    auto&& [w, lk] = LockWorld();
+    for (auto& icon : w.tray) {
+        if (icon.owner == owner && icon.id == id)
+            return icon;
+    }
+    return std::nullopt;
+}
+
+void Device::TrayMouse(HWND owner, UINT id, UINT mouse_message, POINT at)
+{
+    auto&& [w, lk] = LockWorld();
+    w.cursor = at;
+    for (auto& icon : w.tray) {
+        if (icon.owner != owner || icon.id != id)
+            continue;
+        Window* win = w.FindWindowObject(owner);
+        if (win != nullptr && (icon.flags & NIF_MESSAGE))
+            w.Post(lk, win, icon.callback_message, id, mouse_message);
+
+        return;
+    }
+    throw Error("cesim: TrayMouse: the tray has no icon " + std::to_string(id) + " of window " +
+                std::to_string((uintptr_t)owner));
+}
+
+void Device::TapTrayIcon(HWND owner, UINT id)
+{
+    TrayMouse(owner, id, WM_LBUTTONDOWN);
+    TrayMouse(owner, id, WM_LBUTTONUP);
 }
 
 }  // namespace cesim
