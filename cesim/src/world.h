@@ -287,13 +287,15 @@ public:
     Window* desktop_root = nullptr;  // the screen, when no shell desktop is present
     Window* shell_desktop = nullptr;
     Window* foreground = nullptr;
-    RECT work_area{0, 0, 240, 320};
-    int work_area_sets = 0;
-    bool fail_work_area_query = false;
     std::vector<Window*> top_level;  // front first
     std::map<uintptr_t, std::unique_ptr<Window>> windows;
     std::vector<std::unique_ptr<WindowClass>> system_classes;
     uintptr_t next_window = 0x10000;
+
+    // ---- system parameters (system.cpp)
+    RECT work_area{0, 0, 240, 320};
+    int work_area_sets = 0;
+    bool fail_work_area_query = false;
     UINT double_click_time = 500;
 
     // ---- messages (messages.cpp)
@@ -410,11 +412,15 @@ struct Unlocked {
     ~Unlocked() { lk.lock(); }
 };
 
-// Case-insensitive comparison as the window manager and the registry do it.
+// Text (text.cpp). Case-insensitive comparison as the window manager and the
+// registry do it.
 bool SameNoCase(const Text& a, const Text& b);
 char16_t FoldCase(char16_t c);
 Text ToText(LPCWSTR s);  // null gives the empty text
 std::string Narrow(const Text& s);
+
+// Sets a thread's last error (no thread: nothing), as a failing call does
+// (world.cpp).
 void SetError(Thread* t, DWORD error);
 
 }  // namespace cesim
