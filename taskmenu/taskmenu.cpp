@@ -20,11 +20,17 @@
 #define ITEM_ICON_LEFT 4
 #define ITEM_ICON_SIZE 16
 #define ITEM_IMAGE_RISE 18   /* icon and glyph stand this far above the bottom */
-#define ITEM_TEXT_LEFT 24
+#define ITEM_TEXT_LEFT 24    /* the icon's room, left of the title */
+#define ITEM_GLYPH_ROOM 20   /* the glyph's room, right of the title */
 #define ITEM_TEXT_TOP 4
 #define ITEM_GLYPH_LEFT 18   /* the glyph starts this far left of the right edge */
-#define ITEM_EXTRA_WIDTH 44  /* 24 left of the title, 20 right of it */
+#define ITEM_EXTRA_WIDTH (ITEM_TEXT_LEFT + ITEM_GLYPH_ROOM)
 #define ITEM_EXTRA_HEIGHT 6
+/* What a title cut short ends in. */
+#define ELLIPSIS 0x2026
+/* The first half of a character beyond 16 bits. */
+#define HIGH_SURROGATE_FIRST 0xD800
+#define HIGH_SURROGATE_LAST 0xDBFF
 
 /* Set while the menu is open: the menu's loop dispatches tray taps, and a tap
    then must not open a second menu over the first. */
@@ -240,6 +246,34 @@ static BOOL ReadItemTitle(HWND window, WCHAR* title, int* length)
     return *length > 0 && title[0] != 0;
 }
 
+/* Measures a title in the device context's font; one wider than room is cut
+   to the characters that fit with an ellipsis after them, never between the
+   two halves of a surrogate pair. The length and extent are the title's as
+   it stands then; FALSE when it could not be measured. */
+static BOOL FitTitle(HDC dc, WCHAR* title, int* length, int room, SIZE* extent)
+{
+    if (!GetTextExtentExPointW(dc, title, *length, 0, NULL, NULL, extent))
+        return FALSE;
+    if (extent->cx <= room)
+        return TRUE;
+    WCHAR ellipsis = ELLIPSIS;
+    SIZE ellipsisExtent = { 0, 0 };
+    GetTextExtentExPointW(dc, &ellipsis, 1, 0, NULL, NULL, &ellipsisExtent);
+    /* Fewer characters fit than the whole title has: the ellipsis stays
+       within the buffer. */
+    int fit = 0;
+    GetTextExtentExPointW(dc, title, *length, room - ellipsisExtent.cx, &fit, NULL, extent);
+    if (fit > 0 && title[fit - 1] >= HIGH_SURROGATE_FIRST && title[fit - 1] <= HIGH_SURROGATE_LAST)
+        --fit;
+    title[fit] = ELLIPSIS;
+    title[fit + 1] = 0;
+    *length = fit + 1;
+    return GetTextExtentExPointW(dc, title, *length, 0, NULL, NULL, extent);
+}
+
+/* An item is never wider than the screen leaves it once the menu has added
+   its frame: its title is cut to fit, and so the menu never runs off the
+   screen and the close strip lies under the glyph. */
 void MeasureTaskItem(HWND window, MEASUREITEMSTRUCT* measure)
 {
     if (measure->CtlType != ODT_MENU)
@@ -249,7 +283,8 @@ void MeasureTaskItem(HWND window, MEASUREITEMSTRUCT* measure)
     int length;
     if (ReadItemTitle((HWND)(UINT_PTR)measure->itemID, title, &length)) {
         SIZE extent = { 0, 0 };
-        if (GetTextExtentExPointW(dc, title, length, 0, NULL, NULL, &extent)) {
+        int room = SCREEN_WIDTH - PlatformMenuFrameWidth() - ITEM_EXTRA_WIDTH;
+        if (FitTitle(dc, title, &length, room, &extent)) {
             measure->itemWidth = (UINT)(extent.cx + ITEM_EXTRA_WIDTH);
             measure->itemHeight = (UINT)(extent.cy + ITEM_EXTRA_HEIGHT);
         }
@@ -288,9 +323,14 @@ void DrawTaskItem(const DRAWITEMSTRUCT* draw)
     HWND window = (HWND)(UINT_PTR)draw->itemID;
     WCHAR title[NAME_CHARS];
     int length;
-    if (ReadItemTitle(window, title, &length))
+    if (ReadItemTitle(window, title, &length)) {
+        /* Cut as it was measured: the item is as wide as the widest title
+           measured, and a title that fit then fits now. */
+        SIZE extent = { 0, 0 };
+        FitTitle(dc, title, &length, item->right - item->left - ITEM_EXTRA_WIDTH, &extent);
         ExtTextOutW(dc, item->left + ITEM_TEXT_LEFT, item->top + ITEM_TEXT_TOP, ETO_OPAQUE, item, title,
                     (UINT)length, NULL);
+    }
 
     /* A window that has gone has no class name: nothing more is drawn. The
        desktop's item has neither icon nor glyph, nor has an item without an icon. */

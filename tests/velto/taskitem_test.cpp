@@ -85,12 +85,17 @@ TEST_F(TaskItemTest, ItemShowsIconTitleAndGlyphSizedToTheTitle)
     ExpectIcons(ops[1], ops[2], RECT{0, 0, 86, 19});
     EXPECT_EQ(prog, device.Foreground());
 
-    // A long title widens the menu: 180 + 44.
-    std::u16string title(30, u'W');
-    device.RunInProcess(velto, [&]() -> DWORD { return (DWORD)SetWindowTextW(prog, title.c_str()); });
-    menu = OpenMenu();
-    EXPECT_EQ((RECT{16, 214, 240, 294}), menu.levels.at(0).rect);
-    EXPECT_EQ(title, Drawn().at(0).text);
+    // A long title widens the menu up to the screen's width (32 characters: 236); a longer one is
+    // cut to what fits in 196 with an ellipsis, never within a surrogate pair, and drawn so.
+    const std::u16string w30(30, u'W'), w31(31, u'W'), cut = w31 + u"\u2026";
+    struct { std::u16string title, drawn; LONG left; } rows[] = {{w30, w30, 16}, {w31 + u"W", w31 + u"W", 4},
+        {w31 + u"WW", cut, 4}, {w30 + u"\U0001F600W", w30 + u"\u2026", 10}};
+    for (const auto& row : rows) {
+        device.RunInProcess(velto, [&]() -> DWORD { return (DWORD)SetWindowTextW(prog, row.title.c_str()); });
+        EXPECT_EQ((RECT{row.left, 214, 240, 294}), OpenMenu().levels.at(0).rect) << cesim::Utf8(row.title);
+        EXPECT_EQ(row.drawn, Drawn().at(0).text);
+        Dismiss();
+    }
 }
 
 // The icon is the class's, else the small icon in the owning program's file,
