@@ -259,14 +259,13 @@ static BOOL FitTitle(HDC dc, WCHAR* title, int* length, int room, SIZE* extent)
     WCHAR ellipsis = ELLIPSIS;
     SIZE ellipsisExtent = { 0, 0 };
     GetTextExtentExPointW(dc, &ellipsis, 1, 0, NULL, NULL, &ellipsisExtent);
-    /* Fewer characters fit than the whole title has: the ellipsis stays
-       within the buffer. */
+    /* Fewer characters fit than the whole title has: the ellipsis takes the
+       place of one of them. The title is read by its length from here on. */
     int fit = 0;
     GetTextExtentExPointW(dc, title, *length, room - ellipsisExtent.cx, &fit, NULL, extent);
     if (fit > 0 && title[fit - 1] >= HIGH_SURROGATE_FIRST && title[fit - 1] <= HIGH_SURROGATE_LAST)
         --fit;
     title[fit] = ELLIPSIS;
-    title[fit + 1] = 0;
     *length = fit + 1;
     return GetTextExtentExPointW(dc, title, *length, 0, NULL, NULL, extent);
 }

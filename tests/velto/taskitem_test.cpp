@@ -89,7 +89,8 @@ TEST_F(TaskItemTest, ItemShowsIconTitleAndGlyphSizedToTheTitle)
     // cut to what fits in 196 with an ellipsis, never within a surrogate pair, and drawn so.
     const std::u16string w30(30, u'W'), w31(31, u'W'), cut = w31 + u"\u2026";
     struct { std::u16string title, drawn; LONG left; } rows[] = {{w30, w30, 16}, {w31 + u"W", w31 + u"W", 4},
-        {w31 + u"WW", cut, 4}, {w30 + u"\U0001F600W", w30 + u"\u2026", 10}};
+        {w31 + u"WW", cut, 4}, {w30 + u"\U00010000W", w30 + u"\u2026", 10}, {w30 + u"\U0010FFFDW", w30 + u"\u2026", 10},
+        {w30 + u"\xD7FFWW", w30 + u"\xD7FF\u2026", 4}, {w30 + u"\xDC00WW", w30 + u"\xDC00\u2026", 4}};
     for (const auto& row : rows) {
         device.RunInProcess(velto, [&]() -> DWORD { return (DWORD)SetWindowTextW(prog, row.title.c_str()); });
         EXPECT_EQ((RECT{row.left, 214, 240, 294}), OpenMenu().levels.at(0).rect) << cesim::Utf8(row.title);
