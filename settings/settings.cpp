@@ -23,15 +23,33 @@ void UnlockSettings(void)
     LeaveCriticalSection(&SettingsLock);
 }
 
-BOOL IsShellWindow(HWND window)
+BOOL IsOrdinaryWindow(HWND window)
+{
+    if (!IsWindow(window) || !IsWindowVisible(window))
+        return FALSE;
+    return (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) == 0;
+}
+
+/* The desktop's class is asked first: on shells that give the desktop
+   window and the taskbar one name, such a window counts as the desktop. */
+int ShellWindowKind(HWND window)
 {
     WCHAR className[NAME_CHARS];
-    className[0] = 0;
-    GetClassNameW(window, className, NAME_CHARS);
+    if (GetClassNameW(window, className, NAME_CHARS) == 0)
+        return WINDOW_GONE;
     LockSettings();
-    BOOL shell = SameText(className, Settings.DesktopClass) || SameText(className, Settings.TaskbarClass);
+    int kind = WINDOW_OTHER;
+    if (SameText(className, Settings.DesktopClass))
+        kind = WINDOW_DESKTOP;
+    else if (SameText(className, Settings.TaskbarClass))
+        kind = WINDOW_TASKBAR;
     UnlockSettings();
-    return shell;
+    return kind;
+}
+
+BOOL IsProgramWindow(HWND window)
+{
+    return IsOrdinaryWindow(window) && ShellWindowKind(window) == WINDOW_OTHER;
 }
 
 static HKEY OpenKey(HKEY parent, LPCWSTR path)

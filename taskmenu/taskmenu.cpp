@@ -1,7 +1,8 @@
 /* The task menu: a tap on the tray icon opens it against the taskbar with
-   every visible window, "Settings" and "Close All". Window items are drawn by
-   the program: the window's icon, its title, and the close glyph at the
-   right end, where a tap closes the window instead of activating it. */
+   the ordinary windows that have a title, "Settings" and "Close All". Window
+   items are drawn by the program: the window's icon, its title, and the
+   close glyph at the right end, where a tap closes the window instead of
+   activating it. */
 #include "taskmenu/taskmenu.h"
 #include "app/app.h"
 #include "proxy/proxy.h"
@@ -11,10 +12,9 @@
 
 /* A taskbar whose top edge lies below this counts as at the bottom. */
 #define TASKBAR_BOTTOM_LIMIT 100
-/* Where the menu opens when there is no taskbar. */
-#define MENU_ANCHOR_DEFAULT 240
-/* A tap right of this x on a window item closes the window. */
-#define CLOSE_STRIP_LEFT 224
+/* The height the menu opens at when there is no taskbar: a y coordinate
+   (the menu hangs from it), whatever its likeness to the screen's width. */
+#define MENU_ANCHOR_Y_DEFAULT 240
 
 /* Geometry of a window item, from its rectangle's edges. */
 #define ITEM_ICON_LEFT 4
@@ -24,6 +24,10 @@
 #define ITEM_GLYPH_ROOM 20   /* the glyph's room, right of the title */
 #define ITEM_TEXT_TOP 4
 #define ITEM_GLYPH_LEFT 18   /* the glyph starts this far left of the right edge */
+#define ITEM_GLYPH_SIZE 16   /* the glyph's own size, at which it is drawn */
+/* A tap right of this x on a window item closes the window: the menu ends at
+   the screen's right edge, and the strip is as wide as the glyph. */
+#define CLOSE_STRIP_LEFT (SCREEN_WIDTH - ITEM_GLYPH_SIZE)
 #define ITEM_EXTRA_WIDTH (ITEM_TEXT_LEFT + ITEM_GLYPH_ROOM)
 #define ITEM_EXTRA_HEIGHT 6
 /* What a title cut short ends in. */
@@ -62,18 +66,10 @@ BOOL CALLBACK TaskItemEnumProc(HWND window, LPARAM menu)
 
 BOOL CALLBACK CloseAllEnumProc(HWND window, LPARAM)
 {
-    if (!IsOrdinaryWindow(window) || IsShellWindow(window))
+    if (!IsProgramWindow(window))
         return TRUE;
     PostMessageW(window, WM_CLOSE, 0, 0);
     return TRUE;
-}
-
-static BOOL IsDesktop(HWND window)
-{
-    WCHAR className[NAME_CHARS];
-    className[0] = 0;
-    GetClassNameW(window, className, NAME_CHARS);
-    return SameText(className, Settings.DesktopClass);
 }
 
 /* The monitor runs while any of its three uses is on; with none left it is
@@ -105,7 +101,7 @@ static void ActOnWindow(HWND window, UINT tapX)
     if (!IsWindow(window))
         return;
     if (tapX > CLOSE_STRIP_LEFT) {
-        if (!IsDesktop(window))
+        if (ShellWindowKind(window) != WINDOW_DESKTOP)
             PostMessageW(window, WM_CLOSE, 0, 0);
         return;
     }
@@ -155,7 +151,7 @@ static int MenuAnchor(BOOL* atBottom)
         GetWindowRect(taskbar, &taskbarRect);
     *atBottom = taskbar != NULL && taskbarRect.top > TASKBAR_BOTTOM_LIMIT;
     if (taskbar == NULL)
-        return MENU_ANCHOR_DEFAULT;
+        return MENU_ANCHOR_Y_DEFAULT;
     return *atBottom ? taskbarRect.top : taskbarRect.bottom;
 }
 
@@ -219,7 +215,8 @@ int ShowTaskMenu(HWND mainWindow)
         return 0;
     MenuOpen = 1;
 
-    /* List initialisation creates them in this order. */
+    /* Made from the top of the tree down, in the order a tap opens them (the
+       list's initialisation keeps that order), and destroyed in it too. */
     TaskMenus menus = { CreatePopupMenu(), CreatePopupMenu(), CreatePopupMenu(), CreatePopupMenu() };
     /* Where the taskbar is now decides the order and the anchor: read it
        before the settings are reloaded, which may move it. */
@@ -333,9 +330,8 @@ void DrawTaskItem(const DRAWITEMSTRUCT* draw)
 
     /* A window that has gone has no class name: nothing more is drawn. The
        desktop's item has neither icon nor glyph, nor has an item without an icon. */
-    WCHAR className[NAME_CHARS];
-    className[0] = 0;
-    if (GetClassNameW(window, className, NAME_CHARS) > 0 && !SameText(className, Settings.DesktopClass)) {
+    int kind = ShellWindowKind(window);
+    if (kind != WINDOW_GONE && kind != WINDOW_DESKTOP) {
         HICON extracted = NULL;
         HICON icon = (HICON)(UINT_PTR)GetClassLongW(window, GCL_HICON);
         if (icon == NULL)
