@@ -99,7 +99,6 @@ TEST_F(TaskMenuTest, SwitchesShowTheStoredSettings)
 }
 
 // A tap on a window's item activates it; at its right end it closes it, but never the desktop.
-// Notes's title is too long for the screen: it is cut, and the menu stays on the screen.
 struct WindowTap {
     const char* name;
     bool desktop;
@@ -122,7 +121,7 @@ TEST_P(WindowTapTest, RightEndClosesTheRestActivates)
     Start();
     HWND target = t.desktop ? shell.desktop : notes;
 
-    EXPECT_EQ(240, OpenMenu().levels.at(0).rect.right);
+    EXPECT_EQ(240, OpenMenu().levels.at(0).rect.right);  // Notes's title, too long, is cut
     if (t.hidden)
         device.ShowWindow(target, false);
     TapItem(target, t.x);
