@@ -39,7 +39,7 @@ static BOOL MonitoringOn(void)
    window is left alone this time. */
 static void FitToWorkArea(HWND window)
 {
-    if (ShellWindowKind(window) != WINDOW_OTHER)
+    if (IsShellWindow(window))
         return;
 
     RECT windowRect;

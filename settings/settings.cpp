@@ -30,26 +30,33 @@ BOOL IsOrdinaryWindow(HWND window)
     return (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) == 0;
 }
 
-/* The desktop's class is asked first: on shells that give the desktop
-   window and the taskbar one name, such a window counts as the desktop. */
-int ShellWindowKind(HWND window)
+/* Whether the window's class is the desktop's, or with taskbarToo the
+   taskbar's; read under the lock, since the monitor asks too. */
+static BOOL HasShellClass(HWND window, BOOL taskbarToo)
 {
     WCHAR className[NAME_CHARS];
-    if (GetClassNameW(window, className, NAME_CHARS) == 0)
-        return WINDOW_GONE;
+    className[0] = 0;
+    GetClassNameW(window, className, NAME_CHARS);
     LockSettings();
-    int kind = WINDOW_OTHER;
-    if (SameText(className, Settings.DesktopClass))
-        kind = WINDOW_DESKTOP;
-    else if (SameText(className, Settings.TaskbarClass))
-        kind = WINDOW_TASKBAR;
+    BOOL shell = SameText(className, Settings.DesktopClass) ||
+                 (taskbarToo && SameText(className, Settings.TaskbarClass));
     UnlockSettings();
-    return kind;
+    return shell;
+}
+
+BOOL IsShellWindow(HWND window)
+{
+    return HasShellClass(window, TRUE);
+}
+
+BOOL IsDesktopWindow(HWND window)
+{
+    return HasShellClass(window, FALSE);
 }
 
 BOOL IsProgramWindow(HWND window)
 {
-    return IsOrdinaryWindow(window) && ShellWindowKind(window) == WINDOW_OTHER;
+    return IsOrdinaryWindow(window) && !IsShellWindow(window);
 }
 
 static HKEY OpenKey(HKEY parent, LPCWSTR path)

@@ -43,16 +43,10 @@ void UnlockSettings(void);
    known by their classes (DesktopClass and TaskbarClass, compared whole and
    case-sensitively): "Close All" and the placement leave them be, the
    monitor never moves them, and the desktop's item in the task menu has no
-   icon and does not close it. */
+   icon and does not close it. Any thread may ask. */
 BOOL IsOrdinaryWindow(HWND window);
-
-#define WINDOW_GONE 0     /* its class cannot be read: the window has gone */
-#define WINDOW_OTHER 1    /* none of the shell's */
-#define WINDOW_DESKTOP 2
-#define WINDOW_TASKBAR 3
-
-/* Which of the shell's windows a window is; any thread may ask. */
-int ShellWindowKind(HWND window);
+BOOL IsShellWindow(HWND window);
+BOOL IsDesktopWindow(HWND window);
 
 /* An ordinary window that is none of the shell's: "Close All" closes it,
    the placement moves it. */

@@ -101,7 +101,7 @@ static void ActOnWindow(HWND window, UINT tapX)
     if (!IsWindow(window))
         return;
     if (tapX > CLOSE_STRIP_LEFT) {
-        if (ShellWindowKind(window) != WINDOW_DESKTOP)
+        if (!IsDesktopWindow(window))
             PostMessageW(window, WM_CLOSE, 0, 0);
         return;
     }
@@ -328,10 +328,9 @@ void DrawTaskItem(const DRAWITEMSTRUCT* draw)
                     (UINT)length, NULL);
     }
 
-    /* A window that has gone has no class name: nothing more is drawn. The
-       desktop's item has neither icon nor glyph, nor has an item without an icon. */
-    int kind = ShellWindowKind(window);
-    if (kind != WINDOW_GONE && kind != WINDOW_DESKTOP) {
+    /* For a window that has gone nothing more is drawn. The desktop's item
+       has neither icon nor glyph, nor has an item without an icon. */
+    if (IsWindow(window) && !IsDesktopWindow(window)) {
         HICON extracted = NULL;
         HICON icon = (HICON)(UINT_PTR)GetClassLongW(window, GCL_HICON);
         if (icon == NULL)
