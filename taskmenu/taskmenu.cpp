@@ -12,8 +12,8 @@
 
 /* A taskbar whose top edge lies below this counts as at the bottom. */
 #define TASKBAR_BOTTOM_LIMIT 100
-/* The height the menu opens at when there is no taskbar: a y coordinate
-   (the menu hangs from it), whatever its likeness to the screen's width. */
+/* The height the menu hangs from when there is no taskbar: a y coordinate,
+   not the screen's width, which it happens to equal. */
 #define MENU_ANCHOR_Y_DEFAULT 240
 
 /* Geometry of a window item, from its rectangle's edges. */
