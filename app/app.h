@@ -25,10 +25,7 @@
 extern HICON IconTray;        /* the tray icon */
 extern HICON IconTrayActive;  /* the tray icon while the task menu is open */
 extern HICON IconCloseGlyph;  /* drawn at the right end of task items */
-extern HICON IconOk;          /* tray icon of the OK proxy */
-extern HICON IconClose;       /* tray icon of the close proxy */
-extern HWND MainWindow;        /* hidden; owns the tray icons, hears every notification */
-extern HWND ButtonWindow;      /* the button in the taskbar; NULL without a taskbar */
+extern HWND MainWindow;        /* visible at 0 x 0, of size 0; owns the tray icons, hears every notification */
 extern HANDLE MonitorEvent;    /* set while the monitor runs, reset to park it */
 extern volatile LONG StopFlag; /* 1 once shutdown has begun; the monitor then ends */
 

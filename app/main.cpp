@@ -35,6 +35,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int)
     LoadStringW(instance, IDS_CLASS_NAME, className, STRING_CHARS);
     LoadStringW(instance, IDS_WINDOW_TITLE, windowTitle, STRING_CHARS);
 
+    /* The shell's names as built in; no monitor runs yet, so these writes
+       need not hold the settings lock. */
     LoadStringW(instance, IDS_DESKTOP_NAME, Settings.DesktopName, STRING_CHARS);
     LoadStringW(instance, IDS_DESKTOP_CLASS, Settings.DesktopClass, STRING_CHARS);
     LoadStringW(instance, IDS_TASKBAR_NAME, Settings.TaskbarName, STRING_CHARS);

@@ -1,6 +1,7 @@
 /* Resident mode: the images, the main window and the button in the taskbar,
    the tray icon, the message loop, and the orderly shutdown. The main window
-   is hidden; every notification of the program arrives there. */
+   is visible but of size 0 at the screen's corner, a tool window that no
+   list of windows shows; every notification of the program arrives there. */
 #include "app/app.h"
 #include "about/about.h"
 #include "proxy/proxy.h"
@@ -11,18 +12,12 @@
 HICON IconTray;
 HICON IconTrayActive;
 HICON IconCloseGlyph;
-HICON IconOk;
-HICON IconClose;
 HWND MainWindow;
-HWND ButtonWindow;
 HANDLE MonitorEvent;
 volatile LONG StopFlag;
 
 /* How long shutdown waits for the monitor thread to end. */
 #define MONITOR_STOP_WAIT 10000
-
-/* The class of the button in the taskbar, by which other programs know it. */
-#define BUTTON_CLASS TEXT("VeltoButton")
 
 /* The monitor's event has a name so that another program can open it and
    park the monitor (reset) or wake it (set); such programs, our tests and
@@ -52,16 +47,13 @@ BOOL AcceptTap(void)
     return TRUE;
 }
 
+/* The program's own icons, then the proxy's icons and faces. */
 static void LoadImages(void)
 {
     IconTray = LoadIconW(AppInstance, MAKEINTRESOURCEW(IDI_TRAY));
     IconTrayActive = LoadIconW(AppInstance, MAKEINTRESOURCEW(IDI_TRAY_ACTIVE));
     IconCloseGlyph = LoadIconW(AppInstance, MAKEINTRESOURCEW(IDI_CLOSE_GLYPH));
-    IconOk = LoadIconW(AppInstance, MAKEINTRESOURCEW(IDI_OK));
-    IconClose = LoadIconW(AppInstance, MAKEINTRESOURCEW(IDI_CLOSE));
-    BitmapClose = LoadBitmapW(AppInstance, MAKEINTRESOURCEW(IDB_BUTTON_CLOSE));
-    BitmapOk = LoadBitmapW(AppInstance, MAKEINTRESOURCEW(IDB_BUTTON_OK));
-    BitmapIdle = LoadBitmapW(AppInstance, MAKEINTRESOURCEW(IDB_BUTTON_IDLE));
+    LoadProxyImages();
 }
 
 static void RegisterWindowClass(LPCWSTR className, WNDPROC windowProc)
@@ -77,26 +69,11 @@ static void RegisterWindowClass(LPCWSTR className, WNDPROC windowProc)
     RegisterClassW(&windowClass);
 }
 
-/* The button sits at the right end of the taskbar, 2 pixels from its top. */
-static void CreateButtonWindow(HWND taskbar)
-{
-    RECT taskbarRect = { 0, 0, 0, 0 };
-    GetWindowRect(taskbar, &taskbarRect);
-    ButtonWindow = CreateWindowExW(0, BUTTON_CLASS, TEXT(""), WS_CHILD | WS_VISIBLE,
-                                   taskbarRect.right - BUTTON_SIZE, 2, BUTTON_SIZE, BUTTON_SIZE, taskbar, NULL,
-                                   AppInstance, NULL);
-}
-
 static void Shutdown(void)
 {
-    if (ButtonWindow != NULL) {
-        DestroyWindow(ButtonWindow);
-        ButtonWindow = NULL;
-    }
-    TargetWindow = NULL;
+    DestroyProxyButton();
     NotifyTrayIcon(NIM_DELETE, MainWindow, TRAY_ID_MAIN, NIF_MESSAGE | NIF_ICON, IconTray);
-    NotifyTrayIcon(NIM_DELETE, MainWindow, TRAY_ID_OK, NIF_MESSAGE | NIF_ICON, IconOk);
-    NotifyTrayIcon(NIM_DELETE, MainWindow, TRAY_ID_CLOSE, NIF_MESSAGE | NIF_ICON, IconClose);
+    DeleteProxyIcons(MainWindow);
 
     /* Raise the flag before waking the monitor, so that it ends when it wakes. */
     InterlockedExchange(&StopFlag, 1);
@@ -123,13 +100,13 @@ int RunResident(LPCWSTR className, LPCWSTR windowTitle)
     RegisterWindowClass(BUTTON_CLASS, ButtonWndProc);
 
     HWND taskbar = FindWindowW(Settings.TaskbarClass, Settings.TaskbarName);
-    ButtonMode = BUTTON_CLOSE;
     MainWindow = CreateWindowExW(WS_EX_TOOLWINDOW, className, windowTitle, WS_VISIBLE, 0, 0, 0, 0, NULL, NULL,
                                  AppInstance, NULL);
-    if (taskbar != NULL)
-        CreateButtonWindow(taskbar);
+    /* Without a main window there is nothing to run: no button is left in
+       the taskbar, and no tray icon, event or thread is made. */
     if (MainWindow == NULL)
         return 0;
+    CreateProxyButton(taskbar);
 
     NotifyTrayIcon(NIM_ADD, MainWindow, TRAY_ID_MAIN, NIF_MESSAGE | NIF_ICON, IconTray);
     MonitorEvent = CreateEventW(NULL, TRUE, TRUE, MONITOR_EVENT_NAME);
@@ -183,8 +160,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case CMD_FOREGROUND:
-            TargetWindow = (HWND)lParam;
-            UpdateTrayButtons(MainWindow, HIWORD(wParam));
+            FollowForeground(MainWindow, HIWORD(wParam), (HWND)lParam);
             return 0;
         case CMD_ABOUT:
             RunAboutBox(window);

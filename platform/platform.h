@@ -26,6 +26,7 @@
  * | `SPI_SETWORKAREA` and moving other programs' windows | the Pocket PC's own screen | rearranges an ordinary desktop | velto.exe runs only on a screen no larger than 480 x 640, and otherwise ends at once with exit code 0 (platform/windows.cpp) |
  * | `LoadIconW` (a program's icon) | the image nearest 32 x 32, at its own size | stretched to 32 x 32 | the image nearest 32 x 32, at its own size (`CreateIconFromResourceEx`) |
  * | the work area | one system-wide work area | (Wine) a work area per process | nothing: the conformance cases cover both |
+ * | popup menu around owner-drawn items | as wide as the widest item, no frame | each owner-drawn item twice the menu font's average character wider, and a 3-pixel margin on either side | `PlatformMenuFrameWidth` says what the menu adds, so that the task menu's items leave room for it |
  */
 #ifndef VELTO_PLATFORM_H
 #define VELTO_PLATFORM_H
@@ -102,6 +103,36 @@ inline ULONG_PTR PlatformGetClassLongW(HWND window, int index)
     return GetClassLongPtrW(window, index);
 }
 
+/* A popup menu of desktop Windows makes an owner-drawn item twice the menu
+   font's average character wider than its owner asked (that average as the
+   system reckons it, from the 52 letters), and keeps a 3-pixel margin on
+   either side of its items. What it adds to the widest item; the menu font
+   is read once. */
+#define PLATFORM_MENU_MARGIN 3
+inline int PlatformMenuFrameWidth(void)
+{
+    static int frame;
+    if (frame == 0) {
+        int charWidth = 0;
+        NONCLIENTMETRICSW metrics;
+        ZeroMemory(&metrics, sizeof(metrics));
+        metrics.cbSize = sizeof(metrics);
+        if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
+            HFONT font = CreateFontIndirectW(&metrics.lfMenuFont);
+            HDC dc = GetDC(NULL);
+            HGDIOBJ previous = SelectObject(dc, font);
+            SIZE size = { 0, 0 };
+            if (GetTextExtentPoint32W(dc, L"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ", 52, &size))
+                charWidth = (size.cx / 26 + 1) / 2;
+            SelectObject(dc, previous);
+            ReleaseDC(NULL, dc);
+            DeleteObject(font);
+        }
+        frame = 2 * charWidth + 2 * PLATFORM_MENU_MARGIN;
+    }
+    return frame;
+}
+
 /* Tray icons: the owner of a tray icon hears of taps only (see windows.cpp). */
 BOOL PlatformShellNotifyIconW(DWORD message, NOTIFYICONDATAW* record);
 
@@ -137,6 +168,11 @@ int WINAPI VeltoWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLi
 /* Windows CE takes no access rights when a process is opened. */
 #define PLATFORM_PROCESS_ACCESS 0
 #define PLATFORM_TRAY_RECORD_SIZE 152
+/* A popup menu of Windows CE is as wide as its widest item. */
+inline int PlatformMenuFrameWidth(void)
+{
+    return 0;
+}
 
 #endif
 

@@ -2,14 +2,64 @@
    caption buttons of the foreground window. */
 #include "proxy/proxy.h"
 #include "app/app.h"
+#include "res/resource.h"
 #include "settings/settings.h"
 
-HWND TargetWindow;
-LONG ButtonMode;
-LONG ButtonPressed;
-HBITMAP BitmapClose;
-HBITMAP BitmapOk;
-HBITMAP BitmapIdle;
+#define BUTTON_SIZE 24  /* the button window */
+#define BUTTON_TOP 2    /* its distance from the taskbar's top */
+#define FACE_SIZE 20    /* one frame of a button bitmap */
+#define FACE_MARGIN 2
+
+static HWND ButtonWindow;     /* the button in the taskbar; NULL without a taskbar */
+static HWND TargetWindow;     /* the window the OK and close proxies act on */
+static LONG ButtonMode;       /* what the button stands for: BUTTON_OK, BUTTON_CLOSE or else none */
+static LONG ButtonPressed;    /* 1 from an accepted tap until the next paint or release */
+static HICON IconOk;          /* tray icon of the OK proxy */
+static HICON IconClose;       /* tray icon of the close proxy */
+static HBITMAP BitmapClose;   /* faces of the button, each two frames: at rest, held down */
+static HBITMAP BitmapOk;
+static HBITMAP BitmapIdle;
+
+void LoadProxyImages(void)
+{
+    IconOk = LoadIconW(AppInstance, MAKEINTRESOURCEW(IDI_OK));
+    IconClose = LoadIconW(AppInstance, MAKEINTRESOURCEW(IDI_CLOSE));
+    BitmapClose = LoadBitmapW(AppInstance, MAKEINTRESOURCEW(IDB_BUTTON_CLOSE));
+    BitmapOk = LoadBitmapW(AppInstance, MAKEINTRESOURCEW(IDB_BUTTON_OK));
+    BitmapIdle = LoadBitmapW(AppInstance, MAKEINTRESOURCEW(IDB_BUTTON_IDLE));
+}
+
+void CreateProxyButton(HWND taskbar)
+{
+    ButtonMode = BUTTON_CLOSE;
+    if (taskbar == NULL)
+        return;
+    RECT taskbarRect = { 0, 0, 0, 0 };
+    GetWindowRect(taskbar, &taskbarRect);
+    ButtonWindow = CreateWindowExW(0, BUTTON_CLASS, TEXT(""), WS_CHILD | WS_VISIBLE, taskbarRect.right - BUTTON_SIZE,
+                                   BUTTON_TOP, BUTTON_SIZE, BUTTON_SIZE, taskbar, NULL, AppInstance, NULL);
+}
+
+void DestroyProxyButton(void)
+{
+    if (ButtonWindow != NULL) {
+        DestroyWindow(ButtonWindow);
+        ButtonWindow = NULL;
+    }
+    TargetWindow = NULL;
+}
+
+void DeleteProxyIcons(HWND owner)
+{
+    NotifyTrayIcon(NIM_DELETE, owner, TRAY_ID_OK, NIF_MESSAGE | NIF_ICON, IconOk);
+    NotifyTrayIcon(NIM_DELETE, owner, TRAY_ID_CLOSE, NIF_MESSAGE | NIF_ICON, IconClose);
+}
+
+void FollowForeground(HWND owner, WORD flags, HWND window)
+{
+    TargetWindow = window;
+    UpdateTrayButtons(owner, flags);
+}
 
 int UpdateTrayButtons(HWND owner, WORD flags)
 {

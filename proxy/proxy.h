@@ -17,16 +17,25 @@
 /* The monitor looks at the foreground window this often, in milliseconds. */
 #define MONITOR_PERIOD 250
 
-#define BUTTON_SIZE 24  /* the button window */
-#define FACE_SIZE 20    /* one frame of a button bitmap */
-#define FACE_MARGIN 2
+/* The class of the button in the taskbar, by which other programs know it. */
+#define BUTTON_CLASS TEXT("VeltoButton")
 
-extern HWND TargetWindow;     /* the window the OK and close proxies act on */
-extern LONG ButtonMode;       /* what the button stands for: BUTTON_OK, BUTTON_CLOSE or else none */
-extern LONG ButtonPressed;    /* 1 from an accepted tap until the next paint or release */
-extern HBITMAP BitmapClose;   /* faces of the button, each two frames: at rest, held down */
-extern HBITMAP BitmapOk;
-extern HBITMAP BitmapIdle;
+/* Loads the faces of the button and of the OK and close tray icons, kept
+   for the life of the program. */
+void LoadProxyImages(void);
+
+/* Makes the button at the right end of the taskbar, standing for close
+   until the first report; without a taskbar there is no button. */
+void CreateProxyButton(HWND taskbar);
+
+/* The monitor's report of the window in front and its caption buttons: the
+   proxies act on that window from now on, as its buttons say. */
+void FollowForeground(HWND owner, WORD flags, HWND window);
+
+/* At shutdown: the button goes and the proxies act on no window any more;
+   then, once the main tray icon is gone, the OK and close tray icons go. */
+void DestroyProxyButton(void);
+void DeleteProxyIcons(HWND owner);
 
 /* Posts OK (BUTTON_OK) or close (BUTTON_CLOSE) to TargetWindow when it is
    still there and visible, after bringing it to the front if asked: the tray

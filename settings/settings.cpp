@@ -23,15 +23,40 @@ void UnlockSettings(void)
     LeaveCriticalSection(&SettingsLock);
 }
 
-BOOL IsShellWindow(HWND window)
+BOOL IsOrdinaryWindow(HWND window)
+{
+    if (!IsWindow(window) || !IsWindowVisible(window))
+        return FALSE;
+    return (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) == 0;
+}
+
+/* Whether the window's class is the desktop's, or with taskbarToo the
+   taskbar's; read under the lock, since the monitor asks too. */
+static BOOL HasShellClass(HWND window, BOOL taskbarToo)
 {
     WCHAR className[NAME_CHARS];
     className[0] = 0;
     GetClassNameW(window, className, NAME_CHARS);
     LockSettings();
-    BOOL shell = SameText(className, Settings.DesktopClass) || SameText(className, Settings.TaskbarClass);
+    BOOL shell = SameText(className, Settings.DesktopClass) ||
+                 (taskbarToo && SameText(className, Settings.TaskbarClass));
     UnlockSettings();
     return shell;
+}
+
+BOOL IsShellWindow(HWND window)
+{
+    return HasShellClass(window, TRUE);
+}
+
+BOOL IsDesktopWindow(HWND window)
+{
+    return HasShellClass(window, FALSE);
+}
+
+BOOL IsProgramWindow(HWND window)
+{
+    return IsOrdinaryWindow(window) && !IsShellWindow(window);
 }
 
 static HKEY OpenKey(HKEY parent, LPCWSTR path)

@@ -28,15 +28,28 @@ int LoadSettings(void);
 int SaveSettings(void);
 
 /* The monitor thread reads Monitoring and the shell's class names while the
-   main thread may be rewriting them: every write to the record and those
-   reads hold this lock, so that the monitor sees whole values. The entry
-   sets it up before the first load. */
+   main thread may be rewriting them: those reads, and every write to the
+   record once the monitor may be running, hold this lock, so that the
+   monitor sees whole values. The entry sets it up first; its own writes
+   before resident mode (the names from the string table, a -taskbar
+   switch) come before there is a monitor. */
 void InitSettingsLock(void);
 void LockSettings(void);
 void UnlockSettings(void);
 
-/* Whether a window is one of the shell's own: its class is DesktopClass or
-   TaskbarClass, compared whole and case-sensitively. Any thread may ask. */
+/* Which windows Velto touches, decided here alone. An ordinary window is a
+   visible window that is no tool window: the task menu lists it when it has
+   a title. The shell's own windows, the desktop window and the taskbar, are
+   known by their classes (DesktopClass and TaskbarClass, compared whole and
+   case-sensitively): "Close All" and the placement leave them be, the
+   monitor never moves them, and the desktop's item in the task menu has no
+   icon and does not close it. Any thread may ask. */
+BOOL IsOrdinaryWindow(HWND window);
 BOOL IsShellWindow(HWND window);
+BOOL IsDesktopWindow(HWND window);
+
+/* An ordinary window that is none of the shell's: "Close All" closes it,
+   the placement moves it. */
+BOOL IsProgramWindow(HWND window);
 
 #endif

@@ -3,13 +3,6 @@
 #include "taskbar/taskbar.h"
 #include "settings/settings.h"
 
-BOOL IsOrdinaryWindow(HWND window)
-{
-    if (!IsWindow(window) || !IsWindowVisible(window))
-        return FALSE;
-    return (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) == 0;
-}
-
 void PlaceTaskbar(DWORD onTop)
 {
     HWND taskbar = FindWindowW(Settings.TaskbarClass, Settings.TaskbarName);
@@ -31,11 +24,11 @@ void PlaceTaskbar(DWORD onTop)
     EnumWindows(AlignWindowEnumProc, 0);
 }
 
-/* Moves an ordinary visible window to the desktop window's top-left corner,
+/* Moves a program's window to the desktop window's top-left corner,
    leaving tool windows and the shell's own windows where they are. */
 BOOL CALLBACK AlignWindowEnumProc(HWND window, LPARAM)
 {
-    if (!IsOrdinaryWindow(window) || IsShellWindow(window))
+    if (!IsProgramWindow(window))
         return TRUE;
 
     RECT desktop;

@@ -10,8 +10,4 @@ void PlaceTaskbar(DWORD onTop);
 
 BOOL CALLBACK AlignWindowEnumProc(HWND window, LPARAM unused);
 
-/* A visible window that is not a tool window: the kind of window that the
-   placement moves, the task menu lists and "Close All" closes. */
-BOOL IsOrdinaryWindow(HWND window);
-
 #endif

@@ -1,7 +1,8 @@
 /* The task menu: a tap on the tray icon opens it against the taskbar with
-   every visible window, "Settings" and "Close All". Window items are drawn by
-   the program: the window's icon, its title, and the close glyph at the
-   right end, where a tap closes the window instead of activating it. */
+   the ordinary windows that have a title, "Settings" and "Close All". Window
+   items are drawn by the program: the window's icon, its title, and the
+   close glyph at the right end, where a tap closes the window instead of
+   activating it. */
 #include "taskmenu/taskmenu.h"
 #include "app/app.h"
 #include "proxy/proxy.h"
@@ -11,20 +12,29 @@
 
 /* A taskbar whose top edge lies below this counts as at the bottom. */
 #define TASKBAR_BOTTOM_LIMIT 100
-/* Where the menu opens when there is no taskbar. */
-#define MENU_ANCHOR_DEFAULT 240
-/* A tap right of this x on a window item closes the window. */
-#define CLOSE_STRIP_LEFT 224
+/* The height the menu hangs from when there is no taskbar: a y coordinate,
+   not the screen's width, which it happens to equal. */
+#define MENU_ANCHOR_Y_DEFAULT 240
 
 /* Geometry of a window item, from its rectangle's edges. */
 #define ITEM_ICON_LEFT 4
 #define ITEM_ICON_SIZE 16
 #define ITEM_IMAGE_RISE 18   /* icon and glyph stand this far above the bottom */
-#define ITEM_TEXT_LEFT 24
+#define ITEM_TEXT_LEFT 24    /* the icon's room, left of the title */
+#define ITEM_GLYPH_ROOM 20   /* the glyph's room, right of the title */
 #define ITEM_TEXT_TOP 4
 #define ITEM_GLYPH_LEFT 18   /* the glyph starts this far left of the right edge */
-#define ITEM_EXTRA_WIDTH 44  /* 24 left of the title, 20 right of it */
+#define ITEM_GLYPH_SIZE 16   /* the glyph's own size, at which it is drawn */
+/* A tap right of this x on a window item closes the window: the menu ends at
+   the screen's right edge, and the strip is as wide as the glyph. */
+#define CLOSE_STRIP_LEFT (SCREEN_WIDTH - ITEM_GLYPH_SIZE)
+#define ITEM_EXTRA_WIDTH (ITEM_TEXT_LEFT + ITEM_GLYPH_ROOM)
 #define ITEM_EXTRA_HEIGHT 6
+/* What a title cut short ends in. */
+#define ELLIPSIS 0x2026
+/* The first half of a character beyond 16 bits. */
+#define HIGH_SURROGATE_FIRST 0xD800
+#define HIGH_SURROGATE_LAST 0xDBFF
 
 /* Set while the menu is open: the menu's loop dispatches tray taps, and a tap
    then must not open a second menu over the first. */
@@ -56,18 +66,10 @@ BOOL CALLBACK TaskItemEnumProc(HWND window, LPARAM menu)
 
 BOOL CALLBACK CloseAllEnumProc(HWND window, LPARAM)
 {
-    if (!IsOrdinaryWindow(window) || IsShellWindow(window))
+    if (!IsProgramWindow(window))
         return TRUE;
     PostMessageW(window, WM_CLOSE, 0, 0);
     return TRUE;
-}
-
-static BOOL IsDesktop(HWND window)
-{
-    WCHAR className[NAME_CHARS];
-    className[0] = 0;
-    GetClassNameW(window, className, NAME_CHARS);
-    return SameText(className, Settings.DesktopClass);
 }
 
 /* The monitor runs while any of its three uses is on; with none left it is
@@ -99,7 +101,7 @@ static void ActOnWindow(HWND window, UINT tapX)
     if (!IsWindow(window))
         return;
     if (tapX > CLOSE_STRIP_LEFT) {
-        if (!IsDesktop(window))
+        if (!IsDesktopWindow(window))
             PostMessageW(window, WM_CLOSE, 0, 0);
         return;
     }
@@ -149,7 +151,7 @@ static int MenuAnchor(BOOL* atBottom)
         GetWindowRect(taskbar, &taskbarRect);
     *atBottom = taskbar != NULL && taskbarRect.top > TASKBAR_BOTTOM_LIMIT;
     if (taskbar == NULL)
-        return MENU_ANCHOR_DEFAULT;
+        return MENU_ANCHOR_Y_DEFAULT;
     return *atBottom ? taskbarRect.top : taskbarRect.bottom;
 }
 
@@ -213,7 +215,8 @@ int ShowTaskMenu(HWND mainWindow)
         return 0;
     MenuOpen = 1;
 
-    /* List initialisation creates them in this order. */
+    /* Made from the top of the tree down, in the order a tap opens them (the
+       list's initialisation keeps that order), and destroyed in it too. */
     TaskMenus menus = { CreatePopupMenu(), CreatePopupMenu(), CreatePopupMenu(), CreatePopupMenu() };
     /* Where the taskbar is now decides the order and the anchor: read it
        before the settings are reloaded, which may move it. */
@@ -240,6 +243,33 @@ static BOOL ReadItemTitle(HWND window, WCHAR* title, int* length)
     return *length > 0 && title[0] != 0;
 }
 
+/* Measures a title in the device context's font; one wider than room is cut
+   to the characters that fit with an ellipsis after them, never between the
+   two halves of a surrogate pair. The length and extent are the title's as
+   it stands then; FALSE when it could not be measured. */
+static BOOL FitTitle(HDC dc, WCHAR* title, int* length, int room, SIZE* extent)
+{
+    if (!GetTextExtentExPointW(dc, title, *length, 0, NULL, NULL, extent))
+        return FALSE;
+    if (extent->cx <= room)
+        return TRUE;
+    WCHAR ellipsis = ELLIPSIS;
+    SIZE ellipsisExtent = { 0, 0 };
+    GetTextExtentExPointW(dc, &ellipsis, 1, 0, NULL, NULL, &ellipsisExtent);
+    /* Fewer characters fit than the whole title has: the ellipsis takes the
+       place of one of them. The title is read by its length from here on. */
+    int fit = 0;
+    GetTextExtentExPointW(dc, title, *length, room - ellipsisExtent.cx, &fit, NULL, extent);
+    if (fit > 0 && title[fit - 1] >= HIGH_SURROGATE_FIRST && title[fit - 1] <= HIGH_SURROGATE_LAST)
+        --fit;
+    title[fit] = ELLIPSIS;
+    *length = fit + 1;
+    return GetTextExtentExPointW(dc, title, *length, 0, NULL, NULL, extent);
+}
+
+/* An item is never wider than the screen leaves it once the menu has added
+   its frame: its title is cut to fit, and so the menu never runs off the
+   screen and the close strip lies under the glyph. */
 void MeasureTaskItem(HWND window, MEASUREITEMSTRUCT* measure)
 {
     if (measure->CtlType != ODT_MENU)
@@ -249,7 +279,8 @@ void MeasureTaskItem(HWND window, MEASUREITEMSTRUCT* measure)
     int length;
     if (ReadItemTitle((HWND)(UINT_PTR)measure->itemID, title, &length)) {
         SIZE extent = { 0, 0 };
-        if (GetTextExtentExPointW(dc, title, length, 0, NULL, NULL, &extent)) {
+        int room = SCREEN_WIDTH - PlatformMenuFrameWidth() - ITEM_EXTRA_WIDTH;
+        if (FitTitle(dc, title, &length, room, &extent)) {
             measure->itemWidth = (UINT)(extent.cx + ITEM_EXTRA_WIDTH);
             measure->itemHeight = (UINT)(extent.cy + ITEM_EXTRA_HEIGHT);
         }
@@ -288,15 +319,18 @@ void DrawTaskItem(const DRAWITEMSTRUCT* draw)
     HWND window = (HWND)(UINT_PTR)draw->itemID;
     WCHAR title[NAME_CHARS];
     int length;
-    if (ReadItemTitle(window, title, &length))
+    if (ReadItemTitle(window, title, &length)) {
+        /* Cut as it was measured: the item is as wide as the widest title
+           measured, and a title that fit then fits now. */
+        SIZE extent = { 0, 0 };
+        FitTitle(dc, title, &length, item->right - item->left - ITEM_EXTRA_WIDTH, &extent);
         ExtTextOutW(dc, item->left + ITEM_TEXT_LEFT, item->top + ITEM_TEXT_TOP, ETO_OPAQUE, item, title,
                     (UINT)length, NULL);
+    }
 
-    /* A window that has gone has no class name: nothing more is drawn. The
-       desktop's item has neither icon nor glyph, nor has an item without an icon. */
-    WCHAR className[NAME_CHARS];
-    className[0] = 0;
-    if (GetClassNameW(window, className, NAME_CHARS) > 0 && !SameText(className, Settings.DesktopClass)) {
+    /* For a window that has gone nothing more is drawn. The desktop's item
+       has neither icon nor glyph, nor has an item without an icon. */
+    if (IsWindow(window) && !IsDesktopWindow(window)) {
         HICON extracted = NULL;
         HICON icon = (HICON)(UINT_PTR)GetClassLongW(window, GCL_HICON);
         if (icon == NULL)

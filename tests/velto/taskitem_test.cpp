@@ -85,12 +85,17 @@ TEST_F(TaskItemTest, ItemShowsIconTitleAndGlyphSizedToTheTitle)
     ExpectIcons(ops[1], ops[2], RECT{0, 0, 86, 19});
     EXPECT_EQ(prog, device.Foreground());
 
-    // A long title widens the menu: 180 + 44.
-    std::u16string title(30, u'W');
-    device.RunInProcess(velto, [&]() -> DWORD { return (DWORD)SetWindowTextW(prog, title.c_str()); });
-    menu = OpenMenu();
-    EXPECT_EQ((RECT{16, 214, 240, 294}), menu.levels.at(0).rect);
-    EXPECT_EQ(title, Drawn().at(0).text);
+    // Up to the screen's width (32 characters: 236); longer titles are cut to 196 with an ellipsis, never in a pair.
+    const std::u16string w30(30, u'W'), w31 = w30 + u"W", e = u"\u2026";
+    struct { std::u16string title, drawn; LONG left; } rows[] = {{w30, w30, 16}, {w31 + u"W", w31 + u"W", 4},
+        {w31 + u"WW", w31 + e, 4}, {w30 + u"\U00010000W", w30 + e, 10}, {w30 + u"\U0010FFFDW", w30 + e, 10},
+        {w30 + u"\xD7FFWW", w30 + u"\xD7FF" + e, 4}, {w30 + u"\xDC00WW", w30 + u"\xDC00" + e, 4}};
+    for (const auto& row : rows) {
+        device.RunInProcess(velto, [&]() -> DWORD { return (DWORD)SetWindowTextW(prog, row.title.c_str()); });
+        EXPECT_EQ((RECT{row.left, 214, 240, 294}), OpenMenu().levels.at(0).rect) << cesim::Utf8(row.title);
+        EXPECT_EQ(row.drawn, Drawn().at(0).text);
+        Dismiss();
+    }
 }
 
 // The icon is the class's, else the small icon in the owning program's file,
@@ -161,16 +166,15 @@ TEST_F(TaskItemTest, PaintsFollowTheWindowWhileTheMenuIsOpen)
         device.RunInProcess(velto, [&]() -> DWORD { return (DWORD)SetWindowTextW(prog, title); });
     };
     rename(u"Renamed");
-    auto ops = Repaint();
-    ASSERT_EQ(4u, ops.size());
-    ExpectText(ops[0], item, u"Renamed", false);
-    device.ShowWindow(prog, false);
-    ops = Repaint();
-    ASSERT_EQ(4u, ops.size());
-    ExpectText(ops[0], item, u"Renamed", false);
+    for (bool shown : {true, false}) {
+        device.ShowWindow(prog, shown);
+        auto ops = Repaint();
+        ASSERT_EQ(4u, ops.size());
+        ExpectText(ops[0], item, u"Renamed", false);
+    }
 
     rename(u"");
-    ops = Repaint();
+    auto ops = Repaint();
     ASSERT_EQ(3u, ops.size());
     ExpectIcons(ops[0], ops[1], item);
 

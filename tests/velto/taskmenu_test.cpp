@@ -107,6 +107,7 @@ struct WindowTap {
     bool activates;
     bool hidden;  // while the menu is open: a window still there is acted on
     bool no_shell;  // no taskbar, so no button either
+    const char16_t* notes_class = u"Notes";  // the taskbar's class: listed with its title, and not the desktop
 };
 
 void PrintTo(const WindowTap& value, std::ostream* out) { *out << value.name; }
@@ -117,11 +118,11 @@ TEST_P(WindowTapTest, RightEndClosesTheRestActivates)
 {
     const WindowTap& t = GetParam();
     cesim::Shell shell = t.no_shell ? cesim::Shell{} : device.InstallShell();
-    HWND notes = AddWindow(u"Notes", u"Notes", RECT{0, 0, 240, 294});
+    HWND notes = AddWindow(t.notes_class, std::u16string(60, u'N'), RECT{0, 0, 240, 294});
     Start();
     HWND target = t.desktop ? shell.desktop : notes;
 
-    OpenMenu();
+    EXPECT_EQ(240, OpenMenu().levels.at(0).rect.right);  // Notes's title, too long, is cut
     if (t.hidden)
         device.ShowWindow(target, false);
     TapItem(target, t.x);
@@ -137,7 +138,9 @@ INSTANTIATE_TEST_SUITE_P(Item, WindowTapTest,
                                            WindowTap{"desktop_x225_stays", true, 225, false, false},
                                            WindowTap{"hidden_x225_closes", false, 225, true, false, true},
                                            WindowTap{"no_shell_x224_activates", false, 224, false, true, false,
-                                                     true}), RowName);
+                                                     true},
+                                           WindowTap{"taskbar_class_x225_closes", false, 225, true, false, false,
+                                                     false, u"HHTaskBar"}), RowName);
 
 // Window handles serve as command ids: one whose low 16 bits equal the OnTop
 // command is still that window, whole. A window gone by then is left alone.

@@ -185,6 +185,27 @@ TEST(Menus, OwnerDrawnItemsAreMeasuredAndDrawnByTheOwner)
         EXPECT_EQ(18, g_drawn.rcItem.bottom - g_drawn.rcItem.top);
         EXPECT_LE(42, g_drawn.rcItem.right - g_drawn.rcItem.left);
         DestroyMenu(m.menu);
+
+        // A menu of that item alone: what the menu adds around it is what
+        // Velto leaves room for.
+        HMENU alone = CreatePopupMenu();
+        EXPECT_TRUE(AppendMenuW(alone, MF_OWNERDRAW, 0x20004, (LPCWSTR)(UINT_PTR)0x5150));
+        RECT r = {0, 0, 0, 0};
+        std::atomic<bool> read(false);
+        Later([&] {
+            r = OpenMenuRect();
+            read = true;
+            DismissMenu();
+        },
+              MenuOpen);
+        TrackPopupMenuEx(alone, TPM_RETURNCMD, 0, 0, owner, NULL);
+        WaitFor([&] { return read.load() && !MenuOpen(); });
+        const LONG added = r.right - r.left - 42;
+        EXPECT_EQ(PlatformMenuFrameWidth(), added) << Show(r);
+        EXPECT_EQ(CE_DIFFERENCE("popup menu around owner-drawn items", true, false,
+                                "CE's menu is as wide as its widest item", "WM_MEASUREITEM (Windows CE 4.0)"),
+                  added == 0);
+        DestroyMenu(alone);
     });
 }
 
