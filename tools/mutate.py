@@ -512,11 +512,13 @@ class Parser:
                     labelled = True
                 call = self.strip(child)
                 items.append((call if call.kind == K.CALL_EXPR else None, labelled))
-                if child.kind == K.IF_STMT:  # the branches of an if without braces
-                    for branch in list(child.get_children())[1:]:
-                        branch = self.strip(branch)
-                        if branch.kind == K.CALL_EXPR:
-                            source.add(branch.extent.start.offset, branch.extent.end.offset, "", "call-drop",
+                branches = [child] if child.kind == K.IF_STMT else []
+                for branch in branches:  # the branches of an if without braces, and of its else ifs
+                    for inner in map(self.strip, list(branch.get_children())[1:]):
+                        if inner.kind == K.IF_STMT:
+                            branches.append(inner)
+                        elif inner.kind == K.CALL_EXPR:
+                            source.add(inner.extent.start.offset, inner.extent.end.offset, "", "call-drop",
                                        info["name"])
             for k, (call, _) in enumerate(items):
                 if call is None or self.program_file(call) != source.rel:
