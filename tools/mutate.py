@@ -1,45 +1,21 @@
 #!/usr/bin/python3
 """Mutation check for Velto: are the tests sharp enough to notice a wrong rule?
 
-It applies one small edit (a mutant) at a time to the program's own sources,
+It makes one small edit (a mutant) at a time to the program's own sources,
 rebuilds the program image, runs Velto's tests until the first failure and
-reports the edits that every test survived. The edits: a comparison flipped
-(cmp-flip) or loosened (cmp-bound), && and || exchanged (logic), a ! dropped
-(not-drop), a number or TRUE/FALSE changed (const), an operand dropped from
-A | B (flag-drop), a named constant or resource id replaced by a sibling
-(swap), a text changed (text), two adjacent call statements swapped
-(call-swap), a call statement dropped (call-drop), a variable passed to a call
-replaced by another of its type in scope (arg-swap), NULL for a pointer or
-handle argument (arg-null), a call exchanged for one that reads similar data
-(call-exch), a comparison in a signed type made unsigned (unsigned).
-
-The C++ is parsed by libclang (Debian's python3-clang-14) with the program
-image's compile flags, from the build/native/compile_commands.json that
-`cmake --preset native` writes; the resource script is read as text.
-
-Your tree is never edited: the check copies it (uncommitted files included)
-to build/mutation/, builds there, and restores each edited file in the copy
-after its run, also on Ctrl-C or SIGTERM.
-
-Outcomes: caught (a test failed or crashed), timed out (counted as caught),
-survived, did not compile (left out of the figure). The edits listed in
-tools/mutation-equivalent.txt change nothing that can be seen: they are
-reported apart. Exit status: 0 when every mutant was caught or is listed, 1
-when some survived, 2 for bad input or a broken baseline.
+reports the edits that every test survived. The edits are named cmp-flip,
+cmp-bound, logic, not-drop, const, flag-drop, swap, text, call-swap,
+call-drop, arg-swap, arg-null, call-exch and unsigned (the README says what
+each does). The C++ is parsed by libclang (Debian's python3-clang-14) with
+the program image's compile flags from build/native/compile_commands.json;
+the resource script is read as text. Your tree is never edited: the edits go
+to a copy under build/mutation/, restored after each run, also on Ctrl-C.
+Edits listed in tools/mutation-equivalent.txt change nothing that can be
+seen: they are reported apart. Exit status: 0 when every mutant was caught or
+is listed, 1 when some survived, 2 for bad input or a broken baseline.
 """
 
-import argparse
-import bisect
-import json
-import os
-import re
-import shlex
-import shutil
-import signal
-import subprocess
-import sys
-import threading
-import time
+import argparse, bisect, collections, json, os, re, shlex, shutil, signal, subprocess, sys, threading, time
 from pathlib import Path
 
 PROGRAM_FOLDERS = ["app", "settings", "taskbar", "proxy", "taskmenu", "about", "res"]
@@ -59,7 +35,6 @@ class Interrupted(Exception):
     pass
 
 
-# ------------------------------------------------------------------ families
 # Named constants and their siblings, each tried in place of the name when it
 # is not on the line already: every member of a family for every other, and
 # a few one way only.
@@ -92,38 +67,33 @@ ONE_WAY = {"SPI_SETWORKAREA": ["SPI_GETWORKAREA"], "REG_DWORD": ["REG_BINARY"], 
            "WM_PAINT": ["WM_ERASEBKGND"], "GWL_EXSTYLE": ["GWL_STYLE"], "RT_DIALOG": ["RT_MENU"],
            "ERROR_SUCCESS": ["ERROR_MORE_DATA"], "LTGRAY_BRUSH": ["WHITE_BRUSH", "GRAY_BRUSH", "NULL_BRUSH"]}
 RESOURCE_PREFIXES = ("IDI_", "IDS_", "IDB_")  # each use replaced by every other id of its family in use
-
 # Calls exchanged by name for one that reads similar data (call-exch); the
 # desktop's rectangle and the work area, and GetForegroundWindow, are below.
 EXCHANGED_CALLS = {"GetWindowTextW": "GetClassNameW", "GetClassNameW": "GetWindowTextW",
                    "IsWindow": "IsWindowVisible", "IsWindowVisible": "IsWindow",
                    "SetEvent": "ResetEvent", "ResetEvent": "SetEvent"}
-
 # When two operators make the same edit, it is listed under the first.
 OPERATORS = ["cmp-flip", "cmp-bound", "logic", "not-drop", "const", "flag-drop", "swap", "text", "call-swap",
              "call-drop", "arg-swap", "arg-null", "call-exch", "unsigned"]
 COMPARISONS = {"==": ["!="], "!=": ["=="], "<": [">=", "<="], ">=": ["<", ">"], ">": ["<=", ">="], "<=": [">", "<"]}
-NUMBER = re.compile(r"(0[xX][0-9A-Fa-f]+|\d+)([uUlL]*)")
+NUMBER = re.compile(r"(0[xX][0-9A-Fa-f]+|\d+)[uUlL]*")
+# A token: its kind is punct, ident, keyword, number, string or other.
+Tok = collections.namedtuple("Tok", "kind text start end line")
 
 
 # ------------------------------------------------------------------ edits
 class Mutant:
     def __init__(self, source, start, end, new, operator, function):
-        self.path = source.rel
-        self.start, self.end, self.new = start, end, new  # byte offsets into the file, the new text
-        self.operator = operator
-        self.function = function  # the function it lies in ('' outside one)
+        self.path, self.start, self.end, self.new = source.rel, start, end, new  # byte offsets, the new text
+        self.operator, self.function, self.index = operator, function, 0  # function: '' outside one
         data = source.data
-        first = data.rfind(b"\n", 0, start) + 1
-        last = data.find(b"\n", end)
+        first, last = data.rfind(b"\n", 0, start) + 1, data.find(b"\n", end)
         last = len(data) if last < 0 else last
         self.line = data.count(b"\n", 0, start) + 1
         self.lines_touched = set(range(self.line, self.line + data.count(b"\n", start, end) + 1))
-        old = data[first:last].decode("utf-8")
-        changed = (data[first:start] + new.encode("utf-8") + data[end:last]).decode("utf-8")
-        self.original = " / ".join(l.strip() for l in old.split("\n") if l.strip())
-        self.mutated = " / ".join(l.strip() for l in changed.split("\n") if l.strip()) or "(dropped)"
-        self.index = 0
+        trimmed = lambda text: " / ".join(l.strip() for l in text.decode("utf-8").split("\n") if l.strip())
+        self.original = trimmed(data[first:last])
+        self.mutated = trimmed(data[first:start] + new.encode("utf-8") + data[end:last]) or "(dropped)"
 
     @property
     def id(self):
@@ -134,10 +104,10 @@ class Mutant:
 
 
 class Source:
-    """One program file: its bytes, and the edits found in it."""
+    """One program file: its bytes, the names on each line, the edits found in it."""
 
     def __init__(self, root, rel):
-        self.rel = rel
+        self.rel, self.mutants, self.names = rel, {}, {}
         try:
             self.data = (root / rel).read_bytes()
             self.data.decode("utf-8")
@@ -145,48 +115,35 @@ class Source:
             raise UsageError("%s is not UTF-8 text" % rel)
         except OSError as e:
             raise UsageError("cannot read %s: %s" % (rel, e.strerror))
-        self.mutants = {}
-        self.names = {}  # line -> the names on it
 
     def text(self, start, end):
         return self.data[start:end].decode("utf-8")
 
     def add(self, start, end, new, operator, function=""):
         known = self.mutants.get((start, end, new))
-        if self.data[start:end].decode("utf-8") != new and (known is None or OPERATORS.index(operator) <
-                                                             OPERATORS.index(known.operator)):
+        if self.text(start, end) != new and (known is None or OPERATORS.index(operator) <
+                                             OPERATORS.index(known.operator)):
             self.mutants[(start, end, new)] = Mutant(self, start, end, new, operator, function)
-
-
-class Tok:
-    """A token: kind is 'punct', 'ident', 'keyword', 'number', 'string' or 'other'."""
-
-    def __init__(self, kind, text, start, end, line):
-        self.kind, self.text, self.start, self.end, self.line = kind, text, start, end, line
 
 
 def lexical(source, tokens, siblings, function=""):
     """The edits that need only the tokens: comparisons, && and ||, !,
     numbers, TRUE and FALSE, named constants, texts, flag combinations."""
+    operand = ("ident", "number")
     for k, t in enumerate(tokens):
         def add(new, operator, start=t.start, end=t.end):
             source.add(start, end, new, operator, function)
         if t.kind == "punct" and t.text in COMPARISONS:
-            flips = COMPARISONS[t.text]
-            add(flips[0], "cmp-flip")
-            if len(flips) > 1:
-                add(flips[1], "cmp-bound")
-        elif t.kind == "punct" and t.text in ("&&", "||"):
-            add("||" if t.text == "&&" else "&&", "logic")
-        elif t.kind == "punct" and t.text == "!":
-            add("", "not-drop")
+            for new, operator in zip(COMPARISONS[t.text], ["cmp-flip", "cmp-bound"]):
+                add(new, operator)
+        elif t.kind == "punct" and t.text in ("&&", "||", "!"):
+            add({"&&": "||", "||": "&&", "!": ""}[t.text], "not-drop" if t.text == "!" else "logic")
         elif t.kind == "number" and NUMBER.fullmatch(t.text):
             digits = NUMBER.fullmatch(t.text).group(1)
             value = int(digits, 0)
-            bigger = "0x%0*X" % (len(digits) - 2, value + 1) if digits[:2] in ("0x", "0X") else str(value + 1)
-            add(bigger, "const", t.start, t.start + len(digits))
-            if value == 1:
-                add("0", "const", t.start, t.start + len(digits))
+            for new in [("0x%0*X" % (len(digits) - 2, value + 1)) if digits[:2] in ("0x", "0X") else str(value + 1)] \
+                    + (["0"] if value == 1 else []):
+                add(new, "const", t.start, t.start + len(digits))
         elif t.kind == "ident" and t.text in ("TRUE", "FALSE"):
             add("FALSE" if t.text == "TRUE" else "TRUE", "const")
         elif t.kind == "ident":
@@ -197,19 +154,19 @@ def lexical(source, tokens, siblings, function=""):
             add(t.text[:-1] + "_" + t.text[-1], "text")
         # a flag dropped from a combination A | B | C that starts here
         before = tokens[k - 1].text if k else ""
-        inside = before == "|" and k > 1 and tokens[k - 2].kind in ("ident", "number")
-        if t.kind in ("ident", "number") and before not in (".", "->", "::") and not inside:
-            chain = [t]
-            while len(tokens) > k + 2 * len(chain) and tokens[k + 2 * len(chain) - 1].text == "|" \
-                    and tokens[k + 2 * len(chain)].kind in ("ident", "number"):
-                chain.append(tokens[k + 2 * len(chain)])
-            after = tokens[k + 2 * len(chain) - 1].text if len(tokens) > k + 2 * len(chain) - 1 else ""
-            if len(chain) > 1 and after not in ("(", ".", "->", "["):
-                for n, operand in enumerate(chain):
-                    if n + 1 < len(chain):
-                        add("", "flag-drop", operand.start, chain[n + 1].start)
-                    else:
-                        add("", "flag-drop", chain[n - 1].end, operand.end)
+        if t.kind not in operand or before in (".", "->", "::") or (before == "|" and k > 1 and tokens[k - 2].kind in operand):
+            continue
+        chain = [t]
+        while k + 2 * len(chain) < len(tokens) and tokens[k + 2 * len(chain) - 1].text == "|" \
+                and tokens[k + 2 * len(chain)].kind in operand:
+            chain.append(tokens[k + 2 * len(chain)])
+        after = tokens[k + 2 * len(chain) - 1].text if k + 2 * len(chain) - 1 < len(tokens) else ""
+        if len(chain) > 1 and after not in ("(", ".", "->", "["):
+            for n, operand_ in enumerate(chain):
+                if n + 1 < len(chain):
+                    add("", "flag-drop", operand_.start, chain[n + 1].start)
+                else:
+                    add("", "flag-drop", chain[n - 1].end, operand_.end)
 
 
 # ------------------------------------------------------------------ C++, through libclang
@@ -227,7 +184,7 @@ def load_clang():
 
 
 def compile_commands(root, path):
-    """The program image's sources and their compiler arguments."""
+    """The program's sources in the image and their compiler arguments."""
     try:
         entries = json.loads(path.read_text())
     except OSError:
@@ -235,27 +192,26 @@ def compile_commands(root, path):
     except ValueError as e:
         raise UsageError("%s is not valid JSON: %s" % (path, e))
     commands = {}
-    for entry in entries:
+    for entry in entries if isinstance(entries, list) else [None]:
+        if not isinstance(entry, dict) or not {"file", "directory"} <= set(entry) \
+                or not ("command" in entry or "arguments" in entry):
+            raise UsageError("%s is not a list of compile commands" % path)
         words = shlex.split(entry["command"]) if "command" in entry else list(entry["arguments"])
-        if not any(IMAGE_OBJECTS in w for w in words):
-            continue
-        args, skip = [], False
-        for w in words[1:]:
-            if skip or w in ("-o", "-c"):
-                skip = not skip
-                continue
-            args.append(w)
-        try:
-            rel = Path(entry["directory"], entry["file"]).resolve().relative_to(root).as_posix()
-        except ValueError:
-            continue  # a build of another checkout
-        if rel.split("/")[0] not in PROGRAM_FOLDERS or not rel.endswith(".cpp"):
-            continue
-        commands[rel] = [a for a in args if Path(entry["directory"], a).resolve() != root / rel]
+        source = Path(entry["directory"], entry["file"]).resolve()
+        rel = source.relative_to(root).as_posix() if source.is_relative_to(root) else ""
+        if any(IMAGE_OBJECTS in w for w in words) and rel.split("/")[0] in PROGRAM_FOLDERS and rel.endswith(".cpp"):
+            # the arguments less the compiler, the output, and the source itself
+            commands[rel] = [w for k, w in enumerate(words[1:], 1) if w not in ("-o", "-c")
+                             and words[k - 1] not in ("-o", "-c") and Path(entry["directory"], w).resolve() != source]
     if not commands:
         raise UsageError("%s names no source of the program image from this checkout: "
                          "run `cmake --preset native` here" % path)
     return commands
+
+
+def type_key(t):
+    """A variable's type as written, arrays of any length alike."""
+    return t.element_type.spelling + "[]" if t.kind.name in ("CONSTANTARRAY", "INCOMPLETEARRAY") else t.spelling
 
 
 class Parser:
@@ -264,20 +220,16 @@ class Parser:
 
     def __init__(self, ci, root, sources):
         self.ci, self.K, self.root, self.sources = ci, ci.CursorKind, root, sources
-        self.tokens = {}          # file -> its tokens, in order
+        self.tokens = {}          # file -> its tokens, in order, and their offsets
         self.regions = []         # (file, tokens, function) that the lexical edits see
         self.done = set()         # bodies already walked (a header's, from an earlier source)
-        self.resource_ids = []
-        self.used = set()
+        self.resource_ids, self.used = [], set()
 
-    def program_file(self, cursor_or_location):
-        location = getattr(cursor_or_location, "location", cursor_or_location)
-        if location.file is None:
+    def program_file(self, cursor):
+        if cursor.location.file is None:
             return None
-        try:
-            rel = Path(location.file.name).resolve().relative_to(self.root).as_posix()
-        except ValueError:
-            return None
+        path = Path(cursor.location.file.name).resolve()
+        rel = path.relative_to(self.root).as_posix() if path.is_relative_to(self.root) else ""
         return rel if rel.split("/")[0] in PROGRAM_FOLDERS else None
 
     def parse(self, rel, args):
@@ -289,67 +241,52 @@ class Parser:
         self.tu, self.globals = tu, []
         self.walk(tu.cursor)
 
-    def file_tokens(self, rel):
-        if rel not in self.tokens:
-            data = (self.root / rel).read_bytes()
-            extent = self.tu.get_extent(str(self.root / rel), (0, len(data)))
-            toks = []
-            for t in self.tu.get_tokens(extent=extent):
-                kind = {"PUNCTUATION": "punct", "IDENTIFIER": "ident", "KEYWORD": "keyword"}.get(t.kind.name)
-                if t.kind.name == "LITERAL":
-                    kind = "string" if t.spelling.endswith('"') else ("number" if t.spelling[0].isdigit() else "other")
-                if kind:
-                    toks.append(Tok(kind, t.spelling, t.extent.start.offset, t.extent.end.offset, t.extent.start.line))
-            self.tokens[rel] = (toks, [t.start for t in toks])
-            if rel in self.sources:
-                for t in toks:
-                    self.sources[rel].names.setdefault(t.line, set()).add(t.text)
-        return self.tokens[rel]
-
     def span_tokens(self, rel, start, end):
-        toks, starts = self.file_tokens(rel)
+        """The tokens of a file from start to end, comments left out."""
+        if rel not in self.tokens:
+            extent = self.tu.get_extent(str(self.root / rel), (0, (self.root / rel).stat().st_size))
+            kinds = {"PUNCTUATION": "punct", "IDENTIFIER": "ident", "KEYWORD": "keyword"}
+            toks = [Tok(kinds.get(t.kind.name) or ("string" if t.spelling.endswith('"') else "number"
+                                                   if t.spelling[0].isdigit() else "other"),
+                        t.spelling, t.extent.start.offset, t.extent.end.offset, t.extent.start.line)
+                    for t in self.tu.get_tokens(extent=extent) if t.kind.name != "COMMENT"]
+            self.tokens[rel] = (toks, [t.start for t in toks])
+            for t in toks if rel in self.sources else []:
+                self.sources[rel].names.setdefault(t.line, set()).add(t.text)
+        toks, starts = self.tokens[rel]
         return toks[bisect.bisect_left(starts, start):bisect.bisect_left(starts, end)]
+
+    def tokens_of(self, cursor):
+        return self.span_tokens(self.program_file(cursor), cursor.extent.start.offset, cursor.extent.end.offset)
 
     def walk(self, cursor):
         K = self.K
         for child in cursor.get_children():
             rel = self.program_file(child)
-            if rel is None:
+            if rel is None or child.kind in (K.MACRO_INSTANTIATION, K.INCLUSION_DIRECTIVE):
                 continue
-            kind = child.kind
-            if kind == K.MACRO_DEFINITION:
-                self.macro(rel, child)
-            elif kind == K.MACRO_INSTANTIATION or kind == K.INCLUSION_DIRECTIVE:
-                pass
-            elif kind == K.VAR_DECL:
+            if child.kind == K.MACRO_DEFINITION and rel in SKIPPED_FILES:
+                if child.spelling.startswith(RESOURCE_PREFIXES):
+                    self.resource_ids.append(child.spelling)
+            elif child.kind == K.MACRO_DEFINITION:
+                toks = self.tokens_of(child)
+                body = toks[1:]
+                if body and body[0].text == "(" and body[0].start == toks[0].end:  # a macro's parameters
+                    body = body[[t.text for t in body].index(")") + 1:]
+                self.regions.append((rel, body, ""))
+            elif child.kind == K.VAR_DECL:
                 self.globals.append(child)
-                init = self.initializer(rel, child)
-                if init:
-                    self.regions.append((rel, init, ""))
-            elif kind in (K.FUNCTION_DECL, K.CXX_METHOD) and child.is_definition():
-                key = (rel, child.extent.start.offset)
-                if key not in self.done:
-                    self.done.add(key)
+                self.regions.append((rel, self.initializer(child), ""))
+            elif child.kind in (K.FUNCTION_DECL, K.CXX_METHOD) and child.is_definition():
+                if (rel, child.extent.start.offset) not in self.done:
+                    self.done.add((rel, child.extent.start.offset))
                     self.function(rel, child)
             else:
                 self.walk(child)
 
-    # -- the parts of a file that the lexical edits see
-    def macro(self, rel, cursor):
-        toks = self.span_tokens(rel, cursor.extent.start.offset, cursor.extent.end.offset)
-        if rel in SKIPPED_FILES:
-            if cursor.spelling.startswith(RESOURCE_PREFIXES):
-                self.resource_ids.append(cursor.spelling)
-            return
-        body = toks[1:]
-        if body and body[0].text == "(" and body[0].start == toks[0].end:  # a macro's parameters
-            body = body[[t.text for t in body].index(")") + 1:]
-        if body:
-            self.regions.append((rel, body, ""))
-
-    def initializer(self, rel, decl):
+    def initializer(self, decl):
         """The tokens after a declaration's =, or none."""
-        toks = self.span_tokens(rel, decl.location.offset, decl.extent.end.offset)
+        toks = self.span_tokens(self.program_file(decl), decl.location.offset, decl.extent.end.offset)
         equals = next((k for k, t in enumerate(toks) if t.text == "="), None)
         return toks[equals + 1:] if equals is not None else []
 
@@ -358,86 +295,48 @@ class Parser:
         body = next((c for c in cursor.get_children() if c.kind == K.COMPOUND_STMT), None)
         if body is None:
             return
-        name = cursor.spelling
-        source = self.sources.get(rel)
-        info = {"name": name, "rel": rel, "locals": [], "calls": [], "refs": [], "compares": [], "blocks": []}
-        params = [p for p in cursor.get_arguments() if p.spelling]
+        info = {"name": cursor.spelling, "locals": [], "calls": [], "refs": [], "compares": [], "blocks": [body],
+                "params": [p for p in cursor.get_arguments() if p.spelling]}
         self.collect(body, [cursor, body], info)
         # the body's tokens, less the declarations' own (their initializers stay)
         skipped = []
         for decl, _ in info["locals"]:
-            init = self.initializer(rel, decl)
+            init = self.initializer(decl)
             skipped.append((decl.extent.start.offset, init[0].start if init else decl.extent.end.offset))
-        toks = [t for t in self.span_tokens(rel, body.extent.start.offset, body.extent.end.offset)
-                if not any(a <= t.start < b for a, b in skipped)]
+        toks = [t for t in self.tokens_of(body) if not any(a <= t.start < b for a, b in skipped)]
         self.used.update(t.text for t in toks if t.kind == "ident")
-        self.regions.append((rel, toks, name))
-        if source is None:
-            return
-        for call, statement in info["calls"]:
-            self.call_edits(source, info, params, call)
-        self.statement_edits(source, info)
-        self.foreground_edits(source, info, params)
-        for compare, op in info["compares"]:
-            self.unsigned_edit(source, name, compare, op)
+        self.regions.append((rel, toks, info["name"]))
+        source = self.sources.get(rel)
+        if source is not None:
+            for call in info["calls"]:
+                self.call_edits(source, info, call)
+            self.statement_edits(source, info)
+            self.foreground_edits(source, info)
+            for compare, op in info["compares"]:
+                self.unsigned_edit(source, info["name"], compare, op)
 
     def collect(self, cursor, parents, info):
-        """Gathers a body's locals, calls, references and comparisons."""
+        """Gathers a body's locals, calls, references, comparisons and blocks."""
         K = self.K
         for index, child in enumerate(cursor.get_children()):
-            kind = child.kind
-            if kind == K.VAR_DECL:
+            if child.kind == K.VAR_DECL:  # with the statement its scope ends with
                 info["locals"].append((child, parents[-2] if parents[-1].kind == K.DECL_STMT else parents[-1]))
-            elif kind == K.CALL_EXPR and child.referenced is not None and child.referenced.kind == K.FUNCTION_DECL:
-                info["calls"].append((child, None))
-            elif kind == K.DECL_REF_EXPR:
+            elif child.kind == K.CALL_EXPR and getattr(child.referenced, "kind", None) == K.FUNCTION_DECL:
+                info["calls"].append(child)
+            elif child.kind == K.DECL_REF_EXPR:
                 info["refs"].append((child, cursor, index))
-            elif kind == K.BINARY_OPERATOR:
-                op = self.operator(child)
-                if op is not None and op.text in ("<", "<=", ">", ">="):
-                    info["compares"].append((child, op))
-            elif kind == K.COMPOUND_STMT:
+            elif child.kind == K.BINARY_OPERATOR and getattr(self.operator(child), "text", "") in ("<", "<=", ">", ">="):
+                info["compares"].append((child, self.operator(child)))
+            elif child.kind == K.COMPOUND_STMT:
                 info["blocks"].append(child)
             self.collect(child, parents + [child], info)
-        if cursor.kind == K.COMPOUND_STMT and cursor not in info["blocks"]:
-            info["blocks"].append(cursor)
 
     def operator(self, binary):
         """The operator token of a binary expression, or None."""
         lhs = next(binary.get_children(), None)
-        if lhs is None:
-            return None
         rel = self.program_file(binary)
-        for t in self.span_tokens(rel, lhs.extent.end.offset, binary.extent.end.offset):
-            return t if t.kind == "punct" else None
-        return None
-
-    # -- calls
-    def arguments(self, rel, call):
-        """(start, end) of each argument's text, from the call's own tokens."""
-        toks = self.span_tokens(rel, call.extent.start.offset, call.extent.end.offset)
-        if len(toks) < 3 or toks[0].kind != "ident" or toks[1].text != "(":
-            return None
-        spans, depth, start = [], 0, None
-        for t in toks[1:]:
-            if t.text in "([{" and t.kind == "punct":
-                depth += 1
-                if depth == 1:
-                    continue
-            elif t.text in ")]}" and t.kind == "punct":
-                depth -= 1
-                if depth == 0:
-                    if start is not None:
-                        spans.append((start, last))
-                    break
-            elif t.text == "," and depth == 1:
-                spans.append((start, last))
-                start = None
-                continue
-            if start is None:
-                start = t.start
-            last = t.end
-        return spans
+        toks = self.span_tokens(rel, lhs.extent.end.offset, binary.extent.end.offset) if lhs and rel else []
+        return toks[0] if toks and toks[0].kind == "punct" else None
 
     def strip(self, cursor):
         """The expression under implicit conversions and a macro's parentheses."""
@@ -445,50 +344,51 @@ class Parser:
             cursor = next(cursor.get_children())
         return cursor
 
-    def in_scope(self, info, params, offset):
-        """The variables a statement at offset sees: name -> declaration."""
-        names = {}
-        for g in self.globals:
-            t = g.type.get_canonical()
-            if t.kind in (self.ci.TypeKind.POINTER, self.ci.TypeKind.RECORD) and not g.type.is_volatile_qualified():
-                names[g.spelling] = g
-        names.update((p.spelling, p) for p in params)
-        for decl, scope in info["locals"]:
-            if decl.extent.end.offset <= offset and scope.extent.start.offset <= offset < scope.extent.end.offset:
-                names[decl.spelling] = decl
+    def in_scope(self, info, offset):
+        """The variables a statement at offset sees, by name: the program's
+        handles and records, the function's parameters and its locals."""
+        names = {g.spelling: g for g in self.globals if not g.type.is_volatile_qualified()
+                 and g.type.get_canonical().kind in (self.ci.TypeKind.POINTER, self.ci.TypeKind.RECORD)}
+        names.update((p.spelling, p) for p in info["params"])
+        names.update((d.spelling, d) for d, scope in info["locals"]
+                     if d.extent.end.offset <= offset and scope.extent.start.offset <= offset < scope.extent.end.offset)
         return names
 
-    def call_edits(self, source, info, params, call):
-        rel, fn, K = source.rel, info["name"], self.K
-        spans = self.arguments(rel, call)
-        if spans is None:
+    def call_edits(self, source, info, call):
+        K, fn, toks = self.K, info["name"], self.tokens_of(call)
+        if len(toks) < 3 or toks[0].kind != "ident" or toks[1].text != "(":
             return
-        name = self.span_tokens(rel, call.extent.start.offset, call.extent.end.offset)[0]
+        spans, depth, start = [], 0, None  # (start, end) of each argument, from the call's tokens
+        for t in toks[1:]:
+            depth += (t.kind == "punct" and t.text in "([{") - (t.kind == "punct" and t.text in ")]}")
+            if (depth == 1 and t.text == ",") or depth == 0:
+                spans += [(start, last)] if start is not None else []
+                start = None
+                if depth == 0:
+                    break
+            elif depth > 1 or t.text != "(":
+                start, last = t.start if start is None else start, t.end
+        name, texts = toks[0], [source.text(a, b) for a, b in spans]
         if name.text in EXCHANGED_CALLS:
             source.add(name.start, name.end, EXCHANGED_CALLS[name.text], "call-exch", fn)
-        texts = [source.text(a, b) for a, b in spans]
+        a, b = call.extent.start.offset, call.extent.end.offset
         if name.text == "GetWindowRect" and len(texts) == 2 and re.fullmatch(r"GetDesktopWindow\(\s*\)", texts[0]):
-            source.add(call.extent.start.offset, call.extent.end.offset,
-                       "SystemParametersInfoW(SPI_GETWORKAREA, 0, %s, 0)" % texts[1], "call-exch", fn)
+            source.add(a, b, "SystemParametersInfoW(SPI_GETWORKAREA, 0, %s, 0)" % texts[1], "call-exch", fn)
         if name.text == "SystemParametersInfoW" and len(texts) == 4 and texts[0] == "SPI_GETWORKAREA":
-            source.add(call.extent.start.offset, call.extent.end.offset,
-                       "GetWindowRect(GetDesktopWindow(), %s)" % texts[2], "call-exch", fn)
-        args = list(call.get_arguments())
-        names = self.in_scope(info, params, call.extent.start.offset)
-        for k, (a, b) in enumerate(spans):
-            text = texts[k]
-            if len(args) != len(spans):  # a call through a macro that adds arguments
+            source.add(a, b, "GetWindowRect(GetDesktopWindow(), %s)" % texts[2], "call-exch", fn)
+        args, names = list(call.get_arguments()), self.in_scope(info, a)
+        for (a, b), text, arg in zip(spans, texts, args if len(args) == len(spans) else [None] * len(spans)):
+            if arg is None:  # a call through a macro that adds arguments
                 if text.startswith("&"):
                     source.add(a, b, "NULL", "arg-null", fn)
                 continue
-            arg = self.strip(args[k])
+            arg = self.strip(arg)
             address = arg.kind == K.UNARY_OPERATOR and text.startswith("&")
             target = self.strip(next(arg.get_children())) if address else arg
             pointer = address or target.kind == K.STRING_LITERAL
             if target.kind in (K.DECL_REF_EXPR, K.MEMBER_REF_EXPR) and target.referenced is not None:
-                canonical = target.type.get_canonical().kind
-                pointer = pointer or canonical in (self.ci.TypeKind.POINTER, self.ci.TypeKind.CONSTANTARRAY,
-                                                   self.ci.TypeKind.INCOMPLETEARRAY)
+                pointer = pointer or target.type.get_canonical().kind in (
+                    self.ci.TypeKind.POINTER, self.ci.TypeKind.CONSTANTARRAY, self.ci.TypeKind.INCOMPLETEARRAY)
                 variable = target.referenced
                 if target.kind == K.DECL_REF_EXPR and variable.kind in (K.VAR_DECL, K.PARM_DECL) \
                         and text.lstrip("&").strip() == variable.spelling:
@@ -502,79 +402,64 @@ class Parser:
 
     def statement_edits(self, source, info):
         """A call statement dropped, and two adjacent ones swapped."""
-        K = self.K
+        K, fn = self.K, info["name"]
+
+        def drop(call):
+            if self.program_file(call) == source.rel:
+                source.add(call.extent.start.offset, call.extent.end.offset, "", "call-drop", fn)
         for block in info["blocks"]:
-            items = []
+            items = []  # each statement of the block: the call it is, or None; and whether a label starts it
             for child in block.get_children():
-                labelled = False
+                labelled = child.kind in (K.CASE_STMT, K.DEFAULT_STMT)
                 while child.kind in (K.CASE_STMT, K.DEFAULT_STMT):
                     child = list(child.get_children())[-1]
-                    labelled = True
                 call = self.strip(child)
-                items.append((call if call.kind == K.CALL_EXPR else None, labelled))
+                items.append((call if call.kind == K.CALL_EXPR and self.program_file(call) == source.rel else None,
+                              labelled))
                 branches = [child] if child.kind == K.IF_STMT else []
                 for branch in branches:  # the branches of an if without braces, and of its else ifs
                     for inner in map(self.strip, list(branch.get_children())[1:]):
                         if inner.kind == K.IF_STMT:
                             branches.append(inner)
                         elif inner.kind == K.CALL_EXPR:
-                            source.add(inner.extent.start.offset, inner.extent.end.offset, "", "call-drop",
-                                       info["name"])
-            for k, (call, _) in enumerate(items):
-                if call is None or self.program_file(call) != source.rel:
+                            drop(inner)
+            for (call, _), (following, labelled) in zip(items, items[1:] + [(None, False)]):
+                if call is None:
                     continue
+                drop(call)
                 a, b = call.extent.start.offset, call.extent.end.offset
-                source.add(a, b, "", "call-drop", info["name"])
-                if k + 1 < len(items) and items[k + 1][0] is not None and not items[k + 1][1]:
-                    c, d = items[k + 1][0].extent.start.offset, items[k + 1][0].extent.end.offset
+                if following is not None and not labelled:
+                    c, d = following.extent.start.offset, following.extent.end.offset
                     if source.text(a, b) != source.text(c, d):
-                        source.add(a, d, source.text(c, d) + source.text(b, c) + source.text(a, b), "call-swap",
-                                   info["name"])
+                        source.add(a, d, source.text(c, d) + source.text(b, c) + source.text(a, b), "call-swap", fn)
 
-    def foreground_edits(self, source, info, params):
+    def foreground_edits(self, source, info):
         """GetForegroundWindow() and the windows a function remembers, exchanged."""
-        K = self.K
-        calls = [c for c, _ in info["calls"] if c.spelling == "GetForegroundWindow"]
+        K, fn = self.K, info["name"]
+        calls = [c for c in info["calls"] if c.spelling == "GetForegroundWindow"]
         if not calls:
             return
-        windows = {p.spelling for p in params if type_key(p.type) == "HWND"}
-        windows |= {d.spelling for d, _ in info["locals"] if type_key(d.type) == "HWND"}
-        assigned = set()  # (offset of an assigned value, the variable)
-        for decl, _ in info["locals"]:
-            init = self.initializer(source.rel, decl)
-            if init:
-                assigned.add((init[0].start, decl.spelling))
+        windows = {d.spelling for d in info["params"] + [d for d, _ in info["locals"]] if type_key(d.type) == "HWND"}
+        # (where a value assigned starts, the variable it goes to)
+        assigned = {(self.initializer(d)[0].start, d.spelling) for d, _ in info["locals"] if self.initializer(d)}
         for ref, parent, index in info["refs"]:
             if parent.kind == K.BINARY_OPERATOR and index == 0 and getattr(self.operator(parent), "text", "") == "=":
-                rhs = list(parent.get_children())[1]
-                assigned.add((rhs.extent.start.offset, ref.spelling))
-                continue
-            if ref.spelling in windows and ref.referenced.kind in (K.VAR_DECL, K.PARM_DECL):
-                source.add(ref.extent.start.offset, ref.extent.end.offset, "GetForegroundWindow()", "call-exch",
-                           info["name"])
+                assigned.add((list(parent.get_children())[1].extent.start.offset, ref.spelling))
+            elif ref.spelling in windows and ref.referenced.kind in (K.VAR_DECL, K.PARM_DECL):
+                source.add(ref.extent.start.offset, ref.extent.end.offset, "GetForegroundWindow()", "call-exch", fn)
         for call in calls:
-            names = self.in_scope(info, params, call.extent.start.offset)
-            for window in sorted(windows & set(names)):
+            for window in sorted(windows & set(self.in_scope(info, call.extent.start.offset))):
                 if (call.extent.start.offset, window) not in assigned:
-                    source.add(call.extent.start.offset, call.extent.end.offset, window, "call-exch", info["name"])
+                    source.add(call.extent.start.offset, call.extent.end.offset, window, "call-exch", fn)
 
     def unsigned_edit(self, source, function, compare, op):
         """A comparison made in a signed type, made as unsigned 32-bit values."""
-        lhs = next(compare.get_children())
-        if lhs.type.get_canonical().kind.name not in ("INT", "LONG", "LONGLONG", "SHORT", "SCHAR", "CHAR_S"):
-            return
+        signed = next(compare.get_children()).type.get_canonical().kind.name in (
+            "INT", "LONG", "LONGLONG", "SHORT", "SCHAR", "CHAR_S")
         a, b = compare.extent.start.offset, compare.extent.end.offset
-        if self.program_file(compare) != source.rel or not a <= op.start < b:
-            return
-        left, right = source.text(a, op.start).strip(), source.text(op.end, b).strip()
-        source.add(a, b, "(DWORD)(%s) %s (DWORD)(%s)" % (left, op.text, right), "unsigned", function)
-
-
-def type_key(t):
-    """A variable's type as written, arrays of any length alike."""
-    if t.kind.name in ("CONSTANTARRAY", "INCOMPLETEARRAY"):
-        return t.element_type.spelling + "[]"
-    return t.spelling
+        if signed and self.program_file(compare) == source.rel and a <= op.start < b:
+            left, right = source.text(a, op.start).strip(), source.text(op.end, b).strip()
+            source.add(a, b, "(DWORD)(%s) %s (DWORD)(%s)" % (left, op.text, right), "unsigned", function)
 
 
 # ------------------------------------------------------------------ the resource script, as text
@@ -601,11 +486,9 @@ def rc_edits(source, siblings):
         if words[0] == "#":
             if len(words) > 2 and words[1] == "define":
                 lexical(source, toks[3:], siblings)
-            continue
-        if len(toks) == 3 and words[1] in files:
+        elif len(toks) == 3 and words[1] in files:
             same = files[words[1]]  # the file of one resource swapped with the next of its kind
-            following = same[(same.index(toks[2]) + 1) % len(same)]
-            source.add(toks[2].start, toks[2].end, following.text, "swap")
+            source.add(toks[2].start, toks[2].end, same[(same.index(toks[2]) + 1) % len(same)].text, "swap")
         elif words[0] not in ("LANGUAGE", "BEGIN", "END", "STRINGTABLE"):
             # the id that starts a resource or string-table line is its slot, not a use
             lexical(source, toks[1:] if words[0].startswith(RESOURCE_PREFIXES) else toks, siblings)
@@ -613,24 +496,22 @@ def rc_edits(source, siblings):
 
 # ------------------------------------------------------------------ generation
 def generate(root, files, commands_file):
-    ci = load_clang()
-    commands = compile_commands(root, commands_file)
+    ci, commands = load_clang(), compile_commands(root, commands_file)
     sources = {rel: Source(root, rel) for rel in files}
     for rel in files:
         if rel.endswith(".cpp") and rel not in commands:
-            raise UsageError("%s is not built into the program image (no compile command in %s)"
-                             % (rel, commands_file))
+            raise UsageError("%s is not built into the program image (no compile command in %s)" % (rel, commands_file))
     parser = Parser(ci, root, sources)
     for rel in sorted(commands):
         parser.parse(rel, commands[rel])
-    used_ids = set(parser.resource_ids) & parser.used
+    used_ids = sorted(set(parser.resource_ids) & parser.used)
 
     def siblings(name):
         if name in ONE_WAY:
             return ONE_WAY[name]
         family = next((f for f in FAMILIES if name in f), None)
         if family is None and name in parser.resource_ids:
-            family = [n for n in sorted(used_ids) if n[:4] == name[:4]]
+            family = [n for n in used_ids if n[:4] == name[:4]]
         return [n for n in family or [] if n != name]
 
     for rel, toks, function in parser.regions:
@@ -640,12 +521,11 @@ def generate(root, files, commands_file):
     for rel in files:
         if rel.endswith(".rc"):
             rc_edits(sources[rel], siblings)
-        found = sorted(sources[rel].mutants.values(), key=lambda m: (m.line, m.operator, m.start, m.end, m.new))
-        counters = {}
-        for m in found:
-            m.index = counters.get((m.line, m.operator), 0)
-            counters[(m.line, m.operator)] = m.index + 1
-        mutants += found
+        counters = collections.Counter()
+        for m in sorted(sources[rel].mutants.values(), key=lambda m: (m.line, m.operator, m.start, m.end, m.new)):
+            m.index = counters[(m.line, m.operator)]
+            counters[(m.line, m.operator)] += 1
+            mutants.append(m)
     return mutants
 
 
@@ -674,34 +554,28 @@ def program_files(root):
 def select_files(root, given):
     if not given:
         return program_files(root)
-    chosen = []
+    chosen = set()
     for g in given:
-        p = Path(g)
-        if not p.is_absolute():
-            p = (Path.cwd() / p) if (Path.cwd() / p).exists() else root / p
-        p = p.resolve()
+        p = (Path(g) if Path(g).is_absolute() or Path(g).exists() else root / g).resolve()
         if not p.exists():
             raise UsageError("no such file or folder: %s" % g)
-        try:
-            rel = p.relative_to(root)
-        except ValueError:
+        if not p.is_relative_to(root):
             raise UsageError("%s is outside the checkout %s" % (g, root))
-        if not rel.parts or rel.parts[0] not in PROGRAM_FOLDERS:
+        rel = p.relative_to(root).as_posix()
+        if rel.split("/")[0] not in PROGRAM_FOLDERS:
             raise UsageError("%s is not in the program's folders (%s)" % (g, " ".join(PROGRAM_FOLDERS)))
-        if p.is_file():
-            r = rel.as_posix()
-            if r in SKIPPED_FILES:
-                print("note: %s is not mutated itself; its ids are mutated where they are used" % r)
-            elif not r.endswith(SOURCE_SUFFIXES):
-                raise UsageError("%s is not a C++ source, header or resource script" % g)
-            else:
-                chosen.append(r)
+        if p.is_file() and rel in SKIPPED_FILES:
+            print("note: %s is not mutated itself; its ids are mutated where they are used" % rel)
+        elif p.is_file() and not rel.endswith(SOURCE_SUFFIXES):
+            raise UsageError("%s is not a C++ source, header or resource script" % g)
+        elif p.is_file():
+            chosen.add(rel)
         else:
-            inside = [f for f in program_files(root) if f.startswith(rel.as_posix() + "/")]
+            inside = [f for f in program_files(root) if f.startswith(rel + "/")]
             if not inside:
                 raise UsageError("%s holds no C++ sources, headers or resource scripts" % g)
-            chosen += inside
-    return sorted(set(chosen))
+            chosen.update(inside)
+    return sorted(chosen)
 
 
 def changed_lines(root, rev):
@@ -744,6 +618,9 @@ class Equivalents:
             if len(fields) != 6 or not all(fields):
                 raise UsageError("%s, line %d: expected 'file ::: function ::: operator ::: original ::: mutated "
                                  "::: reason'" % (path, number))
+            if fields[2] not in OPERATORS + ["*"]:
+                raise UsageError("%s, line %d: no operator is called %s (%s)" % (path, number, fields[2],
+                                                                               ", ".join(OPERATORS)))
             file, function, operator, original, mutated, reason = fields
             self.entries.append((file, function, operator, original, wildcard(mutated), reason, number))
 
@@ -780,10 +657,9 @@ class Workspace:
     def sync(self, files):
         """Makes the copy's files equal to the tree's, writing only what differs."""
         wanted = set(files)
-        if self.src.exists():
-            for p in sorted(self.src.rglob("*"), reverse=True):
-                if p.is_file() and p.relative_to(self.src).as_posix() not in wanted:
-                    p.unlink()
+        for p in sorted(self.src.rglob("*")) if self.src.exists() else []:
+            if p.is_file() and p.relative_to(self.src).as_posix() not in wanted:
+                p.unlink()
         for rel in files:
             source, target = self.root / rel, self.src / rel
             data = source.read_bytes()
