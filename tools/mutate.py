@@ -611,7 +611,9 @@ class Equivalents:
             if not line or line.startswith("#"):
                 continue
             fields = [f.strip() for f in line.split(":::")]
-            if len(fields) == 4:    # the older forms: any function, any operator
+            if len(fields) == 2:    # the older forms: one run's id, which code that moves breaks
+                fields = fields[0].split(":")[:1] + ["*", "*", fields[0], "*", fields[1]]
+            elif len(fields) == 4:  # any function, any operator
                 fields[1:1] = ["*", "*"]
             elif len(fields) == 5:
                 fields[2:2] = ["*"]
@@ -628,7 +630,7 @@ class Equivalents:
         found = None
         for file, function, operator, original, mutated, reason, number in self.entries:
             if file == m.path and function in ("*", m.function) and operator in ("*", m.operator) \
-                    and original == m.original and mutated.fullmatch(m.mutated):
+                    and (original == m.original and mutated.fullmatch(m.mutated) or original == m.id):
                 self.used.add(number)
                 found = found or reason
         return found
@@ -909,3 +911,6 @@ if __name__ == "__main__":
     except KeyboardInterrupt:
         print("\nInterrupted before any mutant was applied.", file=sys.stderr)
         sys.exit(130)
+    except BrokenPipeError:  # the reader of the output stopped early (| head)
+        os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
+        sys.exit(1)
