@@ -768,8 +768,8 @@ def main(argv):
     parser.add_argument("--timeout", type=int, default=120, metavar="S",
                         help="seconds a test run may take before it counts as hung (default 120)")
     args = parser.parse_args(argv)
-    if args.j < 1:
-        raise UsageError("-j needs a positive number")
+    if args.j < 1 or args.timeout < 1:
+        raise UsageError("-j and --timeout need a positive number")
 
     root = find_root()
     files = select_files(root, args.files)
