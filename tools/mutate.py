@@ -86,6 +86,7 @@ class Mutant:
     def __init__(self, source, start, end, new, operator, function):
         self.path, self.start, self.end, self.new = source.rel, start, end, new  # byte offsets, the new text
         self.operator, self.function, self.index = operator, function, 0  # function: '' outside one
+        self.where = function  # with @n when the same lines stand in it more than once
         data = source.data
         first, last = data.rfind(b"\n", 0, start) + 1, data.find(b"\n", end)
         last = len(data) if last < 0 else last
@@ -521,11 +522,16 @@ def generate(root, files, commands_file):
     for rel in files:
         if rel.endswith(".rc"):
             rc_edits(sources[rel], siblings)
-        counters = collections.Counter()
+        counters, places = collections.Counter(), {}
         for m in sorted(sources[rel].mutants.values(), key=lambda m: (m.line, m.operator, m.start, m.end, m.new)):
             m.index = counters[(m.line, m.operator)]
             counters[(m.line, m.operator)] += 1
+            places.setdefault((m.function, m.original), set()).add(m.line)
             mutants.append(m)
+        for m in mutants:  # the same lines twice in one function: which of them, from 1
+            lines = sorted(places.get((m.function, m.original), ()))
+            if m.path == rel and len(lines) > 1:
+                m.where = "%s @%d" % (m.function, lines.index(m.line) + 1)
     return mutants
 
 
@@ -629,7 +635,7 @@ class Equivalents:
     def reason(self, m):
         found = None
         for file, function, operator, original, mutated, reason, number in self.entries:
-            if file == m.path and function in ("*", m.function) and operator in ("*", m.operator) \
+            if file == m.path and function in ("*", m.function, m.where) and operator in ("*", m.operator) \
                     and (original == m.original and mutated.fullmatch(m.mutated) or original == m.id):
                 self.used.add(number)
                 found = found or reason
@@ -738,8 +744,7 @@ class Workspace:
 
 
 def print_mutant(m, prefix=""):
-    print("%s%s%s\n    - %s\n    + %s" % (prefix, m.id, "  in " + m.function if m.function else "", m.original,
-                                          m.mutated))
+    print("%s%s%s\n    - %s\n    + %s" % (prefix, m.id, "  in " + m.where if m.where else "", m.original, m.mutated))
 
 
 def print_stale(equivalents, files):
