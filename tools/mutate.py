@@ -501,7 +501,8 @@ def generate(root, files, commands_file):
     sources = {rel: Source(root, rel) for rel in files}
     for rel in files:
         if rel.endswith(".cpp") and rel not in commands:
-            raise UsageError("%s is not built into the program image (no compile command in %s)" % (rel, commands_file))
+            raise UsageError("%s has no compile command of the program image in %s: add it to VELTO_SOURCES, "
+                             "or run `cmake --preset native` again" % (rel, commands_file))
     parser = Parser(ci, root, sources)
     for rel in sorted(commands):
         parser.parse(rel, commands[rel])
