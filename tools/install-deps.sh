@@ -12,6 +12,7 @@ packages=(
     wine wine64 fonts-wine                       # velto.exe on a real Win32 platform (64-bit only)
     xvfb xauth imagemagick                       # a screen without a display (xvfb-run), its screenshots
     xdotool                                      # real pointer events on the live screen's test
+    python3-clang-14 libclang1-14                # the mutation check's C++ parser (for /usr/bin/python3)
 )
 
 missing=()

@@ -1,68 +1,29 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Mutation check for Velto: are the tests sharp enough to notice a wrong rule?
 
-The check applies one small behaviour-changing edit (a mutant) at a time to the
-program's own sources, rebuilds the program image, runs Velto's tests (stopping
-at the first failure) and reports the edits that every test survived.
-
-It never edits your tree. It copies the working tree (committed and
-uncommitted files, without build/ and .git) into a scratch folder under
-build/mutation/, builds there, and applies each mutant to that copy only,
-restoring the file afterwards (also on Ctrl-C or SIGTERM). An interrupted run
-therefore cannot leave an edit behind in your tree, and the next run brings
-the copy back in line with the tree before it starts.
-
-Edits (one single edit per mutant):
-  cmp-flip   == <-> !=, < <-> >=, > <-> <=
-  cmp-bound  < <-> <=, > <-> >=
-  logic      && <-> ||
-  not-drop   a ! dropped
-  const      an integer n -> n+1, 1 -> 0, TRUE <-> FALSE
-  flag-drop  one operand dropped from A | B | C
-  swap       a resource id or named constant replaced by a sibling of its
-             family (IDI_, IDS_, IDB_, SWP_, WS_, NIM_, NIF_, HWND_TOP/BOTTOM,
-             the program's own TRAY_ID_, BUTTON_, CAPTION_ ... values)
-  text       a text the program uses changed ("VeltoButton" -> "VeltoButton_")
-  call-swap  two adjacent call statements swapped
-  call-drop  a call statement dropped
-  arg-swap   a call's argument replaced by another value of the same type in
-             scope (a rectangle, a window, a flag variable: parameters,
-             locals declared before the line, the program's globals)
-  arg-null   NULL passed for a pointer or handle argument (a window, &value,
-             a text buffer, FindWindowW's title)
-  call-exch  a call exchanged for one that reads similar data (the desktop
-             window's rectangle and the work area, a window's title and its
-             class name, IsWindow and IsWindowVisible, GetForegroundWindow
-             and a window remembered in a variable, SetEvent and ResetEvent)
-  unsigned   a comparison of signed values (int, LONG, a rectangle's or a
-             point's coordinates) made as unsigned 32-bit values
-Comments, #include lines and declarations are left alone; res/resource.h is
-only mutated through the places that use its ids.
-
-Outcomes: "caught" (a test failed or crashed), "timed out" (the tests hung:
-counted as caught), "survived", "did not compile" (left out of the figure).
-Mutants listed in tools/mutation-equivalent.txt change nothing observable;
-they are run and reported apart, never counted as caught.
-
-Exit status: 0 when every mutant was caught or is listed as equivalent,
-1 when some survived, 2 for bad input or a broken baseline.
+It makes one small edit (a mutant) at a time to the program's own sources,
+rebuilds the program image, runs Velto's tests until the first failure and
+reports the edits that every test survived. The edits are named cmp-flip,
+cmp-bound, logic, not-drop, const, flag-drop, swap, text, call-swap,
+call-drop, arg-swap, arg-null, call-exch and unsigned (the README says what
+each does). The C++ is parsed by libclang (Debian's python3-clang-14) with
+the program image's compile flags from build/native/compile_commands.json;
+the resource script is read as text. Your tree is never edited: the edits go
+to a copy under build/mutation/, restored after each run, also on Ctrl-C.
+Edits listed in tools/mutation-equivalent.txt change nothing that can be
+seen: they are reported apart. Exit status: 0 when every mutant was caught or
+is listed, 1 when some survived, 2 for bad input or a broken baseline.
 """
 
-import argparse
-import os
-import re
-import shutil
-import signal
-import subprocess
-import sys
-import threading
-import time
+import argparse, bisect, collections, json, os, re, shlex, shutil, signal, subprocess, sys, threading, time
 from pathlib import Path
 
 PROGRAM_FOLDERS = ["app", "settings", "taskbar", "proxy", "taskmenu", "about", "res"]
 SOURCE_SUFFIXES = (".cpp", ".h", ".rc")
 SKIPPED_FILES = {"res/resource.h"}  # its values are only mutated through their uses
 EQUIVALENT_FILE = "tools/mutation-equivalent.txt"
+COMPILE_COMMANDS = "build/native/compile_commands.json"
+IMAGE_OBJECTS = "velto_image.dir"   # the program image's entries in the compile commands
 SCRATCH = "build/mutation"
 
 
@@ -74,94 +35,508 @@ class Interrupted(Exception):
     pass
 
 
-# ------------------------------------------------------------------ families
-# A named constant is replaced by each of its listed siblings.
-FIXED_SWAPS = {
-    "HWND_TOP": ["HWND_BOTTOM"],
-    "HWND_BOTTOM": ["HWND_TOP"],
-    "WS_EX_TOOLWINDOW": ["WS_EX_TOPMOST"],
-    "WS_EX_TOPMOST": ["WS_EX_TOOLWINDOW"],
-    "SPI_SETWORKAREA": ["SPI_GETWORKAREA"],
-    "HKEY_CURRENT_USER": ["HKEY_LOCAL_MACHINE"],
-    "HKEY_LOCAL_MACHINE": ["HKEY_CURRENT_USER"],
-    "REG_DWORD": ["REG_BINARY"],
-    "REG_SZ": ["REG_BINARY", "REG_EXPAND_SZ"],
-    "WM_LBUTTONDOWN": ["WM_LBUTTONUP"],
-    "WM_LBUTTONUP": ["WM_LBUTTONDOWN"],
-    "WM_DRAWITEM": ["WM_MEASUREITEM"],
-    "WM_MEASUREITEM": ["WM_DRAWITEM"],
-    "WM_CLOSE": ["WM_DESTROY"],
-    "WM_DESTROY": ["WM_CLOSE"],
-    "WM_PAINT": ["WM_ERASEBKGND"],
-    "GWL_EXSTYLE": ["GWL_STYLE"],
-    "RT_DIALOG": ["RT_MENU"],
-    "ERROR_SUCCESS": ["ERROR_MORE_DATA"],
-    "LTGRAY_BRUSH": ["WHITE_BRUSH", "GRAY_BRUSH", "NULL_BRUSH"],
-}
-
-# Each member is replaced by every other member not already on the line.
-FAMILIES = [
-    ["SWP_NOSIZE", "SWP_NOMOVE", "SWP_NOZORDER", "SWP_NOACTIVATE", "SWP_SHOWWINDOW", "SWP_HIDEWINDOW"],
-    ["WS_CHILD", "WS_VISIBLE", "WS_POPUP"],
-    ["NIM_ADD", "NIM_MODIFY", "NIM_DELETE"],
-    ["NIF_MESSAGE", "NIF_ICON", "NIF_TIP"],
-    ["CS_HREDRAW", "CS_VREDRAW", "CS_DBLCLKS"],
-    ["SPIF_UPDATEINIFILE", "SPIF_SENDCHANGE"],
-    ["SS_ICON", "SS_LEFT", "SS_CENTER"],
-    ["TRAY_ID_MAIN", "TRAY_ID_OK", "TRAY_ID_CLOSE"],
-    ["BUTTON_OK", "BUTTON_CLOSE", "BUTTON_NONE"],
-    ["CAPTION_OK", "CAPTION_CLOSE"],
-    ["CMD_FOREGROUND", "CMD_ABOUT"],
-    ["TASKBAR_HEIGHT", "DESKTOP_HEIGHT"],
-    ["SCREEN_WIDTH", "SCREEN_HEIGHT"],
-    ["BUTTON_SIZE", "FACE_SIZE", "FACE_MARGIN"],
-    ["IconTray", "IconTrayActive", "IconCloseGlyph", "IconOk", "IconClose"],
-    ["BitmapClose", "BitmapOk", "BitmapIdle"],
-    ["DesktopName", "DesktopClass", "TaskbarName", "TaskbarClass"],
-    ["CloseButton", "OkButton", "Monitoring", "TaskBarOnTop"],
-]
-
-# Calls exchanged for one that reads similar data (call-exch); each pattern is
-# tried on the code of a line, and its replacement may name the pattern's groups.
-CALL_EXCHANGES = [
-    (r"GetWindowRect\(\s*GetDesktopWindow\(\)\s*,\s*&(\w+)\s*\)", r"SystemParametersInfoW(SPI_GETWORKAREA, 0, &\1, 0)"),
-    (r"SystemParametersInfoW\(\s*SPI_GETWORKAREA\s*,\s*0\s*,\s*&(\w+)\s*,\s*0\s*\)", r"GetWindowRect(GetDesktopWindow(), &\1)"),
-    (r"\bGetWindowTextW\(", "GetClassNameW("),
-    (r"\bGetClassNameW\(", "GetWindowTextW("),
-    (r"\bIsWindowVisible\(", "IsWindow("),
-    (r"\bIsWindow\(", "IsWindowVisible("),
-    (r"\bSetEvent\(", "ResetEvent("),
-    (r"\bResetEvent\(", "SetEvent("),
-]
-
-# The types whose values arg-swap exchanges, and the signed ones that the
-# unsigned edit compares as unsigned.
-VALUE_TYPES = {"HWND", "RECT", "POINT", "SIZE", "HMENU", "HICON", "HBITMAP", "HDC", "HKEY", "HANDLE", "HGDIOBJ",
-               "HINSTANCE", "HMODULE", "BOOL", "UINT", "DWORD", "LONG", "WORD", "int", "WPARAM", "LPARAM",
-               "COLORREF", "WCHAR", "UINT_PTR", "LPCWSTR", "LPWSTR", "BYTE"}
-HANDLE_TYPES = {"HWND", "HMENU", "HICON", "HBITMAP", "HDC", "HKEY", "HANDLE", "HGDIOBJ", "HINSTANCE", "HMODULE",
-                "LPCWSTR", "LPWSTR"}
-SIGNED_TYPES = {"int", "LONG"}
-# Process-wide values that arg-swap offers besides the locals: handles and
-# rectangles (integers and flags are exchanged among the locals only).
-GLOBAL_TYPES = {"HWND", "RECT", "HMENU", "HICON", "HBITMAP", "HDC", "HKEY", "HANDLE", "HINSTANCE"}
-SIGNED_FIELDS = {"left", "top", "right", "bottom", "x", "y", "cx", "cy"}
-# Calls whose result is signed (a count, or -1 for a failure).
-SIGNED_RESULTS = {"GetMessageW", "GetWindowTextW", "GetClassNameW", "LoadStringW", "GetWindowLongW", "lstrlenW"}
-# The text buffers of the settings record, as arguments.
-RECORD_TEXTS = re.compile(r"^Settings\.(DesktopName|DesktopClass|TaskbarName|TaskbarClass)$")
-# Not calls: their "arguments" are left to the other edits.
-NOT_CALLS = {"if", "while", "for", "switch", "return", "sizeof", "TEXT", "MAKEINTRESOURCEW", "LOWORD", "HIWORD",
-             "MAKELPARAM", "MAKEWPARAM", "defined"}
-DECLARED = re.compile(r"(?:\b(?:const|static|volatile|struct)\s+)*\b([A-Za-z_]\w*)\s*(\*?)\s*([A-Za-z_]\w*)\s*(\[[^\]]*\])?"
-                      r"\s*(?=[=;,)\[]|$)")
-
-# Resource ids: each use is replaced by every other id of its family that
-# the program uses somewhere.
-RESOURCE_PREFIXES = ["IDI_", "IDS_", "IDB_"]
+# Named constants and their siblings, each tried in place of the name when it
+# is not on the line already: every member of a family for every other, and
+# a few one way only.
+FAMILIES = [line.split() for line in """
+    SWP_NOSIZE SWP_NOMOVE SWP_NOZORDER SWP_NOACTIVATE SWP_SHOWWINDOW SWP_HIDEWINDOW
+    WS_CHILD WS_VISIBLE WS_POPUP
+    NIM_ADD NIM_MODIFY NIM_DELETE
+    NIF_MESSAGE NIF_ICON NIF_TIP
+    CS_HREDRAW CS_VREDRAW CS_DBLCLKS
+    SPIF_UPDATEINIFILE SPIF_SENDCHANGE
+    SS_ICON SS_LEFT SS_CENTER
+    TRAY_ID_MAIN TRAY_ID_OK TRAY_ID_CLOSE
+    BUTTON_OK BUTTON_CLOSE BUTTON_NONE
+    CAPTION_OK CAPTION_CLOSE
+    CMD_FOREGROUND CMD_ABOUT
+    TASKBAR_HEIGHT DESKTOP_HEIGHT
+    SCREEN_WIDTH SCREEN_HEIGHT
+    BUTTON_SIZE FACE_SIZE FACE_MARGIN
+    IconTray IconTrayActive IconCloseGlyph IconOk IconClose
+    BitmapClose BitmapOk BitmapIdle
+    DesktopName DesktopClass TaskbarName TaskbarClass
+    CloseButton OkButton Monitoring TaskBarOnTop
+    HWND_TOP HWND_BOTTOM
+    WS_EX_TOOLWINDOW WS_EX_TOPMOST
+    HKEY_CURRENT_USER HKEY_LOCAL_MACHINE
+    WM_LBUTTONDOWN WM_LBUTTONUP
+    WM_DRAWITEM WM_MEASUREITEM
+    WM_CLOSE WM_DESTROY""".strip().splitlines()]
+ONE_WAY = {"SPI_SETWORKAREA": ["SPI_GETWORKAREA"], "REG_DWORD": ["REG_BINARY"], "REG_SZ": ["REG_BINARY", "REG_EXPAND_SZ"],
+           "WM_PAINT": ["WM_ERASEBKGND"], "GWL_EXSTYLE": ["GWL_STYLE"], "RT_DIALOG": ["RT_MENU"],
+           "ERROR_SUCCESS": ["ERROR_MORE_DATA"], "LTGRAY_BRUSH": ["WHITE_BRUSH", "GRAY_BRUSH", "NULL_BRUSH"]}
+RESOURCE_PREFIXES = ("IDI_", "IDS_", "IDB_")  # each use replaced by every other id of its family in use
+# Calls exchanged by name for one that reads similar data (call-exch); the
+# desktop's rectangle and the work area, and GetForegroundWindow, are below.
+EXCHANGED_CALLS = {"GetWindowTextW": "GetClassNameW", "GetClassNameW": "GetWindowTextW",
+                   "IsWindow": "IsWindowVisible", "IsWindowVisible": "IsWindow",
+                   "SetEvent": "ResetEvent", "ResetEvent": "SetEvent"}
+# When two operators make the same edit, it is listed under the first.
+OPERATORS = ["cmp-flip", "cmp-bound", "logic", "not-drop", "const", "flag-drop", "swap", "text", "call-swap",
+             "call-drop", "arg-swap", "arg-null", "call-exch", "unsigned"]
+COMPARISONS = {"==": ["!="], "!=": ["=="], "<": [">=", "<="], ">=": ["<", ">"], ">": ["<=", ">="], "<=": [">", "<"]}
+NUMBER = re.compile(r"(0[xX][0-9A-Fa-f]+|\d+)[uUlL]*")
+# A token: its kind is punct, ident, keyword, number, string or other.
+Tok = collections.namedtuple("Tok", "kind text start end line")
 
 
-# ------------------------------------------------------------------ helpers
+# ------------------------------------------------------------------ edits
+class Mutant:
+    def __init__(self, source, start, end, new, operator, function):
+        self.path, self.start, self.end, self.new = source.rel, start, end, new  # byte offsets, the new text
+        self.operator, self.function, self.index = operator, function, 0  # function: '' outside one
+        self.where = function  # with @n when the same lines stand in it more than once
+        data = source.data
+        first, last = data.rfind(b"\n", 0, start) + 1, data.find(b"\n", end)
+        last = len(data) if last < 0 else last
+        self.line = data.count(b"\n", 0, start) + 1
+        self.lines_touched = set(range(self.line, self.line + data.count(b"\n", start, end) + 1))
+        trimmed = lambda text: " / ".join(l.strip() for l in text.decode("utf-8").split("\n") if l.strip())
+        self.original = trimmed(data[first:last])
+        self.mutated = trimmed(data[first:start] + new.encode("utf-8") + data[end:last]) or "(dropped)"
+
+    @property
+    def id(self):
+        return "%s:%d:%s:%d" % (self.path, self.line, self.operator, self.index)
+
+    def apply(self, data):
+        return data[:self.start] + self.new.encode("utf-8") + data[self.end:]
+
+
+class Source:
+    """One program file: its bytes, the names on each line, the edits found in it."""
+
+    def __init__(self, root, rel):
+        self.rel, self.mutants, self.names = rel, {}, {}
+        try:
+            self.data = (root / rel).read_bytes()
+            self.data.decode("utf-8")
+        except UnicodeDecodeError:
+            raise UsageError("%s is not UTF-8 text" % rel)
+        except OSError as e:
+            raise UsageError("cannot read %s: %s" % (rel, e.strerror))
+
+    def text(self, start, end):
+        return self.data[start:end].decode("utf-8")
+
+    def add(self, start, end, new, operator, function=""):
+        known = self.mutants.get((start, end, new))
+        if self.text(start, end) != new and (known is None or OPERATORS.index(operator) <
+                                             OPERATORS.index(known.operator)):
+            self.mutants[(start, end, new)] = Mutant(self, start, end, new, operator, function)
+
+
+def lexical(source, tokens, siblings, function=""):
+    """The edits that need only the tokens: comparisons, && and ||, !,
+    numbers, TRUE and FALSE, named constants, texts, flag combinations."""
+    operand = ("ident", "number")
+    for k, t in enumerate(tokens):
+        def add(new, operator, start=t.start, end=t.end):
+            source.add(start, end, new, operator, function)
+        if t.kind == "punct" and t.text in COMPARISONS:
+            for new, operator in zip(COMPARISONS[t.text], ["cmp-flip", "cmp-bound"]):
+                add(new, operator)
+        elif t.kind == "punct" and t.text in ("&&", "||", "!"):
+            add({"&&": "||", "||": "&&", "!": ""}[t.text], "not-drop" if t.text == "!" else "logic")
+        elif t.kind == "number" and NUMBER.fullmatch(t.text):
+            digits = NUMBER.fullmatch(t.text).group(1)
+            value = int(digits, 0)
+            for new in [("0x%0*X" % (len(digits) - 2, value + 1)) if digits[:2] in ("0x", "0X") else str(value + 1)] \
+                    + (["0"] if value == 1 else []):
+                add(new, "const", t.start, t.start + len(digits))
+        elif t.kind == "ident" and t.text in ("TRUE", "FALSE"):
+            add("FALSE" if t.text == "TRUE" else "TRUE", "const")
+        elif t.kind == "ident":
+            for sibling in siblings(t.text):
+                if sibling not in source.names[t.line]:
+                    add(sibling, "swap")
+        elif t.kind == "string":
+            add(t.text[:-1] + "_" + t.text[-1], "text")
+        # a flag dropped from a combination A | B | C that starts here
+        before = tokens[k - 1].text if k else ""
+        if t.kind not in operand or before in (".", "->", "::") or (before == "|" and k > 1 and tokens[k - 2].kind in operand):
+            continue
+        chain = [t]
+        while k + 2 * len(chain) < len(tokens) and tokens[k + 2 * len(chain) - 1].text == "|" \
+                and tokens[k + 2 * len(chain)].kind in operand:
+            chain.append(tokens[k + 2 * len(chain)])
+        after = tokens[k + 2 * len(chain) - 1].text if k + 2 * len(chain) - 1 < len(tokens) else ""
+        if len(chain) > 1 and after not in ("(", ".", "->", "["):
+            for n, operand_ in enumerate(chain):
+                if n + 1 < len(chain):
+                    add("", "flag-drop", operand_.start, chain[n + 1].start)
+                else:
+                    add("", "flag-drop", chain[n - 1].end, operand_.end)
+
+
+# ------------------------------------------------------------------ C++, through libclang
+def load_clang():
+    try:
+        import clang.cindex as ci
+    except ImportError:
+        raise UsageError("libclang's Python bindings are missing: install the Debian packages python3-clang-14 "
+                         "and libclang1-14 (tools/install-deps.sh), and run this script with /usr/bin/python3")
+    try:
+        ci.Index.create()
+    except Exception as e:  # the bindings without the library
+        raise UsageError("libclang cannot be loaded (%s): install the Debian package libclang1-14" % e)
+    return ci
+
+
+def compile_commands(root, path):
+    """The program's sources in the image and their compiler arguments."""
+    try:
+        entries = json.loads(path.read_text())
+    except OSError:
+        raise UsageError("%s is missing: run `cmake --preset native` first" % path)
+    except ValueError as e:
+        raise UsageError("%s is not valid JSON: %s" % (path, e))
+    commands = {}
+    for entry in entries if isinstance(entries, list) else [None]:
+        if not isinstance(entry, dict) or not {"file", "directory"} <= set(entry) \
+                or not ("command" in entry or "arguments" in entry):
+            raise UsageError("%s is not a list of compile commands" % path)
+        words = shlex.split(entry["command"]) if "command" in entry else list(entry["arguments"])
+        source = Path(entry["directory"], entry["file"]).resolve()
+        rel = source.relative_to(root).as_posix() if source.is_relative_to(root) else ""
+        if any(IMAGE_OBJECTS in w for w in words) and rel.split("/")[0] in PROGRAM_FOLDERS and rel.endswith(".cpp"):
+            # the arguments less the compiler, the output, and the source itself
+            commands[rel] = [w for k, w in enumerate(words[1:], 1) if w not in ("-o", "-c")
+                             and words[k - 1] not in ("-o", "-c") and Path(entry["directory"], w).resolve() != source]
+    if not commands:
+        raise UsageError("%s names no source of the program image from this checkout: "
+                         "run `cmake --preset native` here" % path)
+    return commands
+
+
+def type_key(t):
+    """A variable's type as written, arrays of any length alike."""
+    return t.element_type.spelling + "[]" if t.kind.name in ("CONSTANTARRAY", "INCOMPLETEARRAY") else t.spelling
+
+
+class Parser:
+    """Walks the syntax tree of each of the image's sources and gathers the
+    edits in the program's own files."""
+
+    def __init__(self, ci, root, sources):
+        self.ci, self.K, self.root, self.sources = ci, ci.CursorKind, root, sources
+        self.tokens = {}          # file -> its tokens, in order, and their offsets
+        self.regions = []         # (file, tokens, function) that the lexical edits see
+        self.done = set()         # bodies already walked (a header's, from an earlier source)
+        self.resource_ids, self.used = [], set()
+
+    def program_file(self, cursor):
+        if cursor.location.file is None:
+            return None
+        path = Path(cursor.location.file.name).resolve()
+        rel = path.relative_to(self.root).as_posix() if path.is_relative_to(self.root) else ""
+        return rel if rel.split("/")[0] in PROGRAM_FOLDERS else None
+
+    def parse(self, rel, args):
+        tu = self.ci.Index.create().parse(str(self.root / rel), args=args,
+                                         options=self.ci.TranslationUnit.PARSE_DETAILED_PROCESSING_RECORD)
+        errors = [str(d) for d in tu.diagnostics if d.severity >= self.ci.Diagnostic.Error]
+        if errors:
+            raise UsageError("libclang cannot parse %s with the image's flags:\n  %s" % (rel, "\n  ".join(errors[:10])))
+        self.tu, self.globals = tu, []
+        self.walk(tu.cursor)
+
+    def span_tokens(self, rel, start, end):
+        """The tokens of a file from start to end, comments left out."""
+        if rel not in self.tokens:
+            extent = self.tu.get_extent(str(self.root / rel), (0, (self.root / rel).stat().st_size))
+            kinds = {"PUNCTUATION": "punct", "IDENTIFIER": "ident", "KEYWORD": "keyword"}
+            toks = [Tok(kinds.get(t.kind.name) or ("string" if t.spelling.endswith('"') else "number"
+                                                   if t.spelling[0].isdigit() else "other"),
+                        t.spelling, t.extent.start.offset, t.extent.end.offset, t.extent.start.line)
+                    for t in self.tu.get_tokens(extent=extent) if t.kind.name != "COMMENT"]
+            self.tokens[rel] = (toks, [t.start for t in toks])
+            for t in toks if rel in self.sources else []:
+                self.sources[rel].names.setdefault(t.line, set()).add(t.text)
+        toks, starts = self.tokens[rel]
+        return toks[bisect.bisect_left(starts, start):bisect.bisect_left(starts, end)]
+
+    def tokens_of(self, cursor):
+        return self.span_tokens(self.program_file(cursor), cursor.extent.start.offset, cursor.extent.end.offset)
+
+    def walk(self, cursor):
+        K = self.K
+        for child in cursor.get_children():
+            rel = self.program_file(child)
+            if rel is None or child.kind in (K.MACRO_INSTANTIATION, K.INCLUSION_DIRECTIVE):
+                continue
+            if child.kind == K.MACRO_DEFINITION and rel in SKIPPED_FILES:
+                if child.spelling.startswith(RESOURCE_PREFIXES):
+                    self.resource_ids.append(child.spelling)
+            elif child.kind == K.MACRO_DEFINITION:
+                toks = self.tokens_of(child)
+                body = toks[1:]
+                if body and body[0].text == "(" and body[0].start == toks[0].end:  # a macro's parameters
+                    body = body[[t.text for t in body].index(")") + 1:]
+                self.regions.append((rel, body, ""))
+            elif child.kind == K.VAR_DECL:
+                self.globals.append(child)
+                self.regions.append((rel, self.initializer(child), ""))
+            elif child.kind in (K.FUNCTION_DECL, K.CXX_METHOD) and child.is_definition():
+                if (rel, child.extent.start.offset) not in self.done:
+                    self.done.add((rel, child.extent.start.offset))
+                    self.function(rel, child)
+            else:
+                self.walk(child)
+
+    def initializer(self, decl):
+        """The tokens after a declaration's =, or none."""
+        toks = self.span_tokens(self.program_file(decl), decl.location.offset, decl.extent.end.offset)
+        equals = next((k for k, t in enumerate(toks) if t.text == "="), None)
+        return toks[equals + 1:] if equals is not None else []
+
+    def function(self, rel, cursor):
+        K = self.K
+        body = next((c for c in cursor.get_children() if c.kind == K.COMPOUND_STMT), None)
+        if body is None:
+            return
+        info = {"name": cursor.spelling, "locals": [], "calls": [], "refs": [], "compares": [], "blocks": [body],
+                "params": [p for p in cursor.get_arguments() if p.spelling]}
+        self.collect(body, [cursor, body], info)
+        # the body's tokens, less the declarations' own (their initializers stay)
+        skipped = []
+        for decl, _ in info["locals"]:
+            init = self.initializer(decl)
+            skipped.append((decl.extent.start.offset, init[0].start if init else decl.extent.end.offset))
+        toks = [t for t in self.tokens_of(body) if not any(a <= t.start < b for a, b in skipped)]
+        self.used.update(t.text for t in toks if t.kind == "ident")
+        self.regions.append((rel, toks, info["name"]))
+        source = self.sources.get(rel)
+        if source is not None:
+            for call in info["calls"]:
+                self.call_edits(source, info, call)
+            self.statement_edits(source, info)
+            self.foreground_edits(source, info)
+            for compare, op in info["compares"]:
+                self.unsigned_edit(source, info["name"], compare, op)
+
+    def collect(self, cursor, parents, info):
+        """Gathers a body's locals, calls, references, comparisons and blocks."""
+        K = self.K
+        for index, child in enumerate(cursor.get_children()):
+            if child.kind == K.VAR_DECL:  # with the statement its scope ends with
+                info["locals"].append((child, parents[-2] if parents[-1].kind == K.DECL_STMT else parents[-1]))
+            elif child.kind == K.CALL_EXPR and getattr(child.referenced, "kind", None) == K.FUNCTION_DECL:
+                info["calls"].append(child)
+            elif child.kind == K.DECL_REF_EXPR:
+                info["refs"].append((child, cursor, index))
+            elif child.kind == K.BINARY_OPERATOR and getattr(self.operator(child), "text", "") in ("<", "<=", ">", ">="):
+                info["compares"].append((child, self.operator(child)))
+            elif child.kind == K.COMPOUND_STMT:
+                info["blocks"].append(child)
+            self.collect(child, parents + [child], info)
+
+    def operator(self, binary):
+        """The operator token of a binary expression, or None."""
+        lhs = next(binary.get_children(), None)
+        rel = self.program_file(binary)
+        toks = self.span_tokens(rel, lhs.extent.end.offset, binary.extent.end.offset) if lhs and rel else []
+        return toks[0] if toks and toks[0].kind == "punct" else None
+
+    def strip(self, cursor):
+        """The expression under implicit conversions and a macro's parentheses."""
+        while cursor.kind in (self.K.UNEXPOSED_EXPR, self.K.PAREN_EXPR) and len(list(cursor.get_children())) == 1:
+            cursor = next(cursor.get_children())
+        return cursor
+
+    def in_scope(self, info, offset):
+        """The variables a statement at offset sees, by name: the program's
+        handles and records, the function's parameters and its locals."""
+        names = {g.spelling: g for g in self.globals if not g.type.is_volatile_qualified()
+                 and g.type.get_canonical().kind in (self.ci.TypeKind.POINTER, self.ci.TypeKind.RECORD)}
+        names.update((p.spelling, p) for p in info["params"])
+        names.update((d.spelling, d) for d, scope in info["locals"]
+                     if d.extent.end.offset <= offset and scope.extent.start.offset <= offset < scope.extent.end.offset)
+        return names
+
+    def call_edits(self, source, info, call):
+        K, fn, toks = self.K, info["name"], self.tokens_of(call)
+        if len(toks) < 3 or toks[0].kind != "ident" or toks[1].text != "(":
+            return
+        spans, depth, start = [], 0, None  # (start, end) of each argument, from the call's tokens
+        for t in toks[1:]:
+            depth += (t.kind == "punct" and t.text in "([{") - (t.kind == "punct" and t.text in ")]}")
+            if (depth == 1 and t.text == ",") or depth == 0:
+                spans += [(start, last)] if start is not None else []
+                start = None
+                if depth == 0:
+                    break
+            elif depth > 1 or t.text != "(":
+                start, last = t.start if start is None else start, t.end
+        name, texts = toks[0], [source.text(a, b) for a, b in spans]
+        if name.text in EXCHANGED_CALLS:
+            source.add(name.start, name.end, EXCHANGED_CALLS[name.text], "call-exch", fn)
+        a, b = call.extent.start.offset, call.extent.end.offset
+        if name.text == "GetWindowRect" and len(texts) == 2 and re.fullmatch(r"GetDesktopWindow\(\s*\)", texts[0]):
+            source.add(a, b, "SystemParametersInfoW(SPI_GETWORKAREA, 0, %s, 0)" % texts[1], "call-exch", fn)
+        if name.text == "SystemParametersInfoW" and len(texts) == 4 and texts[0] == "SPI_GETWORKAREA":
+            source.add(a, b, "GetWindowRect(GetDesktopWindow(), %s)" % texts[2], "call-exch", fn)
+        args, names = list(call.get_arguments()), self.in_scope(info, a)
+        for (a, b), text, arg in zip(spans, texts, args if len(args) == len(spans) else [None] * len(spans)):
+            if arg is None:  # a call through a macro that adds arguments
+                if text.startswith("&"):
+                    source.add(a, b, "NULL", "arg-null", fn)
+                continue
+            arg = self.strip(arg)
+            address = arg.kind == K.UNARY_OPERATOR and text.startswith("&")
+            target = self.strip(next(arg.get_children())) if address else arg
+            pointer = address or target.kind == K.STRING_LITERAL
+            if target.kind in (K.DECL_REF_EXPR, K.MEMBER_REF_EXPR) and target.referenced is not None:
+                pointer = pointer or target.type.get_canonical().kind in (
+                    self.ci.TypeKind.POINTER, self.ci.TypeKind.CONSTANTARRAY, self.ci.TypeKind.INCOMPLETEARRAY)
+                variable = target.referenced
+                if target.kind == K.DECL_REF_EXPR and variable.kind in (K.VAR_DECL, K.PARM_DECL) \
+                        and text.lstrip("&").strip() == variable.spelling:
+                    kind = type_key(variable.type)
+                    for other, decl in sorted(names.items()):
+                        if other != variable.spelling and type_key(decl.type) == kind \
+                                and not (address and kind.endswith("[]")):
+                            source.add(a, b, ("&" if address else "") + other, "arg-swap", fn)
+            if pointer and text != "NULL":
+                source.add(a, b, "NULL", "arg-null", fn)
+
+    def statement_edits(self, source, info):
+        """A call statement dropped, and two adjacent ones swapped."""
+        K, fn = self.K, info["name"]
+
+        def drop(call):
+            if self.program_file(call) == source.rel:
+                source.add(call.extent.start.offset, call.extent.end.offset, "", "call-drop", fn)
+        for block in info["blocks"]:
+            items = []  # each statement of the block: the call it is, or None; and whether a label starts it
+            for child in block.get_children():
+                labelled = child.kind in (K.CASE_STMT, K.DEFAULT_STMT)
+                while child.kind in (K.CASE_STMT, K.DEFAULT_STMT):
+                    child = list(child.get_children())[-1]
+                call = self.strip(child)
+                items.append((call if call.kind == K.CALL_EXPR and self.program_file(call) == source.rel else None,
+                              labelled))
+                branches = [child] if child.kind == K.IF_STMT else []
+                for branch in branches:  # the branches of an if without braces, and of its else ifs
+                    for inner in map(self.strip, list(branch.get_children())[1:]):
+                        if inner.kind == K.IF_STMT:
+                            branches.append(inner)
+                        elif inner.kind == K.CALL_EXPR:
+                            drop(inner)
+            for (call, _), (following, labelled) in zip(items, items[1:] + [(None, False)]):
+                if call is None:
+                    continue
+                drop(call)
+                a, b = call.extent.start.offset, call.extent.end.offset
+                if following is not None and not labelled:
+                    c, d = following.extent.start.offset, following.extent.end.offset
+                    if source.text(a, b) != source.text(c, d):
+                        source.add(a, d, source.text(c, d) + source.text(b, c) + source.text(a, b), "call-swap", fn)
+
+    def foreground_edits(self, source, info):
+        """GetForegroundWindow() and the windows a function remembers, exchanged."""
+        K, fn = self.K, info["name"]
+        calls = [c for c in info["calls"] if c.spelling == "GetForegroundWindow"]
+        if not calls:
+            return
+        windows = {d.spelling for d in info["params"] + [d for d, _ in info["locals"]] if type_key(d.type) == "HWND"}
+        # (where a value assigned starts, the variable it goes to)
+        assigned = {(self.initializer(d)[0].start, d.spelling) for d, _ in info["locals"] if self.initializer(d)}
+        for ref, parent, index in info["refs"]:
+            if parent.kind == K.BINARY_OPERATOR and index == 0 and getattr(self.operator(parent), "text", "") == "=":
+                assigned.add((list(parent.get_children())[1].extent.start.offset, ref.spelling))
+            elif ref.spelling in windows and ref.referenced.kind in (K.VAR_DECL, K.PARM_DECL):
+                source.add(ref.extent.start.offset, ref.extent.end.offset, "GetForegroundWindow()", "call-exch", fn)
+        for call in calls:
+            for window in sorted(windows & set(self.in_scope(info, call.extent.start.offset))):
+                if (call.extent.start.offset, window) not in assigned:
+                    source.add(call.extent.start.offset, call.extent.end.offset, window, "call-exch", fn)
+
+    def unsigned_edit(self, source, function, compare, op):
+        """A comparison made in a signed type, made as unsigned 32-bit values."""
+        signed = next(compare.get_children()).type.get_canonical().kind.name in (
+            "INT", "LONG", "LONGLONG", "SHORT", "SCHAR", "CHAR_S")
+        a, b = compare.extent.start.offset, compare.extent.end.offset
+        if signed and self.program_file(compare) == source.rel and a <= op.start < b:
+            left, right = source.text(a, op.start).strip(), source.text(op.end, b).strip()
+            source.add(a, b, "(DWORD)(%s) %s (DWORD)(%s)" % (left, op.text, right), "unsigned", function)
+
+
+# ------------------------------------------------------------------ the resource script, as text
+RC_TOKEN = re.compile(r'(?P<comment>//[^\n]*|/\*.*?\*/)|(?P<string>"(?:[^"\n]|"")*")|(?P<number>\b\d\w*)'
+                      r'|(?P<ident>[A-Za-z_]\w*)|(?P<punct>&&|\|\||[=!<>]=|[^\s\w])', re.S)
+
+
+def rc_edits(source, siblings):
+    text = source.text(0, len(source.data))
+    if not text.isascii():
+        raise UsageError("%s: the resource script must be ASCII" % source.rel)
+    lines = {}
+    for m in RC_TOKEN.finditer(text):
+        if m.lastgroup != "comment":
+            line = text.count("\n", 0, m.start()) + 1
+            lines.setdefault(line, []).append(Tok(m.lastgroup, m.group(), m.start(), m.end(), line))
+            source.names.setdefault(line, set()).add(m.group())
+    files = {}  # the ICON and BITMAP lines, each kind in order
+    for toks in lines.values():
+        if len(toks) == 3 and toks[1].text in ("ICON", "BITMAP") and toks[2].kind == "string":
+            files.setdefault(toks[1].text, []).append(toks[2])
+    for number, toks in sorted(lines.items()):
+        words = [t.text for t in toks]
+        if words[0] == "#":
+            if len(words) > 2 and words[1] == "define":
+                lexical(source, toks[3:], siblings)
+        elif len(toks) == 3 and words[1] in files:
+            same = files[words[1]]  # the file of one resource swapped with the next of its kind
+            source.add(toks[2].start, toks[2].end, same[(same.index(toks[2]) + 1) % len(same)].text, "swap")
+        elif words[0] not in ("LANGUAGE", "BEGIN", "END", "STRINGTABLE"):
+            # the id that starts a resource or string-table line is its slot, not a use
+            lexical(source, toks[1:] if words[0].startswith(RESOURCE_PREFIXES) else toks, siblings)
+
+
+# ------------------------------------------------------------------ generation
+def generate(root, files, commands_file):
+    ci, commands = load_clang(), compile_commands(root, commands_file)
+    sources = {rel: Source(root, rel) for rel in files}
+    for rel in files:
+        if rel.endswith(".cpp") and rel not in commands:
+            raise UsageError("%s has no compile command of the program image in %s: add it to VELTO_SOURCES, "
+                             "or run `cmake --preset native` again" % (rel, commands_file))
+    parser = Parser(ci, root, sources)
+    for rel in sorted(commands):
+        parser.parse(rel, commands[rel])
+    used_ids = sorted(set(parser.resource_ids) & parser.used)
+
+    def siblings(name):
+        if name in ONE_WAY:
+            return ONE_WAY[name]
+        family = next((f for f in FAMILIES if name in f), None)
+        if family is None and name in parser.resource_ids:
+            family = [n for n in used_ids if n[:4] == name[:4]]
+        return [n for n in family or [] if n != name]
+
+    for rel, toks, function in parser.regions:
+        if rel in sources:
+            lexical(sources[rel], toks, siblings, function)
+    mutants = []
+    for rel in files:
+        if rel.endswith(".rc"):
+            rc_edits(sources[rel], siblings)
+        counters, places = collections.Counter(), {}
+        for m in sorted(sources[rel].mutants.values(), key=lambda m: (m.line, m.operator, m.start, m.end, m.new)):
+            m.index = counters[(m.line, m.operator)]
+            counters[(m.line, m.operator)] += 1
+            places.setdefault((m.function, m.original), set()).add(m.line)
+            mutants.append(m)
+        for m in mutants:  # the same lines twice in one function: which of them, from 1
+            lines = sorted(places.get((m.function, m.original), ()))
+            if m.path == rel and len(lines) > 1:
+                m.where = "%s @%d" % (m.function, lines.index(m.line) + 1)
+    return mutants
+
+
+# ------------------------------------------------------------------ selection
 def run_git(root, *args):
     result = subprocess.run(["git", *args], cwd=root, capture_output=True, text=True)
     if result.returncode != 0:
@@ -177,669 +552,99 @@ def find_root():
     return Path(result.stdout.strip())
 
 
-def mask_code(text, rc=False):
-    """Per character: 'c' code, 'm' comment, 's' inside a string literal,
-    'q' a string's quote."""
-    kinds = []
-    i, n = 0, len(text)
-    state = "code"
-    while i < n:
-        ch = text[i]
-        if state == "code":
-            if text.startswith("//", i):
-                state = "line"
-                kinds.append("m")
-            elif text.startswith("/*", i):
-                state = "block"
-                kinds += "mm"
-                i += 2
-                continue
-            elif ch == '"':
-                state = "string"
-                kinds.append("q")
-            elif ch == "'" and not rc:
-                state = "char"
-                kinds.append("q")
-            else:
-                kinds.append("c")
-        elif state == "line":
-            if ch == "\n":
-                state = "code"
-                kinds.append("c")
-            else:
-                kinds.append("m")
-        elif state == "block":
-            if text.startswith("*/", i):
-                kinds += "mm"
-                i += 2
-                state = "code"
-                continue
-            kinds.append("m")
-        else:  # string or char literal
-            quote = '"' if state == "string" else "'"
-            if ch == "\\" and not rc and i + 1 < n:
-                kinds += "ss"
-                i += 2
-                continue
-            if rc and ch == '"' and text.startswith('""', i):
-                kinds += "ss"
-                i += 2
-                continue
-            if ch == quote:
-                kinds.append("q")
-                state = "code"
-            elif ch == "\n":  # an unterminated literal ends at the line's end
-                kinds.append("c")
-                state = "code"
-            else:
-                kinds.append("s")
-        i += 1
-    return "".join(kinds)
-
-
-class Mutant:
-    def __init__(self, path, line, operator, first, count, new_lines, old_lines):
-        self.path = path          # relative to the root, with forward slashes
-        self.line = line          # 1-based first line
-        self.operator = operator
-        self.first = first        # 0-based index of the first line replaced
-        self.count = count        # number of lines replaced
-        self.new_lines = new_lines
-        self.old_lines = old_lines
-        self.index = 0
-        self.function = ""        # the function it lies in, for the list of equivalents
-        self.lines_touched = set(range(line, line + count))
-
-    @property
-    def id(self):
-        return "%s:%d:%s:%d" % (self.path, self.line, self.operator, self.index)
-
-    @property
-    def original(self):
-        return " / ".join(l.strip() for l in self.old_lines)
-
-    @property
-    def mutated(self):
-        return " / ".join(l.strip() for l in self.new_lines) if self.new_lines else "(dropped)"
-
-
-DECLARATION = re.compile(
-    r"^\s*((static|extern|const|volatile|inline|struct|unsigned)\s+)*[A-Za-z_]\w*[\s\*]+\**\w+(\s*\[[^\]]*\])?\s*;\s*$")
-CALL_STATEMENT = re.compile(r"^\s*[A-Za-z_]\w*\s*\(.*\)\s*;\s*$")
-NUMBER = re.compile(r"(?<![\w.])(0[xX][0-9A-Fa-f]+|\d+)([uUlL]*)(?![\w.])")
-IDENT = re.compile(r"[A-Za-z_]\w*")
-FLAG_CHAIN = re.compile(r"(?<![\w|])[A-Za-z_0-9]\w*(?:\s*(?<!\|)\|(?!\|)\s*[A-Za-z_0-9]\w*)+(?![\w|])")
-OPERATOR = re.compile(r"<<=|>>=|<<|>>|->|<=|>=|==|!=|&&|\|\||[<>!|]")
-COMPARISONS = {"==": ["!="], "!=": ["=="], "<": [">=", "<="], ">=": ["<", ">"], ">": ["<=", ">="],
-               "<=": [">", "<"]}
-
-
-def balanced(code):
-    return code.count("(") == code.count(")")
-
-
-class FileMutator:
-    """The mutants of one file."""
-
-    def __init__(self, root, rel, resource_siblings, globals_=None):
-        self.globals = globals_ or {}
-        self.scope = {}           # name -> type of the parameters and locals seen so far
-        self.signature = ""       # the text of a function's head, gathered at depth 0
-        self.rel = rel
-        self.text = read_text(root / rel)
-        self.rc = rel.endswith(".rc")
-        self.lines = self.text.splitlines(keepends=True)
-        mask = mask_code(self.text, self.rc)
-        self.masks = []
-        pos = 0
-        for l in self.lines:
-            self.masks.append(mask[pos:pos + len(l)])
-            pos += len(l)
-        self.resource_siblings = resource_siblings
-        self.mutants = []
-
-    # -- what may be mutated on a line
-    def code_only(self, i):
-        """The line with comments and string insides blanked out."""
-        line, mask = self.lines[i], self.masks[i]
-        return "".join(ch if k == "c" or ch == "\n" else (" " if k == "m" else ("\"" if k == "q" else "x"))
-                       for ch, k in zip(line, mask))
-
-    def add(self, i, operator, new_line):
-        if new_line == self.lines[i]:
-            return
-        self.mutants.append(Mutant(self.rel, i + 1, operator, i, 1, [new_line], [self.lines[i]]))
-
-    def generate(self):
-        depth = 0
-        previous_end = ";"
-        in_define = False
-        for i, line in enumerate(self.lines):
-            code = self.code_only(i)
-            stripped = code.strip()
-            start_depth = depth
-            depth += code.count("{") - code.count("}")
-            if not stripped:
-                continue
-            if stripped.startswith("#") or in_define:
-                in_define = stripped.endswith("\\")
-                m = re.match(r"^\s*#\s*define\s+\w+(\([^)]*\))?\s+(.*)$", code)
-                if m and "include" not in stripped:
-                    self.mutate_span(i, m.start(2))
-                previous_end = ";"
-                continue
-            if self.rc:
-                self.mutate_rc_line(i, code)
-                continue
-            if start_depth == 0:
-                self.signature = (self.signature + " " + stripped) if "(" in stripped or self.signature else ""
-                if depth > 0:  # a function's body begins: its parameters are in scope
-                    self.scope = parameters(self.signature)
-                    self.signature = ""
-                elif stripped.endswith(";"):
-                    self.signature = ""
-            declaration = (start_depth == 0 and "(" in stripped) or DECLARATION.match(code) \
-                or stripped.startswith("extern ")
-            if not declaration:
-                self.mutate_span(i, 0)
-                self.mutate_statement(i, code, previous_end)
-                self.mutate_values(i, code)
-            if start_depth > 0:
-                self.scope.update(locals_declared(code))
-            previous_end = stripped[-1]
-
-    def mutate_span(self, i, start):
-        code = self.code_only(i)
-        line = self.lines[i]
-
-        def replace(a, b, new):
-            return line[:a] + new + line[b:]
-
-        # comparisons, && and ||, and a dropped !
-        for m in OPERATOR.finditer(code):
-            a, b, op = m.start(), m.end(), m.group()
-            if a < start:
-                continue
-            if op in COMPARISONS:
-                flips = COMPARISONS[op]
-                self.add(i, "cmp-flip", replace(a, b, flips[0]))
-                if len(flips) > 1:
-                    self.add(i, "cmp-bound", replace(a, b, flips[1]))
-            elif op in ("&&", "||"):
-                self.add(i, "logic", replace(a, b, "||" if op == "&&" else "&&"))
-            elif op == "!":
-                self.add(i, "not-drop", replace(a, b, ""))
-        # integer constants and TRUE/FALSE
-        for m in NUMBER.finditer(code):
-            if m.start() < start:
-                continue
-            digits, suffix = m.group(1), m.group(2)
-            value = int(digits, 0)
-            if digits.lower().startswith("0x"):
-                bigger = "0x%0*X" % (len(digits) - 2, value + 1)
-            else:
-                bigger = str(value + 1)
-            self.add(i, "const", replace(m.start(1), m.end(1), bigger))
-            if value == 1:
-                self.add(i, "const", replace(m.start(1), m.end(1), "0"))
-        for m in re.finditer(r"\b(TRUE|FALSE)\b", code):
-            if m.start() >= start:
-                self.add(i, "const", replace(m.start(), m.end(), "FALSE" if m.group() == "TRUE" else "TRUE"))
-        # a flag dropped from a combination
-        for m in FLAG_CHAIN.finditer(code):
-            if m.start() < start:
-                continue
-            parts = [(p.start() + m.start(), p.end() + m.start()) for p in re.finditer(r"[A-Za-z_0-9]\w*", m.group())]
-            for k, (a, b) in enumerate(parts):
-                if k + 1 < len(parts):
-                    cut = (a, parts[k + 1][0])
-                else:
-                    cut = (parts[k - 1][1], b)
-                self.add(i, "flag-drop", replace(cut[0], cut[1], ""))
-        # named constants swapped for a sibling
-        names_on_line = set(IDENT.findall(code))
-        for m in IDENT.finditer(code):
-            if m.start() < start:
-                continue
-            for sibling in self.siblings(m.group()):
-                if sibling not in names_on_line:
-                    self.add(i, "swap", replace(m.start(), m.end(), sibling))
-        # texts
-        mask = self.masks[i]
-        for m in re.finditer(r"q(s*)q", mask):
-            if m.start() < start:
-                continue
-            self.add(i, "text", replace(m.end() - 1, m.end() - 1, "_"))
-
-    # -- values: arguments, exchanged calls, signed comparisons
-    def type_of(self, name):
-        return self.scope.get(name) or self.globals.get(name)
-
-    def in_scope(self):
-        names = dict(self.globals)
-        names.update(self.scope)
-        return names
-
-    def mutate_values(self, i, code):
-        line = self.lines[i]
-
-        def replace(a, b, new):
-            return line[:a] + new + line[b:]
-
-        names = self.in_scope()
-        for a, b, arg in call_arguments(code):
-            target = arg[1:] if arg.startswith("&") else arg
-            kind = self.type_of(target) if IDENT.fullmatch(target) else None
-            if kind is not None:
-                for other in sorted(names):
-                    if other != target and names[other] == kind and not (kind.endswith("[]") and arg.startswith("&")):
-                        self.add(i, "arg-swap", replace(a, b, ("&" if arg.startswith("&") else "") + other))
-            pointer = arg.startswith("&") or RECORD_TEXTS.match(arg) or re.fullmatch(r'TEXT\("[^"]*"\)', arg) \
-                or (kind is not None and (kind in HANDLE_TYPES or kind.endswith("*") or kind.endswith("[]")))
-            if pointer:
-                self.add(i, "arg-null", replace(a, b, "NULL"))
-        for pattern, new in CALL_EXCHANGES:
-            for m in re.finditer(pattern, code):
-                self.add(i, "call-exch", replace(m.start(), m.end(), m.expand(new)))
-        # GetForegroundWindow and a window remembered in a variable, both ways
-        windows = sorted(n for n, t in self.scope.items() if t == "HWND") \
-            if "GetForegroundWindow" in self.function_text(i) else []
-        for m in re.finditer(r"\bGetForegroundWindow\(\)", code):
-            for name in windows:
-                if not re.search(r"\b%s\s*=[^=]" % name, code):
-                    self.add(i, "call-exch", replace(m.start(), m.end(), name))
-        if "GetForegroundWindow" in self.function_text(i):
-            for m in IDENT.finditer(code):
-                if m.group() in windows and not re.match(r"\s*=[^=]", code[m.end():]) \
-                        and not re.search(r"\bHWND\s*$", code[:m.start()]):
-                    self.add(i, "call-exch", replace(m.start(), m.end(), "GetForegroundWindow()"))
-        # signed comparisons made unsigned
-        for m in re.finditer(r"(?<![<>=!-])(<=|>=|<|>)(?![<>=])", code):
-            left = re.search(r"([A-Za-z_]\w*(?:(?:\.|->)\w+)*|\d+)\s*$", code[:m.start()]) \
-                or signed_call(code[:m.start()])
-            right = re.match(r"\s*(-?[A-Za-z_0-9]\w*(?:(?:\.|->)\w+)*)", code[m.end():])
-            if not left or not right:
-                continue
-            before = code[:left.start()].rstrip()
-            if code[m.end() + right.end():].lstrip().startswith("(") \
-                    or (before.endswith(("&", "*")) and not before.endswith(("&&", "**"))):
-                continue  # a call's result, or an address: not a plain value
-            if not (self.signed(left.group(1)) or self.signed(right.group(1))):
-                continue
-            la, lb = left.start(1), left.end(1)
-            ra, rb = m.end() + right.start(1), m.end() + right.end(1)
-            # the operands from the line itself: the code has its texts blanked
-            new = line[:la] + "(DWORD)(" + line[la:lb] + ") " + m.group() + " (DWORD)(" + line[ra:rb] + ")" + line[rb:]
-            self.add(i, "unsigned", new)
-
-    def function_range(self, i):
-        """The first and last line of the function that line i lies in, or None."""
-        if not hasattr(self, "functions"):
-            self.functions = []
-            depth, start = 0, None
-            for k in range(len(self.lines)):
-                code = self.code_only(k)
-                if depth == 0 and "{" in code:
-                    start = k
-                depth += code.count("{") - code.count("}")
-                if depth == 0 and start is not None:
-                    self.functions.append((start, k))
-                    start = None
-        return next(((a, b) for a, b in self.functions if a <= i <= b), None)
-
-    def function_text(self, i):
-        """The code of the function that line i lies in ('' outside one)."""
-        span = self.function_range(i)
-        return "".join(self.code_only(k) for k in range(span[0], span[1] + 1)) if span else ""
-
-    def function_name(self, i):
-        """The name of the function that line i lies in ('' outside one): the
-        first name followed by a parenthesis in its head."""
-        span = self.function_range(i)
-        if not span:
-            return ""
-        head = "".join(self.code_only(k) for k in range(max(0, span[0] - 4), span[0] + 1))
-        head = re.split(r"[;}]", head[:head.index("{")])[-1]
-        name = re.search(r"(\w+)\s*\(", head)
-        return name.group(1) if name else ""
-
-    def signed(self, operand):
-        callee = re.match(r"(\w+)\s*\(", operand)
-        if callee:
-            return callee.group(1) in SIGNED_RESULTS
-        if re.fullmatch(r"-\d+", operand):
-            return True
-        parts = re.split(r"\.|->", operand)
-        if len(parts) > 1:
-            return parts[-1] in SIGNED_FIELDS and self.type_of(parts[0]) in ("RECT", "POINT", "SIZE", "RECT*")
-        return self.type_of(operand) in SIGNED_TYPES
-
-    def siblings(self, name):
-        if name in FIXED_SWAPS:
-            return FIXED_SWAPS[name]
-        for family in FAMILIES:
-            if name in family:
-                return [n for n in family if n != name]
-        return self.resource_siblings.get(name, [])
-
-    def mutate_rc_line(self, i, code):
-        stripped = code.strip()
-        words = stripped.split()
-        kind = words[1] if len(words) > 2 else ""
-        if kind in ("ICON", "BITMAP") and len(words) == 3:
-            # the file of one resource swapped with the next of the same kind
-            same = [k for k, c in enumerate(self.lines)
-                    if len(self.code_only(k).split()) == 3 and self.code_only(k).split()[1] == kind]
-            nxt = same[(same.index(i) + 1) % len(same)]
-            mine, theirs = self.file_name(i), self.file_name(nxt)
-            if mine and theirs and mine != theirs:
-                self.add(i, "swap", self.lines[i].replace('"%s"' % mine, '"%s"' % theirs))
-            return
-        if words and words[0] in ("LANGUAGE", "BEGIN", "END", "STRINGTABLE"):
-            return
-        # The id that starts a resource or a string-table line is its slot: moving
-        # it is a change of the catalogue's numbering, which the texts cover.
-        first = re.match(r"\s*[A-Za-z_]\w*", code)
-        skip = first.end() if first and words[0].startswith(tuple(RESOURCE_PREFIXES)) else 0
-        self.mutate_span(i, skip)
-
-    def file_name(self, i):
-        m = re.search(r'"([^"]+)"', self.lines[i])
-        return m.group(1) if m else None
-
-    def mutate_statement(self, i, code, previous_end):
-        """Dropping a call statement, and swapping it with the next one."""
-        if previous_end not in ";{}:" or not CALL_STATEMENT.match(code) or not balanced(code):
-            return
-        if re.match(r"^\s*(if|while|for|switch|return|sizeof)\b", code):
-            return
-        line = self.lines[i]
-        indent = line[:len(line) - len(line.lstrip())]
-        self.mutants.append(Mutant(self.rel, i + 1, "call-drop", i, 1, [indent + ";\n"], [line]))
-        if i + 1 < len(self.lines):
-            following = self.code_only(i + 1)
-            nxt = self.lines[i + 1]
-            if CALL_STATEMENT.match(following) and balanced(following) \
-                    and not re.match(r"^\s*(if|while|for|switch|return|sizeof)\b", following) \
-                    and nxt[:len(nxt) - len(nxt.lstrip())] == indent and nxt.strip() != line.strip():
-                self.mutants.append(Mutant(self.rel, i + 1, "call-swap", i, 2, [nxt, line], [line, nxt]))
-
-
-def declarations(code):
-    """(name, type) of the variables a stretch of code declares; arrays are
-    'TYPE[]', pointers 'TYPE*'."""
-    found = []
-    for m in DECLARED.finditer(code):
-        kind, star, name, array = m.group(1), m.group(2), m.group(3), m.group(4)
-        if kind in VALUE_TYPES or kind in ("TaskMenus", "PAINTSTRUCT", "MEASUREITEMSTRUCT", "DRAWITEMSTRUCT",
-                                           "NOTIFYICONDATAW", "WNDCLASSW", "MSG", "SettingsRecord"):
-            found.append((name, kind + ("[]" if array else "") + ("*" if star else "")))
-    return found
-
-
-def parameters(signature):
-    """The parameters of a function from its head."""
-    m = re.search(r"\((.*)\)", signature)
-    if not m:
-        return {}
-    return dict(declarations(m.group(1)))
-
-
-def locals_declared(code):
-    """The variables a statement inside a function declares."""
-    stripped = code.strip()
-    if not re.match(r"^(const\s+|static\s+)*[A-Za-z_]\w*\s*\*?\s*[A-Za-z_]\w*\s*(\[[^\]]*\])?\s*[=;,\[]", stripped):
-        return {}
-    if re.match(r"^(return|case|goto|delete|else)\b", stripped):
-        return {}
-    head = stripped.split("=")[0] + ";"
-    return dict(declarations(head))
-
-
-def signed_call(before):
-    """A match whose group 1 is the call that the text ends with, when the
-    call's result is signed; else None."""
-    text = before.rstrip()
-    if not text.endswith(")"):
-        return None
-    depth = 0
-    for k in range(len(text) - 1, -1, -1):
-        depth += {")": 1, "(": -1}.get(text[k], 0)
-        if depth == 0:
-            m = re.search(r"([A-Za-z_]\w*)\s*$", text[:k])
-            if m and m.group(1) in SIGNED_RESULTS:
-                return re.compile(r"(.*)").match(text, m.start())
-            return None
-    return None
-
-
-def call_arguments(code):
-    """(start, end, text) of each argument of each call on the line whose
-    parentheses close on it; the text trimmed and its span exact."""
-    found = []
-    for m in re.finditer(r"\b([A-Za-z_]\w*)\s*\(", code):
-        if m.group(1) in NOT_CALLS:
-            continue
-        depth, k, start = 1, m.end(), m.end()
-        spans = []
-        while k < len(code) and depth > 0:
-            ch = code[k]
-            if ch in "([{":
-                depth += 1
-            elif ch in ")]}":
-                depth -= 1
-                if depth == 0:
-                    spans.append((start, k))
-            elif ch == "," and depth == 1:
-                spans.append((start, k))
-                start = k + 1
-            k += 1
-        if depth != 0:
-            continue
-        for a, b in spans:
-            text = code[a:b]
-            if not text.strip():
-                continue
-            lead = len(text) - len(text.lstrip())
-            trail = len(text.rstrip())
-            found.append((a + lead, a + trail, text.strip()))
-    return found
-
-
-def program_globals(root):
-    """Per program file, its own file-level variables and their types."""
-    return {rel: file_globals(root, rel) for rel in program_files(root) if not rel.endswith(".rc")}
-
-
-def visible_globals(root, rel, table, seen=None):
-    """The process-wide variables a file sees: its own and those of the
-    headers it includes, directly or not."""
-    seen = set() if seen is None else seen
-    if rel in seen or rel not in table:
-        return {}
-    seen.add(rel)
-    names = {}
-    for header in re.findall(r'^\s*#\s*include\s+"([^"]+)"', read_text(root / rel), re.M):
-        names.update(visible_globals(root, header, table, seen))
-    names.update(table[rel])
-    return names
-
-
-def file_globals(root, rel):
-    """A file's own file-level variables of the types arg-swap offers."""
-    names = {}
-    text = read_text(root / rel)
-    mask = mask_code(text)
-    code = "".join(ch if k == "c" or ch == "\n" else " " for ch, k in zip(text, mask))
-    depth = 0
-    for line in code.splitlines():
-        if depth == 0 and "(" not in line and not line.lstrip().startswith("#"):
-            m = re.match(r"^\s*(?:extern\s+|static\s+)?(volatile\s+)?(?:const\s+)*([A-Za-z_]\w*)\s*(\*?)\s*"
-                         r"([A-Za-z_]\w*)\s*(\[[^\]]*\])?\s*(?:=[^;]*)?;", line)
-            if m and m.group(2) in GLOBAL_TYPES and not m.group(1):
-                names[m.group(4)] = m.group(2) + ("[]" if m.group(5) else "") + ("*" if m.group(3) else "")
-        depth += line.count("{") - line.count("}")
-    return names
-
-
-def read_text(path):
-    try:
-        return path.read_text(encoding="utf-8")
-    except UnicodeDecodeError:
-        raise UsageError("%s is not UTF-8 text" % path)
-    except OSError as e:
-        raise UsageError("cannot read %s: %s" % (path, e.strerror))
-
-
 def program_files(root):
-    files = []
-    for folder in PROGRAM_FOLDERS:
-        base = root / folder
-        if base.is_dir():
-            for p in sorted(base.rglob("*")):
-                rel = p.relative_to(root).as_posix()
-                if p.is_file() and rel.endswith(SOURCE_SUFFIXES) and rel not in SKIPPED_FILES:
-                    files.append(rel)
-    return files
+    return sorted(p.relative_to(root).as_posix() for folder in PROGRAM_FOLDERS if (root / folder).is_dir()
+                  for p in (root / folder).rglob("*") if p.is_file() and p.name.endswith(SOURCE_SUFFIXES)
+                  and p.relative_to(root).as_posix() not in SKIPPED_FILES)
 
 
-def resource_siblings(root, files):
-    header = root / "res" / "resource.h"
-    if not header.exists():
-        return {}
-    ids = re.findall(r"^\s*#define\s+((?:%s)\w+)\s" % "|".join(RESOURCE_PREFIXES),
-                     read_text(header), re.M)
-    used = set()
-    for rel in files:
-        if rel.endswith(".rc"):
-            continue
-        text = read_text(root / rel)
-        mask = mask_code(text, rel.endswith(".rc"))
-        code = "".join(ch if k == "c" else " " for ch, k in zip(text, mask))
-        used.update(n for n in IDENT.findall(code) if n in ids)
-    siblings = {}
-    for name in ids:
-        prefix = next(p for p in RESOURCE_PREFIXES if name.startswith(p))
-        siblings[name] = [n for n in ids if n != name and n.startswith(prefix) and n in used]
-    return siblings
-
-
-def generate(root, files):
-    siblings = resource_siblings(root, program_files(root))
-    table = program_globals(root)
-    mutants = []
-    for rel in files:
-        fm = FileMutator(root, rel, siblings, visible_globals(root, rel, table))
-        fm.generate()
-        counters = {}
-        fm.mutants.sort(key=lambda m: (m.line, m.operator))
-        for m in fm.mutants:
-            m.function = fm.function_name(m.first)
-            key = (m.line, m.operator)
-            m.index = counters.get(key, 0)
-            counters[key] = m.index + 1
-        mutants += fm.mutants
-    return mutants
-
-
-# ------------------------------------------------------------------ selection
 def select_files(root, given):
     if not given:
         return program_files(root)
-    chosen = []
+    chosen = set()
     for g in given:
-        p = Path(g)
-        if not p.is_absolute():
-            p = (Path.cwd() / p) if (Path.cwd() / p).exists() else root / p
-        p = p.resolve()
+        p = (Path(g) if Path(g).is_absolute() or Path(g).exists() else root / g).resolve()
         if not p.exists():
             raise UsageError("no such file or folder: %s" % g)
-        try:
-            rel = p.relative_to(root)
-        except ValueError:
+        if not p.is_relative_to(root):
             raise UsageError("%s is outside the checkout %s" % (g, root))
-        if not rel.parts or rel.parts[0] not in PROGRAM_FOLDERS:
+        rel = p.relative_to(root).as_posix()
+        if rel.split("/")[0] not in PROGRAM_FOLDERS:
             raise UsageError("%s is not in the program's folders (%s)" % (g, " ".join(PROGRAM_FOLDERS)))
-        candidates = [p] if p.is_file() else sorted(q for q in p.rglob("*") if q.is_file())
-        for q in candidates:
-            r = q.relative_to(root).as_posix()
-            if r.startswith(("build/", ".git/")):
-                continue
-            if r in SKIPPED_FILES:
-                if p.is_file():
-                    print("note: %s is not mutated itself; its ids are mutated where they are used" % r)
-                continue
-            if r.endswith(SOURCE_SUFFIXES):
-                chosen.append(r)
-            elif p.is_file():
-                raise UsageError("%s is not a C++ source, header or resource script" % g)
-        if not candidates:
-            raise UsageError("%s holds no files" % g)
-    return sorted(set(chosen))
+        if p.is_file() and rel in SKIPPED_FILES:
+            print("note: %s is not mutated itself; its ids are mutated where they are used" % rel)
+        elif p.is_file() and not rel.endswith(SOURCE_SUFFIXES):
+            raise UsageError("%s is not a C++ source, header or resource script" % g)
+        elif p.is_file():
+            chosen.add(rel)
+        else:
+            inside = [f for f in program_files(root) if f.startswith(rel + "/")]
+            if not inside:
+                raise UsageError("%s holds no C++ sources, headers or resource scripts" % g)
+            chosen.update(inside)
+    return sorted(chosen)
 
 
 def changed_lines(root, rev):
     if subprocess.run(["git", "rev-parse", "--verify", "--quiet", rev + "^{commit}"], cwd=root,
                       capture_output=True).returncode != 0:
         raise UsageError("unknown git revision: %s" % rev)
-    diff = run_git(root, "diff", "--unified=0", "--no-color", "--no-ext-diff", rev, "--")
-    changed = {}
-    current = None
-    for line in diff.splitlines():
+    changed, current = {}, None
+    for line in run_git(root, "diff", "--unified=0", "--no-color", "--no-ext-diff", rev, "--").splitlines():
         if line.startswith("+++ "):
-            name = line[4:]
-            current = name[2:] if name.startswith("b/") else None
-            if current is not None:
-                changed.setdefault(current, set())
+            current = line[6:] if line.startswith("+++ b/") else None
         elif line.startswith("@@") and current is not None:
             m = re.match(r"@@ -\S+ \+(\d+)(?:,(\d+))? @@", line)
             start, count = int(m.group(1)), int(m.group(2) or "1")
-            changed[current].update(range(start, start + count))
+            changed.setdefault(current, set()).update(range(start, start + count))
     for name in run_git(root, "ls-files", "--others", "--exclude-standard").splitlines():
-        path = root / name
-        if path.is_file():
-            changed[name] = set(range(1, len(path.read_text(errors="replace").splitlines()) + 1))
+        if (root / name).is_file():
+            changed[name] = set(range(1, (root / name).read_bytes().count(b"\n") + 2))
     return changed
 
 
 # ------------------------------------------------------------------ equivalents
 class Equivalents:
+    """tools/mutation-equivalent.txt: edits that change nothing that can be
+    seen, keyed by file, function, operator and the text edited (see the
+    file's head)."""
+
     def __init__(self, path):
-        self.path = path
-        self.by_id = {}
-        self.by_text = []
-        self.used = set()
-        self.lines = set()
+        self.path, self.entries, self.used = path, [], set()
         if not path.exists():
             return
-        for number, raw in enumerate(read_text(path).splitlines(), 1):
+        for number, raw in enumerate(path.read_text(encoding="utf-8").splitlines(), 1):
             line = raw.strip()
             if not line or line.startswith("#"):
                 continue
-            self.lines.add(number)
             fields = [f.strip() for f in line.split(":::")]
-            if len(fields) == 2 and fields[0] and fields[1]:
-                self.by_id[fields[0]] = (fields[1], number)
-            elif len(fields) in (4, 5) and all(fields):
-                function = fields.pop(1) if len(fields) == 5 else None
-                self.by_text.append((fields[0], function, fields[1], wildcard(fields[2]), fields[3], number))
-            else:
-                raise UsageError("%s, line %d: expected 'ID ::: reason', "
-                                 "'file ::: original ::: mutated ::: reason' or "
-                                 "'file ::: function ::: original ::: mutated ::: reason'" % (path, number))
+            if len(fields) == 2:    # the older forms: one run's id, which code that moves breaks
+                fields = fields[0].split(":")[:1] + ["*", "*", fields[0], "*", fields[1]]
+            elif len(fields) == 4:  # any function, any operator
+                fields[1:1] = ["*", "*"]
+            elif len(fields) == 5:
+                fields[2:2] = ["*"]
+            if len(fields) != 6 or not all(fields):
+                raise UsageError("%s, line %d: expected 'file ::: function ::: operator ::: original ::: mutated "
+                                 "::: reason'" % (path, number))
+            if fields[2] not in OPERATORS + ["*"]:
+                raise UsageError("%s, line %d: no operator is called %s (%s)" % (path, number, fields[2],
+                                                                               ", ".join(OPERATORS)))
+            file, function, operator, original, mutated, reason = fields
+            self.entries.append((file, function, operator, original, wildcard(mutated), reason, number))
 
-    def reason(self, mutant):
-        if mutant.id in self.by_id:
-            reason, number = self.by_id[mutant.id]
-            self.used.add(number)
-            return reason
+    def reason(self, m):
         found = None
-        for path, function, original, mutated, reason, number in self.by_text:
-            if (path == mutant.path and function in (None, mutant.function) and original == mutant.original
-                    and mutated.fullmatch(mutant.mutated)):
+        for file, function, operator, original, mutated, reason, number in self.entries:
+            if file == m.path and function in ("*", m.function, m.where) and operator in ("*", m.operator) \
+                    and (original == m.original and mutated.fullmatch(m.mutated) or original == m.id):
                 self.used.add(number)
                 found = found or reason
         return found
+
+    def stale(self, files):
+        return [(number, file) for file, _, _, _, _, _, number in self.entries
+                if file in files and number not in self.used]
 
 
 def wildcard(pattern):
@@ -852,32 +657,27 @@ class Workspace:
     """A copy of the tree with its own build, where mutants are applied."""
 
     def __init__(self, root, number, stop):
-        self.root = root
+        self.root, self.stop = root, stop
         self.base = root / SCRATCH / ("work-%d" % number)
-        self.src = self.base / "src"
-        self.bin = self.base / "build"
-        self.stop = stop
+        self.src, self.bin = self.base / "src", self.base / "build"
         self.lock = threading.Lock()
         self.process = None
 
     def sync(self, files):
         """Makes the copy's files equal to the tree's, writing only what differs."""
         wanted = set(files)
-        if self.src.exists():
-            for p in sorted(self.src.rglob("*"), reverse=True):
-                rel = p.relative_to(self.src).as_posix()
-                if p.is_file() and rel not in wanted:
-                    p.unlink()
+        for p in sorted(self.src.rglob("*")) if self.src.exists() else []:
+            if p.is_file() and p.relative_to(self.src).as_posix() not in wanted:
+                p.unlink()
         for rel in files:
             source, target = self.root / rel, self.src / rel
             data = source.read_bytes()
-            if target.exists() and target.read_bytes() == data:
-                continue
-            target.parent.mkdir(parents=True, exist_ok=True)
-            target.write_bytes(data)
-            shutil.copymode(source, target)
+            if not target.exists() or target.read_bytes() != data:
+                target.parent.mkdir(parents=True, exist_ok=True)
+                target.write_bytes(data)
+                shutil.copymode(source, target)
 
-    def run(self, command, timeout, log=None):
+    def run(self, command, timeout):
         """Runs a command in the copy; (exit code or None on time-out, output)."""
         with self.lock:  # so that kill() either sees this process or it sees the stop
             if self.stop.is_set():
@@ -927,10 +727,8 @@ class Workspace:
         """Applies one mutant, builds, tests and restores; the outcome and a detail."""
         path = self.src / mutant.path
         original = path.read_bytes()
-        lines = original.decode("utf-8").splitlines(keepends=True)
-        lines[mutant.first:mutant.first + mutant.count] = mutant.new_lines
         try:
-            path.write_bytes("".join(lines).encode("utf-8"))
+            path.write_bytes(mutant.apply(original))
             code, out = self.run(["ninja", "-C", str(self.bin), "velto_image"], build_timeout)
             if code != 0:
                 error = re.search(r"error[^\n]*", out)
@@ -941,43 +739,49 @@ class Workspace:
             if code == 0:
                 return "survived", ""
             failed = re.search(r"\[  FAILED  \] (\S+)", out)
-            if failed:
-                return "caught", failed.group(1)
-            return "caught", "exit status %d" % code
+            return "caught", failed.group(1) if failed else "exit status %d" % code
         finally:
             path.write_bytes(original)
 
 
 def print_mutant(m, prefix=""):
-    print("%s%s" % (prefix, m.id))
-    print("    - %s" % m.original)
-    print("    + %s" % m.mutated)
+    print("%s%s%s\n    - %s\n    + %s" % (prefix, m.id, "  in " + m.where if m.where else "", m.original, m.mutated))
+
+
+def print_stale(equivalents, files):
+    stale = equivalents.stale(set(files))
+    if stale:
+        print("\nEntries of %s that match no mutant (remove or update them):" % EQUIVALENT_FILE)
+        print("".join("  line %d (%s)\n" % entry for entry in stale), end="")
 
 
 def main(argv):
     parser = argparse.ArgumentParser(
-        prog="tools/mutate.py",
-        description=__doc__.split("\n\n")[0],
-        epilog="\n\n".join(__doc__.split("\n\n")[1:]),
-        formatter_class=argparse.RawDescriptionHelpFormatter)
+        prog="tools/mutate.py", description=__doc__.split("\n\n")[0],
+        epilog="\n\n".join(__doc__.split("\n\n")[1:]), formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--files", nargs="+", metavar="PATH",
                         help="only these files or folders (default: %s)" % " ".join(PROGRAM_FOLDERS))
     parser.add_argument("--since", metavar="REV",
                         help="only lines changed since the git revision REV, uncommitted changes included")
     parser.add_argument("--only", action="append", metavar="ID", default=[],
                         help="run just this mutant (repeatable); ids are file:line:operator:index")
-    parser.add_argument("--list", action="store_true", help="print the mutants and build nothing")
+    parser.add_argument("--list", action="store_true",
+                        help="print the mutants and the entries of the equivalents that match none; build nothing")
+    parser.add_argument("--compile-commands", metavar="FILE",
+                        help="the build's compile commands (default %s)" % COMPILE_COMMANDS)
     parser.add_argument("-j", type=int, default=1, metavar="N",
                         help="N scratch copies built and tested in parallel (default 1)")
     parser.add_argument("--timeout", type=int, default=120, metavar="S",
                         help="seconds a test run may take before it counts as hung (default 120)")
     args = parser.parse_args(argv)
-    if args.j < 1:
-        raise UsageError("-j needs a positive number")
+    if args.j < 1 or args.timeout < 1:
+        raise UsageError("-j and --timeout need a positive number")
 
     root = find_root()
     files = select_files(root, args.files)
-    mutants = generate(root, files)
+    equivalents = Equivalents(root / EQUIVALENT_FILE)
+    mutants = generate(root, files, Path(args.compile_commands).resolve() if args.compile_commands
+                       else root / COMPILE_COMMANDS)
     if args.since:
         changed = changed_lines(root, args.since)
         mutants = [m for m in mutants if m.lines_touched & changed.get(m.path, set())]
@@ -987,81 +791,64 @@ def main(argv):
         if missing:
             raise UsageError("no such mutant: %s (tools/mutate.py --list shows the ids)" % ", ".join(missing))
         mutants = [known[i] for i in args.only]
-    equivalents = Equivalents(root / EQUIVALENT_FILE)
-
+    every = not (args.since or args.only)  # every edit of the files: stale entries can be told
     if args.list:
         for m in mutants:
-            reason = equivalents.reason(m)
-            print_mutant(m, "equivalent " if reason else "")
+            print_mutant(m, "equivalent " if equivalents.reason(m) else "")
         print("%d mutants in %d files" % (len(mutants), len(files)))
+        if every:
+            print_stale(equivalents, files)
         return 0
     if not mutants:
         print("no mutants to run")
         return 0
 
     dirty = run_git(root, "status", "--porcelain", "--", *PROGRAM_FOLDERS).strip()
-    if dirty:
-        print("The program folders have uncommitted changes; they are included:")
-        for line in dirty.splitlines():
-            print("    " + line)
-    else:
-        print("The program folders have no uncommitted changes.")
+    print("The program folders have uncommitted changes; they are included:\n    " +
+          dirty.replace("\n", "\n    ") if dirty else "The program folders have no uncommitted changes.")
     print("Your tree is never edited: mutants are applied to copies under %s." % SCRATCH)
-
     tree_files = [f for f in run_git(root, "ls-files", "--cached", "--others", "--exclude-standard", "-z").split("\0")
                   if f and not f.startswith("build/") and (root / f).is_file()]
 
     stop = threading.Event()
     workspaces = [Workspace(root, k + 1, stop) for k in range(min(args.j, len(mutants)))]
+    finished = [threading.Event() for _ in workspaces]
+    queue, lock, results, errors, started = list(reversed(mutants)), threading.Lock(), [], [], time.time()
+
+    def worker(ws, done):
+        try:
+            ws.prepare(tree_files, 3600)
+            while not stop.is_set():
+                with lock:
+                    if not queue:
+                        return
+                    m = queue.pop()
+                outcome, detail = ws.try_mutant(m, 600, args.timeout)
+                with lock:
+                    results.append((m, outcome, detail))
+                    shown = outcome + (" (listed as equivalent)" if equivalents.reason(m) else "")
+                    print("[%d/%d] %-16s %s%s" % (len(results), len(mutants), shown, m.id,
+                                                  ("  " + detail) if detail else ""), flush=True)
+        except Interrupted:
+            pass
+        except BaseException as e:  # noqa: report it and stop the others
+            errors.append(str(e) if isinstance(e, UsageError) else "%s: %s" % (type(e).__name__, e))
+            stop.set()
+        finally:
+            done.set()
 
     def on_term(signum, frame):
         raise KeyboardInterrupt()
 
     signal.signal(signal.SIGTERM, on_term)
-
-    results = []
-    queue = list(reversed(mutants))
-    queue_lock = threading.Lock()
-    errors = []
-    started = time.time()
-
-    finished = [threading.Event() for _ in workspaces]
-
-    def worker(ws, finished):
-        try:
-            ws.prepare(tree_files, 3600)
-            while not stop.is_set():
-                with queue_lock:
-                    if not queue:
-                        return
-                    m = queue.pop()
-                outcome, detail = ws.try_mutant(m, 600, args.timeout)
-                with queue_lock:
-                    results.append((m, outcome, detail))
-                    reason = equivalents.reason(m)
-                    shown = outcome + (" (listed as equivalent)" if reason else "")
-                    print("[%d/%d] %-16s %s%s" % (len(results), len(mutants), shown, m.id,
-                                                  ("  " + detail) if detail else ""), flush=True)
-        except Interrupted:
-            pass
-        except UsageError as e:
-            errors.append(str(e))
-            stop.set()
-        except BaseException as e:  # noqa: report and stop the others
-            errors.append("%s: %s" % (type(e).__name__, e))
-            stop.set()
-        finally:
-            finished.set()
-
     print("Preparing %d scratch cop%s (the first run builds everything once)..." %
           (len(workspaces), "y" if len(workspaces) == 1 else "ies"), flush=True)
     # The workers' own events tell when they are done: a join that Ctrl-C
     # interrupts can wrongly take a thread for finished.
-    threads = [threading.Thread(target=worker, args=(ws, f)) for ws, f in zip(workspaces, finished)]
     interrupted = False
     try:
-        for t in threads:
-            t.start()
+        for ws, done in zip(workspaces, finished):
+            threading.Thread(target=worker, args=(ws, done)).start()
         while not all(f.is_set() for f in finished):
             time.sleep(0.2)
     except KeyboardInterrupt:
@@ -1078,31 +865,28 @@ def main(argv):
     finally:
         signal.signal(signal.SIGTERM, signal.SIG_DFL)
     if errors:
-        for e in errors:
-            print("error: " + e, file=sys.stderr)
+        print("".join("error: %s\n" % e for e in errors), end="", file=sys.stderr)
         return 2
+    code = report(results, equivalents, time.time() - started, interrupted)
+    if every and not interrupted:
+        print_stale(equivalents, files)
+    return code
 
-    whole = not (args.files or args.since or args.only)
-    return report(results, equivalents, time.time() - started, interrupted, whole)
 
-
-def report(results, equivalents, seconds, interrupted, whole=False):
-    counts = {"caught": 0, "timed out": 0, "survived": 0, "did not compile": 0}
+def report(results, equivalents, seconds, interrupted):
+    counts = dict.fromkeys(["caught", "timed out", "survived", "did not compile"], 0)
     survivors, equivalent, wrongly_listed = [], [], []
     for m, outcome, detail in sorted(results, key=lambda r: (r[0].path, r[0].line, r[0].operator, r[0].index)):
         reason = equivalents.reason(m)
         if reason is not None and outcome != "did not compile":
-            if outcome == "survived":
-                equivalent.append((m, reason))
-            else:
-                wrongly_listed.append((m, outcome))
+            (equivalent if outcome == "survived" else wrongly_listed).append((m, reason if outcome == "survived"
+                                                                              else outcome))
             continue
         counts[outcome] += 1
         if outcome == "survived":
             survivors.append(m)
     judged = counts["caught"] + counts["timed out"] + counts["survived"]
-    print()
-    print("%s: %d mutants in %.0f s" % ("Partial result" if interrupted else "Result", len(results), seconds))
+    print("\n%s: %d mutants in %.0f s" % ("Partial result" if interrupted else "Result", len(results), seconds))
     print("  caught           %d" % counts["caught"])
     print("  timed out        %d (counted as caught)" % counts["timed out"])
     print("  survived         %d" % counts["survived"])
@@ -1114,19 +898,11 @@ def report(results, equivalents, seconds, interrupted, whole=False):
         print("\nListed as equivalent but %s (remove it from the list): %s" % (outcome, m.id))
     if equivalent:
         print("\nKnown-equivalent mutants:")
-        for m, reason in equivalent:
-            print("  %s: %s" % (m.id, reason))
+        print("".join("  %s: %s\n" % (m.id, reason) for m, reason in equivalent), end="")
     if survivors:
         print("\nSurvivors:")
         for m in survivors:
-            print("  %s (line %d)" % (m.path, m.line))
-            print("    id %s" % m.id)
-            print("    - %s" % m.original)
-            print("    + %s" % m.mutated)
-    stale = sorted(equivalents.lines - equivalents.used) if whole and not interrupted else []
-    if stale:
-        print("\nEntries of %s that match no mutant any more (remove or update them): line%s %s" %
-              (EQUIVALENT_FILE, "s" if len(stale) > 1 else "", ", ".join(map(str, stale))))
+            print_mutant(m, "  ")
     if interrupted:
         return 130
     return 1 if survivors or wrongly_listed else 0
@@ -1141,3 +917,6 @@ if __name__ == "__main__":
     except KeyboardInterrupt:
         print("\nInterrupted before any mutant was applied.", file=sys.stderr)
         sys.exit(130)
+    except BrokenPipeError:  # the reader of the output stopped early (| head)
+        os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
+        sys.exit(1)
