@@ -163,7 +163,8 @@ TEST_F(ProxyTest, TheSameLiveWindowIsExaminedOnce)
 }
 
 // A window that was hidden when it came to the front is reported as having
-// nothing to offer, and is not looked at again when it shows itself.
+// nothing to offer, once, and is not looked at again while it stays hidden
+// nor when it shows itself.
 TEST_F(ProxyTest, AWindowHiddenWhenItCameToTheFrontKeepsItsEmptyReport)
 {
     StartWithSettings();
@@ -171,7 +172,7 @@ TEST_F(ProxyTest, AWindowHiddenWhenItCameToTheFrontKeepsItsEmptyReport)
     device.SetForeground(window);
     device.SetStyles(window, WS_SYSMENU, OK_EXSTYLE);
     device.ClearDrawn(button);
-    device.Advance(MONITOR_PERIOD);
+    device.Advance(3 * MONITOR_PERIOD);
     device.SetStyles(window, CLOSE_STYLE, OK_EXSTYLE);
     device.Advance(4 * MONITOR_PERIOD);
     EXPECT_EQ(window, device.Foreground());
@@ -393,7 +394,8 @@ TEST_F(ProxyTest, AParkedMonitorCostsNothingAndShutdownWakesIt)
 }
 
 // A monitor that does not end (held up by a window that does not answer)
-// is waited for 10 s; then its handle is closed and the program ends.
+// is waited for 10 s, with the button and the tray icons already gone; then
+// its handle is closed and the program ends.
 TEST_F(ProxyTest, ShutdownWaitsTenSecondsForAMonitorThatDoesNotEnd)
 {
     StartWithSettings(false, false, true, TOP);
@@ -404,6 +406,8 @@ TEST_F(ProxyTest, ShutdownWaitsTenSecondsForAMonitorThatDoesNotEnd)
     device.Post(main, WM_CLOSE, 0, 0);
     device.Advance(9999);
     EXPECT_TRUE(device.Running(velto));
+    EXPECT_FALSE(device.IsAlive(button));
+    EXPECT_TRUE(device.Tray().empty());
     device.Advance(1);
     ExpectEnded(velto);
     EXPECT_EQ(0, device.OpenHandles(velto, "event"));
