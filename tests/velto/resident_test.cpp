@@ -240,7 +240,8 @@ INSTANTIATE_TEST_SUITE_P(
 // Which mouse message acts on which tray icon: on the main icon the button-down
 // alone opens the menu; on the OK and close icons every message brings a live
 // target to the front and posts it OK or close; other ids do nothing. Every
-// message counts as a tap, so that a button-down right after it opens nothing.
+// message counts as a tap, so that a tap on the button or the main icon
+// within the double-click time after it does nothing.
 struct TrayCase {
     const char* name;
     UINT id, mouse;
@@ -255,7 +256,7 @@ class TrayMessageTest : public ResidentTest, public ::testing::WithParamInterfac
 TEST_P(TrayMessageTest, ActsByIconAndMessage)
 {
     const TrayCase& c = GetParam();
-    device.InstallShell();
+    cesim::Shell shell = device.InstallShell();
     Start();
     HWND target = AddWindow({.class_name = u"Dialog", .style = CLOSE_STYLE, .exstyle = OK_EXSTYLE, .closes_on_close = false});
     HWND other = AddWindow(u"Other", u"Other", RECT{0, 0, 10, 10});
@@ -272,6 +273,9 @@ TEST_P(TrayMessageTest, ActsByIconAndMessage)
     EXPECT_TRUE(Received(target, c.posted));
     EXPECT_EQ(c.menu ? main : c.posted.empty() ? other : target, device.Foreground());
     device.Advance(DOUBLE_CLICK_TIME);
+    TapButton();
+    EXPECT_TRUE(Received(target, c.posted));
+    EXPECT_TRUE(Received(shell.taskbar, {}, {WM_LBUTTONDOWN, WM_LBUTTONUP}));
     EXPECT_FALSE(Tap(TRAY_ID_MAIN));
 }
 
