@@ -258,7 +258,8 @@ TEST_P(TrayMessageTest, ActsByIconAndMessage)
     const TrayCase& c = GetParam();
     cesim::Shell shell = device.InstallShell();
     Start();
-    HWND target = AddWindow({.class_name = u"Dialog", .style = CLOSE_STYLE, .exstyle = OK_EXSTYLE, .closes_on_close = false});
+    HWND target =
+        AddWindow({.class_name = u"Dialog", .style = CLOSE_STYLE, .exstyle = OK_EXSTYLE, .closes_on_close = false});
     HWND other = AddWindow(u"Other", u"Other", RECT{0, 0, 10, 10});
     device.SetForeground(other);
     PauseBetweenTaps();  // the monitor reports the window in front

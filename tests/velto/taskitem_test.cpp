@@ -61,6 +61,8 @@ protected:
 TEST_F(TaskItemTest, ItemShowsIconTitleAndGlyphSizedToTheTitle)
 {
     cesim::Shell shell = device.InstallShell();
+    // The shell's program file has an icon, which the desktop's item does not show.
+    device.SetProgramFile(device.ProcessOf(shell.desktop), u"\\Windows\\shell32.exe", true);
     HICON icon = device.AddIcon(apps, 32, 32);
     HWND prog = AddProgramWindow(apps, icon);
     Start();
