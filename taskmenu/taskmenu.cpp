@@ -40,7 +40,8 @@
    then must not open a second menu over the first. */
 static LONG MenuOpen;
 
-int AppendStringItem(HMENU menu, UINT flags, UINT_PTR id, UINT stringId)
+/* Appends a string-table text as a menu item; 0 when the text is missing. */
+static int AppendStringItem(HMENU menu, UINT flags, UINT_PTR id, UINT stringId)
 {
     WCHAR text[STRING_CHARS];
     if (LoadStringW(GetModuleHandleW(NULL), stringId, text, STRING_CHARS) == 0)

@@ -16,9 +16,6 @@
    command chosen. */
 int ShowTaskMenu(HWND mainWindow);
 
-/* Appends a string-table text as a menu item; 0 when the text is missing. */
-int AppendStringItem(HMENU menu, UINT flags, UINT_PTR id, UINT stringId);
-
 BOOL CALLBACK TaskItemEnumProc(HWND window, LPARAM menu);
 BOOL CALLBACK CloseAllEnumProc(HWND window, LPARAM unused);
 

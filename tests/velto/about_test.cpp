@@ -45,7 +45,6 @@ TEST_P(AboutLayoutTest, BoxCoversTheDesktopWindowEachTimeItOpens)
         EXPECT_EQ((DWORD)(WS_POPUP | WS_VISIBLE | DS_SETFONT), device.Style(box));  // the template's style, shown
         EXPECT_EQ((DWORD)WS_EX_CAPTIONOKBTN, device.ExStyle(box));
         EXPECT_EQ(main, device.Dialog()->owner);
-        EXPECT_EQ(0, device.Dialog()->init_param);
         EXPECT_TRUE(device.Style(main) & WS_DISABLED);
         auto controls = device.Dialog()->controls;
         ASSERT_EQ(3u, controls.size());

@@ -3,6 +3,7 @@
 #include "velto/velto_test.h"
 
 #include <algorithm>
+#include <optional>
 
 using namespace velto_test;
 
@@ -100,33 +101,57 @@ TEST_F(PlacementTest, HiddenTaskbarIsShownByEitherLayout)
     EXPECT_EQ(BOTTOM_TASKBAR, device.Rect(taskbar));
 }
 
-TEST_F(PlacementTest, AnyNonzeroStoredPlacementIsTheTopLayout)
+// The placement stored, read by a run that places nothing itself: the
+// taskbar moves only when the stored value differs from the 0 that every run
+// starts with. Any nonzero word is the top, and is kept as it is; a value of
+// another type that fits in four bytes is taken as its bytes ("1" is 0x31); a
+// value that is missing or too large is rewritten from memory.
+struct StoredPlacement {
+    const char* name;
+    cesim::TaskbarEdge edge;  // where the taskbar stands before the run
+    std::optional<cesim::RegistryValue> stored;
+    bool top;
+    int placed;  // times the taskbar was placed
+    cesim::RegistryValue after;
+};
+
+void PrintTo(const StoredPlacement& c, std::ostream* out) { *out << c.name; }
+
+class StoredPlacementTest : public PlacementTest, public ::testing::WithParamInterface<StoredPlacement> {};
+
+TEST_P(StoredPlacementTest, MovesTheTaskbarOnlyWhenItDiffersFromZero)
 {
-    cesim::Shell shell = device.InstallShell();
-    StoreOnTop(2);
+    const StoredPlacement& c = GetParam();
+    cesim::Shell shell = device.InstallShell(cesim::ShellNames::STANDARD, c.edge);
+    if (c.stored)
+        device.RegSet(SETTINGS_KEY, u"TaskBarOnTop", c.stored->type, c.stored->data);
     RunOnce(u"-taskbar");
-    ExpectTopLayout(shell);
-    EXPECT_EQ(2u, StoredOnTop());  // the value is taken as it is
+    if (c.top)
+        ExpectTopLayout(shell);
+    else
+        ExpectBottomLayout(shell);
+    EXPECT_EQ(c.placed, device.WorkAreaSets());
+    EXPECT_EQ(c.placed, device.PositionsSet(shell.taskbar));
+    EXPECT_EQ(c.placed, device.PositionsSet(shell.desktop));
+    EXPECT_EQ(c.after.type, device.RegGet(SETTINGS_KEY, u"TaskBarOnTop")->type);
+    EXPECT_EQ(c.after.data, device.RegGet(SETTINGS_KEY, u"TaskBarOnTop")->data);
 }
 
-TEST_F(PlacementTest, StoredBottomPlacementIsNotAppliedAtStart)
-{
-    // The taskbar sits at the top, but the stored 0 equals the start value.
-    cesim::Shell shell = device.InstallShell(cesim::ShellNames::STANDARD, cesim::TaskbarEdge::TOP);
-    StoreOnTop(0);
-    RunOnce(u"-taskbar");
-    EXPECT_EQ(0, device.WorkAreaSets());
-    ExpectTopLayout(shell);
-}
+constexpr auto AT_TOP = cesim::TaskbarEdge::TOP, AT_BOTTOM = cesim::TaskbarEdge::BOTTOM;
+const cesim::RegistryValue ZERO{REG_DWORD, {0, 0, 0, 0}}, ONE{REG_DWORD, {1, 0, 0, 0}}, TWO{REG_DWORD, {2, 0, 0, 0}};
 
-TEST_F(PlacementTest, FirstRunDoesNotMoveTheTaskbar)
-{
-    cesim::Shell shell = device.InstallShell();
-    RunOnce(u"-taskbar");
-    EXPECT_EQ(0, device.WorkAreaSets());
-    EXPECT_EQ(0, device.PositionsSet(shell.taskbar));
-    EXPECT_EQ(0, device.PositionsSet(shell.desktop));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Stored, StoredPlacementTest,
+    ::testing::Values(StoredPlacement{"first_run", AT_BOTTOM, std::nullopt, false, 0, ZERO},
+                      StoredPlacement{"missing_with_the_taskbar_at_the_top", AT_TOP, std::nullopt, true, 0, ZERO},
+                      StoredPlacement{"zero_with_the_taskbar_at_the_top", AT_TOP, ZERO, true, 0, ZERO},
+                      StoredPlacement{"one", AT_BOTTOM, ONE, true, 1, ONE},
+                      StoredPlacement{"two", AT_BOTTOM, TWO, true, 1, TWO},
+                      StoredPlacement{"string_one", AT_BOTTOM, cesim::RegistryValue{REG_SZ, TextBytes(u"1")}, true, 1,
+                                      cesim::RegistryValue{REG_SZ, TextBytes(u"1")}},
+                      StoredPlacement{"too_large", AT_TOP, cesim::RegistryValue{REG_BINARY, {1, 0, 0, 0, 0}}, true, 0,
+                                      ZERO}),
+    RowName);
 
 TEST_F(PlacementTest, WithoutAShellTheScreenWindowStandsInForTheDesktop)
 {

@@ -1,6 +1,5 @@
 // Resident mode: start-up, the main window and the button in the taskbar, the
 // tray icon and its taps, replacing a running copy, and shutdown.
-#include "velto/velto_hooks.h"
 #include "velto/velto_test.h"
 
 #include <algorithm>
@@ -12,17 +11,17 @@ namespace {
 
 class ResidentTest : public VeltoTest {
 protected:
-    // A tap on a tray icon; a menu that it opens is dismissed.
-    void Tap(UINT id, UINT mouse = WM_LBUTTONDOWN)
+    // A mouse message on a tray icon; whether it opened the menu, which is dismissed.
+    bool Tap(UINT id, UINT mouse = WM_LBUTTONDOWN)
     {
         TrayMouse(id, mouse);
-        if (device.OpenMenus() > 0) {
-            device.DismissMenu();
-            device.Settle();
-        }
+        if (device.OpenMenus() == 0)
+            return false;
+        EXPECT_EQ(ICON_TRAY_ACTIVE, TrayImage(TRAY_ID_MAIN));
+        device.DismissMenu();
+        device.Settle();
+        return true;
     }
-
-    int MenuOpenings() { return (int)device.Calls("TrackPopupMenuEx"); }
 };
 
 TEST_F(ResidentTest, StartUpCreatesTheMainWindowTheButtonAndTheTrayIcon)
@@ -214,16 +213,11 @@ TEST_P(TapTest, TapsWithinTheDoubleClickTimeAreIgnored)
     if (c.double_click_time)
         device.SetDoubleClickTime(c.double_click_time);
     Start();
-    const int base = MenuOpenings();
-    for (const auto& [pause, mouse, opened] : c.taps) {
-        const int before = MenuOpenings();
+    int opened = 0;
+    for (const auto& [pause, mouse, expected] : c.taps) {
         device.Advance(pause);
-        Tap(TRAY_ID_MAIN, mouse);
-        EXPECT_EQ(base + opened, MenuOpenings()) << "after a pause of " << pause << " ms";
-        if (MenuOpenings() > before) {
-            EXPECT_EQ(main, device.Foreground());
-            EXPECT_EQ(ICON_TRAY, TrayImage(TRAY_ID_MAIN));  // back to normal
-        }
+        opened += Tap(TRAY_ID_MAIN, mouse);
+        EXPECT_EQ(expected, opened) << "after a pause of " << pause << " ms";
     }
 }
 
@@ -235,77 +229,86 @@ INSTANTIATE_TEST_SUITE_P(
         // 501 ms is more than the double-click time; the button-up of that tap comes too soon.
         TapCase{"after_the_start", 0, 0, {{500, DOWN, 0}, {1, DOWN, 1}, {0, UP, 1}, {500, DOWN, 1}, {501, UP, 1},
                                           {0, DOWN, 1}}},
-        TapCase{"across_the_tick_count_wrap", 0xFFFFFF00u, 0, {{0x100, DOWN, 0}, {245, DOWN, 1}}},
-        TapCase{"double_click_time_from_the_platform", 0, 200, {{201, DOWN, 1}}}), RowName);
+        // The tap 500 ms after the start is too soon and the one 501 ms after
+        // counts, this one landing just before the tick count wraps, as it
+        // wraps (2^32 is 0) and just after.
+        TapCase{"wrap_just_before", 0xFFFFFE0Au, 0, {{500, DOWN, 0}, {1, DOWN, 1}}},
+        TapCase{"wrap_at", 0xFFFFFE0Bu, 0, {{500, DOWN, 0}, {1, DOWN, 1}}},
+        TapCase{"wrap_just_after", 0xFFFFFE0Cu, 0, {{500, DOWN, 0}, {1, DOWN, 1}}},
+        TapCase{"double_click_time_from_the_platform", 0, 200, {{200, DOWN, 0}, {1, DOWN, 1}}}), RowName);
 
-TEST_F(ResidentTest, OtherTrayIdsAndCommandsDoNothing)
+// Which mouse message acts on which tray icon: on the main icon the button-down
+// alone opens the menu; on the OK and close icons every message brings a live
+// target to the front and posts it OK or close; other ids do nothing. Every
+// message counts as a tap, so that a tap on the button or the main icon
+// within the double-click time after it does nothing.
+struct TrayCase {
+    const char* name;
+    UINT id, mouse;
+    bool menu;
+    std::vector<Msg> posted;
+};
+
+void PrintTo(const TrayCase& c, std::ostream* out) { *out << c.name; }
+
+class TrayMessageTest : public ResidentTest, public ::testing::WithParamInterface<TrayCase> {};
+
+TEST_P(TrayMessageTest, ActsByIconAndMessage)
+{
+    const TrayCase& c = GetParam();
+    cesim::Shell shell = device.InstallShell();
+    Start();
+    HWND target =
+        AddWindow({.class_name = u"Dialog", .style = CLOSE_STYLE, .exstyle = OK_EXSTYLE, .closes_on_close = false});
+    HWND other = AddWindow(u"Other", u"Other", RECT{0, 0, 10, 10});
+    device.SetForeground(other);
+    PauseBetweenTaps();  // the monitor reports the window in front
+    ReportForeground(CAPTION_OK | CAPTION_CLOSE, target);
+    device.Post(main, WM_TRAYNOTIFY, c.id, c.mouse);
+    device.Settle();
+    ASSERT_EQ(c.menu ? 1 : 0, device.OpenMenus());
+    if (c.menu) {
+        device.DismissMenu();
+        device.Settle();
+    }
+    EXPECT_TRUE(Received(target, c.posted));
+    EXPECT_EQ(c.menu ? main : c.posted.empty() ? other : target, device.Foreground());
+    device.Advance(DOUBLE_CLICK_TIME);
+    TapButton();
+    EXPECT_TRUE(Received(target, c.posted));
+    EXPECT_TRUE(Received(shell.taskbar, {}, {WM_LBUTTONDOWN, WM_LBUTTONUP}));
+    EXPECT_FALSE(Tap(TRAY_ID_MAIN));
+}
+
+constexpr UINT MOVE = WM_MOUSEMOVE;
+
+INSTANTIATE_TEST_SUITE_P(
+    Icons, TrayMessageTest,
+    ::testing::Values(TrayCase{"main_down", TRAY_ID_MAIN, DOWN, true, {}},
+                      TrayCase{"main_up", TRAY_ID_MAIN, UP, false, {}},
+                      TrayCase{"main_move", TRAY_ID_MAIN, MOVE, false, {}},
+                      TrayCase{"ok_down", TRAY_ID_OK, DOWN, false, {OK_POSTED}},
+                      TrayCase{"ok_up", TRAY_ID_OK, UP, false, {OK_POSTED}},
+                      TrayCase{"ok_move", TRAY_ID_OK, MOVE, false, {OK_POSTED}},
+                      TrayCase{"close_down", TRAY_ID_CLOSE, DOWN, false, {CLOSE_POSTED}},
+                      TrayCase{"close_up", TRAY_ID_CLOSE, UP, false, {CLOSE_POSTED}},
+                      TrayCase{"close_move", TRAY_ID_CLOSE, MOVE, false, {CLOSE_POSTED}},
+                      TrayCase{"id_1", 1, DOWN, false, {}}, TrayCase{"id_2", 2, DOWN, false, {}},
+                      TrayCase{"id_5", 5, DOWN, false, {}}), RowName);
+
+// The main window opens the About box on its command, and does nothing on a command of no meaning.
+TEST_F(ResidentTest, TheAboutCommandAloneOpensTheAboutBox)
 {
     device.InstallShell();
     Start();
-    int base = MenuOpenings();
-    PauseBetweenTaps();
-    device.Post(main, WM_TRAYNOTIFY, 7, WM_LBUTTONDOWN);
     device.Post(main, WM_COMMAND, 12345, 0);
     device.Settle();
-    EXPECT_EQ(base, MenuOpenings());
-    EXPECT_TRUE(device.Running(velto));
-    // The unknown id still counted as a tap.
-    Tap(TRAY_ID_MAIN);
-    EXPECT_EQ(base, MenuOpenings());
-}
-
-// The main window hands owner-draw requests and the About command on.
-TEST_F(ResidentTest, MainWindowRoutesAboutAndOwnerDrawRequests)
-{
-    device.InstallShell();
-    Start();
-
+    EXPECT_FALSE(device.Dialog().has_value());
     device.Post(main, WM_COMMAND, MAKEWPARAM(CMD_ABOUT, 0), 0);
     device.Settle();
-    EXPECT_EQ(1u, device.Calls("FindResourceW"));
-    EXPECT_EQ(1u, device.Calls("LoadResource"));
-    EXPECT_EQ(1u, device.Calls("DialogBoxIndirectParamW"));
-
-    // The main window's own title "Velto" is 30 x 13; a request that is not
-    // a menu's is left as it came.
-    MEASUREITEMSTRUCT measure{ODT_MENU, 0, (UINT)(uintptr_t)main, 0, 0, 0};
-    MEASUREITEMSTRUCT other{2, 0, (UINT)(uintptr_t)main, 17, 19, 0};
-    DRAWITEMSTRUCT draw{};
-    LRESULT measured = -1, drawn = -1, measured_other = -1;
-    device.RunInProcess(velto, [&]() -> DWORD {
-        measured = SendMessageW(main, WM_MEASUREITEM, 0, (LPARAM)&measure);
-        measured_other = SendMessageW(main, WM_MEASUREITEM, 0, (LPARAM)&other);
-        drawn = SendMessageW(main, WM_DRAWITEM, 0, (LPARAM)&draw);
-        return 0;
-    });
-    EXPECT_EQ(0, measured);
-    EXPECT_EQ(0, measured_other);
-    EXPECT_EQ(0, drawn);
-    EXPECT_EQ(74u, measure.itemWidth);
-    EXPECT_EQ(19u, measure.itemHeight);
-    EXPECT_EQ(17u, other.itemWidth);
-    EXPECT_EQ(19u, other.itemHeight);
-    EXPECT_EQ(0, device.OpenHandles(velto, "dc"));
-    EXPECT_TRUE(device.Running(velto));
-}
-
-// Shutdown raises StopFlag and then sets the monitor's event, so that a
-// monitor parked on the reset event wakes up and sees that it must end.
-TEST_F(ResidentTest, ShutdownRaisesTheStopFlagBeforeSettingTheMonitorEvent)
-{
-    device.InstallShell();
-    Start();
-    const volatile LONG* stop_flag = StopFlagOf(device, velto);
-    // By then the main window has been destroyed, the button too, and the tray icon deleted.
-    std::vector<std::vector<LONG>> seen;
-    device.OnEventSet(u"AygshellEvent_", [&] {
-        seen.push_back({(LONG)*stop_flag, device.IsAlive(main), device.IsAlive(button), (LONG)device.Tray().size()});
-    });
-
-    Stop(velto);
-
-    EXPECT_FALSE(device.Running(velto));
-    EXPECT_EQ((std::vector<std::vector<LONG>>{{1, 0, 0, 0}}), seen);
+    ASSERT_TRUE(device.Dialog().has_value());
+    EXPECT_EQ(main, device.Dialog()->owner);
+    EXPECT_EQ(u"Velto Version 0.9 build 7", device.Dialog()->controls.at(1).text);
 }
 
 }  // namespace
