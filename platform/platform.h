@@ -6,30 +6,13 @@
  * Windows CE has, or that desktop Windows does differently, are settled here
  * so that the rest of the program is written for Windows CE alone.
  *
- * Where desktop Windows (and Wine) differ from Windows CE, and what we do.
- * Each row has a case in tests/conformance that states both answers under
- * the row's first cell (CE_DIFFERENCE); a test keeps the two in step.
- *
- * | Call or value | Windows CE | Desktop Windows | What we do on Windows |
- * |---|---|---|---|
- * | top-level window, style WS_VISIBLE alone | no caption, no border | an overlapped window: caption, border, a minimum size | a top-level window without WS_CAPTION becomes a popup (`CreateWindowExW`) |
- * | `GetModuleFileNameW` (process handle) | takes a handle from `OpenProcess` | takes modules of this process only | a process handle is answered by `QueryFullProcessImageNameW`; `PLATFORM_PROCESS_ACCESS` is the access it needs |
- * | `GetDesktopWindow` | the shell's desktop window ("DesktopExplorerWindow", "Desktop") | the root window at (0, 0) | the shell's desktop window when there is one, else the root window |
- * | `SetWindowPos` on `GetDesktopWindow`'s window without a shell desktop | moves the desktop window | the root window: the call fails, nothing moves (Wine too) | nothing |
- * | `GetClassLongW` (`GCL_HICON`) | 32 bits, the class icon | 64-bit: no `GCL_HICON`, handles in `GetClassLongPtrW` | `GCL_HICON` is -14, the call reads the pointer-sized slot |
- * | tray icon notifications | taps: the stylus gives no reports without touching | also the mouse moving over an icon, which Velto would take for a tap, ignoring the real tap that follows within the double-click time | the owner of a tray icon does not get the move reports (`Shell_NotifyIconW`, platform/windows.cpp) |
- * | `InvalidateRect` (null window) | does nothing | repaints every window of the screen | does nothing |
- * | `WS_EX_CAPTIONOKBTN` | the OK button in a caption | no such style | the CE bit value, 0x80000000 |
- * | `GetSysColor` index | carries the flag 0x40000000 | the bare index | `SYS_COLOR_INDEX_FLAG` is 0 |
- * | registry access mask | ignored | mask 0 refuses reads and writes | `PLATFORM_KEY_ACCESS` asks for query, set and create |
- * | tray record size | 152 bytes (32-bit handles) | the record has grown | `PLATFORM_TRAY_RECORD_SIZE` is the first version's size |
- * | `SPI_SETWORKAREA` and moving other programs' windows | the Pocket PC's own screen | rearranges an ordinary desktop | velto.exe runs only on a screen no larger than 480 x 640, and otherwise ends at once with exit code 0 (platform/windows.cpp) |
- * | `LoadIconW` (a program's icon) | the image nearest 32 x 32, at its own size | stretched to 32 x 32 | the image nearest 32 x 32, at its own size (`CreateIconFromResourceEx`) |
- * | the work area | one system-wide work area | (Wine) a work area per process | nothing: the conformance cases cover both |
- * | popup menu around owner-drawn items | as wide as the widest item, no frame | each owner-drawn item twice the menu font's average character wider, and a 3-pixel margin on either side | `PlatformMenuFrameWidth` says what the menu adds, so that the task menu's items leave room for it |
+ * Where desktop Windows (and Wine) differ from Windows CE, and what we do
+ * about it: the table in platform/differences.h.
  */
 #ifndef VELTO_PLATFORM_H
 #define VELTO_PLATFORM_H
+
+#include "platform/differences.h"
 
 #ifdef _WIN32
 
@@ -44,7 +27,8 @@
 #include <shellapi.h>
 #include <wchar.h>
 
-/* The OK button in a window's caption: a Windows CE extended style. */
+/* The OK button in a window's caption: a Windows CE extended style, which
+   desktop Windows' headers lack; it keeps the bit all the same. */
 #ifndef WS_EX_CAPTIONOKBTN
 #define WS_EX_CAPTIONOKBTN 0x80000000L
 #endif

@@ -3,6 +3,8 @@
 
 #include <cesim/utf8.h>
 
+#include <cstdio>
+
 namespace conformance {
 
 bool WaitFor(const std::function<bool()>& done, DWORD bound_ms)
@@ -82,6 +84,46 @@ std::vector<std::basic_string<WCHAR>>& ClassesMade()
 {
     static std::vector<std::basic_string<WCHAR>> names;
     return names;
+}
+
+namespace {
+
+struct Row {
+    const char* name;
+    const char* call;
+    const char* ce;
+    const char* desktop;
+    const char* ours;
+    const char* why;
+    const char* page;
+};
+
+#define CONFORMANCE_ROW(name, call, ce, desktop, ours, why, page) {#name, call, ce, desktop, ours, why, page},
+const Row ROWS[] = {PLATFORM_DIFFERENCES(CONFORMANCE_ROW)};
+#undef CONFORMANCE_ROW
+
+}  // namespace
+
+std::vector<std::string> DifferenceRows()
+{
+    std::vector<std::string> names;
+    for (const Row& row : ROWS)
+        names.push_back(row.name);
+    return names;
+}
+
+std::string Explain(Difference which)
+{
+    const Row& row = ROWS[(int)which];
+    return std::string("a difference, ") + row.name + ": " + row.call + ": Windows CE: " + row.ce +
+           "; desktop Windows: " + row.desktop + "; because " + row.why + " (" + row.page + ")";
+}
+
+bool OnlyOnCe(const char* why)
+{
+    if (!OnCe())
+        std::printf("[ CE only  ] %s\n", why);
+    return OnCe();
 }
 
 std::string Show(const RECT& r)

@@ -29,11 +29,13 @@
 // - Classes made with EnsureClass go with the case; windows go with the
 //   body's thread (under Wine) or its process (on the simulated device).
 // - Where Windows CE and desktop Windows truly differ, a case names both
-//   answers with CE_DIFFERENCE (below); its key is the first cell of the row
-//   of the table of differences in platform/platform.h, and a test checks
-//   that every row has a case and every case a row.
+//   answers with CE_DIFFERENCE (below), under the name of the row of the
+//   table in platform/differences.h, which a failure prints; a test checks
+//   that every row has a case.
 // - Where Wine itself is wrong against the documented behaviour, the case
 //   says so with EXPECT_DOCUMENTED (below) and keeps the documented answer.
+// - A check made on one platform only goes under `if (OnlyOnCe("why"))`,
+//   which names why the other cannot show it.
 #pragma once
 
 #include "platform/platform.h"
@@ -52,6 +54,11 @@
 // Velto's own call, through its door to the platform: a row that makes it
 // expects Windows CE's answer on both platforms.
 #define VELTO_CALL(call) Platform##call
+// The fixture keeps the order of the program's tray icons, for TapTrayIcon.
+namespace conformance {
+BOOL NotifyIcon(DWORD message, NOTIFYICONDATAW* record);
+}
+#define Shell_NotifyIconW ::conformance::NotifyIcon
 #else
 #define VELTO_CALL(call) call
 #endif
@@ -60,12 +67,16 @@
 
 #include <functional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace conformance {
 
 // True on the simulated Pocket PC, false under Wine.
 bool OnCe();
+// OnCe(), for a check that only the simulated device can show; why says
+// what keeps Wine from showing it (printed under Wine).
+bool OnlyOnCe(const char* why);
 
 // Runs body as the program under test, to its end.
 void RunAsProgram(const std::function<void()>& body);
@@ -75,21 +86,37 @@ void RunAsProgram(const std::function<void()>& body);
 // after the one asked for before it; the body waits for them at its end.
 void Later(const std::function<void()>& act, const std::function<bool()>& ready = nullptr);
 
+// Sets the event ready and waits for wait as one step, so that a thread
+// that sees ready knows this one waits (under Wine SignalObjectAndWait; on
+// the simulated device a thread runs on until it waits).
+DWORD SetEventAndWait(HANDLE ready, HANDLE wait);
+
 // Polls done() (Sleep between polls) until it holds or bound_ms have passed.
 // Under Wine the bound is four times as long.
 bool WaitFor(const std::function<bool()>& done, DWORD bound_ms = 2000);
 
 // The stylus taps a screen point (an open menu takes it first).
 void Tap(POINT screen);
-// The stylus taps a tray icon of the program (under Wine: the place in
-// Wine's taskbar of the first icon added, the pointer moving there first).
+// The stylus taps a tray icon of the program (under Wine: its place in
+// Wine's taskbar, the pointer moving there first).
 void TapTrayIcon(HWND owner, UINT id);
 // While a menu is open: its rectangle on the screen (the innermost level),
-// and an item's, by position, of one of its open levels (else all 0).
+// the screen point of its client area's top-left corner, an item's
+// rectangle on the screen, by position, of one of its open levels (else all
+// 0), and whether that item shows a check mark.
 bool MenuOpen();
 void DismissMenu();  // the open menu closes without a choice
 RECT OpenMenuRect();
+POINT OpenMenuClientOrigin();
 RECT MenuItemRect(HMENU menu, int index);
+bool MenuItemChecked(HMENU menu, int index);
+
+// Before a body: the clock of the simulated device is set to ms before the
+// tick count wraps to 0 (under Wine the clock is the machine's, left as it is).
+void ClockBeforeItsWrap(DWORD ms);
+// A registry key that a case made goes with the case (under Wine the
+// registry outlives it; the simulated device is fresh for every case).
+void DropRegistryKey(HKEY root, const WCHAR* path);
 
 // The Pocket PC's shell: on the simulated device its desktop window and
 // taskbar; under Wine a window of another program stands in for its desktop
@@ -170,9 +197,41 @@ SIZE BitmapSize(HBITMAP bitmap);
 // and blits drew into it (under Wine: the pixels of another colour than its
 // bottom-right corner's, within 64 x 64).
 RECT PaintedRect(HWND window);
+// The point of bitmap that a blit copied to the top-left corner of dest in
+// a window's client area (under Wine: the first whose pixels match), else {-1, -1}.
+POINT BlitSource(HWND window, HBITMAP bitmap, RECT dest);
 
-// The keys of every CE_DIFFERENCE in the cases (the simulated device's build).
+// The rows of platform/differences.h, and the rows that the cases' CE_DIFFERENCE
+// name (the simulated device's build).
+enum class Difference {
+#define CONFORMANCE_ROW_NAME(name, ...) name,
+    PLATFORM_DIFFERENCES(CONFORMANCE_ROW_NAME)
+#undef CONFORMANCE_ROW_NAME
+};
+std::vector<std::string> DifferenceRows();
 std::vector<std::string> DifferenceKeys();
+// A row written out: its name, both answers, why, and the page that documents it.
+std::string Explain(Difference row);
+
+// The answer of a platform where the two differ, printed with its row.
+template <typename T>
+struct CeAnswer {
+    T value;
+    Difference row;
+};
+template <typename T, typename U>
+bool operator==(const CeAnswer<T>& answer, const U& actual)
+{
+    return answer.value == actual;
+}
+template <typename T>
+std::ostream& operator<<(std::ostream& out, const CeAnswer<T>& answer)
+{
+    return out << ::testing::PrintToString(answer.value) << " (" << Explain(answer.row) << ")";
+}
+inline const RECT& ValueOf(const RECT& r) { return r; }
+inline const RECT& ValueOf(const CeAnswer<RECT>& r) { return r.value; }
+inline std::string Show(const CeAnswer<RECT>& r) { return Show(r.value) + " (" + Explain(r.row) + ")"; }
 
 // The fixture's own: for main, a body or an action whose throw
 // fails the case, and the classes EnsureClass registered (under Wine a
@@ -186,21 +245,21 @@ std::vector<std::basic_string<WCHAR>>& ClassesMade();
 }  // namespace conformance
 
 #define EXPECT_RECT(expected, actual)                                                    \
-    EXPECT_TRUE(::conformance::SameRect((expected), (actual)))                          \
+    EXPECT_TRUE(::conformance::SameRect(::conformance::ValueOf(expected), (actual)))    \
         << "expected " << ::conformance::Show(expected) << ", got " << ::conformance::Show(actual)
 
 // Where Windows CE and desktop Windows truly differ: the answer on each,
-// keyed by the first cell of its row in platform/platform.h's table, with a
-// one-line reason and the page of Windows CE's API reference that documents
-// CE's answer. The simulated device gives the CE answer.
-//   EXPECT_EQ(CE_DIFFERENCE("`InvalidateRect` (null window)", FALSE, TRUE,
-//                           "CE has no repaint of every window", "InvalidateRect (Windows CE 4.0)"), result);
-#define CE_DIFFERENCE(key, ce, desktop, reason, doc_page) \
-    (CONFORMANCE_KEEP_KEY(key), ::conformance::OnCe() ? (ce) : (desktop))
+// under the name of its row in platform/differences.h, which a failure
+// prints with the row's reason and documentation page. The simulated device
+// gives the CE answer.
+//   EXPECT_EQ(CE_DIFFERENCE(INVALIDATE_NO_WINDOW, FALSE, TRUE), result);
+#define CE_DIFFERENCE(row, ce, desktop)                                                       \
+    (CONFORMANCE_KEEP_KEY(#row), ::conformance::CeAnswer<std::decay_t<decltype(true ? (ce) : (desktop))>>{ \
+         ::conformance::OnCe() ? (ce) : (desktop), ::conformance::Difference::row})
 #ifdef _WIN32
 #define CONFORMANCE_KEEP_KEY(key) (void)0
 #else
-// Each key goes into a section of its own, which DifferenceKeys reads.
+// Each row named goes into a section of its own, which DifferenceKeys reads.
 #define CONFORMANCE_KEEP_KEY(key)                                                              \
     (void)[]() -> const char* {                                                                \
         static const char entry[] __attribute__((used, section("conformance_keys"))) = key; \
@@ -211,10 +270,12 @@ std::vector<std::basic_string<WCHAR>>& ClassesMade();
 // The documented answer that Wine 8 does not give: checked as it is on the
 // simulated device; under Wine the case expects Wine's wrong answer, so that
 // the day Wine gives the right one this fails and the mark goes.
+// One condition at a time: of a conjunction, Wine's failing one part would
+// pass the whole.
 #define EXPECT_DOCUMENTED(condition, wine_reason)                                                 \
     do {                                                                                          \
         if (::conformance::OnCe())                                                                \
-            EXPECT_TRUE(condition);                                                               \
+            EXPECT_TRUE(condition) << wine_reason;                                                \
         else                                                                                      \
             EXPECT_FALSE(condition) << "Wine now gives the documented answer; drop the mark: " \
                                     << wine_reason;                                               \

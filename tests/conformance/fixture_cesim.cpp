@@ -43,6 +43,16 @@ void Prepare()
 
 bool OnCe() { return true; }
 
+void ClockBeforeItsWrap(DWORD ms) { Dev().SetTick(0u - ms); }
+
+void DropRegistryKey(HKEY, const WCHAR*) {}
+
+DWORD SetEventAndWait(HANDLE ready, HANDLE wait)
+{
+    SetEvent(ready);
+    return WaitForSingleObject(wait, INFINITE);
+}
+
 void RunAsProgram(const std::function<void()>& body)
 {
     cesim::Device& dev = Dev();
@@ -88,16 +98,37 @@ RECT OpenMenuRect()
     return menu->levels.back().rect;
 }
 
-RECT MenuItemRect(HMENU menu, int index)
+// A menu's items have no border around them: the client area is the whole menu.
+POINT OpenMenuClientOrigin()
 {
-    std::optional<cesim::MenuInfo> info = Dev().Menu();
+    RECT r = OpenMenuRect();
+    return POINT{r.left, r.top};
+}
+
+// The open level of menu, if index is one of its items.
+static const cesim::MenuLevelInfo* OpenLevel(HMENU menu, int index)
+{
+    static std::optional<cesim::MenuInfo> info;
+    info = Dev().Menu();
     if (info && info->open) {
         for (const cesim::MenuLevelInfo& level : info->levels) {
             if (level.menu == menu && index >= 0 && index < (int)level.item_rects.size())
-                return level.item_rects[index];
+                return &level;
         }
     }
-    return RECT{0, 0, 0, 0};
+    return nullptr;
+}
+
+RECT MenuItemRect(HMENU menu, int index)
+{
+    const cesim::MenuLevelInfo* level = OpenLevel(menu, index);
+    return level != nullptr ? level->item_rects[index] : RECT{0, 0, 0, 0};
+}
+
+bool MenuItemChecked(HMENU menu, int index)
+{
+    const cesim::MenuLevelInfo* level = OpenLevel(menu, index);
+    return level != nullptr && (level->items.at(index).flags & MF_CHECKED) != 0;
 }
 
 std::vector<std::string> DifferenceKeys()
@@ -139,6 +170,16 @@ RECT PaintedRect(HWND window)
         r.bottom = first ? op.dest.bottom : std::max(r.bottom, op.dest.bottom);
     }
     return r;
+}
+
+POINT BlitSource(HWND window, HBITMAP bitmap, RECT dest)
+{
+    POINT source = {-1, -1};
+    for (const cesim::DrawOp& op : Dev().Drawn(window)) {
+        if (op.kind == cesim::DrawOp::BLIT && op.bitmap == bitmap && SameRect(op.dest, dest))
+            source = op.source;
+    }
+    return source;
 }
 
 // ---- other programs

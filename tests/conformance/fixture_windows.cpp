@@ -3,6 +3,10 @@
 // it, time is real (with generous bounds), taps are real input.
 #include "fixture.h"
 
+// The real call, which the cases reach through NotifyIcon.
+#undef Shell_NotifyIconW
+
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -68,25 +72,96 @@ void PocketPcShell()
     g_shell->AddWindow({L"DesktopExplorerWindow", L"Desktop"});
 }
 
+// The tray icons that the program has now, in the order they were added.
+static std::vector<std::pair<HWND, UINT>> g_tray_icons;
+
+BOOL NotifyIcon(DWORD message, NOTIFYICONDATAW* record)
+{
+    BOOL done = Shell_NotifyIconW(message, record);
+    const std::pair<HWND, UINT> icon(record->hWnd, record->uID);
+    if (done && message == NIM_ADD)
+        g_tray_icons.push_back(icon);
+    else if (done && message == NIM_DELETE)
+        g_tray_icons.erase(std::remove(g_tray_icons.begin(), g_tray_icons.end(), icon), g_tray_icons.end());
+    return done;
+}
+
 // Wine's taskbar draws the tray icons right to left in the order they were
 // added, each a small icon with a 2-pixel border on either side.
-void TapTrayIcon(HWND, UINT)
+void TapTrayIcon(HWND owner, UINT id)
 {
+    auto icon = std::find(g_tray_icons.begin(), g_tray_icons.end(), std::make_pair(owner, id));
     HWND tray = FindWindowW(L"Shell_TrayWnd", NULL);
     RECT r;
+    if (icon == g_tray_icons.end()) {
+        ADD_FAILURE() << "TapTrayIcon: the program has no such tray icon";
+        return;
+    }
     if (tray == NULL || !GetWindowRect(tray, &r)) {
         ADD_FAILURE() << "TapTrayIcon: Wine's taskbar (Shell_TrayWnd) is not there";
         return;
     }
     int width = GetSystemMetrics(SM_CXSMICON) + 4;
+    POINT at = {r.right - width * (int)(icon - g_tray_icons.begin()) - width / 2, (r.top + r.bottom) / 2};
     INPUT move = {};
     move.type = INPUT_MOUSE;
-    move.mi.dx = (r.right - width / 2) * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
-    move.mi.dy = ((r.top + r.bottom) / 2) * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+    move.mi.dx = at.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+    move.mi.dy = at.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
     move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
     SendInput(1, &move, sizeof move);
     Sleep(100);
-    Tap(POINT{r.right - width / 2, (r.top + r.bottom) / 2});
+    Tap(at);
+}
+
+void ClockBeforeItsWrap(DWORD) {}
+
+DWORD SetEventAndWait(HANDLE ready, HANDLE wait) { return SignalObjectAndWait(ready, wait, INFINITE, FALSE); }
+
+void DropRegistryKey(HKEY root, const WCHAR* path) { RegDeleteTreeW(root, path); }
+
+POINT OpenMenuClientOrigin()
+{
+    POINT origin = {0, 0};
+    HWND menu = OpenMenuWindow();
+    if (menu == NULL)
+        ADD_FAILURE() << "OpenMenuClientOrigin: no menu is open";
+    else
+        ClientToScreen(menu, &origin);
+    return origin;
+}
+
+bool MenuItemChecked(HMENU menu, int index)
+{
+    UINT state = GetMenuState(menu, index, MF_BYPOSITION);
+    return state != (UINT)-1 && (state & MF_CHECKED) != 0;
+}
+
+POINT BlitSource(HWND window, HBITMAP bitmap, RECT dest)
+{
+    HDC dc = GetDC(window);
+    HDC memory = CreateCompatibleDC(dc);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    const SIZE size = BitmapSize(bitmap);
+    const int w = dest.right - dest.left, h = dest.bottom - dest.top;
+    std::vector<COLORREF> shown;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x)
+            shown.push_back(GetPixel(dc, dest.left + x, dest.top + y));
+    }
+    POINT found = {-1, -1};
+    for (int oy = 0; found.x < 0 && oy + h <= size.cy; ++oy) {
+        for (int ox = 0; found.x < 0 && ox + w <= size.cx; ++ox) {
+            bool same = true;
+            for (int i = 0; same && i < w * h; ++i)
+                same = GetPixel(memory, ox + i % w, oy + i / w) == shown[i];
+            if (same)
+                found = POINT{ox, oy};
+        }
+    }
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+    ReleaseDC(window, dc);
+    return found;
 }
 
 bool MenuOpen() { return OpenMenuWindow() != NULL; }

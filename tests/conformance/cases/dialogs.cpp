@@ -76,10 +76,19 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     return FALSE;
 }
 
+// The owner answers what another thread sends it while the dialog runs.
+LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_USER + 5)
+        return (LRESULT)wParam * 10 + 1;
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
 // Whatever WM_INITDIALOG answers, the dialog is shown and activated once it
 // returns, and its owner is disabled while it runs. WM_CLOSE, left to the
 // dialog manager, is the cancel command. EndDialog inside WM_INITDIALOG
-// ends it before it is ever shown.
+// ends it before it is ever shown. The dialog's loop answers what other
+// threads send meanwhile.
 TEST(Dialogs, DialogBoxIndirectParamRunsTheDialogUntilEndDialog)
 {
     struct Case {
@@ -95,7 +104,8 @@ TEST(Dialogs, DialogBoxIndirectParamRunsTheDialogUntilEndDialog)
         {TRUE, true, 0, 0, 9},
     };
     RunAsProgram([&] {
-        HWND owner = MakeWindow(TEXT("Owner"), TEXT("owner"), WS_POPUP | WS_VISIBLE, RECT{0, 0, 240, 100});
+        HWND owner = MakeWindow(TEXT("Owner"), TEXT("owner"), WS_POPUP | WS_VISIBLE, RECT{0, 0, 240, 100}, NULL, 0,
+                                OwnerProc);
         SetForegroundWindow(owner);
         Template t = Make();
         for (const Case& c : cases) {
@@ -103,11 +113,13 @@ TEST(Dialogs, DialogBoxIndirectParamRunsTheDialogUntilEndDialog)
             g_init_result = c.init_result;
             g_end_in_init = c.end_in_init;
             bool shown = false, active = false, owner_disabled = false;
+            LRESULT answered = 0;
             if (c.message != 0) {
                 Later([&] {
                     shown = IsWindowVisible(g_dialog) != FALSE;
                     active = GetForegroundWindow() == g_dialog;
                     owner_disabled = (GetWindowLongW(owner, GWL_STYLE) & WS_DISABLED) != 0;
+                    answered = SendMessageW(owner, WM_USER + 5, 4, 0);
                     PostMessageW(g_dialog, c.message, c.wParam, 0);
                 },
                       [] { return g_dialog != NULL && IsWindowVisible(g_dialog) && GetForegroundWindow() == g_dialog; });
@@ -120,6 +132,7 @@ TEST(Dialogs, DialogBoxIndirectParamRunsTheDialogUntilEndDialog)
             EXPECT_EQ(c.message != 0, shown);
             EXPECT_EQ(c.message != 0, active);
             EXPECT_EQ(c.message != 0, owner_disabled);
+            EXPECT_EQ(c.message != 0 ? 41 : 0, answered);
             EXPECT_FALSE(IsWindow(g_dialog));
             EXPECT_EQ(0, GetWindowLongW(owner, GWL_STYLE) & WS_DISABLED);
             EXPECT_EQ(owner, GetForegroundWindow());

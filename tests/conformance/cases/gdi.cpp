@@ -14,7 +14,8 @@ const COLORREF RED = 0x000000FF, BLUE = 0x00FF0000, GREEN = 0x0000FF00;
 HWND Canvas() { return MakeWindow(TEXT("Canvas"), TEXT("canvas"), WS_VISIBLE | WS_POPUP, RECT{0, 0, 100, 100}); }
 
 // A new device context, a window's or a memory one, draws text black on
-// white; each set returns the colour it replaces.
+// white; each set returns the colour it replaces. A window's released device
+// context keeps none of what was set in it.
 TEST(Gdi, SetTextColorAndSetBkColorReturnTheColourBefore)
 {
     RunAsProgram([] {
@@ -33,6 +34,12 @@ TEST(Gdi, SetTextColorAndSetBkColorReturnTheColourBefore)
         EXPECT_EQ(NO_COLOUR, SetBkColor((HDC)(UINT_PTR)0x7777, RED));
         EXPECT_TRUE(DeleteDC(memoryDc));
         EXPECT_EQ(1, ReleaseDC(window, windowDc));
+        // Released, it is not released again; the next one starts afresh.
+        EXPECT_EQ(0, ReleaseDC(window, windowDc));
+        HDC again = GetDC(window);
+        EXPECT_EQ(0x000000u, SetTextColor(again, RED));
+        EXPECT_EQ(0xFFFFFFu, SetBkColor(again, GREEN));
+        EXPECT_EQ(1, ReleaseDC(window, again));
         DestroyWindow(window);
     });
 }
@@ -43,11 +50,9 @@ TEST(Gdi, GetSysColorIndex)
 {
     RunAsProgram([] {
         EXPECT_EQ(0xFFFFFFu, GetSysColor(SYS_COLOR_INDEX_FLAG | COLOR_WINDOW));
-        EXPECT_EQ(CE_DIFFERENCE("`GetSysColor` index", 0xFFFFFFu, 0u, "CE's system colours are flagged indexes",
-                                "GetSysColor (Windows CE 4.0)"),
+        EXPECT_EQ(CE_DIFFERENCE(SYS_COLOR_INDEX, 0xFFFFFFu, 0u),
                   GetSysColor(0x40000000 | COLOR_WINDOW));
-        EXPECT_EQ(CE_DIFFERENCE("`GetSysColor` index", 0u, 0xFFFFFFu, "CE's system colours are flagged indexes",
-                                "GetSysColor (Windows CE 4.0)"),
+        EXPECT_EQ(CE_DIFFERENCE(SYS_COLOR_INDEX, 0u, 0xFFFFFFu),
                   GetSysColor(COLOR_WINDOW));
     });
 }
@@ -96,10 +101,7 @@ TEST(Gdi, TheClassIcon)
         HICON icon = LoadIconW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDI_APP));
         EnsureClass(TEXT("MineWithIcon"), NULL, icon);
         HWND mine = MakeWindow(TEXT("MineWithIcon"), TEXT("mine"), WS_POPUP, RECT{0, 0, 10, 10});
-        EXPECT_EQ(CE_DIFFERENCE("`GetClassLongW` (`GCL_HICON`)", (DWORD)(UINT_PTR)icon,
-                                (DWORD)((UINT_PTR)icon & 0xFFFFFFFF), "CE's handles are 32 bits, as its class longs",
-                                "GetClassLong (Windows CE 4.0)"),
-                  GetClassLongW(mine, GCL_HICON));
+        EXPECT_EQ((DWORD)(UINT_PTR)icon, GetClassLongW(mine, GCL_HICON));
         EXPECT_DOCUMENTED(GetClassLongW(theirs, GCL_HICON) != 0, "Wine gives no class icon of another process");
         // Velto's call reads the whole icon, and none of a class without one.
         HWND plain = MakeWindow(TEXT("MineWithoutIcon"), TEXT("plain"), WS_POPUP, RECT{0, 0, 10, 10});
@@ -115,8 +117,7 @@ TEST(Gdi, DrawIconExBitBltAndExtTextOutW)
 {
     RunAsProgram([] {
         HMODULE own = GetModuleHandleW(NULL);
-        const LONG glyph = CE_DIFFERENCE("`LoadIconW` (a program's icon)", 20, 36,
-                                         "CE keeps a program's icon at its own size", "LoadIcon (Windows CE 4.0)");
+        const auto glyph = CE_DIFFERENCE(PROGRAM_ICON_SIZE, (LONG)20, (LONG)36);
         struct Row {
             int icon;  // or 0: a blit
             int size;  // 0: the icon's own
@@ -125,7 +126,7 @@ TEST(Gdi, DrawIconExBitBltAndExtTextOutW)
         const Row rows[] = {
             {IDI_APP, 16, {4, 4, 20, 20}},
             {IDI_APP, 0, {4, 4, 36, 36}},
-            {IDI_CLOSE_GLYPH, 0, {4, 4, glyph, glyph}},
+            {IDI_CLOSE_GLYPH, 0, {4, 4, glyph.value, glyph.value}},
             {0, 0, {4, 4, 24, 24}},
         };
         for (const Row& row : rows) {
@@ -146,9 +147,13 @@ TEST(Gdi, DrawIconExBitBltAndExtTextOutW)
                 EXPECT_TRUE(BitBlt(dc, 4, 4, 20, 20, memory, 20, 0, SRCCOPY));
                 EXPECT_EQ((HGDIOBJ)face, SelectObject(memory, previous));
                 EXPECT_TRUE(DeleteDC(memory));
+                // The copy starts at the source's offset: the face's right frame.
+                POINT source = BlitSource(window, face, RECT{4, 4, 24, 24});
+                EXPECT_EQ("20,0", std::to_string(source.x) + "," + std::to_string(source.y));
                 EXPECT_TRUE(DeleteObject(face));
             }
-            EXPECT_RECT(row.painted, PaintedRect(window)) << row.icon << " at " << row.size;
+            EXPECT_RECT(row.painted, PaintedRect(window))
+                << row.icon << " at " << row.size << (row.icon == IDI_CLOSE_GLYPH ? Explain(glyph.row) : "");
             ReleaseDC(window, dc);
             DestroyWindow(window);
         }

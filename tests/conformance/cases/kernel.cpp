@@ -14,13 +14,21 @@ const HANDLE NO_HANDLE = (HANDLE)(UINT_PTR)0x7777;
 
 // ---------------------------------------------------------------- time
 
+// The tick count is 32 bits: past 0xFFFFFFFF it goes on from 0, and the
+// difference of two readings, taken as unsigned, is the time between them.
 TEST(Kernel, TheClockMovesWhileAProgramSleepsAndTheDoubleClickTimeIsHalfASecond)
 {
+    ClockBeforeItsWrap(20);
     RunAsProgram([] {
         DWORD start = GetTickCount();
         Sleep(0);  // gives up the rest of the turn, no more
         Sleep(30);
-        EXPECT_NE(start, GetTickCount());
+        const DWORD now = GetTickCount();
+        EXPECT_NE(start, now);
+        EXPECT_LT(now - start, 0x10000000u) << start << " to " << now;
+        if (OnlyOnCe("the machine's clock cannot be set near its wrap")) {
+            EXPECT_LT(now, start) << "the count goes on from 0";
+        }
         EXPECT_EQ(500u, GetDoubleClickTime());
     });
 }
@@ -106,12 +114,13 @@ struct Waiter {
     HANDLE event;
     DWORD timeout;
     DWORD result;
+    HANDLE waiting;  // set as the wait begins (null: none)
 };
 
 DWORD WINAPI WaitOnEvent(LPVOID param)
 {
     Waiter* w = (Waiter*)param;
-    w->result = WaitForSingleObject(w->event, w->timeout);
+    w->result = w->waiting != NULL ? SetEventAndWait(w->waiting, w->event) : WaitForSingleObject(w->event, w->timeout);
     return 0;
 }
 
@@ -141,6 +150,16 @@ TEST(Kernel, WaitsEndAtTheSignalOrAtTheirTimeOut)
     });
 }
 
+// Starts a thread that waits for event; returns once it waits.
+HANDLE StartWaiter(Waiter* waiter)
+{
+    waiter->waiting = CreateEventW(NULL, FALSE, FALSE, NULL);
+    HANDLE thread = CreateThread(NULL, 0, WaitOnEvent, waiter, 0, NULL);
+    WaitForSingleObject(waiter->waiting, INFINITE);
+    CloseHandle(waiter->waiting);
+    return thread;
+}
+
 // SetEvent releases the threads that wait at that moment, whatever follows:
 // a ResetEvent at once does not take a manual-reset event's release back,
 // and an auto-reset event goes to the thread already waiting, not to a wait
@@ -150,9 +169,8 @@ TEST(Kernel, SetEventReleasesTheThreadsWaitingThen)
 {
     RunAsProgram([] {
         for (BOOL manual : {TRUE, FALSE}) {
-            Waiter waiter{CreateEventW(NULL, manual, FALSE, NULL), INFINITE, 0};
-            HANDLE thread = CreateThread(NULL, 0, WaitOnEvent, &waiter, 0, NULL);
-            Sleep(50);  // it waits by now
+            Waiter waiter{CreateEventW(NULL, manual, FALSE, NULL), INFINITE, 0, NULL};
+            HANDLE thread = StartWaiter(&waiter);
             SetEvent(waiter.event);
             if (manual)
                 ResetEvent(waiter.event);
@@ -165,20 +183,18 @@ TEST(Kernel, SetEventReleasesTheThreadsWaitingThen)
         }
 
         HANDLE event = CreateEventW(NULL, FALSE, FALSE, NULL);
-        Waiter waiters[2] = {{event, INFINITE, 99}, {event, INFINITE, 99}};
+        Waiter waiters[2] = {{event, INFINITE, 99, NULL}, {event, INFINITE, 99, NULL}};
         HANDLE threads[2];
         for (int i = 0; i < 2; ++i)
-            threads[i] = CreateThread(NULL, 0, WaitOnEvent, &waiters[i], 0, NULL);
-        Sleep(50);
+            threads[i] = StartWaiter(&waiters[i]);
         SetEvent(event);
         EXPECT_TRUE(WaitFor([&] {
             return WaitForSingleObject(threads[0], 0) == WAIT_OBJECT_0 ||
                    WaitForSingleObject(threads[1], 0) == WAIT_OBJECT_0;
         }));
-        Sleep(50);
         int ended = 0;
         for (HANDLE t : threads)
-            ended += WaitForSingleObject(t, 0) == WAIT_OBJECT_0;
+            ended += WaitForSingleObject(t, 20) == WAIT_OBJECT_0;
         EXPECT_EQ(1, ended);
         SetEvent(event);
         for (HANDLE t : threads) {
@@ -274,12 +290,14 @@ TEST(Kernel, AThreadRunsOnItsOwnAndEndsWithItsExitCode)
 
 struct Contender {
     CRITICAL_SECTION* section;
+    HANDLE trying;  // set as it tries to enter
     volatile LONG inside;
 };
 
 DWORD WINAPI Contend(LPVOID param)
 {
     Contender* c = (Contender*)param;
+    SetEvent(c->trying);
     EnterCriticalSection(c->section);
     InterlockedExchange(&c->inside, 1);
     LeaveCriticalSection(c->section);
@@ -293,19 +311,21 @@ TEST(Kernel, ACriticalSectionIsHeldUntilLeftAsOftenAsEntered)
     RunAsProgram([] {
         CRITICAL_SECTION section;
         InitializeCriticalSection(&section);
-        Contender contender{&section, 0};
+        Contender contender{&section, CreateEventW(NULL, FALSE, FALSE, NULL), 0};
         EnterCriticalSection(&section);
         EnterCriticalSection(&section);
         HANDLE thread = CreateThread(NULL, 0, Contend, &contender, 0, NULL);
-        Sleep(50);
+        WaitForSingleObject(contender.trying, INFINITE);
+        EXPECT_EQ((DWORD)WAIT_TIMEOUT, WaitForSingleObject(thread, 20));  // a chance to get in wrongly
         EXPECT_EQ(0, InterlockedCompareExchange(&contender.inside, 0, 0));
         LeaveCriticalSection(&section);
-        Sleep(50);
+        EXPECT_EQ((DWORD)WAIT_TIMEOUT, WaitForSingleObject(thread, 20));
         EXPECT_EQ(0, InterlockedCompareExchange(&contender.inside, 0, 0));
         LeaveCriticalSection(&section);
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 5000));
         EXPECT_EQ(1, InterlockedCompareExchange(&contender.inside, 0, 0));
         CloseHandle(thread);
+        CloseHandle(contender.trying);
         DeleteCriticalSection(&section);
     });
 }

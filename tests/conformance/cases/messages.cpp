@@ -21,17 +21,29 @@ int g_seen_count;
 // The answer to M1..M4: wParam * 10 + 1, or what an answer function says.
 LRESULT (*g_answer)(HWND, UINT, WPARAM);
 
-void StartLog()
-{
-    InitializeCriticalSection(&g_lock);
-    g_seen_count = 0;
-    g_answer = NULL;
-}
+bool g_logging;
+
+// The log of one body, made at its start: what the windows of the body's
+// thread get once it has ended (they go with it) is not logged.
+struct Log {
+    Log()
+    {
+        InitializeCriticalSection(&g_lock);
+        g_seen_count = 0;
+        g_logging = true;
+    }
+    ~Log()
+    {
+        g_logging = false;
+        g_answer = NULL;
+        DeleteCriticalSection(&g_lock);
+    }
+};
 
 LRESULT CALLBACK Recording(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_PAINT || message == WM_ERASEBKGND || message == WM_DESTROY || message == WM_CLOSE ||
-        (message >= M1 && message <= M4)) {
+    if (g_logging && (message == WM_PAINT || message == WM_ERASEBKGND || message == WM_DESTROY ||
+                      message == WM_CLOSE || (message >= M1 && message <= M4))) {
         EnterCriticalSection(&g_lock);
         if (g_seen_count < 256)
             g_seen[g_seen_count++] = Seen{hwnd, message, wParam, GetCurrentThreadId()};
@@ -108,7 +120,7 @@ int Pump()
 TEST(Messages, PostedMessagesArriveInOrderAndQuitComesAfterThem)
 {
     RunAsProgram([&] {
-        StartLog();
+        Log log;
         HWND w = Window(TEXT("q"));  // hidden: no paint to get in the way
         HWND gone = Window(TEXT("gone"));
         PostMessageW(w, M1, 1, 0);
@@ -227,7 +239,7 @@ LRESULT CallsBack(HWND hwnd, UINT message, WPARAM wParam)
 TEST(Messages, SendMessageWaitsForTheReceiversThread)
 {
     RunAsProgram([&] {
-        StartLog();
+        Log log;
         Receiver r = {};
         HANDLE thread = StartReceiver(&r, 100);  // busy for a while first
         EXPECT_EQ(21, SendMessageW(r.window, M1, 2, 0));
@@ -258,7 +270,7 @@ TEST(Messages, SendMessageWaitsForTheReceiversThread)
 TEST(Messages, DefWindowProcDestroysAWindowOnWmClose)
 {
     RunAsProgram([&] {
-        StartLog();
+        Log log;
         HWND plain = Window(TEXT("p")), keeps = Window(TEXT("k")), posted = Window(TEXT("q"));
         SetWindowLongW(keeps, GWL_ID, 1);
         SendMessageW(plain, WM_CLOSE, 0, 0);
@@ -295,7 +307,7 @@ void PumpUntilPainted(HWND w, int n)
 TEST(Messages, InvalidationsMakeOnePaintWhenTheWindowIsShown)
 {
     RunAsProgram([&] {
-        StartLog();
+        Log log;
         HWND w = Window(TEXT("p"), WS_POPUP | WS_VISIBLE);
         HWND hidden = Window(TEXT("h"));
         UpdateWindow(w);

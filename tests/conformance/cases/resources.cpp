@@ -69,8 +69,7 @@ TEST(Resources, LoadIconW)
         };
         const Row rows[] = {{IDI_APP, 32}, {IDI_ARROWS_LARGE, 32}, {IDI_CLOSE_GLYPH, 16}, {IDI_TRAY, 16}};
         for (const Row& row : rows) {
-            const LONG size = CE_DIFFERENCE("`LoadIconW` (a program's icon)", row.own_size, 32L,
-                                            "CE keeps a program's icon at its own size", "LoadIcon (Windows CE 4.0)");
+            const auto size = CE_DIFFERENCE(PROGRAM_ICON_SIZE, row.own_size, 32L);
             HICON icon = LoadIconW(Own(), MAKEINTRESOURCEW(row.id));
             ASSERT_NE((HICON)NULL, icon) << row.id;
             EXPECT_EQ(size, IconSize(icon).cx) << row.id;

@@ -64,12 +64,10 @@ TEST(Shell, TheTrayRecordSize)
         HWND owner = MakeWindow(TEXT("TrayOwner"), TEXT("tray"), WS_POPUP, RECT{0, 0, 10, 10});
         NOTIFYICONDATAW record = Record(owner, 7);
         record.cbSize = sizeof(NOTIFYICONDATAW);
-        EXPECT_EQ(CE_DIFFERENCE("tray record size", FALSE, TRUE, "CE's record ends at the 64-character tip",
-                                "NOTIFYICONDATA (Windows CE 4.0)"),
+        EXPECT_EQ(CE_DIFFERENCE(TRAY_RECORD_SIZE, FALSE, TRUE),
                   Shell_NotifyIconW(NIM_ADD, &record));
         record.cbSize = PLATFORM_TRAY_RECORD_SIZE;
-        EXPECT_EQ(CE_DIFFERENCE("tray record size", TRUE, FALSE, "CE's record ends at the 64-character tip",
-                                "NOTIFYICONDATA (Windows CE 4.0)"),
+        EXPECT_EQ(CE_DIFFERENCE(TRAY_RECORD_SIZE, TRUE, FALSE),
                   Shell_NotifyIconW(NIM_ADD, &record));
         EXPECT_TRUE(Shell_NotifyIconW(NIM_DELETE, &record));
         DestroyWindow(owner);
@@ -129,8 +127,7 @@ TEST(Shell, TheWorkArea)
         EXPECT_EQ((WPARAM)SPI_SETWORKAREA, g_settingChanged);
         EXPECT_FALSE(SystemParametersInfoW(0x1234, 0, &now, SPIF_SENDCHANGE));
     });
-    EXPECT_RECT(CE_DIFFERENCE("the work area", last, theirs, "Wine keeps a work area for each process",
-                              "SystemParametersInfo (Windows CE API reference)"),
+    EXPECT_RECT(CE_DIFFERENCE(WORK_AREA, last, theirs),
                 other.WorkArea());
     for (HWND w : {shown, hidden}) {
         std::vector<Received> heard = other.ReceivedBy(w, WM_SETTINGCHANGE);
@@ -141,65 +138,84 @@ TEST(Shell, TheWorkArea)
     EXPECT_EQ(0, other.Count(child, WM_SETTINGCHANGE));
 }
 
-// The screen that windows are placed on and the work area is set for. Under
-// Wine it is the suite's display: the Pocket PC's 240 x 320 with Wine's own
-// taskbar in 20 rows below it.
+// The screen that windows are placed on and the work area is set for, as
+// the system metrics and the desktop's root window give it: the Pocket PC's
+// own on Windows CE, whatever display a desktop has.
 TEST(Shell, TheScreen)
 {
     RunAsProgram([] {
-        EXPECT_EQ(240, GetSystemMetrics(SM_CXSCREEN));
-        EXPECT_EQ(CE_DIFFERENCE("`SPI_SETWORKAREA` and moving other programs' windows", 320, 340,
-                                "a Pocket PC's screen is the device's own; a desktop's is whatever display it has",
-                                "GetSystemMetrics (Windows CE 4.0)"),
-                  GetSystemMetrics(SM_CYSCREEN));
+        const RECT metrics = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        const RECT root = RectOf(GetDesktopWindow());
+        EXPECT_RECT(root, metrics);
+        EXPECT_RECT(CE_DIFFERENCE(THE_SCREEN, (RECT{0, 0, 240, 320}), root), metrics);
     });
 }
 
 // ---------------------------------------------------------------- taps on a tray icon
 
-std::string g_trayReports;
-std::atomic<bool> g_trayTapUp;  // read by the tapping thread
+// What icon 7 reported with its message, icon 8 with its message as
+// modified, and either with any other message.
+std::string g_trayReports[3];
+std::atomic<int> g_trayTapsUp;  // read by the tapping thread
 
 LRESULT CALLBACK TrayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == TRAY_MESSAGE && wParam == 7) {
-        g_trayReports += lParam == WM_MOUSEMOVE ? 'm' : lParam == WM_LBUTTONDOWN ? 'd'
-                         : lParam == WM_LBUTTONUP ? 'u' : '?';
+    if ((message == TRAY_MESSAGE || message == TRAY_MESSAGE + 2 || message == TRAY_MESSAGE + 3) &&
+        (wParam == 7 || wParam == 8)) {
+        int which = message == TRAY_MESSAGE && wParam == 7 ? 0 : message == TRAY_MESSAGE + 2 && wParam == 8 ? 1 : 2;
+        g_trayReports[which] += lParam == WM_MOUSEMOVE ? 'm' : lParam == WM_LBUTTONDOWN ? 'd'
+                                : lParam == WM_LBUTTONUP ? 'u' : '?';
         if (lParam == WM_LBUTTONUP)
-            g_trayTapUp = true;
+            ++g_trayTapsUp;
     }
     if (message == TRAY_MESSAGE + 1)
         PostQuitMessage(0);
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// A tap on a tray icon reports the stylus going down and up. A desktop
-// taskbar also reports the mouse moving over the icon; a stylus gives no
-// such reports.
+std::string Taps(std::string reports)
+{
+    reports.erase(std::remove(reports.begin(), reports.end(), 'm'), reports.end());
+    return reports;
+}
+
+// A tap on a tray icon reports the stylus going down and up, with the
+// icon's message as NIM_MODIFY last set it with NIF_MESSAGE (a modify
+// without the flag keeps it). A desktop taskbar also reports the mouse
+// moving over the icon; a stylus gives no such reports.
 TEST(Shell, ATapOnATrayIcon)
 {
     RunAsProgram([] {
-        g_trayReports.clear();
-        g_trayTapUp = false;
+        for (std::string& reports : g_trayReports)
+            reports.clear();
+        g_trayTapsUp = 0;
         HWND owner = MakeWindow(TEXT("TrayTapped"), TEXT("tray"), WS_POPUP, RECT{0, 0, 10, 10}, NULL, 0, TrayProc);
-        NOTIFYICONDATAW record = Record(owner, 7);
+        NOTIFYICONDATAW record = Record(owner, 7), other = Record(owner, 8);
         ASSERT_TRUE(Shell_NotifyIconW(NIM_ADD, &record));
+        ASSERT_TRUE(Shell_NotifyIconW(NIM_ADD, &other));
+        record.uFlags = NIF_ICON;
+        record.uCallbackMessage = TRAY_MESSAGE + 3;
+        other.uFlags = NIF_MESSAGE;
+        other.uCallbackMessage = TRAY_MESSAGE + 2;
+        EXPECT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &record));
+        EXPECT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &other));
         Later([owner] {
             TapTrayIcon(owner, 7);
-            WaitFor([] { return g_trayTapUp.load(); });
+            WaitFor([] { return g_trayTapsUp == 1; });
+            TapTrayIcon(owner, 8);
+            WaitFor([] { return g_trayTapsUp == 2; });
             PostMessageW(owner, TRAY_MESSAGE + 1, 0, 0);
         });
         MSG msg;
         while (GetMessageW(&msg, NULL, 0, 0) > 0)
             DispatchMessageW(&msg);
-        std::string taps = g_trayReports;
-        taps.erase(std::remove(taps.begin(), taps.end(), 'm'), taps.end());
-        EXPECT_EQ("du", taps) << g_trayReports;
-        EXPECT_EQ(CE_DIFFERENCE("tray icon notifications", false, true,
-                                "a stylus does not hover: CE reports taps only", "Shell_NotifyIcon (Windows CE 4.0)"),
-                  g_trayReports.find('m') != std::string::npos)
-            << g_trayReports;
+        EXPECT_EQ("du", Taps(g_trayReports[0])) << g_trayReports[0];
+        EXPECT_EQ("du", Taps(g_trayReports[1])) << g_trayReports[1];
+        EXPECT_EQ("", g_trayReports[2]);
+        EXPECT_EQ(CE_DIFFERENCE(TRAY_NOTIFICATIONS, false, true), g_trayReports[0].find('m') != std::string::npos)
+            << g_trayReports[0];
         Shell_NotifyIconW(NIM_DELETE, &record);
+        Shell_NotifyIconW(NIM_DELETE, &other);
         DestroyWindow(owner);
     });
 }

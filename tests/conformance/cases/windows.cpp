@@ -247,10 +247,7 @@ TEST(Windows, CreatedWindowsKeepStylesIdsAndTitles)
         // The OK button in the caption: a Windows CE style. Desktop Windows has
         // no such style, but keeps the bit, which is all that a call reads.
         SetWindowLongW(top, GWL_EXSTYLE, GetWindowLongW(top, GWL_EXSTYLE) | WS_EX_CAPTIONOKBTN);
-        EXPECT_EQ(CE_DIFFERENCE("`WS_EX_CAPTIONOKBTN`", (DWORD)WS_EX_CAPTIONOKBTN, (DWORD)WS_EX_CAPTIONOKBTN,
-                                "desktop Windows keeps the bit and draws no button",
-                                "Window Styles: WS_EX_CAPTIONOKBTN (Windows CE API reference)"),
-                  (DWORD)GetWindowLongW(top, GWL_EXSTYLE) & WS_EX_CAPTIONOKBTN);
+        EXPECT_EQ((DWORD)WS_EX_CAPTIONOKBTN, (DWORD)GetWindowLongW(top, GWL_EXSTYLE) & WS_EX_CAPTIONOKBTN);
         SetWindowLongW(child, GWL_STYLE, GetWindowLongW(child, GWL_STYLE) & ~WS_VISIBLE);
         EXPECT_FALSE(IsWindowVisible(child));
 
@@ -272,12 +269,9 @@ TEST(Windows, TopLevelWindowWithoutCaptionStyle)
         ASSERT_TRUE(w != NULL);
         RECT client = {0, 0, 0, 0};
         GetClientRect(w, &client);
-        EXPECT_EQ(CE_DIFFERENCE("top-level window, style WS_VISIBLE alone", (DWORD)0, (DWORD)WS_CAPTION,
-                                "CE has no overlapped windows", "CreateWindowEx (Windows CE 4.0 API reference)"),
+        EXPECT_EQ(CE_DIFFERENCE(BARE_TOP_LEVEL_WINDOW, (DWORD)0, (DWORD)WS_CAPTION),
                   (DWORD)GetWindowLongW(w, GWL_STYLE) & WS_CAPTION);
-        EXPECT_EQ(CE_DIFFERENCE("top-level window, style WS_VISIBLE alone", true, false,
-                                "a caption and border take from the client area",
-                                "CreateWindowEx (Windows CE 4.0 API reference)"),
+        EXPECT_EQ(CE_DIFFERENCE(BARE_TOP_LEVEL_WINDOW, true, false),
                   SameRect(RECT{0, 0, 100, 100}, client))
             << Show(client);
         // Velto's call makes it as Windows CE does, on both.
@@ -412,7 +406,9 @@ TEST(Windows, SetWindowPosPlacesInTheZOrder)
         {a, HWND_BOTTOM, keep, {top, d, c, b, a}},
         {a, HWND_TOP, keep | SWP_NOZORDER, {top, d, c, b, a}},  // stays where it is
         {a, c, keep, {top, d, c, a, b}},                        // just behind c
-        {top, HWND_BOTTOM, keep, {d, c, a, b, top}},            // no longer topmost
+        {top, HWND_TOP, keep, {top, d, c, a, b}},               // still topmost ...
+        {b, HWND_TOP, keep, {top, b, d, c, a}},                 // ... as the next one shows
+        {top, HWND_BOTTOM, keep, {b, d, c, a, top}},            // no longer topmost
     };
     RunAsProgram([&] {
         HWND fg = GetForegroundWindow();
@@ -444,13 +440,9 @@ TEST(Windows, SetWindowPosShowsAndActivates)
         EXPECT_EQ(fg, GetForegroundWindow());
         SetWindowPos(a, HWND_BOTTOM, 0, 0, 0, 0, keep | SWP_NOZORDER);
         EXPECT_EQ(a, GetForegroundWindow());
-        // The activated window comes to the front. Under Wine another
-        // program's window is raised when that program takes its activation,
-        // at a moment no wait here can pin down, so only the simulated device
-        // is held to the order.
-        if (OnCe()) {
-            EXPECT_EQ((std::vector<HWND>{a, hidden, b}), ZOrder(ours));
-        }
+        // The activated window comes to the front (under Wine once the other
+        // program has taken its activation).
+        EXPECT_TRUE(WaitFor([&] { return ZOrder(ours) == std::vector<HWND>{a, hidden, b}; }));
         SetWindowPos(b, HWND_TOP, 5, 5, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
         EXPECT_EQ(a, GetForegroundWindow());
         ShowWindow(hidden, SW_HIDE);
@@ -659,19 +651,12 @@ TEST(Windows, TheDesktopWindow)
 
         HWND desktop = GetDesktopWindow();
         EXPECT_TRUE(IsWindow(desktop));
-        EXPECT_EQ(CE_DIFFERENCE("`GetDesktopWindow`", std::string("DesktopExplorerWindow"), std::string("#32769"),
-                                "the shell's window is CE's desktop window",
-                                "GetDesktopWindow (Windows CE API reference)"),
+        EXPECT_EQ(CE_DIFFERENCE(DESKTOP_WINDOW, std::string("DesktopExplorerWindow"), std::string("#32769")),
                   ClassOf(desktop));
         BOOL moved = SetWindowPos(desktop, HWND_BOTTOM, 0, 26, 240, 294, SWP_NOZORDER | SWP_NOACTIVATE);
-        EXPECT_EQ(CE_DIFFERENCE("`SetWindowPos` on `GetDesktopWindow`'s window without a shell desktop", TRUE, FALSE,
-                                "CE's desktop window is an ordinary window of the shell",
-                                "GetDesktopWindow (Windows CE API reference)"),
+        EXPECT_EQ(CE_DIFFERENCE(MOVING_THE_DESKTOP_WINDOW, TRUE, FALSE),
                   moved);
-        EXPECT_RECT(CE_DIFFERENCE("`SetWindowPos` on `GetDesktopWindow`'s window without a shell desktop",
-                                  (RECT{0, 26, 240, 320}), screen,
-                                  "CE's desktop window is an ordinary window of the shell",
-                                  "GetDesktopWindow (Windows CE API reference)"),
+        EXPECT_RECT(CE_DIFFERENCE(MOVING_THE_DESKTOP_WINDOW, (RECT{0, 26, 240, 320}), screen),
                     RectOf(GetDesktopWindow()));
     });
 }
@@ -699,11 +684,9 @@ TEST(Windows, InvalidateRectOfNoWindow)
         EXPECT_EQ(0, g_paints);
         BOOL result = InvalidateRect(NULL, NULL, TRUE);
         UpdateWindow(w);
-        EXPECT_EQ(CE_DIFFERENCE("`InvalidateRect` (null window)", FALSE, TRUE, "CE takes no action on a null window",
-                                "InvalidateRect (Windows CE API reference)"),
+        EXPECT_EQ(CE_DIFFERENCE(INVALIDATE_NO_WINDOW, FALSE, TRUE),
                   result);
-        EXPECT_EQ(CE_DIFFERENCE("`InvalidateRect` (null window)", 0, 1, "desktop Windows repaints every window",
-                                "InvalidateRect (Windows CE API reference)"),
+        EXPECT_EQ(CE_DIFFERENCE(INVALIDATE_NO_WINDOW, 0, 1),
                   g_paints);
     });
 }
