@@ -223,10 +223,16 @@ RECT OpenMenuRect()
     return r;
 }
 
+// An item's rectangle once the menu's own window is on the screen with it
+// (Wine knows a submenu's items before it has placed the submenu).
 RECT MenuItemRect(HMENU menu, int index)
 {
-    RECT r = {0, 0, 0, 0};
-    if (!GetMenuItemRect(NULL, menu, index, &r) || !MenuOpen())
+    HWND shown = FindWindowExW(NULL, NULL, L"#32768", NULL);
+    while (shown != NULL && !(IsWindowVisible(shown) && (HMENU)SendMessageW(shown, MN_GETHMENU, 0, 0) == menu))
+        shown = FindWindowExW(NULL, shown, L"#32768", NULL);
+    RECT r = {0, 0, 0, 0}, window = {0, 0, 0, 0}, both;
+    if (shown == NULL || !GetMenuItemRect(NULL, menu, index, &r) || !GetWindowRect(shown, &window) ||
+        !IntersectRect(&both, &r, &window) || !EqualRect(&both, &r))
         SetRectEmpty(&r);
     return r;
 }

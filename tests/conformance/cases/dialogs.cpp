@@ -44,7 +44,7 @@ Template Make()
 {
     Template t;
     t.Dword(WS_POPUP | WS_CAPTION);  // not WS_VISIBLE: the dialog manager shows it
-    t.Dword(0);
+    t.Dword(WS_EX_CAPTIONOKBTN);
     t.Word(2), t.Word(10), t.Word(10), t.Word(100), t.Word(60);
     t.Word(0), t.Word(0);  // no menu, the dialog class
     t.Text("Dlg");
@@ -65,6 +65,7 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         g_dialog = dialog;
         g_focus = (WPARAM)GetWindowLongW((HWND)wParam, GWL_ID);
         g_param = lParam;
+        SetWindowPos(dialog, HWND_TOP, 0, 26, 240, 294, 0);
         if (g_end_in_init)
             EndDialog(dialog, 9);
         return g_init_result;
@@ -88,7 +89,8 @@ LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 // returns, and its owner is disabled while it runs. WM_CLOSE, left to the
 // dialog manager, is the cancel command. EndDialog inside WM_INITDIALOG
 // ends it before it is ever shown. The dialog's loop answers what other
-// threads send meanwhile.
+// threads send meanwhile. The dialog keeps the template's extended style
+// and is shown where WM_INITDIALOG moved it.
 TEST(Dialogs, DialogBoxIndirectParamRunsTheDialogUntilEndDialog)
 {
     struct Case {
@@ -112,7 +114,8 @@ TEST(Dialogs, DialogBoxIndirectParamRunsTheDialogUntilEndDialog)
             g_dialog = NULL;
             g_init_result = c.init_result;
             g_end_in_init = c.end_in_init;
-            bool shown = false, active = false, owner_disabled = false;
+            bool shown = false, active = false, owner_disabled = false, ok_style = false;
+            RECT placed = {0, 0, 0, 0};
             LRESULT answered = 0;
             if (c.message != 0) {
                 Later([&] {
@@ -120,6 +123,8 @@ TEST(Dialogs, DialogBoxIndirectParamRunsTheDialogUntilEndDialog)
                     active = GetForegroundWindow() == g_dialog;
                     owner_disabled = (GetWindowLongW(owner, GWL_STYLE) & WS_DISABLED) != 0;
                     answered = SendMessageW(owner, WM_USER + 5, 4, 0);
+                    ok_style = (GetWindowLongW(g_dialog, GWL_EXSTYLE) & WS_EX_CAPTIONOKBTN) != 0;
+                    placed = RectOf(g_dialog);
                     PostMessageW(g_dialog, c.message, c.wParam, 0);
                 },
                       [] { return g_dialog != NULL && IsWindowVisible(g_dialog) && GetForegroundWindow() == g_dialog; });
@@ -133,6 +138,8 @@ TEST(Dialogs, DialogBoxIndirectParamRunsTheDialogUntilEndDialog)
             EXPECT_EQ(c.message != 0, active);
             EXPECT_EQ(c.message != 0, owner_disabled);
             EXPECT_EQ(c.message != 0 ? 41 : 0, answered);
+            EXPECT_EQ(c.message != 0, ok_style);
+            EXPECT_RECT((c.message != 0 ? RECT{0, 26, 240, 320} : RECT{0, 0, 0, 0}), placed);
             EXPECT_FALSE(IsWindow(g_dialog));
             EXPECT_EQ(0, GetWindowLongW(owner, GWL_STYLE) & WS_DISABLED);
             EXPECT_EQ(owner, GetForegroundWindow());

@@ -57,15 +57,15 @@ HWND Owner()
     return owner;
 }
 
-// A checked "Abc" (11), "Sub" holding "Xyz" (12), a grayed "Off" (13), a
-// separator, and an owner-drawn item 0x20004 with its data.
+// "Abc" (11), "Sub" holding "Xyz" (12), a grayed "Off" (13), a separator,
+// and an owner-drawn item 0x20004 with its data.
 Menus Build()
 {
     Menus m;
     m.menu = CreatePopupMenu();
     m.sub = CreatePopupMenu();
     EXPECT_TRUE(AppendMenuW(m.sub, MF_STRING, 12, TEXT("Xyz")));
-    EXPECT_TRUE(AppendMenuW(m.menu, MF_STRING | MF_CHECKED, 11, TEXT("Abc")));
+    EXPECT_TRUE(AppendMenuW(m.menu, MF_STRING, 11, TEXT("Abc")));
     EXPECT_TRUE(AppendMenuW(m.menu, MF_POPUP, (UINT_PTR)m.sub, TEXT("Sub")));
     EXPECT_TRUE(AppendMenuW(m.menu, MF_GRAYED, 13, TEXT("Off")));
     EXPECT_TRUE(AppendMenuW(m.menu, MF_SEPARATOR, 0, NULL));
@@ -176,24 +176,26 @@ TEST(Menus, OwnerDrawnItemsAreMeasuredAndDrawnByTheOwner)
     RunAsProgram([&] {
         HWND owner = Owner();
         Menus m = Build();
+        EXPECT_TRUE(AppendMenuW(m.menu, MF_STRING | MF_CHECKED, 14, TEXT("On")));
         POINT origin = {0, 0};
         RECT item = {0, 0, 0, 0};
+        const int items[3] = {0, 2, 5};  // "Abc", the grayed "Off", the checked "On"
         bool checked[3] = {false, false, false};
         LRESULT answered = 0;
         Later([&] {
             origin = OpenMenuClientOrigin();
             item = MenuItemRect(m.menu, 4);
-            for (int i = 0; i < 3; ++i)
-                checked[i] = MenuItemChecked(m.menu, i);
+            for (int k = 0; k < 3; ++k)
+                checked[k] = MenuItemChecked(m.menu, items[k]);
             answered = SendMessageW(owner, ASKED, 6, 0);
             DismissMenu();
         },
               [] { return MenuOpen() && g_draws > 0; });
         TrackPopupMenuEx(m.menu, TPM_RETURNCMD, 0, 0, owner, NULL);
         EXPECT_EQ(61, answered);
-        EXPECT_TRUE(checked[0]);
+        EXPECT_FALSE(checked[0]);
         EXPECT_FALSE(checked[1]);
-        EXPECT_FALSE(checked[2]);
+        EXPECT_TRUE(checked[2]);
         const RECT& drawn = g_drawn.rcItem;
         EXPECT_RECT(item, (RECT{drawn.left + origin.x, drawn.top + origin.y, drawn.right + origin.x,
                                 drawn.bottom + origin.y}));

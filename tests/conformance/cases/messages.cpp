@@ -267,9 +267,23 @@ TEST(Messages, SendMessageWaitsForTheReceiversThread)
 
 // ---------------------------------------------------------------- closing
 
+// Another program's window hears what is posted to it as posted, what is
+// sent as sent, and closes on a posted WM_CLOSE as well.
 TEST(Messages, DefWindowProcDestroysAWindowOnWmClose)
 {
+    OtherProgram other;
+    HWND theirs = other.AddWindow({TEXT("Theirs"), TEXT("theirs")});
     RunAsProgram([&] {
+        EXPECT_TRUE(PostMessageW(theirs, WM_COMMAND, 0x10000001, 0));
+        SendMessageW(theirs, WM_COMMAND, 0x10000002, 0);
+        EXPECT_TRUE(PostMessageW(theirs, WM_CLOSE, 0, 0));
+        EXPECT_TRUE(WaitFor([&] { return !IsWindow(theirs); }));
+        std::string heard;  // in either order: the other program takes them as it goes
+        for (const Received& r : other.ReceivedBy(theirs, WM_COMMAND))
+            heard += std::to_string(r.wParam & 0xF) + (r.sent ? " sent " : " posted ");
+        EXPECT_TRUE(heard == "1 posted 2 sent " || heard == "2 sent 1 posted ") << heard;
+        EXPECT_EQ(1, other.Count(theirs, WM_CLOSE));
+
         Log log;
         HWND plain = Window(TEXT("p")), keeps = Window(TEXT("k")), posted = Window(TEXT("q"));
         SetWindowLongW(keeps, GWL_ID, 1);
@@ -335,17 +349,26 @@ TEST(Messages, InvalidationsMakeOnePaintWhenTheWindowIsShown)
 // ---------------------------------------------------------------- where the stylus was
 
 DWORD g_pos_in_tap;
+MSG g_tap[2];  // the stylus down and up, as the window got them
 
 LRESULT CALLBACK RecordsTapPos(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_LBUTTONDOWN) {
         g_pos_in_tap = GetMessagePos();
+        g_tap[0].wParam = wParam;
+        g_tap[0].lParam = lParam;
+    }
+    if (message == WM_LBUTTONUP) {
+        g_tap[1].wParam = wParam;
+        g_tap[1].lParam = lParam;
         PostQuitMessage(0);
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-// GetMessagePos is where the stylus was when the message was queued.
+// GetMessagePos is where the stylus was when the message was queued. The
+// window under the stylus gets it down (MK_LBUTTON) and up, at the point in
+// its client area.
 TEST(Messages, GetMessagePosIsWhereTheTapWas)
 {
     RunAsProgram([&] {
@@ -357,6 +380,10 @@ TEST(Messages, GetMessagePosIsWhereTheTapWas)
         Later([] { Tap(POINT{57, 61}); });
         Pump();
         EXPECT_EQ((DWORD)MAKELONG(57, 61), g_pos_in_tap);
+        EXPECT_EQ((WPARAM)MK_LBUTTON, g_tap[0].wParam);
+        EXPECT_EQ(MAKELPARAM(37, 31), g_tap[0].lParam);
+        EXPECT_EQ((WPARAM)0, g_tap[1].wParam);
+        EXPECT_EQ(MAKELPARAM(37, 31), g_tap[1].lParam);
     });
 }
 

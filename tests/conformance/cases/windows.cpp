@@ -112,7 +112,7 @@ std::vector<HWND> ZOrder(const std::vector<HWND>& ours)
 TEST(Windows, EnumWindowsGoesFrontFirstWithHiddenWindowsWithoutChildrenUntilTold)
 {
     OtherProgram other;
-    HWND a = other.AddWindow({TEXT("A"), TEXT("a")});
+    HWND a = other.AddWindow({TEXT("A"), TEXT("a"), WS_VISIBLE | WS_POPUP | WS_SYSMENU, WS_EX_CAPTIONOKBTN});
     HWND b = other.AddWindow({TEXT("B"), TEXT("b"), WS_POPUP});
     HWND c = other.AddWindow({TEXT("C"), TEXT("c"), WS_VISIBLE | WS_POPUP, 0, {0, -10, 240, 320}});
     HWND child = other.AddWindow({TEXT("K"), TEXT("k"), WS_VISIBLE | WS_CHILD, 0, {10, 10, 50, 30}, c});
@@ -121,6 +121,10 @@ TEST(Windows, EnumWindowsGoesFrontFirstWithHiddenWindowsWithoutChildrenUntilTold
         EXPECT_RECT((RECT{10, 0, 50, 20}), RectOf(child));
         EXPECT_EQ(c, GetParent(child));
         EXPECT_TRUE(GetWindowLongW(child, GWL_STYLE) & WS_CHILD);
+        // Its caption buttons as its styles give them.
+        EXPECT_TRUE(GetWindowLongW(a, GWL_STYLE) & WS_SYSMENU);
+        EXPECT_TRUE(GetWindowLongW(a, GWL_EXSTYLE) & WS_EX_CAPTIONOKBTN);
+        EXPECT_FALSE(GetWindowLongW(c, GWL_STYLE) & WS_SYSMENU);
         Visits all = {{}, 0};
         EXPECT_TRUE(EnumWindows(Visit, (LPARAM)&all));
         EXPECT_EQ((std::vector<HWND>{c, b, a}), Ours(all.seen, {a, b, c, child}));
@@ -384,7 +388,8 @@ TEST(Windows, SetWindowPosMovesAndSizesByItsFlags)
     });
 }
 
-// The insert-after values, on three windows of another program; c in front.
+// The insert-after values, on four windows of another program and two
+// topmost ones; d in front of the four, top2 of the two.
 TEST(Windows, SetWindowPosPlacesInTheZOrder)
 {
     OtherProgram other;
@@ -392,8 +397,9 @@ TEST(Windows, SetWindowPosPlacesInTheZOrder)
     HWND b = other.AddWindow({TEXT("B"), TEXT("b")});
     HWND c = other.AddWindow({TEXT("C"), TEXT("c")});
     HWND top = other.AddWindow({TEXT("T"), TEXT("t"), WS_VISIBLE | WS_POPUP, WS_EX_TOPMOST, {0, 294, 240, 320}});
-    HWND d = other.AddWindow({TEXT("D"), TEXT("d")});  // made last, still behind the topmost one
-    const std::vector<HWND> ours = {a, b, c, d, top};
+    HWND d = other.AddWindow({TEXT("D"), TEXT("d")});  // made after it, still behind the topmost one
+    HWND top2 = other.AddWindow({TEXT("T2"), TEXT("t2"), WS_VISIBLE | WS_POPUP, WS_EX_TOPMOST, {0, 294, 240, 320}});
+    const std::vector<HWND> ours = {a, b, c, d, top, top2};
     struct Step {
         HWND window, after;
         UINT flags;
@@ -401,14 +407,15 @@ TEST(Windows, SetWindowPosPlacesInTheZOrder)
     };
     const UINT keep = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
     const Step steps[] = {
-        {NULL, NULL, 0, {top, d, c, b, a}},
-        {a, HWND_TOP, keep, {top, a, d, c, b}},
-        {a, HWND_BOTTOM, keep, {top, d, c, b, a}},
-        {a, HWND_TOP, keep | SWP_NOZORDER, {top, d, c, b, a}},  // stays where it is
-        {a, c, keep, {top, d, c, a, b}},                        // just behind c
-        {top, HWND_TOP, keep, {top, d, c, a, b}},               // still topmost ...
-        {b, HWND_TOP, keep, {top, b, d, c, a}},                 // ... as the next one shows
-        {top, HWND_BOTTOM, keep, {b, d, c, a, top}},            // no longer topmost
+        {NULL, NULL, 0, {top2, top, d, c, b, a}},
+        {a, HWND_TOP, keep, {top2, top, a, d, c, b}},
+        {a, HWND_BOTTOM, keep, {top2, top, d, c, b, a}},
+        {a, HWND_TOP, keep | SWP_NOZORDER, {top2, top, d, c, b, a}},     // stays where it is
+        {c, HWND_BOTTOM, keep | SWP_NOZORDER, {top2, top, d, c, b, a}},  // so does this one
+        {a, c, keep, {top2, top, d, c, a, b}},                           // just behind c
+        {top, HWND_TOP, keep, {top, top2, d, c, a, b}},                  // in front of the topmost ones ...
+        {b, HWND_TOP, keep, {top, top2, b, d, c, a}},                    // ... and still one of them
+        {top, HWND_BOTTOM, keep, {top2, b, d, c, a, top}},               // no longer topmost
     };
     RunAsProgram([&] {
         HWND fg = GetForegroundWindow();
@@ -419,6 +426,7 @@ TEST(Windows, SetWindowPosPlacesInTheZOrder)
             EXPECT_EQ(s.order, ZOrder(ours)) << "step " << (&s - steps);
         }
         EXPECT_EQ(0, GetWindowLongW(top, GWL_EXSTYLE) & WS_EX_TOPMOST);
+        EXPECT_NE(0, GetWindowLongW(top2, GWL_EXSTYLE) & WS_EX_TOPMOST);
         EXPECT_EQ(fg, GetForegroundWindow());
     });
 }
@@ -435,6 +443,10 @@ TEST(Windows, SetWindowPosShowsAndActivates)
     RunAsProgram([&] {
         HWND fg = GetForegroundWindow();
         const UINT keep = SWP_NOMOVE | SWP_NOSIZE;
+        // Moved without SWP_SHOWWINDOW, a hidden window stays hidden.
+        EXPECT_TRUE(SetWindowPos(hidden, NULL, 5, 6, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE));
+        EXPECT_FALSE(IsWindowVisible(hidden));
+        EXPECT_RECT((RECT{5, 6, 245, 300}), RectOf(hidden));
         SetWindowPos(hidden, HWND_TOP, 0, 0, 0, 0, keep | SWP_SHOWWINDOW | SWP_NOACTIVATE);
         EXPECT_TRUE(IsWindowVisible(hidden));
         EXPECT_EQ(fg, GetForegroundWindow());
