@@ -67,7 +67,6 @@ BOOL NotifyIcon(DWORD message, NOTIFYICONDATAW* record);
 
 #include <functional>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 namespace conformance {
@@ -201,15 +200,13 @@ RECT PaintedRect(HWND window);
 // a window's client area (under Wine: the first whose pixels match), else {-1, -1}.
 POINT BlitSource(HWND window, HBITMAP bitmap, RECT dest);
 
-// The rows of platform/differences.h, and the rows that the cases' CE_DIFFERENCE
-// name (the simulated device's build).
+// The rows of platform/differences.h.
 enum class Difference {
 #define CONFORMANCE_ROW_NAME(name, ...) name,
     PLATFORM_DIFFERENCES(CONFORMANCE_ROW_NAME)
 #undef CONFORMANCE_ROW_NAME
 };
 std::vector<std::string> DifferenceRows();
-std::vector<std::string> DifferenceKeys();
 // A row written out: its name, both answers, why, and the page that documents it.
 std::string Explain(Difference row);
 
@@ -233,6 +230,12 @@ inline const RECT& ValueOf(const RECT& r) { return r; }
 inline const RECT& ValueOf(const CeAnswer<RECT>& r) { return r.value; }
 inline std::string Show(const CeAnswer<RECT>& r) { return Show(r.value) + " (" + Explain(r.row) + ")"; }
 
+template <Difference row, typename T>
+CeAnswer<T> StateDifference(const T& value)
+{
+    return CeAnswer<T>{value, row};
+}
+
 // The fixture's own: for main, a body or an action whose throw
 // fails the case, and the classes EnsureClass registered (under Wine a
 // case's classes go when it ends).
@@ -253,19 +256,8 @@ std::vector<std::basic_string<WCHAR>>& ClassesMade();
 // prints with the row's reason and documentation page. The simulated device
 // gives the CE answer.
 //   EXPECT_EQ(CE_DIFFERENCE(INVALIDATE_NO_WINDOW, FALSE, TRUE), result);
-#define CE_DIFFERENCE(row, ce, desktop)                                                       \
-    (CONFORMANCE_KEEP_KEY(#row), ::conformance::CeAnswer<std::decay_t<decltype(true ? (ce) : (desktop))>>{ \
-         ::conformance::OnCe() ? (ce) : (desktop), ::conformance::Difference::row})
-#ifdef _WIN32
-#define CONFORMANCE_KEEP_KEY(key) (void)0
-#else
-// Each row named goes into a section of its own, which DifferenceKeys reads.
-#define CONFORMANCE_KEEP_KEY(key)                                                              \
-    (void)[]() -> const char* {                                                                \
-        static const char entry[] __attribute__((used, section("conformance_keys"))) = key; \
-        return entry;                                                                          \
-    }()
-#endif
+#define CE_DIFFERENCE(row, ce, desktop) \
+    ::conformance::StateDifference<::conformance::Difference::row>(::conformance::OnCe() ? (ce) : (desktop))
 
 // The documented answer that Wine 8 does not give: checked as it is on the
 // simulated device; under Wine the case expects Wine's wrong answer, so that

@@ -9,11 +9,6 @@
 #include <algorithm>
 #include <memory>
 
-extern "C" {
-// Where the linker puts the keys of CE_DIFFERENCE (none while no case has one).
-extern const char __start_conformance_keys[] __attribute__((weak, visibility("hidden")));
-extern const char __stop_conformance_keys[] __attribute__((weak, visibility("hidden")));
-}
 
 namespace conformance {
 
@@ -129,20 +124,6 @@ bool MenuItemChecked(HMENU menu, int index)
 {
     const cesim::MenuLevelInfo* level = OpenLevel(menu, index);
     return level != nullptr && (level->items.at(index).flags & MF_CHECKED) != 0;
-}
-
-std::vector<std::string> DifferenceKeys()
-{
-    std::vector<std::string> keys;
-    for (const char* p = __start_conformance_keys; p < __stop_conformance_keys;) {
-        if (*p == 0) {
-            ++p;
-            continue;
-        }
-        keys.emplace_back(p);
-        p += keys.back().size();
-    }
-    return keys;
 }
 
 SIZE IconSize(HICON icon)

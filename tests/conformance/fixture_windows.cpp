@@ -237,7 +237,6 @@ RECT MenuItemRect(HMENU menu, int index)
     return r;
 }
 
-std::vector<std::string> DifferenceKeys() { return {}; }
 
 // ---- other programs: conformance.exe itself, started with --other-program.
 // It makes the windows that a case asks for and tells what they received:
