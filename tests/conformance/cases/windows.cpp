@@ -545,8 +545,20 @@ TEST(Windows, ForegroundPassesOnWhenTheForegroundWindowHidesOrGoes)
 
 std::string At(POINT p) { return std::to_string(p.x) + "," + std::to_string(p.y); }
 
+// A tap ends the program's loop with the point it had in the window.
+LRESULT CALLBACK QuitsOnTap(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_LBUTTONUP)
+        PostQuitMessage((int)lParam);
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+// Children move with their parent, which may be another program's window
+// (a tap on the child reaches the child's own program).
 TEST(Windows, ChildrenMoveWithTheirParentAndMapWindowPoints)
 {
+    OtherProgram other;
+    HWND bar = other.AddWindow({TEXT("Bar"), TEXT("bar"), WS_VISIBLE | WS_POPUP, WS_EX_TOPMOST, {0, 294, 240, 320}});
     RunAsProgram([&] {
         HWND p = MakeWindow(TEXT("Frame"), TEXT("frame"), WS_POPUP | WS_VISIBLE, RECT{10, 20, 210, 220});
         HWND c = MakeWindow(TEXT("Pane"), TEXT("pane"), WS_CHILD | WS_VISIBLE, RECT{5, 7, 55, 57}, p);
@@ -571,6 +583,19 @@ TEST(Windows, ChildrenMoveWithTheirParentAndMapWindowPoints)
         SetWindowPos(c, NULL, 20, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);  // in the parent
         EXPECT_RECT((RECT{60, 90, 110, 140}), RectOf(c));
         EXPECT_RECT((RECT{61, 91, 71, 101}), RectOf(g));
+
+        HWND button = MakeWindow(TEXT("Button"), TEXT(""), WS_CHILD | WS_VISIBLE, RECT{216, 2, 240, 26}, bar, 0,
+                                 QuitsOnTap);
+        EXPECT_EQ(bar, GetParent(button));
+        EXPECT_RECT((RECT{216, 296, 240, 320}), RectOf(button));
+        POINT in_bar = {10, 10};
+        MapWindowPoints(button, bar, &in_bar, 1);
+        EXPECT_EQ("226,12", At(in_bar));
+        Later([] { Tap(POINT{230, 310}); });
+        MSG msg;
+        while (GetMessageW(&msg, NULL, 0, 0) > 0)
+            DispatchMessageW(&msg);
+        EXPECT_EQ(MAKELPARAM(14, 14), (LPARAM)msg.wParam);
     });
 }
 
