@@ -85,10 +85,12 @@ void RunAsProgram(const std::function<void()>& body);
 // after the one asked for before it; the body waits for them at its end.
 void Later(const std::function<void()>& act, const std::function<bool()>& ready = nullptr);
 
-// Sets the event ready and waits for wait as one step, so that a thread
-// that sees ready knows this one waits (under Wine SignalObjectAndWait; on
-// the simulated device a thread runs on until it waits).
+// Sets the event ready and waits for wait; AwaitWaiting(ready) returns once
+// the thread that set it waits (under Wine the two are one step,
+// SignalObjectAndWait; on the simulated device the clock moves only once
+// every thread waits, threads running free or not).
 DWORD SetEventAndWait(HANDLE ready, HANDLE wait);
+void AwaitWaiting(HANDLE ready);
 
 // Polls done() (Sleep between polls) until it holds or bound_ms have passed.
 // Under Wine the bound is four times as long.

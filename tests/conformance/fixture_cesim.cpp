@@ -48,6 +48,12 @@ DWORD SetEventAndWait(HANDLE ready, HANDLE wait)
     return WaitForSingleObject(wait, INFINITE);
 }
 
+void AwaitWaiting(HANDLE ready)
+{
+    WaitForSingleObject(ready, INFINITE);
+    Sleep(1);
+}
+
 void RunAsProgram(const std::function<void()>& body)
 {
     cesim::Device& dev = Dev();

@@ -117,6 +117,8 @@ void ClockBeforeItsWrap(DWORD) {}
 
 DWORD SetEventAndWait(HANDLE ready, HANDLE wait) { return SignalObjectAndWait(ready, wait, INFINITE, FALSE); }
 
+void AwaitWaiting(HANDLE ready) { WaitForSingleObject(ready, INFINITE); }
+
 void DropRegistryKey(HKEY root, const WCHAR* path) { RegDeleteTreeW(root, path); }
 
 POINT OpenMenuClientOrigin()

@@ -155,7 +155,7 @@ HANDLE StartWaiter(Waiter* waiter)
 {
     waiter->waiting = CreateEventW(NULL, FALSE, FALSE, NULL);
     HANDLE thread = CreateThread(NULL, 0, WaitOnEvent, waiter, 0, NULL);
-    WaitForSingleObject(waiter->waiting, INFINITE);
+    AwaitWaiting(waiter->waiting);
     CloseHandle(waiter->waiting);
     return thread;
 }
