@@ -191,7 +191,7 @@ TEST(Menus, OwnerDrawnItemsAreMeasuredAndDrawnByTheOwner)
             DismissMenu();
         },
               [] { return MenuOpen() && g_draws > 0; });
-        TrackPopupMenuEx(m.menu, TPM_RETURNCMD, 0, 0, owner, NULL);
+        TrackPopupMenuEx(m.menu, TPM_RETURNCMD, 60, 40, owner, NULL);  // away from the screen's corner
         EXPECT_EQ(61, answered);
         EXPECT_FALSE(checked[0]);
         EXPECT_FALSE(checked[1]);
