@@ -128,6 +128,19 @@ TEST_F(ResidentTest, WithoutATaskbarTheProgramRunsWithoutItsButton)
     EXPECT_EQ((std::vector<UINT>{0, 4}), TrayIds());
 }
 
+// Without a main window there is nothing to run: the copy ends at once, well,
+// leaving no button in the taskbar, no tray icon and no monitor behind.
+TEST_F(ResidentTest, WithoutAMainWindowTheProgramEndsAtOnce)
+{
+    device.InstallShell();
+    device.FailWindowCreation(u"Velto");
+    Start();
+    ExpectEnded(velto);
+    EXPECT_TRUE(device.WindowsOf(velto).empty());
+    EXPECT_TRUE(device.Tray().empty());
+    EXPECT_EQ(0, device.OpenHandles(velto, "event"));
+}
+
 TEST_F(ResidentTest, ClosingTheMainWindowShutsDownInOrder)
 {
     device.InstallShell();

@@ -363,6 +363,9 @@ public:
     void FailWaits(const std::u16string& event_name, int times = -1);
     // SystemParametersInfoW(SPI_GETWORKAREA) fails while this is on.
     void FailWorkAreaQuery(bool fail);
+    // CreateWindowExW fails for every window of this class, as when the system is
+    // out of memory: it returns null with ERROR_NOT_ENOUGH_MEMORY and sends nothing.
+    void FailWindowCreation(const std::u16string& class_name);
 
     // ---- counters: only the calls the program makes, not the platform's own
     uint64_t Calls(const std::string& api) const;  // by every thread
