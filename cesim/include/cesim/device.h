@@ -350,8 +350,10 @@ public:
     std::vector<std::u16string> RegValueNames(const std::string& key) const;
     int RegFlushes(const std::string& key) const;
     // What a restart of the device does to the registry: every key a program
-    // created volatile goes, with everything under it; the others stay (the
-    // test's own keys are not volatile). Nothing else on the device changes.
+    // created volatile goes, with everything under it, and so do the keys and
+    // values a program wrote since their key's last RegFlushKey (a value
+    // rewritten since goes back to what was flushed); the rest stays (what the
+    // test wrote is stored at once). Nothing else on the device changes.
     // Refused while a program runs: none outlives a restart.
     void RestartRegistry();
     // faults
