@@ -707,21 +707,20 @@ class Workspace:
                     pass
 
     def prepare(self, files, timeout):
+        """Builds the copy and runs the tests once, without any mutant."""
         self.sync(files)
-        if not (self.bin / "build.ninja").exists():
-            code, out = self.run(["cmake", "-S", str(self.src), "-B", str(self.bin), "-G", "Ninja",
-                                  "-DCMAKE_BUILD_TYPE=RelWithDebInfo", "-DVELTO_BUILD_WIN32=OFF"], timeout)
+        steps = [(["cmake", "-S", str(self.src), "-B", str(self.bin), "-G", "Ninja", "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
+                   "-DVELTO_BUILD_WIN32=OFF"], "configuring the scratch build failed")] \
+            if not (self.bin / "build.ninja").exists() else []
+        steps += [(["ninja", "-C", str(self.bin), "velto_tests", "velto_image"], "the unmutated tree does not build"),
+                  (self.test_command(), "Velto's tests fail without any mutant; fix them first")]
+        for command, failure in steps:
+            code, out = self.run(command, timeout)
             if code != 0:
-                raise UsageError("configuring the scratch build failed:\n" + out[-3000:])
-        code, out = self.run(["ninja", "-C", str(self.bin), "velto_tests", "velto_image"], timeout)
-        if code != 0:
-            raise UsageError("the unmutated tree does not build:\n" + out[-3000:])
-        code, out = self.test(timeout)
-        if code != 0:
-            raise UsageError("Velto's tests fail without any mutant; fix them first:\n" + out[-3000:])
+                raise UsageError(failure + ":\n" + out[-3000:])
 
-    def test(self, timeout):
-        return self.run([str(self.bin / "tests" / "velto_tests"), "--gtest_fail_fast", "--gtest_brief=1"], timeout)
+    def test_command(self):
+        return [str(self.bin / "tests" / "velto_tests"), "--gtest_fail_fast", "--gtest_brief=1"]
 
     def try_mutant(self, mutant, build_timeout, test_timeout):
         """Applies one mutant, builds, tests and restores; the outcome and a detail."""
@@ -733,7 +732,7 @@ class Workspace:
             if code != 0:
                 error = re.search(r"error[^\n]*", out)
                 return "did not compile", error.group().strip() if error else "build failed"
-            code, out = self.test(test_timeout)
+            code, out = self.run(self.test_command(), test_timeout)
             if code is None:
                 return "timed out", "no end after %d s" % test_timeout
             if code == 0:
@@ -878,20 +877,19 @@ def report(results, equivalents, seconds, interrupted):
     survivors, equivalent, wrongly_listed = [], [], []
     for m, outcome, detail in sorted(results, key=lambda r: (r[0].path, r[0].line, r[0].operator, r[0].index)):
         reason = equivalents.reason(m)
-        if reason is not None and outcome != "did not compile":
-            (equivalent if outcome == "survived" else wrongly_listed).append((m, reason if outcome == "survived"
-                                                                              else outcome))
-            continue
-        counts[outcome] += 1
-        if outcome == "survived":
-            survivors.append(m)
+        if reason is not None and outcome == "survived":
+            equivalent.append((m, reason))
+        elif reason is not None and outcome != "did not compile":
+            wrongly_listed.append((m, outcome))
+        else:
+            counts[outcome] += 1
+            survivors += [m] if outcome == "survived" else []
     judged = counts["caught"] + counts["timed out"] + counts["survived"]
     print("\n%s: %d mutants in %.0f s" % ("Partial result" if interrupted else "Result", len(results), seconds))
-    print("  caught           %d" % counts["caught"])
-    print("  timed out        %d (counted as caught)" % counts["timed out"])
-    print("  survived         %d" % counts["survived"])
-    print("  did not compile  %d (left out of the figure)" % counts["did not compile"])
-    print("  equivalent       %d (listed in %s, left out of the figure)" % (len(equivalent), EQUIVALENT_FILE))
+    notes = {"timed out": " (counted as caught)", "did not compile": " (left out of the figure)",
+             "equivalent": " (listed in %s, left out of the figure)" % EQUIVALENT_FILE}
+    for outcome, count in list(counts.items()) + [("equivalent", len(equivalent))]:
+        print("  %-16s %d%s" % (outcome, count, notes.get(outcome, "")))
     if judged:
         print("  caught: %.1f%% of %d" % (100.0 * (counts["caught"] + counts["timed out"]) / judged, judged))
     for m, outcome in wrongly_listed:

@@ -224,6 +224,14 @@ void Device::FailWorkAreaQuery(bool fail)
     w.fail_work_area_query = fail;
 }
 
+void Device::FailWindowCreation(const std::u16string& class_name)
+{
+    if (class_name.empty())
+        throw Error("cesim: FailWindowCreation needs a class name");
+    auto&& [w, lk] = LockWorld();
+    w.failing_window_classes.push_back(class_name);
+}
+
 std::vector<ReceivedMessage> Device::HeldSends(HWND window) const
 {
     auto&& [w, lk] = LockWorld();

@@ -11,6 +11,13 @@
 // is not volatile cannot be created under a volatile one
 // (ERROR_CHILD_MUST_BE_VOLATILE). Windows CE lists no other option; the
 // device, like Wine, passes over other bits.
+//
+// A write reaches storage only when its key is flushed (RegFlushKey), as the
+// hive-based registry of Windows CE may write its changes no sooner: a restart
+// of the device loses the keys and values written since their key's last
+// flush, and a value rewritten since goes back to what was flushed. Flushing a
+// key stores the keys on its path too (but not their values). What the test
+// writes is in storage at once.
 #include "registry.h"
 
 #include <algorithm>
@@ -139,6 +146,29 @@ RegValueEntry* FindValue(RegKey* key, const Text& name)
             return &v;
     }
     return nullptr;
+}
+
+// Writes a value into a list of values, replacing one of the same name.
+void PutValue(std::vector<RegValueEntry>& values, const Text& name, const RegistryValue& value)
+{
+    for (auto& v : values) {
+        if (SameNoCase(v.name, name)) {
+            v.value = value;
+            return;
+        }
+    }
+    values.push_back(RegValueEntry{name, value});
+}
+
+// Marks every key on a full path (root first) as in storage.
+void StorePath(World::RegistryData& r, const std::vector<Text>& parts)
+{
+    RegKey* key = Root(r, parts[0]);
+    for (size_t i = 1; i < parts.size() && key != nullptr; ++i) {
+        key = Child(key, parts[i], false);
+        if (key != nullptr)
+            key->stored = true;
+    }
 }
 
 // The full path of an open key handle or a predefined root.
@@ -282,11 +312,7 @@ LONG WINAPI RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const
     Text name = ToText(valueName);
     if (c.w.registry->failing_writes.count(Folded(Join(path)) + "|" + Folded(name)))
         return ERROR_ACCESS_DENIED;
-    RegistryValue value{type, std::vector<uint8_t>(data, data + size)};
-    if (RegValueEntry* v = FindValue(k, name))
-        v->value = value;
-    else
-        k->values.push_back(RegValueEntry{name, value});
+    PutValue(k->values, name, RegistryValue{type, std::vector<uint8_t>(data, data + size)});
     return ERROR_SUCCESS;
 }
 
@@ -294,9 +320,12 @@ LONG WINAPI RegFlushKey(HKEY key)
 {
     Call c("RegFlushKey");
     RegKey* k;
-    if (LONG e = OpenedKey(c.w, key, &k))
+    std::vector<Text> path;
+    if (LONG e = OpenedKey(c.w, key, &k, &path))
         return e;
     ++k->flushes;
+    k->stored_values = k->values;
+    StorePath(*c.w.registry, path);
     return ERROR_SUCCESS;
 }
 
@@ -332,10 +361,9 @@ void Device::RegSet(const std::string& key, const std::u16string& name, DWORD ty
     World& w = World::Get();
     Lock lk(w.mu);
     RegKey* k = TestKey(w, key, true);
-    if (RegValueEntry* v = FindValue(k, name))
-        v->value = RegistryValue{type, data};
-    else
-        k->values.push_back(RegValueEntry{name, RegistryValue{type, data}});
+    PutValue(k->values, name, RegistryValue{type, data});
+    PutValue(k->stored_values, name, RegistryValue{type, data});
+    StorePath(*w.registry, TestPath(key));
 }
 
 void Device::RegSetDword(const std::string& key, const std::u16string& name, DWORD value)
@@ -401,8 +429,11 @@ void Device::RegDeleteValue(const std::string& key, const std::u16string& name)
     World& w = World::Get();
     Lock lk(w.mu);
     RegKey* k = TestKey(w, key, false);
+    auto named = [&](const RegValueEntry& v) { return SameNoCase(v.name, name); };
+    auto stored = std::remove_if(k->stored_values.begin(), k->stored_values.end(), named);
+    k->stored_values.erase(stored, k->stored_values.end());
     for (auto it = k->values.begin(); it != k->values.end(); ++it) {
-        if (SameNoCase(it->name, name)) {
+        if (named(*it)) {
             k->values.erase(it);
             return;
         }
@@ -479,13 +510,16 @@ void Device::ClearRegistryFaults()
 
 namespace {
 
-void DropVolatileKeys(RegKey& key)
+// What a restart leaves of a key: the keys under it that are in storage and
+// not volatile, each with its values as last flushed.
+void KeepStored(RegKey& key)
 {
+    key.values = key.stored_values;
     auto& subkeys = key.subkeys;
-    subkeys.erase(std::remove_if(subkeys.begin(), subkeys.end(), [](const auto& k) { return k->is_volatile; }),
-                  subkeys.end());
+    auto lost = [](const auto& k) { return k->is_volatile || !k->stored; };
+    subkeys.erase(std::remove_if(subkeys.begin(), subkeys.end(), lost), subkeys.end());
     for (auto& k : subkeys)
-        DropVolatileKeys(*k);
+        KeepStored(*k);
 }
 
 }  // namespace
@@ -499,8 +533,8 @@ void Device::RestartRegistry()
             throw Error("cesim: RestartRegistry: " + Utf8(p->exe_name) + " (process " + std::to_string(p->id) +
                         ") is still running, and no program outlives a restart of the device");
     }
-    DropVolatileKeys(w.registry->current_user);
-    DropVolatileKeys(w.registry->local_machine);
+    KeepStored(w.registry->current_user);
+    KeepStored(w.registry->local_machine);
 }
 
 }  // namespace cesim

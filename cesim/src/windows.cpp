@@ -315,6 +315,12 @@ HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName
         SetError(c.self, ERROR_CANNOT_FIND_WND_CLASS);
         return nullptr;
     }
+    for (const Text& failing : w.failing_window_classes) {
+        if (SameNoCase(failing, cls->name)) {
+            SetError(c.self, ERROR_NOT_ENOUGH_MEMORY);  // as when the system is out of memory
+            return nullptr;
+        }
+    }
     Window* parent_window = nullptr;
     if (style & WS_CHILD) {
         parent_window = w.FindWindowObject(parent);

@@ -291,6 +291,7 @@ public:
     std::map<uintptr_t, std::unique_ptr<Window>> windows;
     std::vector<std::unique_ptr<WindowClass>> system_classes;
     uintptr_t next_window = 0x10000;
+    std::vector<Text> failing_window_classes;  // CreateWindowExW fails for windows of these classes
 
     // ---- system parameters (system.cpp)
     RECT work_area{0, 0, 240, 320};

@@ -127,6 +127,17 @@ TEST_F(ResidentTest, WithoutATaskbarTheProgramRunsWithoutItsButton)
     EXPECT_EQ((std::vector<UINT>{0, 4}), TrayIds());
 }
 
+// Without a main window there is nothing to run: the copy ends at once, well,
+// with no tray icon and no monitor (the teardown sees what else it left).
+TEST_F(ResidentTest, WithoutAMainWindowTheProgramEndsAtOnce)
+{
+    device.InstallShell();
+    device.FailWindowCreation(u"Velto");
+    Start();
+    ExpectEnded(velto);
+    EXPECT_TRUE(device.Tray().empty());
+}
+
 TEST_F(ResidentTest, ClosingTheMainWindowShutsDownInOrder)
 {
     device.InstallShell();

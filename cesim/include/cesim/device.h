@@ -350,8 +350,10 @@ public:
     std::vector<std::u16string> RegValueNames(const std::string& key) const;
     int RegFlushes(const std::string& key) const;
     // What a restart of the device does to the registry: every key a program
-    // created volatile goes, with everything under it; the others stay (the
-    // test's own keys are not volatile). Nothing else on the device changes.
+    // created volatile goes, with everything under it, and so do the keys and
+    // values a program wrote since their key's last RegFlushKey (a value
+    // rewritten since goes back to what was flushed); the rest stays (what the
+    // test wrote is stored at once). Nothing else on the device changes.
     // Refused while a program runs: none outlives a restart.
     void RestartRegistry();
     // faults
@@ -363,6 +365,9 @@ public:
     void FailWaits(const std::u16string& event_name, int times = -1);
     // SystemParametersInfoW(SPI_GETWORKAREA) fails while this is on.
     void FailWorkAreaQuery(bool fail);
+    // CreateWindowExW fails for every window of this class, as when the system is
+    // out of memory: it returns null with ERROR_NOT_ENOUGH_MEMORY and sends nothing.
+    void FailWindowCreation(const std::u16string& class_name);
 
     // ---- counters: only the calls the program makes, not the platform's own
     uint64_t Calls(const std::string& api) const;  // by every thread
