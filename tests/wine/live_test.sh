@@ -35,7 +35,8 @@ fail() {
     sed 's/^/  run.sh: /' "$work/run.log" >&2
     exit 1
 }
-probe() { WINEPREFIX=$prefix WINEDEBUG=-all wine "$root/build/win32/tools/wine/probe.exe" "$@" 2>/dev/null | tr -d '\r'; }
+# Without address randomisation, as tools/wine/screen.sh runs Wine.
+probe() { WINEPREFIX=$prefix WINEDEBUG=-all setarch -R wine "$root/build/win32/tools/wine/probe.exe" "$@" 2>/dev/null | tr -d '\r'; }
 tap() { xdotool mousemove "$1" "$2" click 1; }
 # within SECONDS COMMAND...: succeeds as soon as the command does.
 within() {

@@ -29,7 +29,8 @@ mkdir -p "$(dirname "$template")"
 export WINEPREFIX="$template" WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY WAYLAND_DISPLAY
-wineboot --init >"$template.log" 2>&1 || { cat "$template.log" >&2; echo "make-prefix: wineboot failed" >&2; exit 1; }
+# Without address randomisation, as tools/wine/screen.sh runs Wine.
+setarch -R wineboot --init >"$template.log" 2>&1 || { cat "$template.log" >&2; echo "make-prefix: wineboot failed" >&2; exit 1; }
 wineserver --wait
 
 # The registry as text: the desktop settings go into the user hive.
@@ -45,7 +46,7 @@ Windows Registry Editor Version 5.00
 [HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops\Default]
 "EnableShell"=dword:00000001
 REG
-wine regedit /S "$(winepath -w "$template.reg" 2>/dev/null)" >>"$template.log" 2>&1 || {
+setarch -R wine regedit /S "$(setarch -R winepath -w "$template.reg" 2>/dev/null)" >>"$template.log" 2>&1 || {
     cat "$template.log" >&2; echo "make-prefix: regedit failed" >&2; exit 1; }
 wineserver --wait
 rm -f "$template.reg"
