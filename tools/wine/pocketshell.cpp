@@ -13,7 +13,9 @@
  * Velto: "Close All" would close it, taking the tray icons with it, and
  * placing the taskbar would move it. A Pocket PC has its tray in the shell's
  * own taskbar, which Velto never closes or moves, so the stand-in makes
- * Wine's taskbar a tool window, which Velto leaves alone.
+ * Wine's taskbar a tool window, which Velto leaves alone. It also keeps it
+ * above every other window (topmost): a desktop program that opens larger
+ * than the Pocket PC screen would otherwise cover it, and the tray with it.
  */
 #ifndef UNICODE
 #define UNICODE
@@ -139,8 +141,9 @@ static LRESULT CALLBACK DesktopWndProc(HWND window, UINT message, WPARAM wParam,
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-/* Wine's taskbar as a tool window, out of Velto's reach. Checked on a timer
-   as well, in case Wine makes its taskbar anew. */
+/* Wine's taskbar as a tool window, out of Velto's reach, and above every
+   window that is not topmost, so that the tray stays in reach. Checked on a
+   timer as well, in case Wine makes its taskbar anew. */
 static void KeepWineTaskbarAside(void)
 {
     HWND tray = FindWindowW(L"Shell_TrayWnd", NULL);
@@ -149,6 +152,8 @@ static void KeepWineTaskbarAside(void)
     LONG exStyle = GetWindowLongW(tray, GWL_EXSTYLE);
     if (!(exStyle & WS_EX_TOOLWINDOW))
         SetWindowLongW(tray, GWL_EXSTYLE, exStyle | WS_EX_TOOLWINDOW);
+    if (!(exStyle & WS_EX_TOPMOST))
+        SetWindowPos(tray, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 static LRESULT CALLBACK TaskbarWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

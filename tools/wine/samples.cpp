@@ -9,6 +9,9 @@
  *                                     (WS_SYSMENU) per title, in one process
  *   samples.exe paints TITLE...       the same, and each says when it is
  *                                     painted ("TITLE: WM_PAINT")
+ *   samples.exe large TITLE...        the same windows, each larger than the
+ *                                     screen (416 x 471, as some desktop
+ *                                     programs open), covering Wine's taskbar
  *   samples.exe owned TITLE...        the same windows, owned by a hidden one,
  *                                     so that Wine's taskbar shows no button
  *                                     for them (for many windows at once)
@@ -36,6 +39,8 @@
 
 #define SCREEN_WIDTH 240
 #define DESKTOP_HEIGHT 294
+#define LARGE_WIDTH 416
+#define LARGE_HEIGHT 471
 #define MAX_WINDOWS 600
 
 static LONG OpenWindows;
@@ -191,8 +196,10 @@ int wmain(int argc, wchar_t** argv)
 {
     if (argc < 3 || (wcscmp(argv[1], L"dialog") != 0 && wcscmp(argv[1], L"windows") != 0 &&
                      wcscmp(argv[1], L"faces") != 0 && wcscmp(argv[1], L"menu") != 0 &&
-                     wcscmp(argv[1], L"paints") != 0 && wcscmp(argv[1], L"owned") != 0)) {
-        fprintf(stderr, "usage: samples.exe dialog TITLE | windows TITLE... | paints TITLE... | owned TITLE... | faces VELTO_EXE | menu N\n");
+                     wcscmp(argv[1], L"paints") != 0 && wcscmp(argv[1], L"owned") != 0 &&
+                     wcscmp(argv[1], L"large") != 0)) {
+        fprintf(stderr, "usage: samples.exe dialog TITLE | windows TITLE... | paints TITLE... | large TITLE... | "
+                        "owned TITLE... | faces VELTO_EXE | menu N\n");
         return 2;
     }
     ReportPaints = wcscmp(argv[1], L"paints") == 0;
@@ -227,13 +234,15 @@ int wmain(int argc, wchar_t** argv)
     RegisterClassW(&windowClass);
 
     BOOL dialog = wcscmp(argv[1], L"dialog") == 0;
+    BOOL large = wcscmp(argv[1], L"large") == 0;
     HWND owner = NULL;
     if (wcscmp(argv[1], L"owned") == 0)
         owner = CreateWindowExW(0, L"VeltoSample", L"", WS_POPUP, 0, 0, 0, 0, NULL, NULL, instance, NULL);
     for (int i = 2; i < argc; ++i) {
         DWORD exStyle = dialog ? WS_EX_CAPTIONOKBTN | WS_EX_DLGMODALFRAME : 0;
         DWORD style = dialog ? WS_POPUP | WS_CAPTION : WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
-        HWND window = CreateWindowExW(exStyle, L"VeltoSample", argv[i], style, 0, 0, SCREEN_WIDTH, DESKTOP_HEIGHT,
+        HWND window = CreateWindowExW(exStyle, L"VeltoSample", argv[i], style, 0, 0,
+                                      large ? LARGE_WIDTH : SCREEN_WIDTH, large ? LARGE_HEIGHT : DESKTOP_HEIGHT,
                                       owner, NULL, instance, NULL);
         if (window == NULL) {
             fprintf(stderr, "samples.exe: cannot create window %d (error %lu)\n", i - 1, GetLastError());
