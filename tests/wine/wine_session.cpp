@@ -249,21 +249,12 @@ void WineSession::StopAll()
 
 pid_t WineSession::Launch(const std::vector<std::string>& args, const std::string& outFile, const std::string& errFile)
 {
-    // Without address randomisation (setarch -R), which every process Wine
-    // starts from it inherits. Debian's Wine has no preloader to reserve
-    // Wine's fixed addresses first, so the loader's heap starts anywhere in
-    // the gigabyte above the loader, and now and then lies over 0x7ffe0000,
-    // where Wine maps the data it shares with every program: the program
-    // then ends at its start with exit code 1. Without randomisation the
-    // heap starts right after the loader, far below.
+    // Without address randomisation (tools/wine/screen.sh says why), and
+    // with Wine's errors, which tell why a program could not start.
     std::vector<std::string> argv = {"setarch", "-R", "wine"};
     argv.insert(argv.end(), args.begin(), args.end());
-    // Wine's errors only, which say why a program could not start (its
-    // thread cannot open the display, or its memory cannot be laid out);
-    // VELTO_WINEDEBUG replaces that choice, to see more of what Wine does.
     return Spawn(argv,
-                 Environment({"WINEPREFIX=" + prefix_, "DISPLAY=" + display_,
-                              "WINEDEBUG=" + Env("VELTO_WINEDEBUG", "-all,err+all"),
+                 Environment({"WINEPREFIX=" + prefix_, "DISPLAY=" + display_, "WINEDEBUG=-all,err+all",
                               "WINEDLLOVERRIDES=mscoree,mshtml=;winemenubuilder.exe=d"}),
                  outFile, errFile);
 }

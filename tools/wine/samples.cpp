@@ -9,9 +9,10 @@
  *                                     (WS_SYSMENU) per title, in one process
  *   samples.exe paints TITLE...       the same, and each says when it is
  *                                     painted ("TITLE: WM_PAINT")
- *   samples.exe large TITLE...        the same windows, each larger than the
- *                                     screen (416 x 471, as some desktop
- *                                     programs open), covering Wine's taskbar
+ *   samples.exe large TITLE...        the same windows, each made 416 x 471,
+ *                                     as some desktop programs open: Wine
+ *                                     makes them as large as its desktop and
+ *                                     their frame, over Wine's taskbar
  *   samples.exe owned TITLE...        the same windows, owned by a hidden one,
  *                                     so that Wine's taskbar shows no button
  *                                     for them (for many windows at once)

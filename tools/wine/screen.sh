@@ -27,10 +27,14 @@ pocket_cleanup() {
     [ "$pocket_keep" -eq 1 ] || rm -rf "$WINEPREFIX"
 }
 
-# Wine without address randomisation, which every process Wine starts from it
-# inherits: with it, the loader's heap now and then lies where Wine must map
-# the data it shares with every program, and the program ends at its start
-# with exit code 1 (see WineSession::Launch in tests/wine/wine_session.cpp).
+# Wine without address randomisation (setarch -R), which every process Wine
+# starts from it inherits; so do the Wine tests (WineSession::Launch) and
+# make-prefix.sh. Debian's Wine has no preloader to reserve Wine's fixed
+# addresses first, so the loader's heap starts anywhere in the gigabyte above
+# the loader (0x7d000000), and now and then lies over 0x7ffe0000, where Wine
+# maps the data it shares with every program: the program then ends at its
+# start with exit code 1 ("failed to map the shared user data", on WINEDEBUG's
+# err channel). Without randomisation the heap starts right after the loader.
 wine() { setarch -R wine "$@"; }
 probe() { wine "$exe/tools/wine/probe.exe" "$@" | tr -d '\r'; }
 must() { "$@" >/dev/null || { echo "$(basename "$0"): step failed: $*" >&2; exit 1; }; }
