@@ -6,9 +6,11 @@
 # e.g. tools/wine-flake.sh 20, or tools/wine-flake.sh 5 -E live_screen. Needs
 # the native build (tools/test.sh, or cmake --build --preset native). Each
 # run's line gives the machine's load average (1 minute) at its start and
-# its end, so that runs on a loaded machine can be told apart; a run that
-# fails keeps the failed tests' logs in build/native/wine/flake/run-N/. The
-# exit code is 0 when every run passed.
+# its end, so that runs on a loaded machine can be told apart, and how many
+# retried taps needed a second play (the tests print their plays); each
+# run's whole output stays in build/native/wine/flake/run-N.tests.log, and a
+# run that fails keeps the tests' logs in build/native/wine/flake/run-N/.
+# The exit code is 0 when every run passed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [ $# -ge 1 ] && [[ $1 =~ ^[1-9][0-9]*$ ]] || {
@@ -34,7 +36,12 @@ for run in $(seq 1 "$runs"); do
     status=0
     ctest --preset native -L wine "$@" >"$keep/run-$run.log" 2>&1 || status=$?
     summary=$(grep -E '^[0-9]+% tests passed' "$keep/run-$run.log" || echo "no summary (ctest ended with $status)")
+    tests=$keep/run-$run.tests.log
+    cp "$build/Testing/Temporary/LastTest.log" "$tests"
+    # "[ PLAYS    ] taptray 0: 2" from the C++ tests, "live_test: 2 tap(s)" from the live test.
+    plays=$(grep -oE '^\[ PLAYS    \] .*: [0-9]+$|^live_test: [0-9]+ tap' "$tests" | sed -E 's/.*: ([0-9]+)$/\1/; s/^live_test: ([0-9]+) tap$/\1/' || true)
     line="run $run: $summary; $((SECONDS - start)) s, load $before to $(load)"
+    line="$line; taps played twice: $(echo "$plays" | grep -c '^2$' || true) of $(echo "$plays" | grep -c . || true)"
     if [ "$status" -eq 0 ]; then
         passed=$((passed + 1))
     else
