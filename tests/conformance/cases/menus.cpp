@@ -84,6 +84,23 @@ bool ItemShown(HMENU menu, int index)
     return r.right > r.left;
 }
 
+// Tracks the menu at the point and dismisses it once it shows: where it was
+// on the screen. Nothing is chosen.
+RECT TrackedMenuRect(HMENU menu, UINT flags, POINT at, HWND owner)
+{
+    RECT r = {0, 0, 0, 0};
+    std::atomic<bool> read(false);
+    Later([&] {
+        r = OpenMenuRect();
+        read = true;
+        DismissMenu();
+    },
+          MenuOpen);
+    EXPECT_EQ(0, TrackPopupMenuEx(menu, TPM_RETURNCMD | flags, at.x, at.y, owner, NULL));
+    WaitFor([&] { return read.load() && !MenuOpen(); });
+    return r;
+}
+
 // Where the menu opens for each alignment, kept on the screen.
 TEST(Menus, TrackPopupMenuExAlignsTheMenuAtThePointOnTheScreen)
 {
@@ -101,16 +118,7 @@ TEST(Menus, TrackPopupMenuExAlignsTheMenuAtThePointOnTheScreen)
         Menus m = Build();
         const RECT screen = RectOf(GetDesktopWindow());
         for (const Case& c : cases) {
-            RECT r = {0, 0, 0, 0};
-            std::atomic<bool> read(false);
-            Later([&] {
-                r = OpenMenuRect();
-                read = true;
-                DismissMenu();
-            },
-                  MenuOpen);
-            EXPECT_EQ(0, TrackPopupMenuEx(m.menu, TPM_RETURNCMD | c.flags, c.at.x, c.at.y, owner, NULL));
-            WaitFor([&] { return read.load() && !MenuOpen(); });
+            const RECT r = TrackedMenuRect(m.menu, c.flags, c.at, owner);
             const std::string where = "flags " + std::to_string(c.flags) + " at " + std::to_string(c.at.x) + "," +
                                       std::to_string(c.at.y) + ": " + Show(r);
             EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= screen.right && r.bottom <= screen.bottom) << where;
@@ -215,16 +223,7 @@ TEST(Menus, OwnerDrawnItemsAreMeasuredAndDrawnByTheOwner)
         // Velto leaves room for.
         HMENU alone = CreatePopupMenu();
         EXPECT_TRUE(AppendMenuW(alone, MF_OWNERDRAW, 0x20004, (LPCWSTR)(UINT_PTR)0x5150));
-        RECT r = {0, 0, 0, 0};
-        std::atomic<bool> read(false);
-        Later([&] {
-            r = OpenMenuRect();
-            read = true;
-            DismissMenu();
-        },
-              MenuOpen);
-        TrackPopupMenuEx(alone, TPM_RETURNCMD, 0, 0, owner, NULL);
-        WaitFor([&] { return read.load() && !MenuOpen(); });
+        const RECT r = TrackedMenuRect(alone, 0, {0, 0}, owner);
         const LONG added = r.right - r.left - 42;
         EXPECT_EQ(PlatformMenuFrameWidth(), added) << Show(r);
         EXPECT_EQ(CE_DIFFERENCE(OWNER_DRAWN_MENU_FRAME, true, false), added == 0);
