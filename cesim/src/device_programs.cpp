@@ -133,29 +133,6 @@ std::vector<DWORD> Device::Threads(DWORD process) const
     return ids;
 }
 
-void* Device::Symbol(DWORD process, const std::string& name) const
-{
-    auto&& [w, lk] = LockWorld();
-    Process* p = TestProcess(w, process, "Symbol");
-    if (p->image == nullptr)
-        throw Error("cesim: Symbol: process " + std::to_string(process) + " runs no program image");
-    return FindImageSymbol(p->image, name.c_str());
-}
-
-void Device::ClearEventWatchers()
-{
-    auto&& [w, lk] = LockWorld();
-    w.event_watchers.clear();
-}
-
-void Device::OnEventSet(const std::u16string& name, std::function<void()> fn)
-{
-    if (name.empty() || !fn)
-        throw Error("cesim: OnEventSet needs an event name and a function");
-    auto&& [w, lk] = LockWorld();
-    w.event_watchers.emplace(name, std::move(fn));
-}
-
 // ---------------------------------------------------------------- time
 
 void Device::Settle()

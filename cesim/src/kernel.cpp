@@ -147,15 +147,6 @@ BOOL WINAPI SetEvent(HANDLE event)
         SetError(c.self, ERROR_INVALID_HANDLE);  // none, or of another kind
         return FALSE;
     }
-    if (!o->name.empty()) {
-        auto watchers = c.w.event_watchers.equal_range(o->name);
-        std::vector<std::function<void()>> calls;
-        for (auto it = watchers.first; it != watchers.second; ++it)
-            calls.push_back(it->second);
-        Unlocked unlocked(c.lk);
-        for (auto& call : calls)
-            call();
-    }
     SyncRelease(o);
     // The threads waiting now are released now, whatever happens to the event
     // next: all of them for a manual-reset event, the first for an auto-reset one.

@@ -332,7 +332,6 @@ public:
     std::map<uintptr_t, HandleEntry> handles;
     std::vector<std::unique_ptr<KernelObject>> objects;
     std::map<Text, KernelObject*> named_objects;
-    std::multimap<Text, std::function<void()>> event_watchers;  // by event name
     std::map<Text, int> wait_faults;  // event name: waits on it that fail (-1: all)
     std::vector<std::unique_ptr<LockObject>> locks;
     std::map<int, uintptr_t> next_handle_of;  // by range: registry keys, then each kernel kind

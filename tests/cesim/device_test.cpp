@@ -90,8 +90,6 @@ TEST_F(cesimDevice, MisuseThrowsAnErrorThatSaysWhatWasWrong)
         {[&] { d.RunInProcess(ended, [] { return 0u; }); }, {"RunInProcess", "not a running program"}},
         // no code
         {[&] { d.StartFunction(u"empty.exe", nullptr); }, {"StartFunction", "function"}},
-        // a function, not a program image
-        {[&] { d.Symbol(running, "wWinMain"); }, {"Symbol", "no program image"}},
         // a tray icon that is not there
         {[&] { d.TrayMouse(mine, 9, WM_LBUTTONDOWN); }, {"TrayMouse", "no icon 9"}},
         {[&] { d.TapTrayIcon(mine, 9); }, {"TrayMouse", "no icon 9"}},

@@ -134,7 +134,6 @@ protected:
     // its two window classes. One still running is closed first.
     void TearDown() override
     {
-        device.ClearEventWatchers();  // they may hold the finished test's locals
         for (DWORD copy : started) {
             if (device.Running(copy)) {
                 if (HWND copy_main = MainWindowOf(copy))

@@ -245,13 +245,6 @@ public:
     DWORD StartInProcess(DWORD process, std::function<DWORD()> fn);
     // The ids of a process's threads that have not ended, first thread first.
     std::vector<DWORD> Threads(DWORD process) const;
-    // The address of a symbol in a program's image (null when absent).
-    void* Symbol(DWORD process, const std::string& name) const;
-
-    // Runs fn on the thread that sets the named event, inside its SetEvent
-    // call: to see the program's state at that very moment.
-    void OnEventSet(const std::u16string& name, std::function<void()> fn);
-    void ClearEventWatchers();  // every OnEventSet hook goes
 
     // ---- time
     // Simulated threads run only while the test settles or advances the
