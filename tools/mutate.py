@@ -15,7 +15,7 @@ seen: they are reported apart. Exit status: 0 when every mutant was caught or
 is listed, 1 when some survived, 2 for bad input or a broken baseline.
 """
 
-import argparse, bisect, collections, json, os, re, shlex, shutil, signal, subprocess, sys, threading, time
+import argparse, bisect, collections, contextlib, os, re, shutil, signal, subprocess, sys, threading, time
 from pathlib import Path
 
 PROGRAM_FOLDERS = ["app", "settings", "taskbar", "proxy", "taskmenu", "about", "res"]
@@ -174,36 +174,31 @@ def lexical(source, tokens, siblings, function=""):
 def load_clang():
     try:
         import clang.cindex as ci
-    except ImportError:
-        raise UsageError("libclang's Python bindings are missing: install the Debian packages python3-clang-14 "
-                         "and libclang1-14 (tools/install-deps.sh), and run this script with /usr/bin/python3")
-    try:
         ci.Index.create()
-    except Exception as e:  # the bindings without the library
-        raise UsageError("libclang cannot be loaded (%s): install the Debian package libclang1-14" % e)
+    except Exception as e:  # the bindings, or the library under them, are missing
+        raise UsageError("libclang cannot be loaded (%s): install the Debian packages python3-clang-14 and "
+                         "libclang1-14 (tools/install-deps.sh), and run this script with /usr/bin/python3" % e)
     return ci
 
 
-def compile_commands(root, path):
-    """The program's sources in the image and their compiler arguments."""
+def compile_commands(ci, root, path):
+    """The program image's sources in this checkout and their compiler
+    arguments, from the build's compile_commands.json."""
     try:
-        entries = json.loads(path.read_text())
-    except OSError:
-        raise UsageError("%s is missing: run `cmake --preset native` first" % path)
-    except ValueError as e:
-        raise UsageError("%s is not valid JSON: %s" % (path, e))
+        if path.name != "compile_commands.json":
+            raise ci.CompilationDatabaseError(0, "not named compile_commands.json")
+        database = ci.CompilationDatabase.fromDirectory(str(path.parent))
+    except ci.CompilationDatabaseError as e:
+        raise UsageError("%s cannot be read as the build's compile commands (%s): run `cmake --preset native` "
+                         "first" % (path, e))
     commands = {}
-    for entry in entries if isinstance(entries, list) else [None]:
-        if not isinstance(entry, dict) or not {"file", "directory"} <= set(entry) \
-                or not ("command" in entry or "arguments" in entry):
-            raise UsageError("%s is not a list of compile commands" % path)
-        words = shlex.split(entry["command"]) if "command" in entry else list(entry["arguments"])
-        source = Path(entry["directory"], entry["file"]).resolve()
+    for entry in database.getAllCompileCommands() or []:
+        words, source = list(entry.arguments), Path(entry.directory, entry.filename).resolve()
         rel = source.relative_to(root).as_posix() if source.is_relative_to(root) else ""
         if any(IMAGE_OBJECTS in w for w in words) and rel.split("/")[0] in PROGRAM_FOLDERS and rel.endswith(".cpp"):
             # the arguments less the compiler, the output, and the source itself
             commands[rel] = [w for k, w in enumerate(words[1:], 1) if w not in ("-o", "-c")
-                             and words[k - 1] not in ("-o", "-c") and Path(entry["directory"], w).resolve() != source]
+                             and words[k - 1] not in ("-o", "-c") and Path(entry.directory, w).resolve() != source]
     if not commands:
         raise UsageError("%s names no source of the program image from this checkout: "
                          "run `cmake --preset native` here" % path)
@@ -497,7 +492,8 @@ def rc_edits(source, siblings):
 
 # ------------------------------------------------------------------ generation
 def generate(root, files, commands_file):
-    ci, commands = load_clang(), compile_commands(root, commands_file)
+    ci = load_clang()
+    commands = compile_commands(ci, root, commands_file)
     sources = {rel: Source(root, rel) for rel in files}
     for rel in files:
         if rel.endswith(".cpp") and rel not in commands:
@@ -537,19 +533,17 @@ def generate(root, files, commands_file):
 
 
 # ------------------------------------------------------------------ selection
-def run_git(root, *args):
+def run_git(root, *args, failure=None):
     result = subprocess.run(["git", *args], cwd=root, capture_output=True, text=True)
     if result.returncode != 0:
-        raise UsageError("git %s failed: %s" % (" ".join(args), result.stderr.strip()))
+        raise UsageError(failure or "git %s failed: %s" % (" ".join(args), result.stderr.strip()))
     return result.stdout
 
 
 def find_root():
     here = Path(__file__).resolve().parent
-    result = subprocess.run(["git", "rev-parse", "--show-toplevel"], cwd=here, capture_output=True, text=True)
-    if result.returncode != 0:
-        raise UsageError("%s is not in a git checkout: the mutation check needs one" % here)
-    return Path(result.stdout.strip())
+    failure = "%s is not in a git checkout: the mutation check needs one" % here
+    return Path(run_git(here, "rev-parse", "--show-toplevel", failure=failure).strip())
 
 
 def program_files(root):
@@ -586,9 +580,7 @@ def select_files(root, given):
 
 
 def changed_lines(root, rev):
-    if subprocess.run(["git", "rev-parse", "--verify", "--quiet", rev + "^{commit}"], cwd=root,
-                      capture_output=True).returncode != 0:
-        raise UsageError("unknown git revision: %s" % rev)
+    run_git(root, "rev-parse", "--verify", "--quiet", rev + "^{commit}", failure="unknown git revision: %s" % rev)
     changed, current = {}, None
     for line in run_git(root, "diff", "--unified=0", "--no-color", "--no-ext-diff", rev, "--").splitlines():
         if line.startswith("+++ "):
@@ -618,12 +610,6 @@ class Equivalents:
             if not line or line.startswith("#"):
                 continue
             fields = [f.strip() for f in line.split(":::")]
-            if len(fields) == 2:    # the older forms: one run's id, which code that moves breaks
-                fields = fields[0].split(":")[:1] + ["*", "*", fields[0], "*", fields[1]]
-            elif len(fields) == 4:  # any function, any operator
-                fields[1:1] = ["*", "*"]
-            elif len(fields) == 5:
-                fields[2:2] = ["*"]
             if len(fields) != 6 or not all(fields):
                 raise UsageError("%s, line %d: expected 'file ::: function ::: operator ::: original ::: mutated "
                                  "::: reason'" % (path, number))
@@ -637,14 +623,18 @@ class Equivalents:
         found = None
         for file, function, operator, original, mutated, reason, number in self.entries:
             if file == m.path and function in ("*", m.function, m.where) and operator in ("*", m.operator) \
-                    and (original == m.original and mutated.fullmatch(m.mutated) or original == m.id):
+                    and original == m.original and mutated.fullmatch(m.mutated):
                 self.used.add(number)
                 found = found or reason
         return found
 
-    def stale(self, files):
-        return [(number, file) for file, _, _, _, _, _, number in self.entries
-                if file in files and number not in self.used]
+    def print_stale(self, files):
+        """Prints the entries about these files that matched no mutant."""
+        stale = [(number, file) for file, _, _, _, _, _, number in self.entries
+                 if file in files and number not in self.used]
+        if stale:
+            print("\nEntries of %s that match no mutant (remove or update them):" % EQUIVALENT_FILE)
+            print("".join("  line %d (%s)\n" % entry for entry in stale), end="")
 
 
 def wildcard(pattern):
@@ -657,11 +647,10 @@ class Workspace:
     """A copy of the tree with its own build, where mutants are applied."""
 
     def __init__(self, root, number, stop):
-        self.root, self.stop = root, stop
+        self.root, self.stop, self.process = root, stop, None
         self.base = root / SCRATCH / ("work-%d" % number)
         self.src, self.bin = self.base / "src", self.base / "build"
-        self.lock = threading.Lock()
-        self.process = None
+        self.tests = [str(self.bin / "tests" / "velto_tests"), "--gtest_fail_fast", "--gtest_brief=1"]
 
     def sync(self, files):
         """Makes the copy's files equal to the tree's, writing only what differs."""
@@ -679,32 +668,27 @@ class Workspace:
 
     def run(self, command, timeout):
         """Runs a command in the copy; (exit code or None on time-out, output)."""
-        with self.lock:  # so that kill() either sees this process or it sees the stop
-            if self.stop.is_set():
-                raise Interrupted()
-            self.process = subprocess.Popen(command, cwd=self.base, stdout=subprocess.PIPE,
-                                            stderr=subprocess.STDOUT, start_new_session=True)
+        if self.stop.is_set():
+            raise Interrupted()
+        self.process = subprocess.Popen(command, cwd=self.base, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                        start_new_session=True)
         try:
-            out, _ = self.process.communicate(timeout=timeout)
-            code = self.process.returncode
+            out, code = self.process.communicate(timeout=timeout)[0], self.process.returncode
         except subprocess.TimeoutExpired:
             self.kill()
-            out, _ = self.process.communicate()
-            code = None
-        finally:
-            with self.lock:
-                self.process = None
+            out, code = self.process.communicate()[0], None
         if self.stop.is_set():
             raise Interrupted()
         return code, out.decode("utf-8", "replace")
 
     def kill(self):
-        with self.lock:
-            if self.process is not None and self.process.poll() is None:
-                try:
-                    os.killpg(self.process.pid, signal.SIGKILL)
-                except ProcessLookupError:
-                    pass
+        """Kills the command running in the copy, and all it started. While a
+        run stops this is called over and over, so that a command started
+        just as the stop came is killed too."""
+        process = self.process
+        if process is not None and process.poll() is None:
+            with contextlib.suppress(ProcessLookupError):
+                os.killpg(process.pid, signal.SIGKILL)
 
     def prepare(self, files, timeout):
         """Builds the copy and runs the tests once, without any mutant."""
@@ -713,14 +697,11 @@ class Workspace:
                    "-DVELTO_BUILD_WIN32=OFF"], "configuring the scratch build failed")] \
             if not (self.bin / "build.ninja").exists() else []
         steps += [(["ninja", "-C", str(self.bin), "velto_tests", "velto_image"], "the unmutated tree does not build"),
-                  (self.test_command(), "Velto's tests fail without any mutant; fix them first")]
+                  (self.tests, "Velto's tests fail without any mutant; fix them first")]
         for command, failure in steps:
             code, out = self.run(command, timeout)
             if code != 0:
                 raise UsageError(failure + ":\n" + out[-3000:])
-
-    def test_command(self):
-        return [str(self.bin / "tests" / "velto_tests"), "--gtest_fail_fast", "--gtest_brief=1"]
 
     def try_mutant(self, mutant, build_timeout, test_timeout):
         """Applies one mutant, builds, tests and restores; the outcome and a detail."""
@@ -732,7 +713,7 @@ class Workspace:
             if code != 0:
                 error = re.search(r"error[^\n]*", out)
                 return "did not compile", error.group().strip() if error else "build failed"
-            code, out = self.run(self.test_command(), test_timeout)
+            code, out = self.run(self.tests, test_timeout)
             if code is None:
                 return "timed out", "no end after %d s" % test_timeout
             if code == 0:
@@ -745,13 +726,6 @@ class Workspace:
 
 def print_mutant(m, prefix=""):
     print("%s%s%s\n    - %s\n    + %s" % (prefix, m.id, "  in " + m.where if m.where else "", m.original, m.mutated))
-
-
-def print_stale(equivalents, files):
-    stale = equivalents.stale(set(files))
-    if stale:
-        print("\nEntries of %s that match no mutant (remove or update them):" % EQUIVALENT_FILE)
-        print("".join("  line %d (%s)\n" % entry for entry in stale), end="")
 
 
 def main(argv):
@@ -796,7 +770,7 @@ def main(argv):
             print_mutant(m, "equivalent " if equivalents.reason(m) else "")
         print("%d mutants in %d files" % (len(mutants), len(files)))
         if every:
-            print_stale(equivalents, files)
+            equivalents.print_stale(files)
         return 0
     if not mutants:
         print("no mutants to run")
@@ -811,10 +785,9 @@ def main(argv):
 
     stop = threading.Event()
     workspaces = [Workspace(root, k + 1, stop) for k in range(min(args.j, len(mutants)))]
-    finished = [threading.Event() for _ in workspaces]
     queue, lock, results, errors, started = list(reversed(mutants)), threading.Lock(), [], [], time.time()
 
-    def worker(ws, done):
+    def worker(ws):
         try:
             ws.prepare(tree_files, 3600)
             while not stop.is_set():
@@ -833,33 +806,25 @@ def main(argv):
         except BaseException as e:  # noqa: report it and stop the others
             errors.append(str(e) if isinstance(e, UsageError) else "%s: %s" % (type(e).__name__, e))
             stop.set()
-        finally:
-            done.set()
 
-    def on_term(signum, frame):
-        raise KeyboardInterrupt()
-
-    signal.signal(signal.SIGTERM, on_term)
+    signal.signal(signal.SIGTERM, signal.default_int_handler)  # SIGTERM stops the run as Ctrl-C does
     print("Preparing %d scratch cop%s (the first run builds everything once)..." %
           (len(workspaces), "y" if len(workspaces) == 1 else "ies"), flush=True)
-    # The workers' own events tell when they are done: a join that Ctrl-C
-    # interrupts can wrongly take a thread for finished.
-    interrupted = False
+    # Never joined: a join that Ctrl-C interrupts can take a thread for finished.
+    threads, interrupted = [threading.Thread(target=worker, args=(ws,)) for ws in workspaces], False
     try:
-        for ws, done in zip(workspaces, finished):
-            threading.Thread(target=worker, args=(ws, done)).start()
-        while not all(f.is_set() for f in finished):
+        for thread in threads:
+            thread.start()
+        while any(thread.is_alive() for thread in threads):
             time.sleep(0.2)
     except KeyboardInterrupt:
         interrupted = True
         stop.set()
-        while not all(f.is_set() for f in finished):
+        while any(thread.is_alive() for thread in threads):
             for ws in workspaces:
                 ws.kill()
-            try:
+            with contextlib.suppress(KeyboardInterrupt):  # the files are being restored: finish that first
                 time.sleep(0.2)
-            except KeyboardInterrupt:
-                pass  # the files are being restored: finish that first
         print("\nInterrupted: every mutated file in the scratch copies has been restored.")
     finally:
         signal.signal(signal.SIGTERM, signal.SIG_DFL)
@@ -868,7 +833,7 @@ def main(argv):
         return 2
     code = report(results, equivalents, time.time() - started, interrupted)
     if every and not interrupted:
-        print_stale(equivalents, files)
+        equivalents.print_stale(files)
     return code
 
 
