@@ -42,17 +42,14 @@ protected:
     }
 };
 
-// Each report sets the button's face from the caption flags alone and the OK
-// and close tray icons from the flags and the settings, the close icon added
-// before the OK icon, and repaints the button on its erased background. Most
-// reports come from the monitor, for the window in front; a `made_up` report
-// is sent by the test itself, twice (one icon per id stays), with the monitor
-// asleep.
+// Each report of the window in front sets the button's face from the caption
+// flags alone and the OK and close tray icons from the flags and the
+// settings, the close icon added before the OK icon, and repaints the button
+// on its erased background.
 struct ReportCase {
     const char* name;
     bool ok_icon, close_icon;  // the settings
     DWORD style, exstyle;      // the window in front
-    std::optional<WORD> made_up;
     int face;
     std::vector<UINT> tray;
 };
@@ -67,27 +64,16 @@ TEST_P(ReportTest, TheButtonAndTheTrayIconsFollowTheForegroundWindow)
     StartWithSettings(c.ok_icon, c.close_icon);
     HWND window = Window(c.style, c.exstyle);
     device.ClearDrawn(button);
-    const std::string face = FaceName(c.face) + " at rest";
-    std::vector<std::string> painted = {"fill", face};
-    if (c.made_up) {
-        ReportForeground(*c.made_up, *c.made_up ? window : nullptr);
-        ReportForeground(*c.made_up, *c.made_up ? window : nullptr);
-        painted = {"fill", face, "fill", face};
-    } else {
-        BringToFront(window);  // one period
-    }
-    EXPECT_EQ(painted, Painted());
+    BringToFront(window);  // one period
+    EXPECT_EQ((std::vector<std::string>{"fill", FaceName(c.face) + " at rest"}), Painted());
     EXPECT_EQ(c.tray, TrayIds());
     for (UINT id : {TRAY_ID_OK, TRAY_ID_CLOSE}) {
-        if (auto icon = device.FindTrayIcon(main, id)) {
+        if (auto icon = device.FindTrayIcon(main, id))
             EXPECT_EQ(id == TRAY_ID_OK ? ICON_OK : ICON_CLOSE, device.Image(icon->icon).resource_id);
-            EXPECT_EQ((UINT)(NIF_MESSAGE | NIF_ICON), icon->flags);
-            EXPECT_EQ(WM_TRAYNOTIFY, icon->callback_message);
-            EXPECT_EQ(152u, icon->record_size);
-        }
     }
-    // A tap on the button acts on the window when it has a button to offer,
-    // else it goes on to the taskbar; it never activates the window.
+    // A tap on the button acts on the window when it has a button to offer
+    // (the idle button's taps go on to the taskbar: IdleButtonTest); it never
+    // activates the window.
     device.ClearActivations();
     TapButton();
     for (const cesim::Activation& a : device.Activations())
@@ -96,10 +82,7 @@ TEST_P(ReportTest, TheButtonAndTheTrayIconsFollowTheForegroundWindow)
                                    : c.face == FACE_CLOSE ? std::vector<Msg>{CLOSE_POSTED}
                                                            : std::vector<Msg>{};
     EXPECT_TRUE(Received(window, acted));
-    if (c.face == FACE_IDLE)
-        EXPECT_TRUE(Received(shell.taskbar, {TaskbarTap(WM_LBUTTONDOWN), TaskbarTap(WM_LBUTTONUP)},
-                             {WM_LBUTTONDOWN, WM_LBUTTONUP}));
-    else
+    if (c.face != FACE_IDLE)
         EXPECT_TRUE(Received(shell.taskbar, {}));
 
     // The next window in front has nothing to offer: both icons go, and the
@@ -117,33 +100,21 @@ TEST_P(ReportTest, TheButtonAndTheTrayIconsFollowTheForegroundWindow)
     EXPECT_TRUE(Received(plain, {}));
 }
 
-constexpr std::optional<WORD> MONITOR = std::nullopt;
-constexpr WORD BOTH = CAPTION_OK | CAPTION_CLOSE;
-
 INSTANTIATE_TEST_SUITE_P(
     Windows, ReportTest,
     ::testing::Values(
-        ReportCase{"NoCaptionButtons", true, true, WS_VISIBLE, 0, MONITOR, FACE_IDLE, {0}},
-        ReportCase{"CloseButton", true, true, CLOSE_STYLE, 0, MONITOR, FACE_CLOSE, {0, 4}},
-        ReportCase{"OkButton", true, true, WS_VISIBLE, OK_EXSTYLE, MONITOR, FACE_OK, {0, 3}},
-        ReportCase{"BothButtons", true, true, CLOSE_STYLE, OK_EXSTYLE, MONITOR, FACE_OK, {0, 4, 3}},
-        ReportCase{"ToolWindowWithOk", true, true, WS_VISIBLE, OK_EXSTYLE | WS_EX_TOOLWINDOW, MONITOR, FACE_OK, {0, 3}},
-        ReportCase{"BothIconsOff", false, false, CLOSE_STYLE, OK_EXSTYLE, MONITOR, FACE_OK, {0}},
-        ReportCase{"OkIconOnly", true, false, CLOSE_STYLE, OK_EXSTYLE, MONITOR, FACE_OK, {0, 3}},
-        ReportCase{"CloseIconOnly", false, true, CLOSE_STYLE, OK_EXSTYLE, MONITOR, FACE_OK, {0, 4}},
-        ReportCase{"ReportedBoth", true, true, WS_VISIBLE, 0, BOTH, FACE_OK, {0, 4, 3}},
-        ReportCase{"ReportedClose", true, true, WS_VISIBLE, 0, CAPTION_CLOSE, FACE_CLOSE, {0, 4}},
-        ReportCase{"ReportedOk", true, true, WS_VISIBLE, 0, CAPTION_OK, FACE_OK, {0, 3}},
-        ReportCase{"ReportedNothing", true, true, WS_VISIBLE, 0, 0, FACE_IDLE, {0}},
-        // the other bits are no caption buttons
-        ReportCase{"ReportedOtherBits", true, true, WS_VISIBLE, 0, (WORD)~BOTH, FACE_IDLE, {0}},
-        ReportCase{"ReportedBothCloseIconOnly", false, true, WS_VISIBLE, 0, BOTH, FACE_OK, {0, 4}},
-        ReportCase{"ReportedBothOkIconOnly", true, false, WS_VISIBLE, 0, BOTH, FACE_OK, {0, 3}},
-        ReportCase{"ReportedBothIconsOff", false, false, WS_VISIBLE, 0, BOTH, FACE_OK, {0}},
-        ReportCase{"ReportedCloseOkIconOnly", true, false, WS_VISIBLE, 0, CAPTION_CLOSE, FACE_CLOSE, {0}}), RowName);
+        ReportCase{"NoCaptionButtons", true, true, WS_VISIBLE, 0, FACE_IDLE, {0}},
+        ReportCase{"CloseButton", true, true, CLOSE_STYLE, 0, FACE_CLOSE, {0, 4}},
+        ReportCase{"OkButton", true, true, WS_VISIBLE, OK_EXSTYLE, FACE_OK, {0, 3}},
+        ReportCase{"BothButtons", true, true, CLOSE_STYLE, OK_EXSTYLE, FACE_OK, {0, 4, 3}},
+        ReportCase{"ToolWindowWithOk", true, true, WS_VISIBLE, OK_EXSTYLE | WS_EX_TOOLWINDOW, FACE_OK, {0, 3}},
+        ReportCase{"BothIconsOff", false, false, CLOSE_STYLE, OK_EXSTYLE, FACE_OK, {0}},
+        ReportCase{"OkIconOnly", true, false, CLOSE_STYLE, OK_EXSTYLE, FACE_OK, {0, 3}},
+        ReportCase{"CloseIconOnly", false, true, CLOSE_STYLE, OK_EXSTYLE, FACE_OK, {0, 4}},
+        ReportCase{"CloseButtonOkIconOnly", true, false, CLOSE_STYLE, 0, FACE_CLOSE, {0}}), RowName);
 
 // A window seen once is examined once while it stays in front and alive:
-// fitted once, reported once.
+// reported once.
 TEST_F(ProxyTest, TheSameLiveWindowIsExaminedOnce)
 {
     StartWithSettings(true, true, true, TOP);
@@ -151,7 +122,6 @@ TEST_F(ProxyTest, TheSameLiveWindowIsExaminedOnce)
     device.ClearDrawn(button);
     BringToFront(window);
     device.Advance(40 * MONITOR_PERIOD);
-    EXPECT_EQ(1, device.PositionsSet(window));
     EXPECT_EQ((std::vector<std::string>{"fill", "OK face at rest"}), Painted());
 }
 
@@ -188,8 +158,7 @@ TEST_F(ProxyTest, WithoutAForegroundWindowEveryPeriodReportsNothing)
 }
 
 // With Monitoring on, a newly activated window that starts above the work
-// area is pulled down to it; the positioning call is made in every case that
-// is looked at, and the window keeps its size. A hidden window is fitted
+// area is pulled down to it, and keeps its size. A hidden window is fitted
 // too, and stays hidden; a pass that cannot read the work area leaves the
 // window where it is.
 enum Twist { PLAIN, HIDDEN, WORK_AREA_FAILS };
@@ -202,7 +171,6 @@ struct FitCase {
     DWORD exstyle;
     const char16_t* class_name;
     RECT work_area;  // left 0, top 0 and right 0: the layout's own
-    int positions_set;
     RECT expected;
     Twist twist = PLAIN;
 };
@@ -224,7 +192,6 @@ TEST_P(FitTest, NewForegroundWindowsAreFittedBelowTheWorkAreaTop)
         device.SetStyles(window, 0, 0);
     HWND above = AddWindow(u"Other", u"Other", RECT{0, 0, 10, 10});  // placed in front, not activated
     device.Advance(MONITOR_PERIOD);
-    EXPECT_EQ(c.positions_set, device.PositionsSet(window));
     EXPECT_EQ(c.expected, device.Rect(window));
     EXPECT_EQ(c.twist != HIDDEN, device.Visible(window));
     // neither raised nor activated again
@@ -238,61 +205,74 @@ constexpr RECT NO_AREA{0, 0, 0, 0};
 INSTANTIATE_TEST_SUITE_P(
     Windows, FitTest,
     ::testing::Values(
-        FitCase{"AboveTheWorkAreaMovesDown", true, TOP, AT_ZERO, 0, u"App", NO_AREA, 1, RECT{0, 26, 120, 426}},
-        FitCase{"AboveTheScreenMovesDown", true, TOP, RECT{-8, -40, 112, 60}, 0, u"App", NO_AREA, 1,
+        FitCase{"AboveTheWorkAreaMovesDown", true, TOP, AT_ZERO, 0, u"App", NO_AREA, RECT{0, 26, 120, 426}},
+        FitCase{"AboveTheScreenMovesDown", true, TOP, RECT{-8, -40, 112, 60}, 0, u"App", NO_AREA,
                 RECT{0, 26, 120, 126}},
-        FitCase{"AtTheWorkAreaTopStays", true, TOP, RECT{5, 26, 100, 90}, 0, u"App", NO_AREA, 1,
+        FitCase{"AtTheWorkAreaTopStays", true, TOP, RECT{5, 26, 100, 90}, 0, u"App", NO_AREA,
                 RECT{5, 26, 100, 90}},
         FitCase{"OneAboveMovesAndTakesTheLeftEdge", true, TOP, RECT{5, 25, 100, 90}, 0, u"App",
-                RECT{10, 26, 240, 320}, 1, RECT{10, 26, 105, 91}},
-        FitCase{"TaskbarAtTheBottomStays", true, BOTTOM, AT_ZERO, 0, u"App", NO_AREA, 1, AT_ZERO},
-        FitCase{"MonitoringOffNeverMoves", false, TOP, AT_ZERO, 0, u"App", NO_AREA, 0, AT_ZERO},
-        FitCase{"ToolWindowStays", true, TOP, AT_ZERO, WS_EX_TOOLWINDOW, u"App", NO_AREA, 0, AT_ZERO},
-        FitCase{"DesktopClassStays", true, TOP, AT_ZERO, 0, u"DesktopExplorerWindow", NO_AREA, 0, AT_ZERO},
-        FitCase{"TaskbarClassStays", true, TOP, AT_ZERO, 0, u"HHTaskBar", NO_AREA, 0, AT_ZERO},
-        FitCase{"ClassDifferingInCaseMoves", true, TOP, AT_ZERO, 0, u"hHTaskBar", NO_AREA, 1,
+                RECT{10, 26, 240, 320}, RECT{10, 26, 105, 91}},
+        FitCase{"TaskbarAtTheBottomStays", true, BOTTOM, AT_ZERO, 0, u"App", NO_AREA, AT_ZERO},
+        FitCase{"MonitoringOffNeverMoves", false, TOP, AT_ZERO, 0, u"App", NO_AREA, AT_ZERO},
+        FitCase{"ToolWindowStays", true, TOP, AT_ZERO, WS_EX_TOOLWINDOW, u"App", NO_AREA, AT_ZERO},
+        FitCase{"DesktopClassStays", true, TOP, AT_ZERO, 0, u"DesktopExplorerWindow", NO_AREA, AT_ZERO},
+        FitCase{"TaskbarClassStays", true, TOP, AT_ZERO, 0, u"HHTaskBar", NO_AREA, AT_ZERO},
+        FitCase{"ClassDifferingInCaseMoves", true, TOP, AT_ZERO, 0, u"hHTaskBar", NO_AREA,
                 RECT{0, 26, 120, 426}},
-        FitCase{"HiddenMoves", true, TOP, AT_ZERO, 0, u"App", NO_AREA, 1, RECT{0, 26, 120, 426}, HIDDEN},
-        FitCase{"UnreadableWorkAreaMovesNothing", true, TOP, AT_ZERO, 0, u"App", NO_AREA, 0, AT_ZERO,
+        FitCase{"HiddenMoves", true, TOP, AT_ZERO, 0, u"App", NO_AREA, RECT{0, 26, 120, 426}, HIDDEN},
+        FitCase{"UnreadableWorkAreaMovesNothing", true, TOP, AT_ZERO, 0, u"App", NO_AREA, AT_ZERO,
                 WORK_AREA_FAILS}), RowName);
 
 // The idle button is part of the taskbar: a tap goes on to the taskbar at
 // the button's point (10, 10), wherever it was tapped, with the taskbar at
-// either edge; the release follows it when no paint came in between.
-class IdleButtonTest : public ProxyTest, public ::testing::WithParamInterface<cesim::TaskbarEdge> {};
+// either edge. The button repaints once, on a background not erased: the
+// frame at rest when the release came first, and then the release goes on to
+// the taskbar too; the pressed frame when the paint came first, and then the
+// release finds nothing to end.
+struct IdleTapCase {
+    const char* name;
+    cesim::TaskbarEdge edge;
+    POINT at;
+    bool paint_before_release;
+};
+
+void PrintTo(const IdleTapCase& c, std::ostream* out) { *out << c.name; }
+
+class IdleButtonTest : public ProxyTest, public ::testing::WithParamInterface<IdleTapCase> {};
 
 TEST_P(IdleButtonTest, PassesTapsToTheTaskbar)
 {
-    StartWithSettings(true, true, false, GetParam());
-    LONG top = GetParam() == TOP ? 0 : 294;
+    const IdleTapCase& c = GetParam();
+    StartWithSettings(true, true, false, c.edge);
     device.ClearDrawn(button);
-    device.Tap(POINT{238, top + 24});
+    device.MouseDown(c.at);
+    if (c.paint_before_release)
+        device.Settle();
+    device.MouseUp(c.at);
     device.Settle();
-    EXPECT_TRUE(Received(shell.taskbar, {TaskbarTap(WM_LBUTTONDOWN), TaskbarTap(WM_LBUTTONUP)},
-                         {WM_LBUTTONDOWN, WM_LBUTTONUP}));
-    // one repaint, the normal frame once the release has come, on a background not erased
-    EXPECT_EQ((std::vector<std::string>{"idle face at rest"}), Painted());
+    std::vector<Msg> passed = {TaskbarTap(WM_LBUTTONDOWN)};
+    if (!c.paint_before_release)
+        passed.push_back(TaskbarTap(WM_LBUTTONUP));
+    EXPECT_TRUE(Received(shell.taskbar, passed, {WM_LBUTTONDOWN, WM_LBUTTONUP}));
+    EXPECT_EQ((std::vector<std::string>{c.paint_before_release ? "idle face pressed" : "idle face at rest"}),
+              Painted());
 }
 
-INSTANTIATE_TEST_SUITE_P(Taskbar, IdleButtonTest, ::testing::Values(BOTTOM, TOP),
-                         [](const ::testing::TestParamInfo<cesim::TaskbarEdge>& info) {
-                             return std::string(info.param == TOP ? "at_the_top" : "at_the_bottom");
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Taps, IdleButtonTest,
+    ::testing::Values(IdleTapCase{"AtTheBottomCorner", BOTTOM, POINT{238, 318}, false},
+                      IdleTapCase{"AtTheTopCorner", TOP, POINT{238, 24}, false},
+                      IdleTapCase{"AtTheBottom", BOTTOM, ON_THE_BUTTON, false},
+                      IdleTapCase{"AtTheBottomPaintedBeforeTheRelease", BOTTOM, ON_THE_BUTTON, true}), RowName);
 
-// A tap draws the pressed frame; if the paint comes before the release, the
-// release finds nothing to end and is not passed on. A tap within the
-// double-click time of the last one is ignored whole, and so is its release.
-TEST_F(ProxyTest, TheButtonShowsItsPressedFrameAndIgnoresTapsThatComeTooSoon)
+// A tap within the double-click time of the last accepted one, on the button
+// or on a tray icon, is ignored whole, and so is the button's release; the
+// tray icon's tap a millisecond later is taken, through the icon's own
+// callback.
+TEST_F(ProxyTest, TheButtonIgnoresTapsThatComeTooSoon)
 {
     StartWithSettings();
-    device.ClearDrawn(button);
-    device.MouseDown(ON_THE_BUTTON);
-    device.Settle();
-    EXPECT_EQ((std::vector<std::string>{"idle face pressed"}), Painted());  // not erased first
-    device.MouseUp(ON_THE_BUTTON);
-    device.Settle();
-    EXPECT_TRUE(Received(shell.taskbar, {TaskbarTap(WM_LBUTTONDOWN)}));  // the button-down only
-    EXPECT_EQ((std::pair<int, LONG>{FACE_IDLE, 20}), LastFace());
+    TapButton();  // on the idle button
 
     HWND dialog = Window(CLOSE_STYLE);
     BringToFront(dialog);
@@ -304,8 +284,12 @@ TEST_F(ProxyTest, TheButtonShowsItsPressedFrameAndIgnoresTapsThatComeTooSoon)
     BringToFront(next);
     size_t drawn = device.Drawn(button).size();
     TapButton();  // 500 ms after the last accepted tap: too soon
+    TrayMouse(TRAY_ID_CLOSE);
     EXPECT_TRUE(Received(next, {}));
     EXPECT_EQ(drawn, device.Drawn(button).size());
+    device.Advance(1);
+    TrayMouse(TRAY_ID_CLOSE);
+    EXPECT_TRUE(Received(next, {CLOSE_POSTED}));
 }
 
 // A target that has gone, or hides, between the report and the tap gets
@@ -356,29 +340,25 @@ TEST_F(ProxyTest, AReportIsHandledWhileTheMainThreadWaitsInItsOwnSend)
     HWND dialog = Window(WS_VISIBLE, OK_EXSTYLE);
     BringToFront(dialog);
     EXPECT_EQ((std::vector<UINT>{0, 3}), TrayIds());  // handled inside the waiting send
-    device.AnswerHeld(busy, 0);
+    device.AnswerHeld(busy, 0);  // so that the test can close Velto
     device.Settle();
-    EXPECT_TRUE(device.HeldSends(busy).empty());
 }
 
-// With MonitorEvent reset the monitor parks after the pass it is in: no
-// wake-ups, no reports. Shutdown sets the event after raising StopFlag, so a
-// parked monitor ends at once.
-TEST_F(ProxyTest, AParkedMonitorCostsNothingAndShutdownWakesIt)
+// With the monitor's event reset, here by another program that opens it by
+// its name, the monitor parks after the pass it is in: no reports. Shutdown
+// sets the event after raising StopFlag, so a parked monitor ends at once.
+TEST_F(ProxyTest, AParkedMonitorReportsNothingAndShutdownWakesIt)
 {
     StartWithSettings();
-    DWORD monitor = MonitorThread();
-    device.RunInProcess(velto, [] {
+    device.StartFunction(u"parker.exe", [] {
         HANDLE event = CreateEventW(nullptr, TRUE, TRUE, u"AygshellEvent_");
         ResetEvent(event);
         CloseHandle(event);
-        return (DWORD)0;
+        return 0;
     });
     device.Advance(MONITOR_PERIOD);  // the pass under way ends in the wait
-    uint64_t wakeups = device.Wakeups(monitor);
     BringToFront(Window(CLOSE_STYLE));
     device.Advance(20 * MONITOR_PERIOD);
-    EXPECT_EQ(wakeups, device.Wakeups(monitor));
     EXPECT_EQ((std::vector<UINT>{0}), TrayIds());
 
     device.Post(main, WM_CLOSE, 0, 0);
@@ -403,7 +383,6 @@ TEST_F(ProxyTest, ShutdownWaitsTenSecondsForAMonitorThatDoesNotEnd)
     EXPECT_TRUE(device.Tray().empty());
     device.Advance(1);
     ExpectEnded(velto);
-    EXPECT_EQ(0, device.OpenHandles(velto, "event"));
 }
 
 // A wait that fails is retried after a pause of one period, not at once:
@@ -458,7 +437,6 @@ TEST_F(ProxyTest, SanitizerSettingsReloadedWhileTheMonitorCompares)
     if (device.OpenMenus() > 0)
         device.DismissMenu();
     device.Settle();
-    EXPECT_EQ(0, device.PositionsSet(shell_like));
     EXPECT_EQ(AT_ZERO, device.Rect(shell_like));
 }
 
