@@ -52,9 +52,12 @@ TEST_F(ResidentTest, StartUpCreatesTheMainWindowTheButtonAndTheTrayIcon)
     EXPECT_EQ(TRAY_ID_MAIN, tray[0].id);
     EXPECT_EQ(ICON_TRAY, device.Image(tray[0].icon).resource_id);
 
-    // Both classes: the program's icon, the light grey stock brush.
+    // Both classes: the program's icon, the light grey stock brush, and no
+    // double-clicks (a quick second tap on the button stays a tap, which the
+    // button ignores itself within the double-click time).
     for (HWND w : {main, button}) {
         cesim::WindowClassInfo cls = device.Class(w);
+        EXPECT_FALSE(cls.style & CS_DBLCLKS) << cesim::Utf8(device.ClassName(w));
         EXPECT_EQ(ICON_APP, device.Image(cls.icon).resource_id) << cesim::Utf8(device.ClassName(w));
         EXPECT_EQ(LTGRAY_BRUSH, cls.background_stock) << cesim::Utf8(device.ClassName(w));
     }
