@@ -24,8 +24,8 @@ protected:
         return Drawn(from);
     }
 
-    // A program of the test's own renames a window (its own program cannot
-    // run code here; to the task menu it is the same).
+    // A program of the test's own renames a window (the programs that own
+    // the test's windows run no code; to the task menu it is the same).
     void Rename(HWND window, const std::u16string& title)
     {
         device.StartFunction(u"rename.exe", [window, title] { return (int)SetWindowTextW(window, title.c_str()); });

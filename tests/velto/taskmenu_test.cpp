@@ -291,6 +291,7 @@ TEST_F(TaskMenuTest, WhileTheMenuIsOpenReportsAreHandledAndTapsOpenNoOtherMenu)
     Start();
     HWND dialog = AddWindow(u"Dialog", u"Dialog", RECT{0, 0, 100, 100}, CLOSE_STYLE, OK_EXSTYLE);
     OpenMenu();
+    ASSERT_EQ((std::vector<UINT>{0}), TrayIds());
     BringToFront(dialog);
     ASSERT_EQ(1, device.OpenMenus());
     EXPECT_EQ((std::vector<UINT>{0, 4}), TrayIds());
