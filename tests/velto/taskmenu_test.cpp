@@ -46,7 +46,7 @@ TEST_P(MenuPlacementTest, MenuOpensAgainstTheTaskbarInItsOrder)
     AddWindow(u"Inbox", u"Inbox", RECT{0, 0, 240, 294});
     Start();
     // Another window is in front when the tray icon is tapped.
-    device.RunInProcess(velto, [&]() -> DWORD { return (DWORD)SetForegroundWindow(notes); });
+    device.SetForeground(notes);
 
     cesim::MenuInfo menu = OpenMenu();
     EXPECT_EQ(main, menu.owner);
@@ -158,7 +158,6 @@ TEST_F(TaskMenuTest, WindowHandlesStayWholeAsCommandIds)
     EXPECT_EQ(u"App", device.Menu()->drawn.front().text);
     TapItem(window);
     EXPECT_EQ(window, device.Foreground());
-    EXPECT_EQ(0, device.WorkAreaSets());
 }
 
 TEST_F(TaskMenuTest, CloseAllClosesOrdinaryWindowsTitledOrNot)
@@ -181,10 +180,10 @@ TEST_F(TaskMenuTest, CloseAllClosesOrdinaryWindowsTitledOrNot)
         EXPECT_TRUE(Received(kept, {})) << cesim::Utf8(device.Title(kept));
 }
 
-// Each switch is toggled and stored; OnTop also moves the taskbar, and the
-// monitor's event is set while any of the other three is on, else reset,
-// which also clears the proxy icons and the button's face. Another program
-// sees the event's state by its name.
+// Each switch is toggled and stored; OnTop also moves the taskbar, which
+// every top-level window hears of, and the monitor's event is set while any
+// of the other three is on, else reset, which also clears the proxy icons and
+// the button's face. Another program sees the event's state by its name.
 TEST_F(TaskMenuTest, SwitchesToggleAreStoredAndAppliedInOrder)
 {
     cesim::Shell shell = device.InstallShell();
@@ -200,9 +199,8 @@ TEST_F(TaskMenuTest, SwitchesToggleAreStoredAndAppliedInOrder)
         device.Settle();
         return device.ExitCode(probe) == WAIT_OBJECT_0;
     };
-    HWND dialog = AddWindow(u"Dialog", u"Dialog", RECT{0, 0, 100, 100});
-    auto report = [&] { ReportForeground(CAPTION_OK | CAPTION_CLOSE, dialog); };
-    report();
+    HWND dialog = AddWindow(u"Dialog", u"Dialog", RECT{0, 0, 100, 100}, CLOSE_STYLE, OK_EXSTYLE);
+    BringToFront(dialog);
     ASSERT_EQ((std::vector<UINT>{0, 4, 3}), TrayIds());
 
     struct Step {
@@ -212,7 +210,7 @@ TEST_F(TaskMenuTest, SwitchesToggleAreStoredAndAppliedInOrder)
         DWORD stored;
         bool event_set;
         std::vector<UINT> tray;
-        bool report;  // the dialog reported again after the switch
+        bool report;  // reported anew: the monitor first sees Velto's window, which the menu brought forward
     };
     for (const Step& s : {Step{u"Tray", u"Ok button", u"OkButton", 0, true, {0, 4, 3}},
                           Step{u"Tray", u"Close button", u"CloseButton", 0, false, {0}},
@@ -220,20 +218,23 @@ TEST_F(TaskMenuTest, SwitchesToggleAreStoredAndAppliedInOrder)
                           Step{u"Tray", u"Close button", u"CloseButton", 1, true, {0, 4}, true},
                           Step{u"Tray", u"Close button", u"CloseButton", 0, true, {0, 4}},
                           Step{u"TaskBar", u"Monitoring", u"Monitoring", 0, false, {0}},
-                          Step{u"Tray", u"Close button", u"CloseButton", 1, true, {0}}}) {
+                          // Woken with Velto's window in front, the monitor reports the dialog anew.
+                          Step{u"Tray", u"Close button", u"CloseButton", 1, true, {0, 4}}}) {
         Choose({u"Settings", s.submenu, s.item});
         if (s.report)
-            report();
+            device.Advance(MONITOR_PERIOD);
+        BringToFront(dialog);  // the user goes back to the dialog
         EXPECT_EQ(s.stored, *device.RegGetDword(SETTINGS_KEY, s.value)) << cesim::Utf8(s.item);
         EXPECT_EQ(s.event_set, event_set()) << cesim::Utf8(s.item);
         EXPECT_EQ(s.tray, TrayIds()) << cesim::Utf8(s.item);
+        EXPECT_EQ(s.event_set ? FACE_OK : FACE_IDLE, LastFace().first) << cesim::Utf8(s.item);  // the dialog's OK
     }
-    EXPECT_EQ(FACE_IDLE, LastFace().first);  // idle since the last one went off
-    EXPECT_EQ(0, device.WorkAreaSets());
+    EXPECT_TRUE(Received(dialog, {}, {WM_SETTINGCHANGE}));
 
     Choose({u"Settings", u"TaskBar", u"OnTop"});
     EXPECT_EQ(1u, *device.RegGetDword(SETTINGS_KEY, u"TaskBarOnTop"));
     ExpectTopLayout(shell);
+    EXPECT_TRUE(Received(dialog, {{WM_SETTINGCHANGE, SENT, SPI_SETWORKAREA, 0}}, {WM_SETTINGCHANGE}));
     EXPECT_EQ(MENU_HANGS, OpenMenu().flags);  // the next menu hangs from the taskbar
     Dismiss();
     Choose({u"Settings", u"TaskBar", u"OnTop"});
@@ -241,26 +242,22 @@ TEST_F(TaskMenuTest, SwitchesToggleAreStoredAndAppliedInOrder)
     ExpectBottomLayout(shell);
 }
 
-// With the last of its three uses switched off the monitor parks: no
-// wake-ups, however the foreground changes (OnTop is no use of it);
+// With the last of its three uses switched off the monitor parks: nothing is
+// reported, however the foreground changes (OnTop is no use of it);
 // switching one on wakes it.
 TEST_F(TaskMenuTest, TurningOffTheLastUseParksTheMonitor)
 {
     device.InstallShell();
     StoreSettings({{u"OkButton", 1}, {u"TaskBarOnTop", 1}});
     Start();
-    DWORD monitor = MonitorThread();
-    HWND shown = AddWindow(u"Dialog", u"Shown", RECT{0, 0, 100, 100});
-    ReportForeground(CAPTION_OK, shown);
+    HWND shown = AddWindow(u"Dialog", u"Shown", RECT{0, 0, 100, 100}, WS_VISIBLE, OK_EXSTYLE);
+    BringToFront(shown);
     ASSERT_EQ((std::vector<UINT>{0, 3}), TrayIds());
     Choose({u"Settings", u"Tray", u"Ok button"});
     EXPECT_EQ((std::vector<UINT>{0}), TrayIds());
-    device.Advance(MONITOR_PERIOD);  // the pass under way ends in the wait
-    uint64_t wakeups = device.Wakeups(monitor);
     HWND dialog = AddWindow(u"Dialog", u"Dialog", RECT{0, 0, 100, 100}, CLOSE_STYLE, OK_EXSTYLE);
     device.SetForeground(dialog);
     device.Advance(20 * MONITOR_PERIOD);
-    EXPECT_EQ(wakeups, device.Wakeups(monitor));
     EXPECT_EQ(FACE_IDLE, LastFace().first);
 
     Choose({u"Settings", u"TaskBar", u"Monitoring"});
@@ -284,19 +281,19 @@ TEST_F(TaskMenuTest, AStoredPlacementMovesTheTaskbarAfterTheAnchorIsTaken)
               Describe(menu.levels.at(0).items));
 }
 
-// The menu's loop still handles the monitor's reports, and tray taps, which
-// open no second menu: the tray icon keeps its active face.
+// The menu's loop still handles the monitor's reports (of a dialog that comes
+// forward while the menu is open), and tray taps, which open no second menu:
+// the tray icon keeps its active face.
 TEST_F(TaskMenuTest, WhileTheMenuIsOpenReportsAreHandledAndTapsOpenNoOtherMenu)
 {
     device.InstallShell();
     device.RegSetDword(SETTINGS_KEY, u"CloseButton", 1);
     Start();
-    HWND dialog = AddWindow(u"Dialog", u"Dialog", RECT{0, 0, 100, 100});
+    HWND dialog = AddWindow(u"Dialog", u"Dialog", RECT{0, 0, 100, 100}, CLOSE_STYLE, OK_EXSTYLE);
     OpenMenu();
-    device.RunInProcess(velto, [&]() -> DWORD {
-        return (DWORD)SendMessageW(main, WM_COMMAND, MAKEWPARAM(CMD_FOREGROUND, CAPTION_OK | CAPTION_CLOSE),
-                                   (LPARAM)dialog);
-    });
+    ASSERT_EQ((std::vector<UINT>{0}), TrayIds());
+    BringToFront(dialog);
+    ASSERT_EQ(1, device.OpenMenus());
     EXPECT_EQ((std::vector<UINT>{0, 4}), TrayIds());
     EXPECT_EQ(FACE_OK, LastFace().first);  // repainted while the menu is open
 
