@@ -103,13 +103,18 @@ LRESULT World::Send(Lock& lk, Window* w, UINT message, WPARAM wParam, LPARAM lPa
 LRESULT World::OnWindowsThread(Lock& lk, Window* w, const std::function<LRESULT(Lock&)>& work)
 {
     Thread* self = SelfOrNull();
-    if (w->fixture || w->thread == self || self == nullptr)
+    if (w->thread == self || self == nullptr || (w->fixture && !w->holds_sends))
         return work(lk);
-    if (w->thread->finished)
-        return 0;
-    auto m = std::make_shared<SentMessage>(SentMessage{w, WM_NULL, 0, 0, self});
+    // Shown as the first message the window's thread would take for it.
+    auto m = std::make_shared<SentMessage>(SentMessage{w, WM_WINDOWPOSCHANGING, 0, 0, self});
     m->work = work;
     SyncRelease(m.get());
+    if (w->fixture) {
+        w->held.push_back(m);  // the test's answer does the work
+        return WaitForAnswer(lk, self, m, w->held);
+    }
+    if (w->thread->finished)
+        return 0;
     Thread* receiver = w->thread;
     receiver->incoming.push_back(m);
     WakeForMessages(receiver);
