@@ -250,6 +250,10 @@ void Device::AnswerHeld(HWND window, LRESULT result)
                     " holds no message waiting for an answer");
     SentPtr m = win->held.front();
     win->held.pop_front();
+    if (m->work && win->alive) {
+        TestCall named(w, "SetWindowPos");
+        result = m->work(lk);
+    }
     w.Answer(m, result);
 }
 

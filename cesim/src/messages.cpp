@@ -100,6 +100,27 @@ LRESULT World::Send(Lock& lk, Window* w, UINT message, WPARAM wParam, LPARAM lPa
     return WaitForAnswer(lk, self, m, receiver->incoming);
 }
 
+LRESULT World::OnWindowsThread(Lock& lk, Window* w, const std::function<LRESULT(Lock&)>& work)
+{
+    Thread* self = SelfOrNull();
+    if (w->thread == self || self == nullptr || (w->fixture && !w->holds_sends))
+        return work(lk);
+    // Shown as the first message the window's thread would take for it.
+    auto m = std::make_shared<SentMessage>(SentMessage{w, WM_WINDOWPOSCHANGING, 0, 0, self});
+    m->work = work;
+    SyncRelease(m.get());
+    if (w->fixture) {
+        w->held.push_back(m);  // the test's answer does the work
+        return WaitForAnswer(lk, self, m, w->held);
+    }
+    if (w->thread->finished)
+        return 0;
+    Thread* receiver = w->thread;
+    receiver->incoming.push_back(m);
+    WakeForMessages(receiver);
+    return WaitForAnswer(lk, self, m, receiver->incoming);
+}
+
 bool World::HandleIncoming(Lock& lk, Thread* self)
 {
     if (self->incoming.empty())
@@ -115,7 +136,7 @@ bool World::HandleIncoming(Lock& lk, Thread* self)
     } answering{*this, m};
     SyncAcquire(m.get());
     if (m->target->alive)
-        answering.result = CallProc(lk, m->target, m->message, m->wParam, m->lParam);
+        answering.result = m->work ? m->work(lk) : CallProc(lk, m->target, m->message, m->wParam, m->lParam);
     return true;
 }
 

@@ -158,20 +158,25 @@ void World::Activate(Lock& lk, Window* w)
         tell(w, WA_ACTIVE, old);
 }
 
-Window* World::NextActive()
+// The next window below the one that goes that can take the foreground
+// (visible and enabled, a tool window too), else the front-most one above it.
+Window* World::NextActive(Window* gone)
 {
-    for (Window* t : top_level) {
-        if (t->alive && t->activatable && (t->style & WS_VISIBLE) && !(t->style & WS_DISABLED) &&
-            !(t->exstyle & WS_EX_TOOLWINDOW))
-            return t;
-    }
-    return nullptr;
+    auto takes = [gone](Window* t) {
+        return t != gone && t->alive && t->activatable && (t->style & WS_VISIBLE) && !(t->style & WS_DISABLED);
+    };
+    auto at = std::find(top_level.begin(), top_level.end(), gone);
+    auto below = std::find_if(at == top_level.end() ? at : at + 1, top_level.end(), takes);
+    if (below != top_level.end())
+        return *below;
+    auto above = std::find_if(top_level.begin(), at, takes);
+    return above != at ? *above : nullptr;
 }
 
 void World::Deactivate(Lock& lk, Window* w)
 {
     if (foreground == w)
-        Activate(lk, NextActive());
+        Activate(lk, NextActive(w));
 }
 
 static bool Contains(const RECT& r, POINT p) { return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom; }
@@ -228,15 +233,52 @@ void World::DestroyWindowTree(Lock& lk, Window* w, bool notify)
     if (!w->alive)
         return;
     w->alive = false;
+    Window* next = foreground == w ? NextActive(w) : nullptr;  // found from w's place
     auto& list = Siblings(w);
     list.erase(std::remove(list.begin(), list.end(), w), list.end());
     if (shell_desktop == w)
         shell_desktop = nullptr;
     AnswerPending(w);
-    Deactivate(lk, w);
+    if (foreground == w)
+        Activate(lk, next);
     auto& posted = w->thread->posted;
     posted.erase(std::remove_if(posted.begin(), posted.end(), [w](const QueuedMessage& m) { return m.hwnd == w->handle; }),
                  posted.end());
+}
+
+// Places a window as SetWindowPos asks, on the thread of the window.
+static BOOL PlaceWindow(World& world, Lock& lk, Window* w, HWND insertAfter, int x, int y, int width, int height,
+                        UINT flags)
+{
+    const RECT old = w->rect;
+    RECT& r = w->rect;
+    if (!(flags & SWP_NOSIZE)) {
+        r.right = r.left + std::max(width, 0);
+        r.bottom = r.top + std::max(height, 0);
+    }
+    if (!(flags & SWP_NOMOVE)) {
+        LONG cx = r.right - r.left, cy = r.bottom - r.top;
+        r = RECT{x, y, x + cx, y + cy};
+    }
+    if (!(flags & SWP_NOZORDER))
+        world.PlaceInZOrder(w, insertAfter);
+    if (flags & SWP_SHOWWINDOW)
+        world.Show(w);
+    if (flags & SWP_HIDEWINDOW) {
+        w->style &= ~WS_VISIBLE;
+        world.Deactivate(lk, w);
+    }
+    // Activation brings the window to the top of its group, SWP_NOZORDER or not.
+    if (!(flags & SWP_NOACTIVATE) && w->parent == nullptr && (w->style & WS_VISIBLE) && !(w->style & WS_DISABLED)) {
+        if (w->activatable)
+            world.Activate(lk, w);
+        else
+            world.ActivationRefused(w);
+    }
+    if (!w->alive)
+        return TRUE;
+    world.NotifyMoved(lk, w, old);
+    return TRUE;
 }
 
 // ---------------------------------------------------------------- Win32
@@ -537,6 +579,7 @@ BOOL WINAPI GetClientRect(HWND window, LPRECT rect)
     return TRUE;
 }
 
+// Another thread's window is placed on its own thread, which the caller waits for.
 BOOL WINAPI SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int height, UINT flags)
 {
     Call c("SetWindowPos");
@@ -544,35 +587,19 @@ BOOL WINAPI SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width,
     if (w == nullptr)
         return FALSE;
     ++w->positions_set;
-    const RECT old = w->rect;
-    RECT& r = w->rect;
-    if (!(flags & SWP_NOSIZE)) {
-        r.right = r.left + std::max(width, 0);
-        r.bottom = r.top + std::max(height, 0);
-    }
-    if (!(flags & SWP_NOMOVE)) {
-        LONG cx = r.right - r.left, cy = r.bottom - r.top;
-        r = RECT{x, y, x + cx, y + cy};
-    }
-    if (!(flags & SWP_NOZORDER))
-        c.w.PlaceInZOrder(w, insertAfter);
-    if (flags & SWP_SHOWWINDOW)
-        c.w.Show(w);
-    if (flags & SWP_HIDEWINDOW) {
-        w->style &= ~WS_VISIBLE;
-        c.w.Deactivate(c.lk, w);
-    }
-    // Activation brings the window to the top of its group, SWP_NOZORDER or not.
-    if (!(flags & SWP_NOACTIVATE) && w->parent == nullptr && (w->style & WS_VISIBLE) && !(w->style & WS_DISABLED)) {
-        if (w->activatable)
-            c.w.Activate(c.lk, w);
-        else
-            c.w.ActivationRefused(w);
-    }
-    if (!w->alive)
-        return TRUE;
-    c.w.NotifyMoved(c.lk, w, old);
-    return TRUE;
+    World* world = &c.w;
+    Thread* caller = c.self;
+    return (BOOL)c.w.OnWindowsThread(c.lk, w, [=](Lock& lk) {
+        // What it does there is still this call's (the activations it makes, say).
+        Thread* on = world->SelfOrNull();
+        const char* outer = on != nullptr ? on->call : nullptr;
+        if (on != nullptr && on != caller)
+            on->call = "SetWindowPos";
+        BOOL done = PlaceWindow(*world, lk, w, insertAfter, x, y, width, height, flags);
+        if (on != nullptr)
+            on->call = outer;
+        return (LRESULT)done;
+    });
 }
 
 BOOL WINAPI ShowWindow(HWND window, int command)

@@ -80,6 +80,8 @@ struct SentMessage {
     Thread* sender;  // null for a notification, or once the sender has gone
     bool done = false;
     LRESULT result = 0;
+    // The platform's own work on the receiver's thread, instead of the window procedure.
+    std::function<LRESULT(Lock&)> work = nullptr;
 };
 using SentPtr = std::shared_ptr<SentMessage>;
 
@@ -277,7 +279,7 @@ public:
     void LogActivation(Window* w, bool foreground);
     std::vector<Activation> activations;
     const char* test_call = nullptr;  // the Device method running on the test's thread, for the log
-    Window* NextActive();  // the window that takes over when the foreground goes
+    Window* NextActive(Window* gone);  // the window that takes over when the foreground goes
     void Deactivate(Lock& lk, Window* w);  // hands the foreground on if w has it
     Window* WindowAt(POINT screen);        // the visible window under a point, children first
     void Show(Window* w);  // makes it visible and due for painting
@@ -304,6 +306,8 @@ public:
     LRESULT Send(Lock& lk, Window* w, UINT message, WPARAM wParam, LPARAM lParam, bool wait);
     void Post(Lock& lk, Window* w, UINT message, WPARAM wParam, LPARAM lParam);
     void PostAt(Window* w, UINT message, WPARAM wParam, LPARAM lParam, POINT pt);
+    // Does work on w's thread, waiting for it as a send does (at once for a fixture window).
+    LRESULT OnWindowsThread(Lock& lk, Window* w, const std::function<LRESULT(Lock&)>& work);
     bool HandleIncoming(Lock& lk, Thread* self);  // handles one sent message; false when none
     void AnswerPending(Window* w);  // messages sent to a window that has gone get 0
     void Answer(const SentPtr& m, LRESULT result);  // done: the sender, if any, goes on

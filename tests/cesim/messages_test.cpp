@@ -145,6 +145,35 @@ TEST_F(cesimMessages, AFixtureCanHoldASentMessageUntilTheTestAnswers)
     simtest::ExpectErrorSays([&] { device().AnswerHeld(slow, 0); }, {"AnswerHeld", "holds no message"});
 }
 
+// A program's SetWindowPos on such a window waits there too, even when
+// nothing moves; nothing changes until the test answers.
+TEST_F(cesimMessages, AFixtureHoldsSetWindowPosUntilTheTestAnswers)
+{
+    cesim::WindowOptions busy{u"Busy"};
+    busy.holds_sends = true;
+    busy.rect = RECT{0, 0, 50, 50};
+    HWND slow = device().AddWindow(device().AddProcess(u"busy.exe"), busy);
+    std::atomic<int> placed{0};
+    Run([&] {
+        placed += SetWindowPos(slow, NULL, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        placed += SetWindowPos(slow, NULL, 5, 6, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return Pump();
+    });
+    for (int held = 0; held < 2; ++held) {
+        ASSERT_EQ(1u, device().HeldSends(slow).size()) << held;
+        EXPECT_EQ((UINT)WM_WINDOWPOSCHANGING, device().HeldSends(slow)[0].message);
+        EXPECT_EQ(held, placed);
+        EXPECT_RECT((RECT{0, 0, 50, 50}), device().Rect(slow));
+        EXPECT_TRUE(device().Received(slow).empty());
+        device().AnswerHeld(slow, 0);
+        device().Settle();
+    }
+    EXPECT_EQ(2, placed);
+    EXPECT_RECT((RECT{5, 6, 55, 56}), device().Rect(slow));
+    ASSERT_EQ(1u, device().Received(slow).size());
+    EXPECT_EQ((UINT)WM_MOVE, device().Received(slow)[0].message);
+}
+
 // Showing a window from another thread leaves it needing paint; its own
 // thread, waiting in GetMessageW, must get the WM_PAINT.
 TEST_F(cesimMessages, AWindowShownFromAnotherThreadIsPainted)

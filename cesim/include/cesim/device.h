@@ -293,6 +293,9 @@ public:
     // nothing else follows, a window that hides this way keeps the foreground.
     void SetStyles(HWND window, DWORD style, DWORD exstyle);
     // Messages sent to a holds_sends fixture window that wait for an answer.
+    // A program's SetWindowPos on it waits there too, shown as
+    // WM_WINDOWPOSCHANGING: nothing changes until it is answered (the call
+    // then answers for itself).
     std::vector<ReceivedMessage> HeldSends(HWND window) const;
     void AnswerHeld(HWND window, LRESULT result);  // answers the oldest one
 

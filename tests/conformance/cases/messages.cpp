@@ -198,6 +198,7 @@ struct Receiver {
     DWORD thread;
     DWORD delay;  // ms before it takes messages
     HANDLE ready;
+    volatile LONG taking;  // set once it takes messages
 };
 
 DWORD WINAPI ReceiverThread(LPVOID param)
@@ -209,6 +210,7 @@ DWORD WINAPI ReceiverThread(LPVOID param)
     Sleep(r->delay);
     if (r->delay >= 1000)
         return 3;  // ends without taking a message
+    InterlockedExchange(&r->taking, 1);
     return (DWORD)Pump();
 }
 
@@ -235,13 +237,16 @@ LRESULT CallsBack(HWND hwnd, UINT message, WPARAM wParam)
 // The sender waits until the receiver's thread takes messages; the message
 // is handled on the receiver's thread; a thread waiting for its own send
 // handles what is sent to it meanwhile, so two threads sending to each
-// other do not deadlock.
+// other do not deadlock. SetWindowPos on the receiver's window waits for
+// it as a send does, even when nothing moves.
 TEST(Messages, SendMessageWaitsForTheReceiversThread)
 {
     RunAsProgram([&] {
         Log log;
         Receiver r = {};
         HANDLE thread = StartReceiver(&r, 100);  // busy for a while first
+        EXPECT_TRUE(SetWindowPos(r.window, NULL, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE));
+        EXPECT_EQ(1, InterlockedCompareExchange(&r.taking, 0, 0));
         EXPECT_EQ(21, SendMessageW(r.window, M1, 2, 0));
         EXPECT_EQ(r.thread, ThreadThatHandled(r.window, M1));
         g_mine = Window(TEXT("mine"));

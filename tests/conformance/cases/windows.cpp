@@ -527,17 +527,27 @@ TEST(Windows, ForegroundPassesOnWhenTheForegroundWindowHidesOrGoes)
             EXPECT_EQ(expected[i].state, got.state) << i;
             EXPECT_EQ(expected[i].other, got.other) << i;
         }
-        // The user's choice: another program's window.
+        // The user's choice: another program's window, which comes to the top.
         EXPECT_TRUE(SetForegroundWindow(theirs));
         EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == theirs; }));  // Wine: once the other program took it
+        EXPECT_TRUE(WaitFor([&] { return ZOrder({first, theirs}) == std::vector<HWND>{theirs, first}; }));
         EXPECT_TRUE(SetForegroundWindow(first));
         EXPECT_EQ(first, GetForegroundWindow());
-        // Destroyed: the foreground goes on, to a window still there.
+        EXPECT_DOCUMENTED((ZOrder({first, theirs}) == std::vector<HWND>{first, theirs}),
+                          "Wine 8 activates a window of the calling thread without raising it");
+        // The next window below the one that goes takes the foreground, a
+        // tool window too, even with another window above the one that goes.
+        HWND tool = MakeWindow(TEXT("Main"), TEXT("tool"), WS_POPUP | WS_VISIBLE, r, NULL, WS_EX_TOOLWINDOW);
+        ShowWindow(second, SW_SHOW);
+        EXPECT_EQ(second, GetForegroundWindow());
+        ShowWindow(second, SW_HIDE);
+        EXPECT_EQ(tool, GetForegroundWindow());
         HWND third = MakeWindow(TEXT("Main"), TEXT("third"), WS_POPUP | WS_VISIBLE, r);
         EXPECT_EQ(third, GetForegroundWindow());
+        SetWindowPos(first, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        EXPECT_EQ((std::vector<HWND>{first, third, tool}), ZOrder({first, third, tool}));
         DestroyWindow(third);
-        HWND now = NULL;  // under Wine the other program may take it a moment later
-        EXPECT_TRUE(WaitFor([&] { return (now = GetForegroundWindow()) == first || now == theirs; })) << TitleOf(now);
+        EXPECT_EQ(tool, GetForegroundWindow());
     });
 }
 
