@@ -160,12 +160,13 @@ RECT RectOf(HWND window)
     return r;
 }
 
-void EnsureClass(const WCHAR* name, WNDPROC proc, HICON icon)
+void EnsureClass(const WCHAR* name, WNDPROC proc, HICON icon, HBRUSH background)
 {
     WNDCLASSW wc = {};
     wc.lpfnWndProc = proc != NULL ? proc : DefWindowProcW;
     wc.hInstance = GetModuleHandleW(NULL);
     wc.hIcon = icon;
+    wc.hbrBackground = background;
     wc.lpszClassName = name;
     if (RegisterClassW(&wc) != 0)
         ClassesMade().push_back(name);

@@ -186,8 +186,9 @@ std::string ClassOf(HWND window);
 RECT RectOf(HWND window);
 
 // Registers a window class of the calling program whose procedure is
-// proc (DefWindowProcW when null), with a class icon; an existing class is kept.
-void EnsureClass(const WCHAR* name, WNDPROC proc = NULL, HICON icon = NULL);
+// proc (DefWindowProcW when null), with a class icon and background brush;
+// an existing class is kept.
+void EnsureClass(const WCHAR* name, WNDPROC proc = NULL, HICON icon = NULL, HBRUSH background = NULL);
 // A window of the calling program, of a class from EnsureClass.
 HWND MakeWindow(const WCHAR* cls, const WCHAR* title, DWORD style, RECT r, HWND parent = NULL, DWORD exstyle = 0,
                 WNDPROC proc = NULL);
@@ -198,6 +199,9 @@ SIZE BitmapSize(HBITMAP bitmap);
 // and blits drew into it (under Wine: the pixels of another colour than its
 // bottom-right corner's, within 64 x 64).
 RECT PaintedRect(HWND window);
+// Whether a window's client area shows brush all over (under Wine: at its
+// corners; on the simulated device: its last drawing was a fill with brush).
+bool FilledWith(HWND window, HBRUSH brush);
 // The point of bitmap that a blit copied to the top-left corner of dest in
 // a window's client area (under Wine: the first whose pixels match), else {-1, -1}.
 POINT BlitSource(HWND window, HBITMAP bitmap, RECT dest);

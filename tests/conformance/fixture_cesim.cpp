@@ -159,6 +159,16 @@ RECT PaintedRect(HWND window)
     return r;
 }
 
+bool FilledWith(HWND window, HBRUSH brush)
+{
+    const std::vector<cesim::DrawOp> ops = Dev().Drawn(window);
+    RECT c;
+    GetClientRect(window, &c);
+    const RECT d = ops.empty() ? RECT{0, 0, 0, 0} : ops.back().dest;
+    return !ops.empty() && ops.back().kind == cesim::DrawOp::FILL && ops.back().brush == brush && d.left <= 0 &&
+           d.top <= 0 && d.right >= c.right && d.bottom >= c.bottom;
+}
+
 POINT BlitSource(HWND window, HBITMAP bitmap, RECT dest)
 {
     POINT source = {-1, -1};

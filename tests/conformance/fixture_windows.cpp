@@ -196,6 +196,19 @@ RECT PaintedRect(HWND window)
     return r;
 }
 
+bool FilledWith(HWND window, HBRUSH brush)
+{
+    LOGBRUSH logical = {};
+    RECT c = {0, 0, 0, 0};
+    GetObjectW(brush, sizeof logical, &logical);
+    GetClientRect(window, &c);
+    HDC dc = GetDC(window);
+    const bool filled = GetPixel(dc, 0, 0) == logical.lbColor &&
+                        GetPixel(dc, c.right - 1, c.bottom - 1) == logical.lbColor;
+    ReleaseDC(window, dc);
+    return filled;
+}
+
 SIZE BitmapSize(HBITMAP bitmap)
 {
     BITMAP b;

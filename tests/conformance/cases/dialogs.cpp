@@ -77,11 +77,14 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     return FALSE;
 }
 
-// The owner answers what another thread sends it while the dialog runs.
+// The owner answers what another thread sends it while the dialog runs,
+// and passes on to the dialog what is posted to it.
 LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_USER + 5)
         return (LRESULT)wParam * 10 + 1;
+    if (message == WM_USER + 6)
+        PostMessageW(g_dialog, (UINT)wParam, (WPARAM)lParam, 0);
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
@@ -89,8 +92,9 @@ LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 // returns, and its owner is disabled while it runs. WM_CLOSE, left to the
 // dialog manager, is the cancel command. EndDialog inside WM_INITDIALOG
 // ends it before it is ever shown. The dialog's loop answers what other
-// threads send meanwhile. The dialog keeps the template's extended style
-// and is shown where WM_INITDIALOG moved it.
+// threads send meanwhile and takes what is posted to the owner (which ends
+// the dialog here). The dialog keeps the template's extended style and is
+// shown where WM_INITDIALOG moved it.
 TEST(Dialogs, DialogBoxIndirectParamRunsTheDialogUntilEndDialog)
 {
     struct Case {
@@ -125,7 +129,7 @@ TEST(Dialogs, DialogBoxIndirectParamRunsTheDialogUntilEndDialog)
                     answered = SendMessageW(owner, WM_USER + 5, 4, 0);
                     ok_style = (GetWindowLongW(g_dialog, GWL_EXSTYLE) & WS_EX_CAPTIONOKBTN) != 0;
                     placed = RectOf(g_dialog);
-                    PostMessageW(g_dialog, c.message, c.wParam, 0);
+                    PostMessageW(owner, WM_USER + 6, c.message, (LPARAM)c.wParam);
                 },
                       [] { return g_dialog != NULL && IsWindowVisible(g_dialog) && GetForegroundWindow() == g_dialog; });
             }

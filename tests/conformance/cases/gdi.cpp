@@ -165,6 +165,20 @@ TEST(Gdi, DrawIconExBitBltAndExtTextOutW)
         EXPECT_NE((HGDIOBJ)NULL, GetStockObject(LTGRAY_BRUSH));
         EXPECT_NE(GetStockObject(LTGRAY_BRUSH), GetStockObject(WHITE_BRUSH));
         ReleaseDC(window, dc);
+        // DefWindowProcW erases with the class brush and says so; without one it leaves the window.
+        const HBRUSH light = (HBRUSH)GetStockObject(LTGRAY_BRUSH), gray = (HBRUSH)GetStockObject(GRAY_BRUSH);
+        EnsureClass(TEXT("Brushed"), NULL, NULL, light);
+        const RECT all = {0, 0, 100, 100};
+        HWND brushed = MakeWindow(TEXT("Brushed"), TEXT("brushed"), WS_VISIBLE | WS_POPUP, all);
+        for (HWND w : {window, brushed}) {
+            dc = GetDC(w);
+            FillRect(dc, &all, gray);
+            EXPECT_EQ(w == brushed, SendMessageW(w, WM_ERASEBKGND, (WPARAM)dc, 0) != 0);
+            EXPECT_EQ(w == brushed, FilledWith(w, light));
+            EXPECT_EQ(w != brushed, FilledWith(w, gray));
+            ReleaseDC(w, dc);
+        }
+        DestroyWindow(brushed);
         DestroyWindow(window);
     });
 }

@@ -11,12 +11,13 @@ namespace {
 const UINT QUIT_IN_MENU = WM_USER + 3, DESTROY_IN_MENU = WM_USER + 4, ASKED = WM_USER + 5;
 
 struct Menus {
-    HMENU menu, sub;
+    HMENU menu, sub, deep;
 };
 MEASUREITEMSTRUCT g_measured;
-DRAWITEMSTRUCT g_drawn;
+DRAWITEMSTRUCT g_drawn, g_selected;  // the last draw, the last draw of a selected item
 int g_draws;
 WPARAM g_command;
+std::atomic<int> g_paints;
 
 LRESULT CALLBACK OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -30,8 +31,13 @@ LRESULT CALLBACK OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     }
     case WM_DRAWITEM:
         g_drawn = *(DRAWITEMSTRUCT*)lParam;
+        if (g_drawn.itemState & ODS_SELECTED)
+            g_selected = g_drawn;
         ++g_draws;
         return TRUE;
+    case WM_PAINT:
+        ++g_paints;
+        break;
     case WM_COMMAND:
         g_command = wParam;
         return 0;
@@ -52,19 +58,24 @@ HWND Owner()
     HWND owner = MakeWindow(TEXT("Owner"), TEXT("owner"), WS_POPUP | WS_VISIBLE, RECT{0, 0, 20, 20}, NULL, 0,
                             OwnerProc);
     SetForegroundWindow(owner);
+    UpdateWindow(owner);
     g_command = 0;
     g_draws = 0;
+    g_selected = DRAWITEMSTRUCT{};
     return owner;
 }
 
-// "Abc" (11), "Sub" holding "Xyz" (12), a grayed "Off" (13), a separator,
-// and an owner-drawn item 0x20004 with its data.
+// "Abc" (11), "Sub" holding "Xyz" (12) and "Deep" holding "Two" (15), a grayed
+// "Off" (13), a separator, and an owner-drawn item 0x20004 with its data.
 Menus Build()
 {
     Menus m;
     m.menu = CreatePopupMenu();
     m.sub = CreatePopupMenu();
+    m.deep = CreatePopupMenu();
+    EXPECT_TRUE(AppendMenuW(m.deep, MF_STRING, 15, TEXT("Two")));
     EXPECT_TRUE(AppendMenuW(m.sub, MF_STRING, 12, TEXT("Xyz")));
+    EXPECT_TRUE(AppendMenuW(m.sub, MF_POPUP, (UINT_PTR)m.deep, TEXT("Deep")));
     EXPECT_TRUE(AppendMenuW(m.menu, MF_STRING, 11, TEXT("Abc")));
     EXPECT_TRUE(AppendMenuW(m.menu, MF_POPUP, (UINT_PTR)m.sub, TEXT("Sub")));
     EXPECT_TRUE(AppendMenuW(m.menu, MF_GRAYED, 13, TEXT("Off")));
@@ -112,6 +123,7 @@ TEST(Menus, TrackPopupMenuExAlignsTheMenuAtThePointOnTheScreen)
         {TPM_LEFTALIGN | TPM_TOPALIGN, {100, 100}}, {TPM_CENTERALIGN | TPM_VCENTERALIGN, {100, 100}},
         {TPM_RIGHTALIGN | TPM_BOTTOMALIGN, {100, 100}}, {TPM_RIGHTALIGN, {240, 100}},
         {0, {220, 300}},  {TPM_RIGHTALIGN | TPM_BOTTOMALIGN, {10, 10}},
+        {TPM_RIGHTALIGN | TPM_BOTTOMALIGN, {240, 294}},  // against the taskbar, as the task menu opens
     };
     RunAsProgram([&] {
         HWND owner = Owner();
@@ -133,6 +145,7 @@ TEST(Menus, TrackPopupMenuExAlignsTheMenuAtThePointOnTheScreen)
             }
             if (c.at.x == 240) {
                 EXPECT_EQ(240, r.right) << where;
+                EXPECT_TRUE(c.at.y != 294 || r.bottom == 294) << where;
             }
         }
         DestroyMenu(m.menu);
@@ -170,6 +183,17 @@ TEST(Menus, TapsChooseAndTheChoiceComesBack)
             DispatchMessageW(&msg);
         EXPECT_EQ(12u, LOWORD(g_command));
 
+        // The whole id comes back, above 0xFFFF too, and from two levels down
+        // (opening rightwards from the left edge); the tapped item is drawn selected.
+        Later([&] { tapItem(m.menu, 4); }, MenuOpen);
+        EXPECT_EQ(0x20004, TrackPopupMenuEx(m.menu, TPM_RETURNCMD, 100, 100, owner, NULL));
+        EXPECT_EQ(0x20004u, g_selected.itemID);
+        EXPECT_EQ((UINT)ODA_SELECT, g_selected.itemAction);
+        Later([&] { tapItem(m.menu, 1); }, MenuOpen);
+        Later([&] { tapItem(m.sub, 1); }, [&] { return ItemShown(m.sub, 1); });
+        Later([&] { tapItem(m.deep, 0); }, [&] { return ItemShown(m.deep, 0); });
+        EXPECT_EQ(15, TrackPopupMenuEx(m.menu, TPM_RETURNCMD, 10, 100, owner, NULL));
+
         Later([&] { Tap(Outside(OpenMenuRect())); }, MenuOpen);
         EXPECT_EQ(0, TrackPopupMenuEx(m.menu, TPM_RETURNCMD | TPM_RIGHTALIGN, 240, 100, owner, NULL));
         DestroyMenu(m.menu);
@@ -178,7 +202,7 @@ TEST(Menus, TapsChooseAndTheChoiceComesBack)
 
 // Owner-drawn items are measured and drawn by their owner, in the menu's
 // client coordinates. An item appended checked shows its check mark. The
-// menu's loop answers what other threads send meanwhile.
+// menu's loop answers what other threads send meanwhile and paints the owner.
 TEST(Menus, OwnerDrawnItemsAreMeasuredAndDrawnByTheOwner)
 {
     RunAsProgram([&] {
@@ -190,17 +214,22 @@ TEST(Menus, OwnerDrawnItemsAreMeasuredAndDrawnByTheOwner)
         const int items[3] = {0, 2, 5};  // "Abc", the grayed "Off", the checked "On"
         bool checked[3] = {false, false, false};
         LRESULT answered = 0;
+        bool painted = false;
         Later([&] {
             origin = OpenMenuClientOrigin();
             item = MenuItemRect(m.menu, 4);
             for (int k = 0; k < 3; ++k)
                 checked[k] = MenuItemChecked(m.menu, items[k]);
             answered = SendMessageW(owner, ASKED, 6, 0);
+            const int paints = g_paints;
+            InvalidateRect(owner, NULL, FALSE);
+            painted = WaitFor([&] { return g_paints > paints; });
             DismissMenu();
         },
               [] { return MenuOpen() && g_draws > 0; });
         TrackPopupMenuEx(m.menu, TPM_RETURNCMD, 60, 40, owner, NULL);  // away from the screen's corner
         EXPECT_EQ(61, answered);
+        EXPECT_TRUE(painted);
         EXPECT_FALSE(checked[0]);
         EXPECT_FALSE(checked[1]);
         EXPECT_TRUE(checked[2]);

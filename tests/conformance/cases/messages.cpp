@@ -322,7 +322,7 @@ void PumpUntilPainted(HWND w, int n)
 // Invalidations before the next paint make one paint; a hidden window is
 // painted once shown, not before; UpdateWindow paints at once and only
 // once; posted messages come before a paint; BeginPaint sends WM_ERASEBKGND
-// when an invalidation asked for it.
+// when an invalidation asked for it, and only then.
 TEST(Messages, InvalidationsMakeOnePaintWhenTheWindowIsShown)
 {
     RunAsProgram([&] {
@@ -348,6 +348,10 @@ TEST(Messages, InvalidationsMakeOnePaintWhenTheWindowIsShown)
         PumpUntilPainted(hidden, 1);
         UpdateWindow(w);
         EXPECT_EQ(2, CountSeen(w, WM_PAINT));
+        InvalidateRect(w, NULL, FALSE);
+        UpdateWindow(w);
+        EXPECT_EQ(3, CountSeen(w, WM_PAINT));
+        EXPECT_EQ(2, CountSeen(w, WM_ERASEBKGND));
     });
 }
 

@@ -65,6 +65,8 @@ const Query QUERIES[] = {
     {"two strings", TEXT("Multi"), 64, true, ERROR_SUCCESS, 10, REG_MULTI_SZ, TWO_STRINGS},
     {"no data at all", TEXT("None"), 64, true, ERROR_SUCCESS, 0, REG_NONE, NULL},
     {"a string stored without its terminator", TEXT("Unended"), 64, true, ERROR_SUCCESS, 6, REG_SZ, WITHOUT_END},
+    {"a string without its terminator filling the buffer", TEXT("Unended"), 6, true, ERROR_SUCCESS, 6, REG_SZ,
+     WITHOUT_END},
     {"the default value (empty name)", TEXT(""), 64, true, ERROR_SUCCESS, 12, REG_SZ, HELLO},
     {"the default value (no name)", NULL, 64, true, ERROR_SUCCESS, 12, REG_SZ, HELLO},
 };
@@ -97,6 +99,10 @@ TEST(Registry, ValuesReadBackWithTheirTypeAndSize)
                 EXPECT_EQ(Bytes(q.data, q.size), Bytes(buffer, size)) << q.what;
             }
         }
+        BYTE buffer[64];
+        DWORD size = sizeof buffer;
+        EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, TEXT("Name"), NULL, NULL, buffer, &size)) << "no type asked for";
+        EXPECT_EQ(Bytes(HELLO, sizeof HELLO), Bytes(buffer, size)) << "no type asked for";
         DropKey(key);
     });
 }

@@ -113,7 +113,7 @@ TEST(Windows, EnumWindowsGoesFrontFirstWithHiddenWindowsWithoutChildrenUntilTold
 {
     OtherProgram other;
     HWND a = other.AddWindow({TEXT("A"), TEXT("a"), WS_VISIBLE | WS_POPUP | WS_SYSMENU, WS_EX_CAPTIONOKBTN});
-    HWND b = other.AddWindow({TEXT("B"), TEXT("b"), WS_POPUP});
+    HWND b = other.AddWindow({TEXT("B"), TEXT("b"), WS_POPUP, WS_EX_TOOLWINDOW});
     HWND c = other.AddWindow({TEXT("C"), TEXT("c"), WS_VISIBLE | WS_POPUP, 0, {0, -10, 240, 320}});
     HWND child = other.AddWindow({TEXT("K"), TEXT("k"), WS_VISIBLE | WS_CHILD, 0, {10, 10, 50, 30}, c});
     RunAsProgram([&] {
@@ -125,6 +125,10 @@ TEST(Windows, EnumWindowsGoesFrontFirstWithHiddenWindowsWithoutChildrenUntilTold
         EXPECT_TRUE(GetWindowLongW(a, GWL_STYLE) & WS_SYSMENU);
         EXPECT_TRUE(GetWindowLongW(a, GWL_EXSTYLE) & WS_EX_CAPTIONOKBTN);
         EXPECT_FALSE(GetWindowLongW(c, GWL_STYLE) & WS_SYSMENU);
+        EXPECT_TRUE(GetWindowLongW(b, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+        EXPECT_FALSE(GetWindowLongW(a, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+        EXPECT_FALSE(IsWindowVisible(b));
+        EXPECT_TRUE(IsWindowVisible(a));
         Visits all = {{}, 0};
         EXPECT_TRUE(EnumWindows(Visit, (LPARAM)&all));
         EXPECT_EQ((std::vector<HWND>{c, b, a}), Ours(all.seen, {a, b, c, child}));
