@@ -7,7 +7,6 @@
 #include <optional>
 #include <ostream>
 #include <string>
-#include <vector>
 
 using namespace velto_test;
 
@@ -42,23 +41,13 @@ std::string SwitchCaseName(const ::testing::TestParamInfo<SwitchCase>& info)
     return name + (!before ? "_first_run" : *before ? "_from_top" : "_from_bottom");
 }
 
-class CommandLineTest : public VeltoTest {
-protected:
-    // A hidden window of another program in front of the taskbar: it hears
-    // every change of the work area, and shows whether the taskbar was raised.
-    HWND AddListener() { return AddWindow(u"Listener", u"", RECT{0, 0, 10, 10}, 0, WS_EX_TOPMOST); }
-};
+class CommandLineTest : public VeltoTest {};
 
-// The work area changed, as every top-level window hears of it: `times` times.
-std::vector<Msg> WorkAreaChanged(int times)
-{
-    return std::vector<Msg>(times, Msg{WM_SETTINGCHANGE, SENT, SPI_SETWORKAREA, 0});
-}
+// The work area changed, as every top-level window hears of it: n times.
+std::vector<Msg> WorkAreaChanged(int n) { return std::vector<Msg>(n, {WM_SETTINGCHANGE, SENT, SPI_SETWORKAREA, 0}); }
 
 class SwitchTest : public CommandLineTest, public ::testing::WithParamInterface<SwitchCase> {};
 
-// Each layout has its exact geometry, and tells every top-level window that
-// the work area changed.
 TEST_P(SwitchTest, PlacesTheTaskbarStoresThePlacementAndEnds)
 {
     const SwitchCase& c = GetParam();
@@ -70,7 +59,7 @@ TEST_P(SwitchTest, PlacesTheTaskbarStoresThePlacementAndEnds)
     DWORD velto = RunOnce(c.command_line);
 
     EXPECT_EQ(c.stored_after, StoredOnTop());
-    // Loading a stored top placement places the taskbar once before the switch does.
+    // Each layout is heard of; a stored top placement is applied once before the switch's.
     EXPECT_TRUE(Received(notes, WorkAreaChanged(c.stored_before.value_or(0) ? 2 : 1), {WM_SETTINGCHANGE}));
     if (c.stored_after) {
         ExpectTopLayout(shell);
@@ -82,21 +71,19 @@ TEST_P(SwitchTest, PlacesTheTaskbarStoresThePlacementAndEnds)
     // A command-line run leaves nothing behind.
     EXPECT_TRUE(device.WindowsOf(velto).empty());
     EXPECT_TRUE(device.Tray().empty());
-    // The placement stored outlives a restart of the device.
-    device.RestartRegistry();
+    device.RestartRegistry();  // what was stored outlives a restart of the device
     EXPECT_EQ(c.stored_after, StoredOnTop());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Switches, SwitchTest,
-    ::testing::Values(SwitchCase{u"-taskbar_up", std::nullopt, 1}, SwitchCase{u"-taskbar_up", 0, 1},
-                      SwitchCase{u"-taskbar_up", 1, 1},
+    ::testing::Values(SwitchCase{u"-taskbar_up", 0, 1}, SwitchCase{u"-taskbar_up", 1, 1},
                       SwitchCase{u"-taskbar_down", 1, 0}, SwitchCase{u"-taskbar_down", 0, 0},
                       SwitchCase{u"-taskbar_move", 0, 1}, SwitchCase{u"-taskbar_move", 1, 0},
                       SwitchCase{u"-taskbar_hide", 0, 1}, SwitchCase{u"-taskbar_hide", 1, 0},
-                      // -taskbar_hide toggles the placement and does not hide the taskbar.
-                      SwitchCase{u"-taskbar_hide", std::nullopt, 1},
                       SwitchCase{u"-taskbar_switch", 0, 1}, SwitchCase{u"-taskbar_switch", 1, 0},
+                      // On a first run; -taskbar_hide toggles the placement and does not hide the taskbar.
+                      SwitchCase{u"-taskbar_up", std::nullopt, 1}, SwitchCase{u"-taskbar_hide", std::nullopt, 1},
                       // -taskbar_up is tested first, then -taskbar_down, then the toggles.
                       SwitchCase{u"-taskbar_down -taskbar_up", 0, 1},
                       SwitchCase{u"-taskbar_switch -taskbar_down", 1, 0},
@@ -108,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(CommandLineTest, UnknownSwitchChangesNothing)
 {
     cesim::Shell shell = device.InstallShell();
-    HWND listener = AddListener();
+    HWND listener = AddWindow(u"Listener", u"", RECT{0, 0, 10, 10}, 0, WS_EX_TOPMOST);  // hidden, before the taskbar
     RunOnce(u"-taskbar");  // a first run stores every value; start from there
     auto before = device.RegValueNames(SETTINGS_KEY);
     std::map<std::u16string, cesim::RegistryValue> stored;
@@ -135,7 +122,7 @@ TEST_F(CommandLineTest, UnknownSwitchChangesNothing)
 TEST_F(CommandLineTest, SwitchInCapitalsIsNotASwitch)
 {
     cesim::Shell shell = device.InstallShell();
-    HWND listener = AddListener();
+    HWND listener = AddWindow(u"Listener", u"", RECT{0, 0, 10, 10}, 0);  // hears of every work area
     Start(u"-TASKBAR_UP");
     EXPECT_TRUE(device.Running(velto));
     EXPECT_TRUE(Received(listener, {}, {WM_SETTINGCHANGE}));

@@ -4,9 +4,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <string>
-#include <utility>
-#include <vector>
 
 using namespace velto_test;
 
@@ -14,11 +11,8 @@ namespace {
 
 class PlacementTest : public VeltoTest {};
 
-// The work area changed, as every top-level window hears of it: `times` times.
-std::vector<Msg> WorkAreaChanged(int times)
-{
-    return std::vector<Msg>(times, Msg{WM_SETTINGCHANGE, SENT, SPI_SETWORKAREA, 0});
-}
+// The work area changed, as every top-level window hears of it: n times.
+std::vector<Msg> WorkAreaChanged(int n) { return std::vector<Msg>(n, {WM_SETTINGCHANGE, SENT, SPI_SETWORKAREA, 0}); }
 
 TEST_F(PlacementTest, OrdinaryWindowsMoveToTheDesktopCornerKeepingTheirSize)
 {
@@ -126,9 +120,8 @@ TEST_P(StoredPlacementTest, MovesTheTaskbarOnlyWhenItDiffersFromZero)
         ExpectTopLayout(shell);
     else
         ExpectBottomLayout(shell);
-    // A placement tells every window of the new work area and raises the taskbar.
     EXPECT_TRUE(Received(notes, WorkAreaChanged(c.placed), {WM_SETTINGCHANGE}));
-    EXPECT_EQ(c.placed ? shell.taskbar : notes, device.TopLevel().front());
+    EXPECT_EQ(c.placed ? shell.taskbar : notes, device.TopLevel().front());  // a placement raises the taskbar
     EXPECT_EQ(c.after.type, device.RegGet(SETTINGS_KEY, u"TaskBarOnTop")->type);
     EXPECT_EQ(c.after.data, device.RegGet(SETTINGS_KEY, u"TaskBarOnTop")->data);
 }
@@ -159,10 +152,10 @@ using Names = std::pair<std::u16string, std::u16string>;  // title and class
 struct DesktopIdentity {
     const char* name;
     std::optional<cesim::ShellNames> shell;  // none: no shell at all
-    bool names_alone;  // the shell's desktop is not the screen window: only the names find it
+    bool names_alone;  // the shell's desktop is not the screen window: only its names find it
     std::optional<Names> stored;  // DesktopName and DesktopClass before the run
-    std::optional<Names> own_desk;  // a desktop of the test's own, at the bottom layout's place
-    std::vector<Names> decoys;  // windows that share one of the names alone
+    bool own_desk;  // a window of the test's own bears the stored names, at the bottom layout's place
+    std::vector<Names> decoys;  // windows that bear one of the names alone
     RECT screen;  // where the screen window ends
     Names stored_after;
 };
@@ -183,15 +176,14 @@ TEST_P(DesktopIdentityTest, FindsTheDesktopWindow)
         device.RegSetString(SETTINGS_KEY, u"DesktopName", c.stored->first);
         device.RegSetString(SETTINGS_KEY, u"DesktopClass", c.stored->second);
     }
-    HWND own_desk = c.own_desk ? AddWindow(c.own_desk->second, c.own_desk->first, BOTTOM_DESKTOP) : nullptr;
+    HWND own_desk = c.own_desk ? AddWindow(c.stored->second, c.stored->first, BOTTOM_DESKTOP) : nullptr;
     for (const Names& decoy : c.decoys)
         AddWindow(decoy.second, decoy.first, RECT{0, 0, 10, 10});
     HWND notes = AddWindow(u"Notes", u"Notes", RECT{10, 10, 240, 294});
 
     RunOnce(u"-taskbar_up");
 
-    HWND desktop = own_desk ? own_desk : shell ? shell->desktop : device.DesktopWindow();
-    EXPECT_EQ(TOP_DESKTOP, device.Rect(desktop));
+    EXPECT_EQ(TOP_DESKTOP, device.Rect(own_desk ? own_desk : shell ? shell->desktop : device.DesktopWindow()));
     EXPECT_EQ(TOP_DESKTOP, device.WorkArea());
     if (shell)
         EXPECT_EQ(TOP_TASKBAR, device.Rect(shell->taskbar));
@@ -202,25 +194,23 @@ TEST_P(DesktopIdentityTest, FindsTheDesktopWindow)
 }
 
 const Names BUILT_IN{u"Desktop", u"DesktopExplorerWindow"};
+const Names MY_DESK{u"My Desk", u"MyDeskClass"}, GONE{u"Gone", u"GoneClass"};
+constexpr auto STANDARD = cesim::ShellNames::STANDARD;
 constexpr RECT SCREEN{0, 0, 240, 320};
 
 INSTANTIATE_TEST_SUITE_P(
     Desktop, DesktopIdentityTest,
     ::testing::Values(
-        DesktopIdentity{"no_shell_the_screen_window_stands_in", std::nullopt, false, std::nullopt, std::nullopt, {},
-                        TOP_DESKTOP, BUILT_IN},
+        DesktopIdentity{"no_shell_the_screen_window_stands_in", {}, false, {}, false, {}, TOP_DESKTOP, BUILT_IN},
         // Neither the first fallback's class nor its title alone finds a desktop.
-        DesktopIdentity{"top_menu_shell_found_by_the_second_fallback_never_stored", cesim::ShellNames::TOP_MENU, true,
-                        std::nullopt, std::nullopt, {{u"Elsewhere", u"DesktopExplorerWindow"}, {u"Desktop", u"Notes"}},
-                        SCREEN, BUILT_IN},
+        DesktopIdentity{"top_menu_shell_by_the_second_fallback_never_stored", cesim::ShellNames::TOP_MENU, true, {},
+                        false, {{u"Elsewhere", u"DesktopExplorerWindow"}, {u"Desktop", u"Notes"}}, SCREEN, BUILT_IN},
         // The system's desktop window is now a program's window, aligned to its own corner.
-        DesktopIdentity{"stored_names_that_find_a_window_are_used", cesim::ShellNames::STANDARD, false,
-                        Names{u"My Desk", u"MyDeskClass"}, Names{u"My Desk", u"MyDeskClass"}, {}, BOTTOM_DESKTOP,
-                        Names{u"My Desk", u"MyDeskClass"}},
+        DesktopIdentity{"stored_names_that_find_a_window_are_used", STANDARD, false, MY_DESK, true, {}, BOTTOM_DESKTOP,
+                        MY_DESK},
         // Neither the stored class nor the stored title alone finds a desktop; nothing is rewritten.
-        DesktopIdentity{"stored_names_that_find_no_window_fall_back", cesim::ShellNames::STANDARD, true,
-                        Names{u"Gone", u"GoneClass"}, std::nullopt, {{u"Elsewhere", u"GoneClass"}, {u"Gone", u"Notes"}},
-                        SCREEN, Names{u"Gone", u"GoneClass"}}),
+        DesktopIdentity{"stored_names_that_find_no_window_fall_back", STANDARD, true, GONE, false,
+                        {{u"Elsewhere", u"GoneClass"}, {u"Gone", u"Notes"}}, SCREEN, GONE}),
     RowName);
 
 TEST_F(PlacementTest, StoredTaskbarNamesAreUsedAsTheyStand)
