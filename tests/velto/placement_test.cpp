@@ -11,19 +11,8 @@ namespace {
 
 class PlacementTest : public VeltoTest {};
 
-// Each layout also tells every top-level window that the work area changed.
-TEST_F(PlacementTest, TopAndBottomLayoutsHaveTheirExactGeometry)
-{
-    cesim::Shell shell = device.InstallShell();
-    HWND notes = AddWindow(u"Notes", u"Notes", RECT{0, 0, 240, 294});
-    const Msg changed{WM_SETTINGCHANGE, SENT, SPI_SETWORKAREA, 0};
-    RunOnce(u"-taskbar_up");
-    ExpectTopLayout(shell);
-    EXPECT_TRUE(Received(notes, {changed}, {WM_SETTINGCHANGE}));
-    RunOnce(u"-taskbar_down");  // loading the stored 1 places the taskbar at the top first
-    ExpectBottomLayout(shell);
-    EXPECT_TRUE(Received(notes, {changed, changed, changed}, {WM_SETTINGCHANGE}));
-}
+// The work area changed, as every top-level window hears of it: n times.
+std::vector<Msg> WorkAreaChanged(int n) { return std::vector<Msg>(n, {WM_SETTINGCHANGE, SENT, SPI_SETWORKAREA, 0}); }
 
 TEST_F(PlacementTest, OrdinaryWindowsMoveToTheDesktopCornerKeepingTheirSize)
 {
@@ -75,12 +64,12 @@ TEST_F(PlacementTest, TaskbarIsRaisedToTheFrontAndTheDesktopKeepsItsPlace)
     RunOnce(u"-taskbar_up");
 
     // Moving the taskbar activates it (it never takes the foreground); the desktop is not activated.
-    std::vector<std::pair<HWND, std::string>> shell_activations;
+    std::vector<HWND> shell_activations;
     for (const cesim::Activation& a : device.Activations()) {
         if (a.window == shell.taskbar || a.window == shell.desktop)
-            shell_activations.push_back({a.window, a.call});
+            shell_activations.push_back(a.window);
     }
-    EXPECT_EQ((std::vector<std::pair<HWND, std::string>>{{shell.taskbar, "SetWindowPos"}}), shell_activations);
+    EXPECT_EQ(std::vector<HWND>{shell.taskbar}, shell_activations);
     std::vector<HWND> order = device.TopLevel();
     EXPECT_EQ(shell.taskbar, order.front());
     ASSERT_EQ(below, order.back());
@@ -123,6 +112,7 @@ TEST_P(StoredPlacementTest, MovesTheTaskbarOnlyWhenItDiffersFromZero)
 {
     const StoredPlacement& c = GetParam();
     cesim::Shell shell = device.InstallShell(cesim::ShellNames::STANDARD, c.edge);
+    HWND notes = AddWindow(u"Notes", u"Notes", RECT{0, 0, 50, 50}, WS_VISIBLE, WS_EX_TOPMOST);  // before the taskbar
     if (c.stored)
         device.RegSet(SETTINGS_KEY, u"TaskBarOnTop", c.stored->type, c.stored->data);
     RunOnce(u"-taskbar");
@@ -130,9 +120,8 @@ TEST_P(StoredPlacementTest, MovesTheTaskbarOnlyWhenItDiffersFromZero)
         ExpectTopLayout(shell);
     else
         ExpectBottomLayout(shell);
-    EXPECT_EQ(c.placed, device.WorkAreaSets());
-    EXPECT_EQ(c.placed, device.PositionsSet(shell.taskbar));
-    EXPECT_EQ(c.placed, device.PositionsSet(shell.desktop));
+    EXPECT_TRUE(Received(notes, WorkAreaChanged(c.placed), {WM_SETTINGCHANGE}));
+    EXPECT_EQ(c.placed ? shell.taskbar : notes, device.TopLevel().front());  // a placement raises the taskbar
     EXPECT_EQ(c.after.type, device.RegGet(SETTINGS_KEY, u"TaskBarOnTop")->type);
     EXPECT_EQ(c.after.data, device.RegGet(SETTINGS_KEY, u"TaskBarOnTop")->data);
 }
@@ -153,66 +142,76 @@ INSTANTIATE_TEST_SUITE_P(
                                       ZERO}),
     RowName);
 
-TEST_F(PlacementTest, WithoutAShellTheScreenWindowStandsInForTheDesktop)
-{
-    HWND notes = AddWindow(u"Notes", u"Notes", RECT{0, 0, 240, 320});
-    RunOnce(u"-taskbar_up");
-    EXPECT_EQ(TOP_DESKTOP, device.WorkArea());
-    EXPECT_EQ((RECT{0, 26, 240, 320}), device.Rect(device.DesktopWindow()));
-    EXPECT_EQ((RECT{0, 26, 240, 346}), device.Rect(notes));
-    EXPECT_EQ(1u, StoredOnTop());
-}
+// How the desktop window is found: by the names stored, else by the names
+// built in, else by the top-menu shell's names, which are never stored; with
+// none of them the screen window stands in. The window found moves below the
+// taskbar; every program's window is aligned to the corner of the screen
+// window (GetDesktopWindow), wherever that stands.
+using Names = std::pair<std::u16string, std::u16string>;  // title and class
 
-TEST_F(PlacementTest, TopMenuShellIsFoundByTheSecondFallbackWhichIsNeverStored)
-{
-    cesim::Shell shell = device.InstallShell(cesim::ShellNames::TOP_MENU);
-    device.SetShellDesktop(nullptr);  // so that only the names find the desktop window
-    HWND notes = AddWindow(u"Notes", u"Notes", RECT{0, 0, 240, 294});
-    // Neither the first fallback's class nor its title alone finds a desktop.
-    AddWindow(u"DesktopExplorerWindow", u"Elsewhere", RECT{0, 0, 10, 10});
-    AddWindow(u"Notes", u"Desktop", RECT{0, 0, 10, 10});
-    RunOnce(u"-taskbar_up");
-    ExpectTopLayout(shell);
-    // The notes window is aligned to the unmoved screen window.
-    EXPECT_EQ((RECT{0, 0, 240, 320}), device.Rect(device.DesktopWindow()));
-    EXPECT_EQ((RECT{0, 0, 240, 294}), device.Rect(notes));
-    // The registry keeps the names that were in memory before the check.
-    EXPECT_EQ(u"Desktop", device.RegGetString(SETTINGS_KEY, u"DesktopName"));
-    EXPECT_EQ(u"DesktopExplorerWindow", device.RegGetString(SETTINGS_KEY, u"DesktopClass"));
-}
+struct DesktopIdentity {
+    const char* name;
+    std::optional<cesim::ShellNames> shell;  // none: no shell at all
+    bool names_alone;  // the shell's desktop is not the screen window: only its names find it
+    std::optional<Names> stored;  // DesktopName and DesktopClass before the run
+    bool own_desk;  // a window of the test's own bears the stored names, at the bottom layout's place
+    std::vector<Names> decoys;  // windows that bear one of the names alone
+    RECT screen;  // where the screen window ends
+    Names stored_after;
+};
 
-TEST_F(PlacementTest, StoredDesktopNamesThatFindAWindowAreUsed)
+void PrintTo(const DesktopIdentity& c, std::ostream* out) { *out << c.name; }
+
+class DesktopIdentityTest : public PlacementTest, public ::testing::WithParamInterface<DesktopIdentity> {};
+
+TEST_P(DesktopIdentityTest, FindsTheDesktopWindow)
 {
-    cesim::Shell shell = device.InstallShell();
-    HWND custom = AddWindow(u"MyDeskClass", u"My Desk", RECT{0, 0, 240, 294});
-    device.RegSetString(SETTINGS_KEY, u"DesktopName", u"My Desk");
-    device.RegSetString(SETTINGS_KEY, u"DesktopClass", u"MyDeskClass");
+    const DesktopIdentity& c = GetParam();
+    std::optional<cesim::Shell> shell;
+    if (c.shell)
+        shell = device.InstallShell(*c.shell);
+    if (c.names_alone)
+        device.SetShellDesktop(nullptr);
+    if (c.stored) {
+        device.RegSetString(SETTINGS_KEY, u"DesktopName", c.stored->first);
+        device.RegSetString(SETTINGS_KEY, u"DesktopClass", c.stored->second);
+    }
+    HWND own_desk = c.own_desk ? AddWindow(c.stored->second, c.stored->first, BOTTOM_DESKTOP) : nullptr;
+    for (const Names& decoy : c.decoys)
+        AddWindow(decoy.second, decoy.first, RECT{0, 0, 10, 10});
     HWND notes = AddWindow(u"Notes", u"Notes", RECT{10, 10, 240, 294});
+
     RunOnce(u"-taskbar_up");
-    EXPECT_EQ(TOP_DESKTOP, device.Rect(custom));
-    EXPECT_EQ(TOP_TASKBAR, device.Rect(shell.taskbar));
-    // The system's desktop window is now an ordinary window to be aligned, and
-    // it is also the corner the windows are aligned to: it stays where it is.
-    EXPECT_EQ(BOTTOM_DESKTOP, device.Rect(shell.desktop));
-    EXPECT_EQ(1, device.PositionsSet(shell.desktop));
-    EXPECT_EQ((RECT{0, 0, 230, 284}), device.Rect(notes));
+
+    EXPECT_EQ(TOP_DESKTOP, device.Rect(own_desk ? own_desk : shell ? shell->desktop : device.DesktopWindow()));
+    EXPECT_EQ(TOP_DESKTOP, device.WorkArea());
+    if (shell)
+        EXPECT_EQ(TOP_TASKBAR, device.Rect(shell->taskbar));
+    EXPECT_EQ(c.screen, device.Rect(device.DesktopWindow()));
+    EXPECT_EQ((RECT{c.screen.left, c.screen.top, c.screen.left + 230, c.screen.top + 284}), device.Rect(notes));
+    EXPECT_EQ(c.stored_after.first, device.RegGetString(SETTINGS_KEY, u"DesktopName"));
+    EXPECT_EQ(c.stored_after.second, device.RegGetString(SETTINGS_KEY, u"DesktopClass"));
 }
 
-TEST_F(PlacementTest, StoredDesktopNamesThatFindNoWindowFallBackWithoutBeingRewritten)
-{
-    cesim::Shell shell = device.InstallShell();
-    device.SetShellDesktop(nullptr);  // so that only the names find the desktop window
-    device.RegSetString(SETTINGS_KEY, u"DesktopName", u"Gone");
-    device.RegSetString(SETTINGS_KEY, u"DesktopClass", u"GoneClass");
-    // Neither the stored class nor the stored title alone finds a desktop.
-    AddWindow(u"GoneClass", u"Elsewhere", RECT{0, 0, 10, 10});
-    AddWindow(u"Notes", u"Gone", RECT{0, 0, 10, 10});
-    RunOnce(u"-taskbar_up");
-    ExpectTopLayout(shell);
-    EXPECT_EQ((RECT{0, 0, 240, 320}), device.Rect(device.DesktopWindow()));
-    EXPECT_EQ(u"Gone", device.RegGetString(SETTINGS_KEY, u"DesktopName"));
-    EXPECT_EQ(u"GoneClass", device.RegGetString(SETTINGS_KEY, u"DesktopClass"));
-}
+const Names BUILT_IN{u"Desktop", u"DesktopExplorerWindow"};
+const Names MY_DESK{u"My Desk", u"MyDeskClass"}, GONE{u"Gone", u"GoneClass"};
+constexpr auto STANDARD = cesim::ShellNames::STANDARD;
+constexpr RECT SCREEN{0, 0, 240, 320};
+
+INSTANTIATE_TEST_SUITE_P(
+    Desktop, DesktopIdentityTest,
+    ::testing::Values(
+        DesktopIdentity{"no_shell_the_screen_window_stands_in", {}, false, {}, false, {}, TOP_DESKTOP, BUILT_IN},
+        // Neither the first fallback's class nor its title alone finds a desktop.
+        DesktopIdentity{"top_menu_shell_by_the_second_fallback_never_stored", cesim::ShellNames::TOP_MENU, true, {},
+                        false, {{u"Elsewhere", u"DesktopExplorerWindow"}, {u"Desktop", u"Notes"}}, SCREEN, BUILT_IN},
+        // The system's desktop window is now a program's window, aligned to its own corner.
+        DesktopIdentity{"stored_names_that_find_a_window_are_used", STANDARD, false, MY_DESK, true, {}, BOTTOM_DESKTOP,
+                        MY_DESK},
+        // Neither the stored class nor the stored title alone finds a desktop; nothing is rewritten.
+        DesktopIdentity{"stored_names_that_find_no_window_fall_back", STANDARD, true, GONE, false,
+                        {{u"Elsewhere", u"GoneClass"}, {u"Gone", u"Notes"}}, SCREEN, GONE}),
+    RowName);
 
 TEST_F(PlacementTest, StoredTaskbarNamesAreUsedAsTheyStand)
 {
