@@ -123,18 +123,6 @@ RECT Device::WorkArea() const
     return w.work_area;
 }
 
-int Device::WorkAreaSets() const
-{
-    auto&& [w, lk] = LockWorld();
-    return w.work_area_sets;
-}
-
-int Device::PositionsSet(HWND window) const
-{
-    auto&& [w, lk] = LockWorld();
-    return TestWindow(w, window, "PositionsSet")->positions_set;
-}
-
 std::vector<ReceivedMessage> Device::Received(HWND window) const
 {
     auto&& [w, lk] = LockWorld();

@@ -323,7 +323,6 @@ LONG WINAPI RegFlushKey(HKEY key)
     std::vector<Text> path;
     if (LONG e = OpenedKey(c.w, key, &k, &path))
         return e;
-    ++k->flushes;
     k->stored_values = k->values;
     StorePath(*c.w.registry, path);
     return ERROR_SUCCESS;
@@ -475,13 +474,6 @@ std::vector<std::u16string> Device::RegValueNames(const std::string& key) const
     for (auto& v : TestKey(w, key, false)->values)
         names.push_back(v.name);
     return names;
-}
-
-int Device::RegFlushes(const std::string& key) const
-{
-    World& w = World::Get();
-    Lock lk(w.mu);
-    return TestKey(w, key, false)->flushes;
 }
 
 void Device::FailKeyOpen(const std::string& key, int times)

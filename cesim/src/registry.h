@@ -16,7 +16,6 @@ struct RegKey {
     Text name;
     std::vector<RegValueEntry> values;  // in the order they were first written
     std::vector<std::unique_ptr<RegKey>> subkeys;
-    int flushes = 0;
     bool is_volatile = false;  // created REG_OPTION_VOLATILE: gone when the device restarts
     // What outlives a restart: whether the key itself is in storage (it, or a key
     // under it, was flushed, or the test made it), and its values as last flushed.
@@ -25,8 +24,8 @@ struct RegKey {
 };
 
 struct World::RegistryData {
-    RegKey current_user{u"HKEY_CURRENT_USER", {}, {}, 0, false, true, {}};
-    RegKey local_machine{u"HKEY_LOCAL_MACHINE", {}, {}, 0, false, true, {}};
+    RegKey current_user{u"HKEY_CURRENT_USER", {}, {}, false, true, {}};
+    RegKey local_machine{u"HKEY_LOCAL_MACHINE", {}, {}, false, true, {}};
     std::map<std::string, int> failing_keys;  // folded path: attempts left to fail, -1 for all
     std::set<std::string> failing_writes;  // folded path, '|', folded value name
 };

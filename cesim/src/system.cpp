@@ -16,7 +16,6 @@ BOOL WINAPI SystemParametersInfoW(UINT action, UINT, LPVOID data, UINT winIni)
             return FALSE;
         }
         c.w.work_area = *(RECT*)data;
-        ++c.w.work_area_sets;
         // Every top-level window hears of it once the change is stored as well as sent.
         if ((winIni & (SPIF_UPDATEINIFILE | SPIF_SENDCHANGE)) == (SPIF_UPDATEINIFILE | SPIF_SENDCHANGE)) {
             std::vector<Window*> all = c.w.top_level;

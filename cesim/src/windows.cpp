@@ -586,7 +586,6 @@ BOOL WINAPI SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width,
     Window* w = c.Live(window);
     if (w == nullptr)
         return FALSE;
-    ++w->positions_set;
     World* world = &c.w;
     Thread* caller = c.self;
     return (BOOL)c.w.OnWindowsThread(c.lk, w, [=](Lock& lk) {

@@ -160,7 +160,6 @@ struct Window {
     std::vector<ReceivedMessage> received;
 
     std::vector<DrawOp> drawn;
-    int positions_set = 0;
 };
 
 struct Process {
@@ -297,7 +296,6 @@ public:
 
     // ---- system parameters (system.cpp)
     RECT work_area{0, 0, 240, 320};
-    int work_area_sets = 0;
     bool fail_work_area_query = false;
     UINT double_click_time = 500;
 

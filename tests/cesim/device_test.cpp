@@ -55,7 +55,6 @@ TEST_F(cesimDevice, MisuseThrowsAnErrorThatSaysWhatWasWrong)
         {[&] { d.Parent(bogus); }, {"Parent", bogusNumber}},
         {[&] { d.ProcessOf(bogus); }, {"ProcessOf", bogusNumber}},
         {[&] { d.Received(bogus); }, {"Received", bogusNumber}},
-        {[&] { d.PositionsSet(bogus); }, {"PositionsSet", bogusNumber}},
         {[&] { d.Post(bogus, WM_USER, 0, 0); }, {"Post", bogusNumber}},
         {[&] { d.DestroyWindow(bogus); }, {"DestroyWindow", bogusNumber}},
         {[&] { d.SetShellDesktop(bogus); }, {"SetShellDesktop", bogusNumber}},
@@ -109,7 +108,6 @@ TEST_F(cesimDevice, MisuseThrowsAnErrorThatSaysWhatWasWrong)
         {[&] { d.RegValueNames("HKCU\\Software\\Missing"); }, {"HKCU\\Software\\Missing", "does not exist"}},
         {[&] { d.RegDeleteValue("HKCU\\Software\\Missing", u"v"); }, {"Missing", "does not exist"}},
         {[&] { d.RegDeleteKey("HKCU\\Software\\Missing"); }, {"Missing", "does not exist"}},
-        {[&] { d.RegFlushes("HKCU\\Software\\Missing"); }, {"Missing", "does not exist"}},
         // a registry root
         {[&] { d.RegDeleteKey("HKCU"); }, {"root", "HKCU"}},
         // a value that is not there

@@ -24,7 +24,7 @@ LONG SetDword(HKEY key, const char16_t* name, DWORD value)
     return RegSetValueExW(key, name, 0, REG_DWORD, (const BYTE*)&value, 4);
 }
 
-// The test sees what a program wrote; flushes are counted per key. A restart keeps what was flushed, with the keys
+// The test sees what a program wrote. A restart keeps what was flushed, with the keys
 // on its path (Velto here), and what the test wrote; a value rewritten since
 // goes back, a key never flushed goes, and so does a key created volatile,
 // flushed or not, with every key created on its way.
@@ -49,9 +49,6 @@ TEST_F(cesimRegistry, ARestartKeepsOnlyWhatWasFlushed)
                         &k, nullptr);
         RegFlushKey(k);
     });
-    EXPECT_EQ(2, device().RegFlushes("HKCU\\Software\\Velto\\Sub"));
-    EXPECT_EQ(1, device().RegFlushes("HKEY_CURRENT_USER\\software\\other"));
-    EXPECT_EQ(0, device().RegFlushes("HKCU\\Software"));
     EXPECT_EQ(2u, device().RegGetDword("HKCU\\Software\\Velto\\Sub", u"width"));
     EXPECT_EQ(u"ok", device().RegGetString("HKCU\\Software\\Velto\\Sub", u"State"));
     device().RestartRegistry();

@@ -106,7 +106,6 @@ TEST_F(cesimWindows, TheShellsWindowsAndItsDesktopWindow)
         });
         EXPECT_RECT(row.moved, device().Rect(device().DesktopWindow()));
         EXPECT_EQ(shell.desktop, device().DesktopWindow());
-        EXPECT_EQ(0, device().WorkAreaSets());
     }
 }
 
@@ -135,22 +134,20 @@ TEST_F(cesimWindows, TheDesktopWindowCanBeChangedAndFallsBackToTheScreen)
     EXPECT_EQ(screen, device().DesktopWindow());
 }
 
-// The device counts the program's sets of the work area; the test's own set
-// is not one of them (nor are reads and the shell's, see above).
-TEST_F(cesimWindows, TheDeviceCountsTheProgramsWorkAreaSets)
+// The program and the test set and read one work area.
+TEST_F(cesimWindows, TheProgramAndTheTestShareTheWorkArea)
 {
     RunToEnd([] {
         RECT area{0, 26, 240, 320};
         SystemParametersInfoW(SPI_SETWORKAREA, 0, &area, SPIF_UPDATEINIFILE);
     });
-    EXPECT_EQ(1, device().WorkAreaSets());
+    EXPECT_RECT((RECT{0, 26, 240, 320}), device().WorkArea());
     device().SetWorkArea(RECT{0, 0, 200, 200});
     RunToEnd([] {
         RECT area{};
         SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
         EXPECT_RECT((RECT{0, 0, 200, 200}), area);
     });
-    EXPECT_EQ(1, device().WorkAreaSets());
 }
 
 TEST_F(cesimWindows, FixtureWindowsRecordSentMessagesAtOnceAndPostedOnesAtSettle)

@@ -31,12 +31,8 @@ constexpr const char* MAKER_KEY = "HKEY_CURRENT_USER\\Software\\Zav";
 constexpr const char* SETTINGS_KEY = "HKEY_CURRENT_USER\\Software\\Zav\\Velto";
 constexpr const char* AUTOHIDE_KEY = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Shell\\AutoHide";
 
-// Velto's own messages and commands, as other programs and the monitor send them.
+// The tray's message to Velto, and the OK command Velto posts to a window.
 constexpr UINT WM_TRAYNOTIFY = 2259;
-constexpr WORD CMD_FOREGROUND = 1024;  // caption flags in the high word, the window in lParam
-constexpr WORD CMD_ABOUT = 40003;
-constexpr WORD CAPTION_OK = 0x08;
-constexpr WORD CAPTION_CLOSE = 0x10;
 constexpr WPARAM OK_COMMAND = 0x10000001;  // IDOK with 0x1000 in the high word
 constexpr DWORD MONITOR_PERIOD = 250;
 constexpr UINT DOUBLE_CLICK_TIME = 500;  // the device's, unless a test sets another
@@ -192,8 +188,6 @@ protected:
         return nullptr;
     }
 
-    DWORD MonitorThread() { return device.Threads(velto).at(1); }
-
     // Closes Velto's main window as a newer copy does, and lets the monitor
     // finish the period it is in.
     void Stop(DWORD copy)
@@ -292,14 +286,6 @@ protected:
                : bitmap_id == FACE_CLOSE ? "close face"
                : bitmap_id == FACE_IDLE  ? "idle face"
                                          : "bitmap " + std::to_string(bitmap_id);
-    }
-
-    // A report as the foreground monitor sends it, made up by the test; the
-    // monitor itself stays asleep while the device only settles.
-    void ReportForeground(WORD flags, HWND window)
-    {
-        device.Post(main, WM_COMMAND, MAKEWPARAM(CMD_FOREGROUND, flags), (LPARAM)window);
-        device.Settle();
     }
 
     // The user brings a window to the front; the monitor sees it within a period.

@@ -276,8 +276,6 @@ public:
     HWND Foreground() const;
     HWND DesktopWindow() const;
     RECT WorkArea() const;
-    int WorkAreaSets() const;  // how often a program set the work area
-    int PositionsSet(HWND window) const;  // SetWindowPos calls that reached it
     std::vector<ReceivedMessage> Received(HWND window) const;
     std::vector<DrawOp> Drawn(HWND window) const;
     void ClearDrawn(HWND window);
@@ -344,7 +342,6 @@ public:
     void RegDeleteKey(const std::string& key);  // with everything below it
     bool RegKeyExists(const std::string& key) const;
     std::vector<std::u16string> RegValueNames(const std::string& key) const;
-    int RegFlushes(const std::string& key) const;
     // What a restart of the device does to the registry: every key a program
     // created volatile goes, with everything under it, and so do the keys and
     // values a program wrote since their key's last RegFlushKey (a value
