@@ -43,9 +43,6 @@ std::string SwitchCaseName(const ::testing::TestParamInfo<SwitchCase>& info)
 
 class CommandLineTest : public VeltoTest {};
 
-// The work area changed, as every top-level window hears of it: n times.
-std::vector<Msg> WorkAreaChanged(int n) { return std::vector<Msg>(n, {WM_SETTINGCHANGE, SENT, SPI_SETWORKAREA, 0}); }
-
 class SwitchTest : public CommandLineTest, public ::testing::WithParamInterface<SwitchCase> {};
 
 TEST_P(SwitchTest, PlacesTheTaskbarStoresThePlacementAndEnds)

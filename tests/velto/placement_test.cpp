@@ -11,9 +11,6 @@ namespace {
 
 class PlacementTest : public VeltoTest {};
 
-// The work area changed, as every top-level window hears of it: n times.
-std::vector<Msg> WorkAreaChanged(int n) { return std::vector<Msg>(n, {WM_SETTINGCHANGE, SENT, SPI_SETWORKAREA, 0}); }
-
 TEST_F(PlacementTest, OrdinaryWindowsMoveToTheDesktopCornerKeepingTheirSize)
 {
     cesim::Shell shell = device.InstallShell();

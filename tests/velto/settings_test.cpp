@@ -8,9 +8,6 @@ namespace {
 
 std::vector<uint8_t> Dword(DWORD v) { return {(uint8_t)v, (uint8_t)(v >> 8), (uint8_t)(v >> 16), (uint8_t)(v >> 24)}; }
 
-// The work area changed, as every top-level window hears of it: n times.
-std::vector<Msg> WorkAreaChanged(int n) { return std::vector<Msg>(n, {WM_SETTINGCHANGE, SENT, SPI_SETWORKAREA, 0}); }
-
 class SettingsTest : public VeltoTest {};
 
 TEST_F(SettingsTest, FirstRunStoresEveryValueFromMemory)

@@ -234,7 +234,7 @@ TEST_F(TaskMenuTest, SwitchesToggleAreStoredAndAppliedInOrder)
     Choose({u"Settings", u"TaskBar", u"OnTop"});
     EXPECT_EQ(1u, *device.RegGetDword(SETTINGS_KEY, u"TaskBarOnTop"));
     ExpectTopLayout(shell);
-    EXPECT_TRUE(Received(dialog, {{WM_SETTINGCHANGE, SENT, SPI_SETWORKAREA, 0}}, {WM_SETTINGCHANGE}));
+    EXPECT_TRUE(Received(dialog, WorkAreaChanged(1), {WM_SETTINGCHANGE}));
     EXPECT_EQ(MENU_HANGS, OpenMenu().flags);  // the next menu hangs from the taskbar
     Dismiss();
     Choose({u"Settings", u"TaskBar", u"OnTop"});

@@ -87,6 +87,10 @@ constexpr bool SENT = true, POSTED = false;
 constexpr Msg OK_POSTED{WM_COMMAND, POSTED, OK_COMMAND, 0};
 constexpr Msg CLOSE_POSTED{WM_CLOSE, POSTED, 0, 0};
 
+// What a top-level window of another program hears when Velto sets the work
+// area n times.
+inline std::vector<Msg> WorkAreaChanged(int n) { return std::vector<Msg>(n, {WM_SETTINGCHANGE, SENT, SPI_SETWORKAREA, 0}); }
+
 inline std::string Describe(const Msg& m)
 {
     static const std::map<UINT, const char*> names = {
