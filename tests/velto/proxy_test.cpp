@@ -113,6 +113,43 @@ INSTANTIATE_TEST_SUITE_P(
         ReportCase{"CloseIconOnly", false, true, CLOSE_STYLE, OK_EXSTYLE, FACE_OK, {0, 4}},
         ReportCase{"CloseButtonOkIconOnly", true, false, CLOSE_STYLE, 0, FACE_CLOSE, {0}}), RowName);
 
+// The main window's commands, as any program may post them: 1024 with the
+// caption flags in the high word reports the window in lParam (0x08 an OK
+// button, 0x10 a close button, other bits nothing), 40003 opens the About
+// box, and a command of no meaning does nothing.
+struct CommandCase {
+    const char* name;
+    WPARAM command;
+    int face;  // the face repainted, or 0 for none
+    std::vector<UINT> tray;
+    bool about;
+};
+
+class CommandTest : public ProxyTest, public ::testing::WithParamInterface<CommandCase> {};
+
+TEST_P(CommandTest, AnyProgramMayPostTheMainWindowsCommands)
+{
+    const CommandCase& c = GetParam();
+    StartWithSettings();
+    HWND window = Window(WS_VISIBLE);
+    device.ClearDrawn(button);
+    device.Post(main, WM_COMMAND, c.command, (LPARAM)window);
+    device.Settle();  // the monitor sleeps on: what changes is the command's
+    const std::vector<std::string> painted = {"fill", FaceName(c.face) + " at rest"};
+    EXPECT_EQ(c.face ? painted : std::vector<std::string>(), Painted());
+    EXPECT_EQ(c.tray, TrayIds());
+    EXPECT_EQ(c.about, device.Dialog().has_value());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, CommandTest,
+    ::testing::Values(CommandCase{"OkAndClose", MAKEWPARAM(1024, 0x18), FACE_OK, {0, 4, 3}, false},
+                      CommandCase{"Close", MAKEWPARAM(1024, 0x10), FACE_CLOSE, {0, 4}, false},
+                      CommandCase{"Ok", MAKEWPARAM(1024, 0x08), FACE_OK, {0, 3}, false},
+                      CommandCase{"OtherBits", MAKEWPARAM(1024, (WORD)~0x18), FACE_IDLE, {0}, false},
+                      CommandCase{"About", MAKEWPARAM(40003, 0), 0, {0}, true},
+                      CommandCase{"NoMeaning", 12345, 0, {0}, false}), RowName);
+
 // A window seen once is examined once while it stays in front and alive:
 // reported once.
 TEST_F(ProxyTest, TheSameLiveWindowIsExaminedOnce)
