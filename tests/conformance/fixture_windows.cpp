@@ -32,12 +32,21 @@ HWND OpenMenuWindow()
     return menu;
 }
 
+// Under Wine the X server's own pointer stays where it is while a menu holds
+// the pointer (SetCursorPos does not move it then), and whenever a window
+// comes or goes under it, Wine moves its cursor back there, late on a loaded
+// machine. The X pointer therefore waits in a corner of Wine's taskbar,
+// where no case opens a menu, so that such a late move never lands on a
+// menu item between a tap's down and up.
+const POINT PARKED = {0, 339};
+
 }  // namespace
 
 bool OnCe() { return false; }
 
 void RunAsProgram(const std::function<void()>& body)
 {
+    SetCursorPos(PARKED.x, PARKED.y);  // no menu is open yet to hold the pointer
     HANDLE thread = CreateThread(NULL, 0, RunBody, (LPVOID)&body, 0, NULL);
     if (thread == NULL) {
         ADD_FAILURE() << "CreateThread failed: " << GetLastError();
@@ -55,14 +64,21 @@ void RunAsProgram(const std::function<void()>& body)
     ClassesMade().clear();
 }
 
+// The stylus goes down and up at the point itself (each event carries it),
+// not wherever the cursor was moved meanwhile (see PARKED).
 void Tap(POINT screen)
 {
     SetCursorPos(screen.x, screen.y);
     INPUT inputs[2] = {};
-    inputs[0].type = INPUT_MOUSE;
-    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    inputs[1].type = INPUT_MOUSE;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    for (INPUT& input : inputs) {
+        input.type = INPUT_MOUSE;
+        // The middle of the pixel, in the 0..65535 of an absolute move.
+        input.mi.dx = (screen.x * 65536 + 32768) / GetSystemMetrics(SM_CXSCREEN);
+        input.mi.dy = (screen.y * 65536 + 32768) / GetSystemMetrics(SM_CYSCREEN);
+        input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    }
+    inputs[0].mi.dwFlags |= MOUSEEVENTF_LEFTDOWN;
+    inputs[1].mi.dwFlags |= MOUSEEVENTF_LEFTUP;
     SendInput(2, inputs, sizeof(INPUT));
 }
 
