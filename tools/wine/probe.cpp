@@ -129,15 +129,23 @@ static BOOL TraySlot(int slot, POINT* centre)
     return TRUE;
 }
 
+/* The down and the up each carry the point: Wine may take its cursor back
+   to where the X pointer is, or not have moved it yet, when the tap comes,
+   and a tap without a point lands there. */
 static void Tap(int x, int y)
 {
     SetCursorPos(x, y);
     INPUT inputs[2];
     ZeroMemory(inputs, sizeof(inputs));
-    inputs[0].type = INPUT_MOUSE;
-    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    inputs[1].type = INPUT_MOUSE;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    for (int i = 0; i < 2; ++i) {
+        inputs[i].type = INPUT_MOUSE;
+        /* The middle of the pixel, in the 0..65535 of an absolute move. */
+        inputs[i].mi.dx = (x * 65536 + 32768) / GetSystemMetrics(SM_CXSCREEN);
+        inputs[i].mi.dy = (y * 65536 + 32768) / GetSystemMetrics(SM_CYSCREEN);
+        inputs[i].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    }
+    inputs[0].mi.dwFlags |= MOUSEEVENTF_LEFTDOWN;
+    inputs[1].mi.dwFlags |= MOUSEEVENTF_LEFTUP;
     SendInput(2, inputs, sizeof(INPUT));
 }
 
